@@ -1,0 +1,52 @@
+// The run sequence: task list, settings, plan, record, roll-back, hand-off.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/launch_options.h"
+#include "os/os.h"
+#include "settings/power_settings.h"
+
+namespace tav {
+
+// The operations that the run sequence calls, in the order it calls them.
+// `SystemRunSteps` calls the real ones; tests substitute their own.
+class RunSteps {
+ public:
+  virtual ~RunSteps() = default;
+  virtual int ProcessTaskRegistrationList(const std::wstring& listPath) = 0;
+  virtual int LoadPowerSettings(const std::wstring& settingsPath, PowerSettings& out) = 0;
+  virtual int ApplyPowerSettings(int& inDataFolder, const std::wstring& settingsPath,
+                                 PowerSettings settings, std::wstring& planGuid) = 0;
+  virtual int WriteCurrentPlanRecord(const std::wstring& settingsPath,
+                                     const std::wstring& profileName,
+                                     const std::wstring& planGuid) = 0;
+  virtual int RemoveDedicatedPlan(const std::wstring& planGuid) = 0;
+  virtual int HandOffSuspend(bool hibernate, int32_t timeHour, int32_t timeMinute) = 0;
+  virtual int64_t CurrentTime() = 0;
+  virtual bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) = 0;
+};
+
+class SystemRunSteps : public RunSteps {
+ public:
+  explicit SystemRunSteps(Os& os) : os_(os) {}
+  int ProcessTaskRegistrationList(const std::wstring& listPath) override;
+  int LoadPowerSettings(const std::wstring& settingsPath, PowerSettings& out) override;
+  int ApplyPowerSettings(int& inDataFolder, const std::wstring& settingsPath,
+                         PowerSettings settings, std::wstring& planGuid) override;
+  int WriteCurrentPlanRecord(const std::wstring& settingsPath, const std::wstring& profileName,
+                             const std::wstring& planGuid) override;
+  int RemoveDedicatedPlan(const std::wstring& planGuid) override;
+  int HandOffSuspend(bool hibernate, int32_t timeHour, int32_t timeMinute) override;
+  int64_t CurrentTime() override;
+  bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
+
+ private:
+  Os& os_;
+};
+
+// 1 for success, 0 for failure; the first failing step ends the run.
+int RunSequence(RunSteps& steps, const LaunchOptions& options);
+
+}  // namespace tav

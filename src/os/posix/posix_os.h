@@ -1,0 +1,28 @@
+// The POSIX implementation of Os: the native Linux build's stand-in for the
+// Windows platform, with the same semantics for every call the core makes.
+//
+// Paths reach it in Windows form: '\' is turned into '/' at every file
+// system call, and paths that it hands back use '\'.
+#pragma once
+
+#include <string>
+
+#include "os/os.h"
+
+namespace tav {
+
+// Where the POSIX layer keeps what Windows keeps in system places.
+struct PosixConfig {
+  std::string commonAppData;  // CSIDL_COMMON_APPDATA: /var/lib
+  std::string localAppData;   // CSIDL_LOCAL_APPDATA: $XDG_DATA_HOME or ~/.local/share
+  std::string runtimeDir;     // lock file and window socket: $XDG_RUNTIME_DIR or /tmp
+  std::string standinDir;     // plan store of the power stand-ins; empty: the module folder
+
+  // The defaults above, each overridable for tests by TAV_POSIX_COMMON_APPDATA,
+  // TAV_POSIX_LOCAL_APPDATA, TAV_POSIX_RUNTIME_DIR and TAV_STANDIN_DIR.
+  static PosixConfig FromEnvironment();
+};
+
+std::unique_ptr<Os> MakePosixOs(const PosixConfig& config);
+
+}  // namespace tav

@@ -1,0 +1,34 @@
+// Finds the dedicated power plan by its recorded GUID or its name, or the
+// Windows XP scheme to base it on; and the text form of a plan GUID.
+#pragma once
+
+#include <string>
+
+#include "os/os.h"
+
+namespace tav {
+
+inline constexpr wchar_t kDedicatedPlanName[] = L"Vantrel電源プラン";
+inline constexpr wchar_t kXpBaseSchemeName[] = L"バッテリの最大利用";
+inline constexpr uint32_t kFriendlyNameBufferBytes = 1024;
+
+// 1: `planGuid` holds a GUID text and `mustCreate` says whether that plan
+// still has to be made; 0: failure.
+int FindDedicatedPlanGuid(Os& os, int& mustCreate, std::wstring& planGuid);
+// Windows XP. 1 when the scheme list could be read; `mustCreate` is read and
+// may become 1; `baseSchemeName` names the scheme to fall back on.
+int FindSchemeByName(Os& os, int& mustCreate, std::wstring& baseSchemeName);
+// "a1841308-3541-..." form without braces; empty when the conversion fails.
+std::wstring PlanGuidToString(Os& os, const Guid& guid);
+
+// The context of one Windows XP scheme search.
+struct SchemeSearch {
+  int found = 0;
+  std::wstring targetName;
+  std::wstring lastName;
+};
+
+// The EnumPwrSchemes callback; `context` is a SchemeSearch (null: go on).
+bool SchemeSearchCallback(const std::wstring& schemeName, void* context);
+
+}  // namespace tav

@@ -1,0 +1,21 @@
+// The machine-wide and per-user data folders and the tool's own folder.
+#pragma once
+
+#include <string>
+
+#include "os/os.h"
+
+namespace tav {
+
+inline constexpr wchar_t kVendorFolderName[] = L"VARENTO";
+inline constexpr wchar_t kProductFolderName[] = L"TAV_POWERSAVE";
+
+// The common application-data folder + VARENTO + TAV_POWERSAVE, creating the
+// missing folders; empty when the platform cannot name the base folder.
+std::wstring GetDataFolder(Os& os);
+// The same for the user's local application-data folder.
+std::wstring GetUserDataFolder(Os& os);
+// The folder of the tool's own executable.
+std::wstring GetModuleFolder(Os& os);
+
+}  // namespace tav

@@ -1,0 +1,58 @@
+// The power settings file: one profile of timeouts, brightness, times and
+// task entries, read from an INI file with defaults and clamps.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "os/os.h"
+
+namespace tav {
+
+struct TimeOfDay {
+  int32_t Hour = -1;
+  int32_t Minute = -1;
+};
+
+struct TaskEntry {
+  std::wstring TaskName;
+  int32_t TaskId = -1;
+};
+
+// A value type: copying copies every field, strings included.
+struct PowerSettings {
+  std::wstring Version = L"2.00.000";
+  std::wstring Name;
+  int32_t DisplayAcTime = 0;
+  int32_t DisplayDcTime = 0;
+  int32_t DisplayAcBright = -1;
+  int32_t DisplayDcBright = -1;
+  int32_t HddAcTime = 0;
+  int32_t HddDcTime = 0;
+  int32_t SleepAcTime = 0;
+  int32_t SleepDcTime = 0;
+  int32_t StopAcTime = 0;
+  int32_t StopDcTime = 0;
+  int32_t StopCheckBox = 0;
+  TimeOfDay SleepStartTime;
+  TimeOfDay ResumeTime;
+  TimeOfDay StartTime;
+  TimeOfDay EndTime;
+  TaskEntry TaskSleep;          // section "TASK_SLEEP"
+  TaskEntry StartTaskProfile;   // section "START_TASK_PROFILE"
+  TaskEntry EndTaskProfile;     // section "END_TASK_PROFILE"
+};
+
+// Loads `settingsPath` into `out`; 1 when the file exists with a non-empty
+// "Version" and "Name", else 0. Null arguments: 0 and `out` untouched.
+int LoadPowerSettings(Os& os, const std::wstring* settingsPath, PowerSettings* out);
+// Fills `record` from the file; 1 when every key was read.
+int ReadPowerSettingsFile(Os& os, const std::wstring* settingsPath, PowerSettings* record);
+void SetPowerSettingsDefaults(PowerSettings& record);
+// The time rule: HHMM split into hour (at most 23) and minute (at most 59).
+int32_t SplitTimeOfDay(int32_t value, int32_t& hour, int32_t& minute);
+// The brightness rule: out of 0..100 gives 100, else rounded down to a
+// multiple of 5.
+int32_t NormalizeBrightness(int32_t value);
+
+}  // namespace tav

@@ -1,0 +1,53 @@
+#include "shared/text.h"
+
+#include <cwctype>
+
+namespace tav {
+
+bool IsWhiteSpace(wchar_t c) { return std::iswspace(static_cast<wint_t>(c)) != 0; }
+
+std::wstring TrimWhiteSpace(std::wstring_view text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && IsWhiteSpace(text[begin])) ++begin;
+  while (end > begin && IsWhiteSpace(text[end - 1])) --end;
+  return std::wstring(text.substr(begin, end - begin));
+}
+
+bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+std::wstring StripRepeated(std::wstring_view text, wchar_t leading, wchar_t trailing) {
+  size_t end = text.size();
+  while (end > 0 && text[end - 1] == trailing) --end;
+  size_t begin = 0;
+  while (begin < end && text[begin] == leading) ++begin;
+  return std::wstring(text.substr(begin, end - begin));
+}
+
+std::wstring DecimalText(int32_t value) {
+  // Built by hand: wide printf's "%s"/"%d" conventions differ between CRTs.
+  int64_t v = value;
+  bool negative = v < 0;
+  if (negative) v = -v;
+  std::wstring digits;
+  do {
+    digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + v % 10));
+    v /= 10;
+  } while (v != 0);
+  return negative ? L"-" + digits : digits;
+}
+
+std::wstring TwoDigitText(int32_t value) {
+  std::wstring text = DecimalText(value);
+  if (value >= 0 && text.size() < 2) text.insert(text.begin(), L'0');
+  return text;
+}
+
+}  // namespace tav

@@ -1,0 +1,23 @@
+// Wide-string helpers shared by the core: trimming, case-insensitive
+// comparison and decimal formatting, all locale-aware through <cwctype>.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tav {
+
+// iswspace of the runtime's current locale.
+bool IsWhiteSpace(wchar_t c);
+std::wstring TrimWhiteSpace(std::wstring_view text);
+// Compares letters without regard to case (towlower of the current locale).
+bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b);
+// Removes every `c` at the end, then every `c` at the start.
+std::wstring StripRepeated(std::wstring_view text, wchar_t leading, wchar_t trailing);
+// %d of a signed 32-bit integer.
+std::wstring DecimalText(int32_t value);
+// %02d: at least two digits, a leading zero below 10.
+std::wstring TwoDigitText(int32_t value);
+
+}  // namespace tav

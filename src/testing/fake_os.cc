@@ -1,0 +1,370 @@
+#include "testing/fake_os.h"
+
+#include <cstdio>
+#include <cwctype>
+
+#include "os/path_strings.h"
+
+namespace tav::testing {
+namespace {
+
+std::wstring Lower(const std::wstring& s) {
+  std::wstring out = s;
+  for (auto& c : out) c = static_cast<wchar_t>(std::towlower(c));
+  return out;
+}
+
+class FakeMutex : public OsMutex {
+ public:
+  FakeMutex(FakeOs& os, bool owned, bool* ownedHere) : os_(os), owned_(owned), ownedHere_(ownedHere) {}
+  ~FakeMutex() override { os_.events.push_back(L"CloseMutex"); }
+  void Release() override {
+    os_.events.push_back(L"ReleaseMutex");
+    if (owned_) *ownedHere_ = false;
+    owned_ = false;
+  }
+
+ private:
+  FakeOs& os_;
+  bool owned_;
+  bool* ownedHere_;
+};
+
+class FakeProcess : public OsProcess {
+ public:
+  FakeProcess(FakeOs& os, std::wstring commandLine) : os_(os), commandLine_(std::move(commandLine)) {}
+  ~FakeProcess() override { os_.events.push_back(L"CloseProcess"); }
+  void WaitForExit() override {
+    if (os_.onRun) os_.onRun(commandLine_);
+    os_.events.push_back(L"Exited:" + commandLine_);
+  }
+
+ private:
+  FakeOs& os_;
+  std::wstring commandLine_;
+};
+
+class FakeTextFile : public OsTextFile {
+ public:
+  FakeTextFile(FakeOs& os, std::wstring text) : os_(os), text_(std::move(text)) {}
+  ~FakeTextFile() override { os_.events.push_back(L"CloseTextFile"); }
+  bool ReadLine(std::wstring& piece, size_t bufferChars) override {
+    piece.clear();
+    if (pos_ >= text_.size() || bufferChars < 2) return false;
+    while (pos_ < text_.size() && piece.size() < bufferChars - 1) {
+      wchar_t c = text_[pos_];
+      if (c == L'\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == L'\n') {
+        ++pos_;
+        continue;
+      }
+      piece += c;
+      ++pos_;
+      if (c == L'\n') break;
+    }
+    return true;
+  }
+
+ private:
+  FakeOs& os_;
+  std::wstring text_;
+  size_t pos_ = 0;
+};
+
+class FakePowerLibrary : public OsPowerLibrary {
+ public:
+  explicit FakePowerLibrary(FakeOs& os) : os_(os) {}
+  ~FakePowerLibrary() override { os_.events.push_back(L"FreePowerLibrary"); }
+  uint32_t PowerEnumerate(uint32_t index, Guid& guid, uint32_t& bufferSize) override {
+    if (index >= os_.plans.size() || bufferSize < 16) return 259;  // ERROR_NO_MORE_ITEMS
+    guid = os_.plans[index].guid;
+    return 0;
+  }
+  uint32_t PowerReadFriendlyName(const Guid& plan, std::wstring& name,
+                                 uint32_t& bufferSizeBytes) override {
+    ++os_.friendlyNameReads;
+    for (const auto& p : os_.plans) {
+      if (p.guid == plan) {
+        if (!p.nameReadable) return 2;
+        if ((p.name.size() + 1) * 2 > bufferSizeBytes) return 234;  // ERROR_MORE_DATA
+        name = p.name;
+        return 0;
+      }
+    }
+    return 2;
+  }
+
+ private:
+  FakeOs& os_;
+};
+
+}  // namespace
+
+FakeOs::FakeOs() {}
+
+std::wstring FakeOs::Key(const std::wstring& path) { return Lower(path); }
+
+FakeOs::File* FakeOs::FindFile(const std::wstring& path) {
+  auto it = files_.find(Key(path));
+  return it == files_.end() ? nullptr : &it->second;
+}
+const FakeOs::File* FakeOs::FindFile(const std::wstring& path) const {
+  auto it = files_.find(Key(path));
+  return it == files_.end() ? nullptr : &it->second;
+}
+
+void FakeOs::AddFile(const std::wstring& path, const std::wstring& text, uint32_t attributes) {
+  File& f = files_[Key(path)];
+  f.text = text;
+  f.attributes = attributes;
+}
+void FakeOs::AddFolder(const std::wstring& path) { folders_.insert(Key(path)); }
+bool FakeOs::HasFile(const std::wstring& path) const { return FindFile(path) != nullptr; }
+bool FakeOs::HasFolder(const std::wstring& path) const { return folders_.count(Key(path)) != 0; }
+
+void FakeOs::SetProfileValue(const std::wstring& path, const std::wstring& section,
+                             const std::wstring& key, const std::wstring& value) {
+  File& f = files_[Key(path)];
+  for (auto& [name, keys] : f.profile) {
+    if (Lower(name) != Lower(section)) continue;
+    for (auto& [k, v] : keys) {
+      if (Lower(k) == Lower(key)) {
+        v = value;
+        return;
+      }
+    }
+    keys.emplace_back(key, value);
+    return;
+  }
+  f.profile.push_back({section, {{key, value}}});
+}
+
+const std::wstring* FakeOs::ProfileValue(const std::wstring& path, const std::wstring& section,
+                                         const std::wstring& key) const {
+  const File* f = FindFile(path);
+  if (!f) return nullptr;
+  for (const auto& [name, keys] : f->profile) {
+    if (Lower(name) != Lower(section)) continue;
+    for (const auto& [k, v] : keys)
+      if (Lower(k) == Lower(key)) return &v;
+    return nullptr;
+  }
+  return nullptr;
+}
+
+void FakeOs::SelectUserDefaultLocale() { ++localeSelections; }
+uint32_t FakeOs::GetCurrentProcessId() { return 4242; }
+bool FakeOs::ProcessIdToSessionId(uint32_t, uint32_t& sessionId) {
+  if (sessionCallFails) return false;
+  sessionId = processSession;
+  return true;
+}
+uint32_t FakeOs::GetActiveConsoleSessionId() { return consoleSession; }
+
+std::unique_ptr<OsMutex> FakeOs::CreateMutex(const std::wstring& name, bool initialOwner,
+                                             bool& alreadyExists) {
+  events.push_back(L"CreateMutex:" + name);
+  alreadyExists = false;
+  if (mutexCreationFails) return nullptr;
+  if (mutexHeldElsewhere || mutexOwnedHere_) {
+    alreadyExists = true;
+    return std::make_unique<FakeMutex>(*this, false, &mutexOwnedHere_);
+  }
+  mutexOwnedHere_ = initialOwner;
+  return std::make_unique<FakeMutex>(*this, initialOwner, &mutexOwnedHere_);
+}
+
+bool FakeOs::VerifyVersionEquals(uint32_t major, uint32_t minor) {
+  events.push_back(L"VerifyVersion");
+  return major == versionMajor && minor == versionMinor;
+}
+
+WindowRef FakeOs::FindWindowByClass(const std::wstring& className) {
+  events.push_back(L"FindWindow:" + className);
+  return windowExists ? 0x1234 : 0;
+}
+
+bool FakeOs::PostMessage(WindowRef window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  events.push_back(L"PostMessage");
+  postedMessages.push_back({window, message, wParam, lParam});
+  return true;
+}
+
+int64_t FakeOs::CurrentTime() {
+  events.push_back(L"CurrentTime");
+  return now;
+}
+bool FakeOs::ToLocalTime(int64_t, LocalTimeFields& fields) {
+  if (localTimeFails) return false;
+  fields = localTime;
+  return true;
+}
+
+std::unique_ptr<OsProcess> FakeOs::CreateHiddenProcess(std::wstring& commandLine) {
+  commandLines.push_back(commandLine);
+  if (!canStart(commandLine)) {
+    events.push_back(L"RunFailed:" + commandLine);
+    return nullptr;
+  }
+  events.push_back(L"Run:" + commandLine);
+  return std::make_unique<FakeProcess>(*this, commandLine);
+}
+
+bool FakeOs::PathFileExists(const std::wstring& path) {
+  if (path.empty()) return false;
+  return FindFile(path) != nullptr || folders_.count(Key(path)) != 0;
+}
+
+uint32_t FakeOs::GetFileAttributes(const std::wstring& path) {
+  if (const File* f = FindFile(path)) return f->attributes;
+  if (folders_.count(Key(path))) return kFileAttributeDirectory;
+  return kInvalidFileAttributes;
+}
+
+bool FakeOs::SetFileAttributes(const std::wstring& path, uint32_t attributes) {
+  File* f = FindFile(path);
+  if (!f) return false;
+  events.push_back(L"SetAttributes:" + path);
+  f->attributes = attributes;
+  return true;
+}
+
+bool FakeOs::DeleteFile(const std::wstring& path) {
+  File* f = FindFile(path);
+  if (!f || (f->attributes & kFileAttributeReadOnly)) {
+    events.push_back(L"DeleteFailed:" + path);
+    return false;
+  }
+  events.push_back(L"Delete:" + path);
+  files_.erase(Key(path));
+  return true;
+}
+
+bool FakeOs::CreateDirectory(const std::wstring& path) {
+  events.push_back(L"CreateDirectory:" + path);
+  if (failingFolderCreations.count(Key(path)) || folders_.count(Key(path))) return false;
+  folders_.insert(Key(path));
+  return true;
+}
+
+bool FakeOs::GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) {
+  bool common = folder == SpecialFolder::CommonAppData;
+  if (common ? commonAppDataFails : localAppDataFails) return false;
+  path = common ? commonAppData : localAppData;
+  if (create) folders_.insert(Key(path));
+  return true;
+}
+
+std::wstring FakeOs::GetModuleFileName() { return moduleFileName; }
+
+std::unique_ptr<OsTextFile> FakeOs::OpenTextFileForReading(const std::wstring& path) {
+  const File* f = FindFile(path);
+  if (!f) return nullptr;
+  events.push_back(L"OpenTextFile:" + path);
+  return std::make_unique<FakeTextFile>(*this, f->text);
+}
+
+std::wstring FakeOs::PathCombine(const std::wstring& folder, const std::wstring& file) {
+  return PathStringCombine(folder, file);
+}
+bool FakeOs::PathAppend(std::wstring& path, const std::wstring& more) {
+  return PathStringAppend(path, more);
+}
+bool FakeOs::PathRemoveFileSpec(std::wstring& path) { return PathStringRemoveFileSpec(path); }
+
+std::wstring FakeOs::GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
+                                             const std::wstring& defaultValue, size_t bufferChars,
+                                             const std::wstring& path) {
+  const std::wstring* v = ProfileValue(path, section, key);
+  std::wstring value = v ? *v : defaultValue;
+  if (bufferChars == 0) return L"";
+  if (value.size() > bufferChars - 1) value.resize(bufferChars - 1);
+  return value;
+}
+
+int32_t FakeOs::GetPrivateProfileInt(const std::wstring& section, const std::wstring& key,
+                                     int32_t defaultValue, const std::wstring& path) {
+  const std::wstring* v = ProfileValue(path, section, key);
+  if (!v) return defaultValue;
+  // Optional sign, then decimal digits; wraps modulo 2^32 like the platform.
+  size_t i = 0;
+  while (i < v->size() && std::iswspace((*v)[i])) ++i;
+  bool negative = false;
+  if (i < v->size() && ((*v)[i] == L'-' || (*v)[i] == L'+')) negative = (*v)[i++] == L'-';
+  uint32_t n = 0;
+  for (; i < v->size() && (*v)[i] >= L'0' && (*v)[i] <= L'9'; ++i)
+    n = n * 10u + static_cast<uint32_t>((*v)[i] - L'0');
+  if (negative) n = 0u - n;
+  return static_cast<int32_t>(n);
+}
+
+bool FakeOs::WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
+                                       const std::wstring& value, const std::wstring& path) {
+  const File* f = FindFile(path);
+  std::wstring folder = path;
+  PathStringRemoveFileSpec(folder);
+  bool folderExists = folder.empty() || folders_.count(Key(folder)) != 0;
+  if (failingProfileWrites.count(Key(path)) || (f && (f->attributes & kFileAttributeReadOnly)) ||
+      (!f && !folderExists)) {
+    events.push_back(L"WriteProfileFailed:" + path + L"|" + key);
+    return false;
+  }
+  events.push_back(L"WriteProfile:" + path + L"|" + key);
+  SetProfileValue(path, section, key, value);
+  return true;
+}
+
+void FakeOs::FlushPrivateProfile(const std::wstring& path) { events.push_back(L"Flush:" + path); }
+
+std::unique_ptr<OsPowerLibrary> FakeOs::LoadPowerLibrary() {
+  events.push_back(L"LoadPowerLibrary");
+  if (!powerLibraryAvailable) return nullptr;
+  return std::make_unique<FakePowerLibrary>(*this);
+}
+
+bool FakeOs::EnumPwrSchemes(SchemeCallback callback, void* context) {
+  ++enumPwrSchemesCalls;
+  if (enumPwrSchemesFails) return false;
+  for (const auto& name : xpSchemes)
+    if (!callback(name, context)) break;
+  return true;
+}
+
+bool FakeOs::CoInitialize() {
+  events.push_back(L"CoInitialize");
+  return true;
+}
+void FakeOs::CoUninitialize() { events.push_back(L"CoUninitialize"); }
+bool FakeOs::CoCreateGuid(Guid& guid) {
+  if (coCreateGuidFails) return false;
+  if (nextGuid_ < guidsToCreate.size()) {
+    guid = guidsToCreate[nextGuid_++];
+  } else {
+    guid = Guid{0x12345678u + static_cast<uint32_t>(nextGuid_++), 0x9abc, 0xdef0,
+                {1, 2, 3, 4, 5, 6, 7, 8}};
+  }
+  return true;
+}
+
+bool FakeOs::StringFromClsid(const Guid& g, std::wstring& text) {
+  if (stringFromClsidFails) return false;
+  wchar_t buf[64];
+  std::swprintf(buf, 64, L"{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.data1, g.data2,
+                g.data3, g.data4[0], g.data4[1], g.data4[2], g.data4[3], g.data4[4], g.data4[5],
+                g.data4[6], g.data4[7]);
+  text = buf;
+  return true;
+}
+
+Guid GuidFromText(const std::wstring& text) {
+  Guid g;
+  unsigned d[11] = {};
+  std::swscanf(text.c_str(), L"%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x", &d[0], &d[1], &d[2], &d[3],
+               &d[4], &d[5], &d[6], &d[7], &d[8], &d[9], &d[10]);
+  g.data1 = d[0];
+  g.data2 = static_cast<uint16_t>(d[1]);
+  g.data3 = static_cast<uint16_t>(d[2]);
+  for (int i = 0; i < 8; ++i) g.data4[i] = static_cast<uint8_t>(d[3 + i]);
+  return g;
+}
+
+}  // namespace tav::testing

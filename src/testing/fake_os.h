@@ -1,0 +1,156 @@
+// An in-memory Os for core tests: files, folders, profiles, processes, the
+// power library, COM, the clock and the window are plain fields that a test
+// sets up and inspects afterwards. Paths compare without regard to case, as
+// on Windows.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "os/os.h"
+
+namespace tav::testing {
+
+struct FakePlan {
+  Guid guid;
+  std::wstring name;
+  bool nameReadable = true;
+};
+
+class FakeOs : public Os {
+ public:
+  FakeOs();
+
+  // --- Set-up and inspection -------------------------------------------------
+  // Everything that happened, in order: "CreateMutex", "ReleaseMutex",
+  // "CloseMutex", "PostMessage", "Run:<command line>", "Delete:<path>",
+  // "SetAttributes:<path>", "WriteProfile:<path>", "Flush:<path>", "LoadPowerLibrary",
+  // "FreePowerLibrary", "CoInitialize", "CoUninitialize", ...
+  std::vector<std::wstring> events;
+  std::vector<std::wstring> commandLines;  // every CreateHiddenProcess call
+
+  // Adds a file (text content, for OpenTextFileForReading) with attributes.
+  void AddFile(const std::wstring& path, const std::wstring& text = L"",
+               uint32_t attributes = kFileAttributeArchive);
+  void AddFolder(const std::wstring& path);
+  bool HasFile(const std::wstring& path) const;
+  bool HasFolder(const std::wstring& path) const;
+  // Profile content of a file: section -> key -> value (names as written).
+  void SetProfileValue(const std::wstring& path, const std::wstring& section,
+                       const std::wstring& key, const std::wstring& value);
+  // The value, or null when the file, section or key is missing.
+  const std::wstring* ProfileValue(const std::wstring& path, const std::wstring& section,
+                                   const std::wstring& key) const;
+
+  uint32_t processSession = 1;
+  uint32_t consoleSession = 1;
+  bool sessionCallFails = false;
+  bool mutexHeldElsewhere = false;
+  bool mutexCreationFails = false;
+  uint32_t versionMajor = 10;
+  uint32_t versionMinor = 0;
+  bool windowExists = true;
+  struct PostedMessage {
+    WindowRef window;
+    uint32_t message;
+    uintptr_t wParam;
+    intptr_t lParam;
+  };
+  std::vector<PostedMessage> postedMessages;
+  int64_t now = 1'700'000'000;
+  LocalTimeFields localTime{12, 0};
+  bool localTimeFails = false;
+  int localeSelections = 0;
+
+  // Decides whether a process can be created for a command line; true by
+  // default. The command line is recorded either way.
+  std::function<bool(const std::wstring&)> canStart = [](const std::wstring&) { return true; };
+  // Called while a started process "runs" (between creation and its end).
+  std::function<void(const std::wstring&)> onRun;
+
+  std::wstring commonAppData = L"C:\\ProgramData";
+  std::wstring localAppData = L"C:\\Users\\User\\AppData\\Local";
+  bool commonAppDataFails = false;
+  bool localAppDataFails = false;
+  std::wstring moduleFileName = L"C:\\Program Files\\VARENTO\\TAV_PowerSaveSetting.exe";
+  // Paths whose profile writes fail (besides read-only files).
+  std::set<std::wstring> failingProfileWrites;
+  // Folders that cannot be created.
+  std::set<std::wstring> failingFolderCreations;
+
+  bool powerLibraryAvailable = true;
+  std::vector<FakePlan> plans;
+  int friendlyNameReads = 0;
+  std::vector<std::wstring> xpSchemes;
+  bool enumPwrSchemesFails = false;
+  int enumPwrSchemesCalls = 0;
+  std::vector<Guid> guidsToCreate;  // CoCreateGuid hands these out in order
+  bool coCreateGuidFails = false;
+  bool stringFromClsidFails = false;
+
+  // --- Os ---------------------------------------------------------------------
+  void SelectUserDefaultLocale() override;
+  uint32_t GetCurrentProcessId() override;
+  bool ProcessIdToSessionId(uint32_t processId, uint32_t& sessionId) override;
+  uint32_t GetActiveConsoleSessionId() override;
+  std::unique_ptr<OsMutex> CreateMutex(const std::wstring& name, bool initialOwner,
+                                       bool& alreadyExists) override;
+  bool VerifyVersionEquals(uint32_t major, uint32_t minor) override;
+  WindowRef FindWindowByClass(const std::wstring& className) override;
+  bool PostMessage(WindowRef window, uint32_t message, uintptr_t wParam,
+                   intptr_t lParam) override;
+  int64_t CurrentTime() override;
+  bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
+  std::unique_ptr<OsProcess> CreateHiddenProcess(std::wstring& commandLine) override;
+  bool PathFileExists(const std::wstring& path) override;
+  uint32_t GetFileAttributes(const std::wstring& path) override;
+  bool SetFileAttributes(const std::wstring& path, uint32_t attributes) override;
+  bool DeleteFile(const std::wstring& path) override;
+  bool CreateDirectory(const std::wstring& path) override;
+  bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) override;
+  std::wstring GetModuleFileName() override;
+  std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) override;
+  std::wstring PathCombine(const std::wstring& folder, const std::wstring& file) override;
+  bool PathAppend(std::wstring& path, const std::wstring& more) override;
+  bool PathRemoveFileSpec(std::wstring& path) override;
+  std::wstring GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
+                                       const std::wstring& defaultValue, size_t bufferChars,
+                                       const std::wstring& path) override;
+  int32_t GetPrivateProfileInt(const std::wstring& section, const std::wstring& key,
+                               int32_t defaultValue, const std::wstring& path) override;
+  bool WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
+                                 const std::wstring& value, const std::wstring& path) override;
+  void FlushPrivateProfile(const std::wstring& path) override;
+  std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override;
+  bool EnumPwrSchemes(SchemeCallback callback, void* context) override;
+  bool CoInitialize() override;
+  void CoUninitialize() override;
+  bool CoCreateGuid(Guid& guid) override;
+  bool StringFromClsid(const Guid& guid, std::wstring& text) override;
+
+ private:
+  struct File {
+    std::wstring text;
+    uint32_t attributes = kFileAttributeArchive;
+    // section -> key -> value, in order of writing; names as first written.
+    std::vector<std::pair<std::wstring, std::vector<std::pair<std::wstring, std::wstring>>>>
+        profile;
+  };
+  static std::wstring Key(const std::wstring& path);
+  File* FindFile(const std::wstring& path);
+  const File* FindFile(const std::wstring& path) const;
+
+  std::map<std::wstring, File> files_;
+  std::set<std::wstring> folders_;
+  bool mutexOwnedHere_ = false;
+  size_t nextGuid_ = 0;
+};
+
+// Makes a Guid from its text form without braces, for test set-up.
+Guid GuidFromText(const std::wstring& text);
+
+}  // namespace tav::testing
