@@ -1,3 +1,25 @@
-// PLACEHOLDER: replaced by the real implementation.
 #include "schedule/suspend_handoff.h"
-namespace tav { int HandOffSuspend(Os&, bool, int32_t, int32_t) { return 0; } }
+
+#include <string>
+
+#include "power/command_runner.h"
+#include "settings/data_folder.h"
+#include "shared/text.h"
+
+namespace tav {
+
+int HandOffSuspend(Os& os, bool hibernate, int32_t timeHour, int32_t timeMinute) {
+  // The companion lies beside the tool; it is started without looking first.
+  const std::wstring companion = GetModuleFolder(os) + L"\\" + kSuspendCompanionName;
+  const std::wstring quoted = L"\"" + companion + L"\"";
+
+  // A pending request is always cancelled first; no new one without that.
+  if (!RunProcessAndWait(os, quoted + L" /CANCEL")) return 0;
+
+  std::wstring request = quoted + (hibernate ? L" /HIBERNATE" : L" /SUSPEND");
+  if (timeHour >= 0 && timeMinute >= 0)
+    request += L" /T:" + TwoDigitText(timeHour) + TwoDigitText(timeMinute);
+  return RunProcessAndWait(os, request) ? 1 : 0;
+}
+
+}  // namespace tav

@@ -1,6 +1,83 @@
-// PLACEHOLDER: replaced by the real implementation.
 #include "schedule/task_registration_list.h"
+
+#include <string_view>
+
+#include "power/command_runner.h"
+#include "shared/file_attributes.h"
+#include "shared/text.h"
+
 namespace tav {
-int ProcessTaskRegistrationList(Os&, const std::wstring*) { return 0; }
-int RegisterScheduledTask(Os&, const std::wstring*, const std::wstring*) { return 0; }
+namespace {
+
+// Both values are placed between double quotes on the schtasks command line,
+// and nothing is escaped: a double quote inside one would end the quoting
+// early and let the rest of the value become arguments of their own.
+bool IsQuotable(const std::wstring& value) { return value.find(L'"') == std::wstring::npos; }
+
+// The value of a tagged field: every leading and trailing double quote removed.
+std::wstring FieldValue(std::wstring_view rest) { return StripRepeated(rest, L'"', L'"'); }
+
+// One line (or one piece of a long line): finds the first complete entry and
+// hands it on. Fields are cut at runs of "/"; a blank field ends the line.
+void HandleLine(Os& os, std::wstring_view line) {
+  std::wstring taskName;
+  std::wstring xmlPath;
+  size_t pos = 0;
+  while (pos < line.size()) {
+    while (pos < line.size() && line[pos] == L'/') ++pos;
+    if (pos >= line.size()) return;
+    size_t end = line.find(L'/', pos);
+    if (end == std::wstring_view::npos) end = line.size();
+    std::wstring field = TrimWhiteSpace(line.substr(pos, end - pos));
+    pos = end;
+    if (field.empty()) return;
+
+    std::wstring_view view(field);
+    if (EqualsIgnoreCase(view.substr(0, 3), L"TN:")) {
+      taskName = FieldValue(view.substr(3));
+    } else if (EqualsIgnoreCase(view.substr(0, 3), L"XML") && view.size() > 3 &&
+               view[3] == L':') {
+      xmlPath = FieldValue(view.substr(4));
+    }
+    if (taskName.empty() || xmlPath.empty()) continue;
+
+    // A complete entry finishes the line, whatever becomes of it. An entry
+    // that cannot be quoted safely is left alone, its XML file included.
+    if (IsQuotable(taskName) && IsQuotable(xmlPath) && os.PathFileExists(xmlPath)) {
+      RegisterScheduledTask(os, &xmlPath, &taskName);
+      // The registration program has ended: its XML file is no longer needed.
+      ClearReadOnlyAttribute(os, xmlPath);
+      os.DeleteFile(xmlPath);
+    }
+    return;
+  }
 }
+
+}  // namespace
+
+int ProcessTaskRegistrationList(Os& os, const std::wstring* listPath) {
+  if (!listPath) return 0;
+  std::unique_ptr<OsTextFile> file = os.OpenTextFileForReading(*listPath);
+  if (!file) return 0;
+
+  std::wstring piece;
+  while (file->ReadLine(piece, kListLineBufferChars)) {
+    // The piece is a C string: anything behind an embedded NUL is not seen.
+    HandleLine(os, std::wstring_view(piece.c_str()));
+  }
+  file.reset();
+
+  ClearReadOnlyAttribute(os, *listPath);
+  os.DeleteFile(*listPath);
+  return 1;
+}
+
+int RegisterScheduledTask(Os& os, const std::wstring* xmlPath, const std::wstring* taskName) {
+  if (!xmlPath || !taskName) return 0;
+  if (!IsQuotable(*xmlPath) || !IsQuotable(*taskName)) return 0;
+  std::wstring commandLine =
+      L"schtasks /Create /TN \"" + *taskName + L"\" /XML \"" + *xmlPath + L"\" /F";
+  return RunProcessAndWait(os, commandLine);
+}
+
+}  // namespace tav

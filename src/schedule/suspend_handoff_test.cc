@@ -1,0 +1,77 @@
+#include "schedule/suspend_handoff.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "testing/fake_os.h"
+
+namespace tav {
+namespace {
+
+using testing::FakeOs;
+
+const std::wstring kCompanion = L"\"C:\\Program Files\\VARENTO\\TAV_PowerSaveSuspend.exe\"";
+const std::wstring kCancel = kCompanion + L" /CANCEL";
+
+struct HandOffCase {
+  bool hibernate;
+  int32_t hour;
+  int32_t minute;
+  std::wstring request;
+};
+
+class SuspendHandOffCommandLines : public ::testing::TestWithParam<HandOffCase> {};
+
+TEST_P(SuspendHandOffCommandLines, CancelsThenRequests) {
+  const HandOffCase& c = GetParam();
+  FakeOs os;
+  EXPECT_EQ(HandOffSuspend(os, c.hibernate, c.hour, c.minute), 1);
+  EXPECT_EQ(os.commandLines, (std::vector<std::wstring>{kCancel, kCompanion + c.request}));
+  // The cancel run has ended before the request run starts.
+  EXPECT_EQ(os.events, (std::vector<std::wstring>{
+                           L"Run:" + kCancel, L"Exited:" + kCancel, L"CloseProcess",
+                           L"Run:" + kCompanion + c.request, L"Exited:" + kCompanion + c.request,
+                           L"CloseProcess"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SuspendHandOff, SuspendHandOffCommandLines,
+    ::testing::Values(HandOffCase{false, -1, -1, L" /SUSPEND"},
+                      HandOffCase{true, -1, -1, L" /HIBERNATE"},
+                      HandOffCase{false, 6, 30, L" /SUSPEND /T:0630"},
+                      HandOffCase{true, 23, 5, L" /HIBERNATE /T:2305"},
+                      HandOffCase{false, 0, 0, L" /SUSPEND /T:0000"},
+                      HandOffCase{false, 7, 5, L" /SUSPEND /T:0705"},
+                      HandOffCase{false, 99, 99, L" /SUSPEND /T:9999"},
+                      HandOffCase{false, -1, 30, L" /SUSPEND"},
+                      HandOffCase{true, 6, -1, L" /HIBERNATE"}));
+
+TEST(SuspendHandOffFailures, MissingCompanionGivesZeroAfterOneAttempt) {
+  FakeOs os;
+  os.canStart = [](const std::wstring&) { return false; };
+  EXPECT_EQ(HandOffSuspend(os, true, 6, 30), 0);
+  EXPECT_EQ(os.commandLines, std::vector<std::wstring>{kCancel});
+}
+
+TEST(SuspendHandOffFailures, RequestThatCannotStartGivesZeroAfterTheCancelRan) {
+  FakeOs os;
+  os.canStart = [](const std::wstring& commandLine) { return commandLine == kCancel; };
+  EXPECT_EQ(HandOffSuspend(os, false, -1, -1), 0);
+  EXPECT_EQ(os.commandLines, (std::vector<std::wstring>{kCancel, kCompanion + L" /SUSPEND"}));
+  ASSERT_GE(os.events.size(), 2u);
+  EXPECT_EQ(os.events[1], L"Exited:" + kCancel);
+  EXPECT_EQ(os.events.back(), L"RunFailed:" + kCompanion + L" /SUSPEND");
+}
+
+TEST(SuspendHandOffFailures, CompanionIsLookedForBesideTheTool) {
+  FakeOs os;
+  os.moduleFileName = L"D:\\tool.exe";
+  EXPECT_EQ(HandOffSuspend(os, false, -1, -1), 1);
+  ASSERT_EQ(os.commandLines.size(), 2u);
+  EXPECT_EQ(os.commandLines[0], L"\"D:\\TAV_PowerSaveSuspend.exe\" /CANCEL");
+}
+
+}  // namespace
+}  // namespace tav
