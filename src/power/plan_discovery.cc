@@ -1,8 +1,114 @@
-// PLACEHOLDER: replaced by the real implementation.
 #include "power/plan_discovery.h"
+
+#include "settings/current_plan_record.h"
+#include "shared/text.h"
+
 namespace tav {
-int FindDedicatedPlanGuid(Os&, int&, std::wstring&) { return 0; }
-int FindSchemeByName(Os&, int&, std::wstring&) { return 0; }
-std::wstring PlanGuidToString(Os&, const Guid&) { return L""; }
-bool SchemeSearchCallback(const std::wstring&, void*) { return true; }
+namespace {
+
+constexpr uint32_t kGuidBufferBytes = 16;
+
+// COM initialised for the lifetime of the scope; uninitialised only when the
+// initialisation succeeded, so the calls stay balanced.
+class ComScope {
+ public:
+  explicit ComScope(Os& os) : os_(os), initialized_(os.CoInitialize()) {}
+  ~ComScope() {
+    if (initialized_) os_.CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  Os& os_;
+  bool initialized_;
+};
+
+std::wstring StripBraces(const std::wstring& text) { return StripRepeated(text, L'{', L'}'); }
+
+// Walks the system's plans for the recorded GUID or, without one, for the
+// first plan named like the dedicated plan. 1 when found; `planGuid` then
+// holds its GUID text (the recorded one, or the enumerated plan's).
+int SearchPlans(Os& os, OsPowerLibrary& library, std::wstring& planGuid) {
+  const bool guidRecorded = !planGuid.empty();
+  for (uint32_t index = 0;; ++index) {
+    Guid guid{};
+    uint32_t size = kGuidBufferBytes;
+    if (library.PowerEnumerate(index, guid, size) != 0) return 0;
+    if (guidRecorded) {
+      if (EqualsIgnoreCase(PlanGuidToString(os, guid), planGuid)) return 1;
+      continue;
+    }
+    std::wstring name;
+    uint32_t nameSize = kFriendlyNameBufferBytes;
+    if (library.PowerReadFriendlyName(guid, name, nameSize) != 0) continue;  // unreadable
+    if (name == kDedicatedPlanName) {
+      planGuid = PlanGuidToString(os, guid);
+      return 1;
+    }
+  }
 }
+
+}  // namespace
+
+int FindDedicatedPlanGuid(Os& os, int& mustCreate, std::wstring& planGuid) {
+  planGuid.clear();
+  CurrentRecordFile record = OpenCurrentRecordFile(os, 1);
+  if (!ReadCurrentPlanGuid(os, record, planGuid)) return 0;
+  if (!planGuid.empty()) planGuid = StripBraces(planGuid);
+
+  {
+    std::unique_ptr<OsPowerLibrary> library = os.LoadPowerLibrary();
+    if (!library) return 0;
+    const int found = SearchPlans(os, *library, planGuid);
+    mustCreate = (found && !planGuid.empty()) ? 0 : 1;
+  }  // the library is freed before COM is touched
+
+  if (mustCreate == 1) {
+    Guid guid{};
+    {
+      ComScope com(os);
+      if (!os.CoCreateGuid(guid)) return 0;
+    }
+    planGuid = PlanGuidToString(os, guid);
+    if (planGuid.empty()) return 0;
+  }
+  return 1;
+}
+
+std::wstring PlanGuidToString(Os& os, const Guid& guid) {
+  std::wstring text;
+  if (!os.StringFromClsid(guid, text)) return L"";
+  return StripBraces(text);
+}
+
+bool SchemeSearchCallback(const std::wstring& schemeName, void* context) {
+  if (context == nullptr) return true;
+  SchemeSearch& search = *static_cast<SchemeSearch*>(context);
+  if (EqualsIgnoreCase(schemeName, search.targetName)) {
+    search.found = 1;
+    search.targetName = schemeName;
+    return false;
+  }
+  search.lastName = schemeName;
+  return true;
+}
+
+int FindSchemeByName(Os& os, int& mustCreate, std::wstring& baseSchemeName) {
+  baseSchemeName.clear();
+  SchemeSearch search;
+  search.targetName = mustCreate == 0 ? kDedicatedPlanName : kXpBaseSchemeName;
+  if (!os.EnumPwrSchemes(&SchemeSearchCallback, &search)) return 0;
+  if (search.found == 0) {
+    mustCreate = 1;
+    // The dedicated scheme is missing: look for the base scheme instead.
+    if (!EqualsIgnoreCase(search.targetName, kXpBaseSchemeName)) {
+      search.targetName = kXpBaseSchemeName;
+      os.EnumPwrSchemes(&SchemeSearchCallback, &search);
+    }
+  }
+  baseSchemeName = search.found == 1 ? search.targetName : search.lastName;
+  return 1;
+}
+
+}  // namespace tav

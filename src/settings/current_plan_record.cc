@@ -1,8 +1,83 @@
-// PLACEHOLDER: replaced by the real implementation.
 #include "settings/current_plan_record.h"
+
+#include "settings/data_folder.h"
+#include "shared/file_attributes.h"
+#include "shared/text.h"
+
 namespace tav {
-CurrentRecordFile OpenCurrentRecordFile(Os&, int m) { CurrentRecordFile f; f.MachineWide = m; return f; }
-int ReadCurrentPlanGuid(Os&, const CurrentRecordFile&, std::wstring&) { return 0; }
-int ReadCurrentProfile(Os&, const CurrentRecordFile&, std::wstring&, std::wstring&) { return 1; }
-int WriteCurrentPlanRecord(Os&, const std::wstring*, const std::wstring*, const std::wstring*) { return 0; }
+namespace {
+
+constexpr size_t kTextBufferChars = 1024;
+
+std::wstring ReadRecordValue(Os& os, const std::wstring& path, const wchar_t* key) {
+  return os.GetPrivateProfileString(kRecordSection, key, L"", kTextBufferChars, path);
 }
+
+// Writes one key of the "Current" section; a failure clears `result`.
+void WriteRecordValue(Os& os, const std::wstring& path, const wchar_t* key,
+                      const std::wstring& value, int& result) {
+  if (!os.WritePrivateProfileString(kRecordSection, key, value, path)) result = 0;
+}
+
+}  // namespace
+
+CurrentRecordFile OpenCurrentRecordFile(Os& os, int machineWide) {
+  CurrentRecordFile file;
+  file.MachineWide = machineWide;
+  const wchar_t* fileName;
+  if (machineWide != 0) {
+    file.Folder = GetDataFolder(os);
+    fileName = kMachineRecordFileName;
+  } else {
+    file.Folder = GetUserDataFolder(os);
+    fileName = kUserRecordFileName;
+  }
+  file.Path = os.PathCombine(file.Folder, fileName);
+  // The record is rewritten later in the run; another program may have left
+  // it read-only.
+  if (os.PathFileExists(file.Path)) ClearReadOnlyAttribute(os, file.Path);
+  return file;
+}
+
+int ReadCurrentPlanGuid(Os& os, const CurrentRecordFile& recordFile, std::wstring& guid) {
+  if (recordFile.MachineWide == 0) return 0;
+  guid = ReadRecordValue(os, recordFile.Path, kRecordGuidKey);
+  return 1;
+}
+
+int ReadCurrentProfile(Os& os, const CurrentRecordFile& recordFile, std::wstring& profilePath,
+                       std::wstring& profileName) {
+  profilePath = ReadRecordValue(os, recordFile.Path, kRecordProfilePathKey);
+  profileName = ReadRecordValue(os, recordFile.Path, kRecordProfileNameKey);
+  return 1;
+}
+
+int WriteCurrentPlanRecord(Os& os, const std::wstring* settingsPath,
+                           const std::wstring* profileName, const std::wstring* planGuid) {
+  if (settingsPath == nullptr || profileName == nullptr) return 0;
+  int result = 1;
+  const std::wstring machineFolder = GetDataFolder(os);
+  std::wstring settingsFolder = *settingsPath;
+  os.PathRemoveFileSpec(settingsFolder);
+
+  // A profile in the data folder is recorded in its Setting.ini; one elsewhere
+  // gets a MySetting.ini beside it, and the data folder's Setting.ini as well.
+  const bool inDataFolder = EqualsIgnoreCase(settingsFolder, machineFolder);
+  std::wstring target =
+      os.PathCombine(settingsFolder, inDataFolder ? kMachineRecordFileName : kUserRecordFileName);
+  WriteRecordValue(os, target, kRecordProfilePathKey, *settingsPath, result);
+  WriteRecordValue(os, target, kRecordProfileNameKey, *profileName, result);
+
+  if (!inDataFolder) {
+    os.FlushPrivateProfile(target);
+    target = os.PathCombine(machineFolder, kMachineRecordFileName);
+    WriteRecordValue(os, target, kRecordProfilePathKey, *settingsPath, result);
+    WriteRecordValue(os, target, kRecordProfileNameKey, *profileName, result);
+  }
+  // Only the data folder's Setting.ini carries the plan GUID.
+  if (planGuid != nullptr) WriteRecordValue(os, target, kRecordGuidKey, *planGuid, result);
+  os.FlushPrivateProfile(target);
+  return result;
+}
+
+}  // namespace tav

@@ -1,9 +1,97 @@
-// PLACEHOLDER: replaced by the real implementation.
 #include "settings/power_settings.h"
+
 namespace tav {
-int LoadPowerSettings(Os&, const std::wstring*, PowerSettings*) { return 0; }
-int ReadPowerSettingsFile(Os&, const std::wstring*, PowerSettings*) { return 0; }
-void SetPowerSettingsDefaults(PowerSettings& r) { r = PowerSettings{}; }
-int32_t SplitTimeOfDay(int32_t v, int32_t& h, int32_t& m) { h = m = -1; return v; }
-int32_t NormalizeBrightness(int32_t v) { return v; }
+namespace {
+
+// INI text values are read through a buffer of this many characters.
+constexpr size_t kTextBufferChars = 1024;
+
+std::wstring ReadText(Os& os, const wchar_t* section, const wchar_t* key,
+                      const std::wstring& path) {
+  return os.GetPrivateProfileString(section, key, L"", kTextBufferChars, path);
 }
+
+// An integer key, raised to `floor` when it reads below it (a missing key
+// reads as `defaultValue` and passes through the same clamp).
+int32_t ReadInt(Os& os, const wchar_t* section, const wchar_t* key, int32_t defaultValue,
+                int32_t floor, const std::wstring& path) {
+  int32_t value = os.GetPrivateProfileInt(section, key, defaultValue, path);
+  return value < floor ? floor : value;
+}
+
+void ReadTimeOfDay(Os& os, const wchar_t* section, const wchar_t* key, const std::wstring& path,
+                   TimeOfDay& time) {
+  SplitTimeOfDay(ReadInt(os, section, key, -1, -1, path), time.Hour, time.Minute);
+}
+
+void ReadTaskEntry(Os& os, const wchar_t* section, const std::wstring& path, TaskEntry& entry) {
+  entry.TaskName = ReadText(os, section, L"TaskName", path);
+  entry.TaskId = ReadInt(os, section, L"TaskId", -1, -1, path);
+}
+
+}  // namespace
+
+int LoadPowerSettings(Os& os, const std::wstring* settingsPath, PowerSettings* out) {
+  if (settingsPath == nullptr || out == nullptr) return 0;
+  PowerSettings local;
+  SetPowerSettingsDefaults(local);
+  // A failed read leaves defaults whose Name is empty; the Name decides.
+  ReadPowerSettingsFile(os, settingsPath, &local);
+  *out = local;
+  return out->Name.empty() ? 0 : 1;
+}
+
+int ReadPowerSettingsFile(Os& os, const std::wstring* settingsPath, PowerSettings* record) {
+  if (record == nullptr || settingsPath == nullptr || !os.PathFileExists(*settingsPath)) return 0;
+  const std::wstring& path = *settingsPath;
+  PowerSettings& r = *record;
+
+  r.Version = ReadText(os, L"GENERAL", L"Version", path);
+  if (r.Version.empty()) return 0;
+  r.Name = ReadText(os, L"GENERAL", L"Name", path);
+  if (r.Name.empty()) return 0;
+
+  r.DisplayAcTime = ReadInt(os, L"DISPLAY", L"DisplayAcTime", 0, 0, path);
+  r.DisplayDcTime = ReadInt(os, L"DISPLAY", L"DisplayDcTime", 0, 0, path);
+  r.DisplayAcBright = NormalizeBrightness(ReadInt(os, L"DISPLAY", L"DisplayAcBright", -1, -1, path));
+  r.DisplayDcBright = NormalizeBrightness(ReadInt(os, L"DISPLAY", L"DisplayDcBright", -1, -1, path));
+
+  r.HddAcTime = ReadInt(os, L"HDD", L"HddAcTime", 0, 0, path);
+  r.HddDcTime = ReadInt(os, L"HDD", L"HddDcTime", 0, 0, path);
+
+  r.SleepAcTime = ReadInt(os, L"SYSTEM", L"SleepAcTime", 0, 0, path);
+  r.SleepDcTime = ReadInt(os, L"SYSTEM", L"SleepDcTime", 0, 0, path);
+  r.StopAcTime = ReadInt(os, L"SYSTEM", L"StopAcTime", 0, 0, path);
+  r.StopDcTime = ReadInt(os, L"SYSTEM", L"StopDcTime", 0, 0, path);
+  r.StopCheckBox = ReadInt(os, L"SYSTEM", L"StopCheckBox", 0, 0, path) == 1 ? 1 : 0;
+  ReadTimeOfDay(os, L"SYSTEM", L"SleepStartTime", path, r.SleepStartTime);
+  ReadTimeOfDay(os, L"SYSTEM", L"ResumeTime", path, r.ResumeTime);
+
+  ReadTimeOfDay(os, L"SETTING", L"StartTime", path, r.StartTime);
+  ReadTimeOfDay(os, L"SETTING", L"EndTime", path, r.EndTime);
+
+  ReadTaskEntry(os, L"TASK_SLEEP", path, r.TaskSleep);
+  ReadTaskEntry(os, L"START_TASK_PROFILE", path, r.StartTaskProfile);
+  ReadTaskEntry(os, L"END_TASK_PROFILE", path, r.EndTaskProfile);
+  return 1;
+}
+
+void SetPowerSettingsDefaults(PowerSettings& record) { record = PowerSettings{}; }
+
+int32_t SplitTimeOfDay(int32_t value, int32_t& hour, int32_t& minute) {
+  hour = -1;
+  minute = -1;
+  if (value < 0) return value;
+  hour = value / 100;
+  minute = value % 100;
+  if (hour > 23) hour = 23;
+  if (minute > 59) minute = 59;
+  return hour * 100 + minute;
+}
+
+int32_t NormalizeBrightness(int32_t value) {
+  if (value < 0 || value > 100) return 100;
+  return value / 5 * 5;
+}
+
+}  // namespace tav

@@ -1,0 +1,311 @@
+#include "power/plan_configuration.h"
+
+#include <gtest/gtest.h>
+
+#include "power/plan_discovery.h"
+#include "testing/fake_os.h"
+
+namespace tav {
+namespace {
+
+using testing::FakeOs;
+using testing::FakePlan;
+using testing::GuidFromText;
+
+const std::wstring kDataFolder = L"C:\\ProgramData\\VARENTO\\TAV_POWERSAVE";
+const std::wstring kUserRecord =
+    L"C:\\Users\\User\\AppData\\Local\\VARENTO\\TAV_POWERSAVE\\MySetting.ini";
+const std::wstring kSettingsPath = L"D:\\Profiles\\Night.ini";
+const std::wstring kNewGuid = L"12345678-9ABC-DEF0-0102-030405060708";  // FakeOs's first
+const std::wstring kExistingGuid = L"11111111-2222-3333-4444-555555555555";
+
+const std::vector<std::wstring> kNewPlanCommands = {
+    L"powercfg.exe /DUPLICATESCHEME a1841308-3541-4fab-bc81-f71556f20b4a "
+    L"12345678-9ABC-DEF0-0102-030405060708",
+    L"powercfg.exe /CHANGENAME 12345678-9ABC-DEF0-0102-030405060708 \"Vantrel電源プラン\" "
+    L"\"「Vantrel 電源プラン設定ツール」が使用する電源プランです。\"",
+    L"powercfg.exe /SETACTIVE 12345678-9ABC-DEF0-0102-030405060708",
+    L"powercfg.exe /CHANGE /monitor-timeout-ac 10",
+    L"powercfg.exe /CHANGE /monitor-timeout-dc 5",
+    L"powercfg.exe /SETACVALUEINDEX 12345678-9ABC-DEF0-0102-030405060708 "
+    L"7516b95f-f776-4464-8c53-06167f40cc99 aded5e82-b909-4619-9949-f5d71dac0bcb 70",
+    L"powercfg.exe /SETDCVALUEINDEX 12345678-9ABC-DEF0-0102-030405060708 "
+    L"7516b95f-f776-4464-8c53-06167f40cc99 aded5e82-b909-4619-9949-f5d71dac0bcb 40",
+    L"powercfg.exe /CHANGE /disk-timeout-ac 20",
+    L"powercfg.exe /CHANGE /disk-timeout-dc 15",
+    L"powercfg.exe /CHANGE /standby-timeout-ac 30",
+    L"powercfg.exe /CHANGE /standby-timeout-dc 25",
+    L"powercfg.exe /CHANGE /hibernate-timeout-ac 60",
+    L"powercfg.exe /CHANGE /hibernate-timeout-dc 0",
+    L"powercfg.exe /SETACTIVE 12345678-9ABC-DEF0-0102-030405060708",
+};
+
+const std::vector<std::wstring> kExistingPlanCommands = {
+    L"powercfg.exe /SETACTIVE 11111111-2222-3333-4444-555555555555",
+    L"powercfg.exe /CHANGE /monitor-timeout-ac 10",
+    L"powercfg.exe /CHANGE /monitor-timeout-dc 5",
+    L"powercfg.exe /SETACVALUEINDEX 11111111-2222-3333-4444-555555555555 "
+    L"7516b95f-f776-4464-8c53-06167f40cc99 aded5e82-b909-4619-9949-f5d71dac0bcb 70",
+    L"powercfg.exe /SETDCVALUEINDEX 11111111-2222-3333-4444-555555555555 "
+    L"7516b95f-f776-4464-8c53-06167f40cc99 aded5e82-b909-4619-9949-f5d71dac0bcb 40",
+    L"powercfg.exe /CHANGE /disk-timeout-ac 20",
+    L"powercfg.exe /CHANGE /disk-timeout-dc 15",
+    L"powercfg.exe /CHANGE /standby-timeout-ac 30",
+    L"powercfg.exe /CHANGE /standby-timeout-dc 25",
+    L"powercfg.exe /CHANGE /hibernate-timeout-ac 60",
+    L"powercfg.exe /CHANGE /hibernate-timeout-dc 0",
+    L"powercfg.exe /SETACTIVE 11111111-2222-3333-4444-555555555555",
+};
+
+const std::vector<std::wstring> kXpNewSchemeCommands = {
+    L"powercfg.exe /SETACTIVE \"バッテリの最大利用\"",
+    L"powercfg.exe /CREATE \"Vantrel電源プラン\"",
+    L"powercfg.exe /CHANGE \"Vantrel電源プラン\" /monitor-timeout-ac 10",
+    L"powercfg.exe /CHANGE \"Vantrel電源プラン\" /monitor-timeout-dc 5",
+    L"powercfg.exe /CHANGE \"Vantrel電源プラン\" /disk-timeout-ac 20",
+    L"powercfg.exe /CHANGE \"Vantrel電源プラン\" /disk-timeout-dc 15",
+    L"powercfg.exe /CHANGE \"Vantrel電源プラン\" /standby-timeout-ac 30",
+    L"powercfg.exe /CHANGE \"Vantrel電源プラン\" /standby-timeout-dc 25",
+    L"powercfg.exe /CHANGE \"Vantrel電源プラン\" /hibernate-timeout-ac 60",
+    L"powercfg.exe /CHANGE \"Vantrel電源プラン\" /hibernate-timeout-dc 0",
+    L"powercfg.exe /SETACTIVE \"Vantrel電源プラン\"",
+};
+
+const std::vector<std::wstring> kXpExistingSchemeCommands = {
+    L"powercfg.exe /CHANGE \"Vantrel電源プラン\" /monitor-timeout-ac 10",
+    L"powercfg.exe /CHANGE \"Vantrel電源プラン\" /monitor-timeout-dc 5",
+    L"powercfg.exe /CHANGE \"Vantrel電源プラン\" /disk-timeout-ac 20",
+    L"powercfg.exe /CHANGE \"Vantrel電源プラン\" /disk-timeout-dc 15",
+    L"powercfg.exe /CHANGE \"Vantrel電源プラン\" /standby-timeout-ac 30",
+    L"powercfg.exe /CHANGE \"Vantrel電源プラン\" /standby-timeout-dc 25",
+    L"powercfg.exe /CHANGE \"Vantrel電源プラン\" /hibernate-timeout-ac 60",
+    L"powercfg.exe /CHANGE \"Vantrel電源プラン\" /hibernate-timeout-dc 0",
+    L"powercfg.exe /SETACTIVE \"Vantrel電源プラン\"",
+};
+
+class PlanConfigurationTest : public ::testing::Test {
+ protected:
+  PlanConfigurationTest() {
+    settings.Name = L"Night";
+    settings.DisplayAcTime = 10;
+    settings.DisplayDcTime = 5;
+    settings.DisplayAcBright = 70;
+    settings.DisplayDcBright = 40;
+    settings.HddAcTime = 20;
+    settings.HddDcTime = 15;
+    settings.SleepAcTime = 30;
+    settings.SleepDcTime = 25;
+    settings.StopAcTime = 60;
+    settings.StopDcTime = 0;
+  }
+  void UseWindowsXp() {
+    os.versionMajor = 5;
+    os.versionMinor = 1;
+  }
+  void AddDedicatedPlan() {
+    os.plans.push_back(FakePlan{GuidFromText(kExistingGuid), kDedicatedPlanName, true});
+  }
+  void RecordUserProfile() {
+    os.SetProfileValue(kUserRecord, L"Current", L"ProfilePath", kSettingsPath);
+    os.SetProfileValue(kUserRecord, L"Current", L"ProfileName", L"Night");
+  }
+  // The k-th process (1-based) cannot be started.
+  void FailRun(int k) {
+    os.canStart = [this, k](const std::wstring&) {
+      return static_cast<int>(os.commandLines.size()) != k;
+    };
+  }
+  int Apply(const std::wstring& path = kSettingsPath) {
+    return ApplyPowerSettings(os, inDataFolder, &path, settings, planGuid);
+  }
+  static std::vector<std::wstring> Prefix(const std::vector<std::wstring>& all, int k) {
+    return std::vector<std::wstring>(all.begin(), all.begin() + k);
+  }
+
+  FakeOs os;
+  PowerSettings settings;
+  int inDataFolder = -1;
+  std::wstring planGuid = L"stale";
+};
+
+TEST_F(PlanConfigurationTest, GuidPathCreatesANewPlan) {
+  ASSERT_EQ(Apply(), 1);
+  EXPECT_EQ(os.commandLines, kNewPlanCommands);
+  EXPECT_EQ(planGuid, kNewGuid);
+  EXPECT_EQ(inDataFolder, 0);
+}
+
+TEST_F(PlanConfigurationTest, GuidPathConfiguresTheExistingPlanWhateverTheRecordedProfile) {
+  AddDedicatedPlan();
+  ASSERT_EQ(Apply(), 1);  // no profile recorded, yet discovery finds the plan
+  EXPECT_EQ(os.commandLines, kExistingPlanCommands);
+  EXPECT_EQ(planGuid, kExistingGuid);
+
+  os.commandLines.clear();
+  os.plans.clear();
+  RecordUserProfile();
+  ASSERT_EQ(Apply(), 1);  // a recorded profile does not stop the plan being made
+  EXPECT_EQ(os.commandLines.size(), 14u);
+}
+
+TEST_F(PlanConfigurationTest, GuidPathStopsAtTheFirstCommandThatCannotStart) {
+  for (int k : {1, 2, 3, 6, 13, 14}) {
+    os = FakeOs();
+    FailRun(k);
+    EXPECT_EQ(Apply(), 0) << k;
+    EXPECT_EQ(os.commandLines, Prefix(kNewPlanCommands, k)) << k;
+    EXPECT_EQ(planGuid, kNewGuid) << k;  // discovery's GUID stays for the caller
+  }
+  for (int k : {1, 4, 12}) {
+    os = FakeOs();
+    AddDedicatedPlan();
+    FailRun(k);
+    EXPECT_EQ(Apply(), 0) << k;
+    EXPECT_EQ(os.commandLines, Prefix(kExistingPlanCommands, k)) << k;
+  }
+}
+
+TEST_F(PlanConfigurationTest, DiscoveryFailureRunsNothing) {
+  os.powerLibraryAvailable = false;
+  EXPECT_EQ(Apply(), 0);
+  EXPECT_TRUE(os.commandLines.empty());
+}
+
+TEST_F(PlanConfigurationTest, WindowsXpCreatesTheSchemeWhenNoProfileIsRecorded) {
+  UseWindowsXp();
+  os.xpSchemes = {L"Home", kDedicatedPlanName, kXpBaseSchemeName};
+  ASSERT_EQ(Apply(), 1);  // created even though the scheme exists
+  EXPECT_EQ(os.commandLines, kXpNewSchemeCommands);
+  EXPECT_EQ(planGuid, L"");
+}
+
+TEST_F(PlanConfigurationTest, WindowsXpConfiguresTheExistingScheme) {
+  UseWindowsXp();
+  RecordUserProfile();
+  os.xpSchemes = {L"Home", kDedicatedPlanName};
+  ASSERT_EQ(Apply(), 1);
+  EXPECT_EQ(os.commandLines, kXpExistingSchemeCommands);
+  EXPECT_EQ(planGuid, L"");
+}
+
+TEST_F(PlanConfigurationTest, WindowsXpCreatesAMissingSchemeFromTheBase) {
+  UseWindowsXp();
+  RecordUserProfile();
+  os.xpSchemes = {L"Home", kXpBaseSchemeName, L"Office"};
+  ASSERT_EQ(Apply(), 1);
+  EXPECT_EQ(os.commandLines, kXpNewSchemeCommands);
+}
+
+TEST_F(PlanConfigurationTest, WindowsXpStopsAtTheFirstCommandThatCannotStart) {
+  for (int k : {1, 2, 5, 11}) {
+    os = FakeOs();
+    UseWindowsXp();
+    os.xpSchemes = {kXpBaseSchemeName};
+    FailRun(k);
+    EXPECT_EQ(Apply(), 0) << k;
+    EXPECT_EQ(os.commandLines, Prefix(kXpNewSchemeCommands, k)) << k;
+    EXPECT_EQ(planGuid, L"");
+  }
+  os = FakeOs();
+  UseWindowsXp();
+  os.enumPwrSchemesFails = true;
+  EXPECT_EQ(Apply(), 0);
+  EXPECT_TRUE(os.commandLines.empty());
+}
+
+TEST_F(PlanConfigurationTest, MissingSettingsPathFailsAndEmptiesTheGuid) {
+  EXPECT_EQ(ApplyPowerSettings(os, inDataFolder, nullptr, settings, planGuid), 0);
+  EXPECT_EQ(planGuid, L"");
+  EXPECT_TRUE(os.commandLines.empty());
+}
+
+struct RecordCase {
+  std::wstring settingsPath;
+  std::wstring recordFile;  // where the profile is recorded; empty: nowhere
+  bool withName;
+  int inDataFolder;
+  int mustCreate;
+};
+
+TEST_F(PlanConfigurationTest, CheckRecordedProfile) {
+  const std::wstring machineRecord = kDataFolder + L"\\Setting.ini";
+  const std::vector<RecordCase> cases = {
+      {kDataFolder + L"\\Setting.ini", machineRecord, true, 1, 0},
+      {L"c:\\PROGRAMDATA\\varento\\Tav_PowerSave\\Other.ini", machineRecord, true, 1, 0},
+      {kDataFolder + L"\\Setting.ini", machineRecord, false, 1, 1},
+      {kDataFolder + L"\\Setting.ini", kUserRecord, true, 1, 1},  // the user's record is not read
+      {kSettingsPath, kUserRecord, true, 0, 0},
+      {kSettingsPath, kUserRecord, false, 0, 1},
+      {kSettingsPath, machineRecord, true, 0, 1},
+      {kSettingsPath, L"", false, 0, 1},
+      {kDataFolder + L"\\Sub\\Setting.ini", machineRecord, true, 0, 1},
+      {L"Setting.ini", kUserRecord, true, 0, 0},  // no folder at all
+  };
+  for (const RecordCase& c : cases) {
+    os = FakeOs();
+    if (!c.recordFile.empty()) {
+      os.SetProfileValue(c.recordFile, L"Current", L"ProfilePath", c.settingsPath);
+      if (c.withName) os.SetProfileValue(c.recordFile, L"Current", L"ProfileName", L"Night");
+    }
+    int flag = -1;
+    EXPECT_EQ(CheckRecordedProfile(os, c.settingsPath, flag), c.mustCreate) << c.settingsPath;
+    EXPECT_EQ(flag, c.inDataFolder) << c.settingsPath;
+  }
+}
+
+TEST_F(PlanConfigurationTest, RemovalOnTheGuidPathQuotesTheGuid) {
+  const std::wstring guid = kExistingGuid;
+  EXPECT_EQ(RemoveDedicatedPlan(os, &guid), 1);
+  EXPECT_EQ(os.commandLines,
+            (std::vector<std::wstring>{
+                L"powercfg.exe /SETACTIVE a1841308-3541-4fab-bc81-f71556f20b4a",
+                L"powercfg.exe /DELETE \"11111111-2222-3333-4444-555555555555\""}));
+}
+
+TEST_F(PlanConfigurationTest, RemovalOnTheGuidPathDeletesEvenWhenActivationFails) {
+  const std::wstring guid = kExistingGuid;
+  FailRun(1);
+  EXPECT_EQ(RemoveDedicatedPlan(os, &guid), 1);
+  EXPECT_EQ(os.commandLines.size(), 2u);
+
+  os = FakeOs();
+  FailRun(2);
+  EXPECT_EQ(RemoveDedicatedPlan(os, &guid), 0);
+
+  os = FakeOs();
+  EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 0);
+  EXPECT_TRUE(os.commandLines.empty());
+}
+
+TEST_F(PlanConfigurationTest, RemovalOnWindowsXpActivatesTheBaseScheme) {
+  UseWindowsXp();
+  os.xpSchemes = {kDedicatedPlanName, kXpBaseSchemeName, L"Office"};
+  EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 1);
+  EXPECT_EQ(os.commandLines, (std::vector<std::wstring>{
+                                 L"powercfg.exe /SETACTIVE \"バッテリの最大利用\"",
+                                 L"powercfg.exe /DELETE \"Vantrel電源プラン\""}));
+}
+
+TEST_F(PlanConfigurationTest, RemovalOnWindowsXpStopsWhenActivationFails) {
+  UseWindowsXp();
+  os.xpSchemes = {kXpBaseSchemeName};
+  FailRun(1);
+  EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 0);
+  EXPECT_EQ(os.commandLines.size(), 1u);
+
+  os = FakeOs();
+  UseWindowsXp();
+  os.xpSchemes = {kXpBaseSchemeName};
+  FailRun(2);
+  EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 0);
+  EXPECT_EQ(os.commandLines.size(), 2u);
+
+  os = FakeOs();
+  UseWindowsXp();
+  os.enumPwrSchemesFails = true;
+  EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 0);
+  EXPECT_TRUE(os.commandLines.empty());
+}
+
+}  // namespace
+}  // namespace tav

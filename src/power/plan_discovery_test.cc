@@ -1,0 +1,226 @@
+#include "power/plan_discovery.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "shared/text.h"
+#include "testing/fake_os.h"
+
+namespace tav {
+namespace {
+
+using testing::FakeOs;
+using testing::FakePlan;
+using testing::GuidFromText;
+
+const std::wstring kMachineFile = L"C:\\ProgramData\\VARENTO\\TAV_POWERSAVE\\Setting.ini";
+const std::wstring kPlanA = L"0A1B2C3D-4E5F-6071-8293-A4B5C6D7E8F9";
+const std::wstring kPlanB = L"11111111-2222-3333-4444-555555555555";
+const std::wstring kPlanC = L"99999999-8888-7777-6666-555555555555";
+// What FakeOs::CoCreateGuid hands out first when no GUIDs were queued.
+const std::wstring kFirstNewGuid = L"12345678-9ABC-DEF0-0102-030405060708";
+
+int Count(const FakeOs& os, const std::wstring& event) {
+  return static_cast<int>(std::count(os.events.begin(), os.events.end(), event));
+}
+
+class PlanDiscoveryTest : public ::testing::Test {
+ protected:
+  void Record(const std::wstring& guid) {
+    os.SetProfileValue(kMachineFile, L"Current", L"GUID", guid);
+  }
+  void AddPlan(const std::wstring& guid, const std::wstring& name, bool readable = true) {
+    os.plans.push_back(FakePlan{GuidFromText(guid), name, readable});
+  }
+  int Find() { return FindDedicatedPlanGuid(os, mustCreate, planGuid); }
+  void ExpectLibraryFreed() {
+    EXPECT_EQ(Count(os, L"LoadPowerLibrary"), 1);
+    EXPECT_EQ(Count(os, L"FreePowerLibrary"), os.powerLibraryAvailable ? 1 : 0);
+  }
+
+  FakeOs os;
+  int mustCreate = -1;
+  std::wstring planGuid = L"stale";
+};
+
+TEST_F(PlanDiscoveryTest, RecordedGuidMatchesWhateverBracesAndCase) {
+  const std::vector<std::wstring> records = {L"0a1b2c3d-4e5f-6071-8293-a4b5c6d7e8f9",
+                                             L"{" + kPlanA + L"}",
+                                             L"{{0a1b2c3d-4e5f-6071-8293-A4B5C6D7E8F9}}"};
+  for (const std::wstring& recorded : records) {
+    os = FakeOs();
+    AddPlan(kPlanB, kDedicatedPlanName);
+    AddPlan(kPlanA, L"Other");
+    Record(recorded);
+    mustCreate = 1;  // the incoming value is not read
+    ASSERT_EQ(Find(), 1) << recorded;
+    EXPECT_EQ(mustCreate, 0) << recorded;
+    EXPECT_TRUE(EqualsIgnoreCase(planGuid, kPlanA)) << planGuid;
+    EXPECT_EQ(planGuid.find_first_of(L"{}"), std::wstring::npos) << planGuid;
+    EXPECT_EQ(os.friendlyNameReads, 0);  // names are not read when a GUID is recorded
+    ExpectLibraryFreed();
+    EXPECT_EQ(Count(os, L"CoInitialize"), 0);
+  }
+}
+
+TEST_F(PlanDiscoveryTest, RecordedGuidWithoutPlanMakesANewGuidWhateverTheNames) {
+  AddPlan(kPlanB, kDedicatedPlanName);
+  Record(kPlanC);
+  ASSERT_EQ(Find(), 1);
+  EXPECT_EQ(mustCreate, 1);
+  EXPECT_EQ(planGuid, kFirstNewGuid);
+}
+
+TEST_F(PlanDiscoveryTest, WithoutRecordFindsThePlanByName) {
+  AddPlan(kPlanA, L"Balanced");
+  AddPlan(kPlanB, kDedicatedPlanName);
+  ASSERT_EQ(Find(), 1);
+  EXPECT_EQ(mustCreate, 0);
+  EXPECT_EQ(planGuid, kPlanB);
+  ExpectLibraryFreed();
+}
+
+TEST_F(PlanDiscoveryTest, EmptyBracesCountAsNoRecord) {
+  Record(L"{}");
+  AddPlan(kPlanB, kDedicatedPlanName);
+  ASSERT_EQ(Find(), 1);
+  EXPECT_EQ(planGuid, kPlanB);
+}
+
+TEST_F(PlanDiscoveryTest, UnreadableNameIsSkipped) {
+  AddPlan(kPlanA, kDedicatedPlanName, /*readable=*/false);
+  AddPlan(kPlanC, std::wstring(600, L'x'));  // too long for the name buffer
+  AddPlan(kPlanB, kDedicatedPlanName);
+  ASSERT_EQ(Find(), 1);
+  EXPECT_EQ(mustCreate, 0);
+  EXPECT_EQ(planGuid, kPlanB);
+  EXPECT_EQ(os.friendlyNameReads, 3);
+}
+
+TEST_F(PlanDiscoveryTest, FirstOfTwoSameNamedPlansWins) {
+  AddPlan(kPlanC, kDedicatedPlanName);
+  AddPlan(kPlanB, kDedicatedPlanName);
+  ASSERT_EQ(Find(), 1);
+  EXPECT_EQ(planGuid, kPlanC);
+  EXPECT_EQ(os.friendlyNameReads, 1);
+}
+
+TEST_F(PlanDiscoveryTest, NoPlanAtAllMakesANewGuidAfterFreeingTheLibrary) {
+  os.guidsToCreate.push_back(GuidFromText(kPlanC));
+  ASSERT_EQ(Find(), 1);
+  EXPECT_EQ(mustCreate, 1);
+  EXPECT_EQ(planGuid, kPlanC);
+  std::vector<std::wstring> calls;
+  for (const auto& e : os.events)
+    if (e.rfind(L"CreateDirectory:", 0) != 0) calls.push_back(e);
+  EXPECT_EQ(calls, (std::vector<std::wstring>{L"LoadPowerLibrary", L"FreePowerLibrary",
+                                              L"CoInitialize", L"CoUninitialize"}));
+}
+
+TEST_F(PlanDiscoveryTest, PlanNotFoundByNameMakesANewGuid) {
+  AddPlan(kPlanA, L"Balanced");
+  ASSERT_EQ(Find(), 1);
+  EXPECT_EQ(mustCreate, 1);
+  EXPECT_EQ(planGuid, kFirstNewGuid);
+  ExpectLibraryFreed();
+}
+
+TEST_F(PlanDiscoveryTest, MissingLibraryFails) {
+  os.powerLibraryAvailable = false;
+  AddPlan(kPlanB, kDedicatedPlanName);
+  EXPECT_EQ(Find(), 0);
+  EXPECT_EQ(Count(os, L"CoInitialize"), 0);
+}
+
+TEST_F(PlanDiscoveryTest, GuidCreationFailureFailsWithBalancedCom) {
+  os.coCreateGuidFails = true;
+  EXPECT_EQ(Find(), 0);
+  EXPECT_EQ(Count(os, L"CoInitialize"), 1);
+  EXPECT_EQ(Count(os, L"CoUninitialize"), 1);
+  ExpectLibraryFreed();
+}
+
+TEST_F(PlanDiscoveryTest, NewGuidWithoutTextFormFails) {
+  os.stringFromClsidFails = true;
+  EXPECT_EQ(Find(), 0);
+  ExpectLibraryFreed();
+}
+
+TEST_F(PlanDiscoveryTest, ReadingTheRecordClearsItsReadOnlyAttribute) {
+  os.AddFile(kMachineFile, L"", kFileAttributeReadOnly);
+  Record(kPlanA);
+  AddPlan(kPlanA, L"x");
+  ASSERT_EQ(Find(), 1);
+  EXPECT_EQ(os.GetFileAttributes(kMachineFile) & kFileAttributeReadOnly, 0u);
+}
+
+TEST(PlanDiscoveryGuidTextTest, BracesAreStrippedAndFailureGivesEmpty) {
+  FakeOs os;
+  EXPECT_EQ(PlanGuidToString(os, GuidFromText(kPlanA)), kPlanA);
+  os.stringFromClsidFails = true;
+  EXPECT_EQ(PlanGuidToString(os, GuidFromText(kPlanA)), L"");
+}
+
+struct SchemeCase {
+  std::vector<std::wstring> schemes;
+  int mustCreateIn;
+  int mustCreateOut;
+  std::wstring base;
+  int enumerations;
+};
+
+TEST(PlanDiscoverySchemeTest, FindSchemeByName) {
+  const std::wstring vantrel = kDedicatedPlanName;
+  const std::wstring battery = kXpBaseSchemeName;
+  const std::vector<SchemeCase> cases = {
+      // The dedicated scheme exists: nothing to create.
+      {{L"Home", vantrel, battery}, 0, 0, vantrel, 1},
+      // Matched without regard to case; the system's spelling is kept.
+      {{L"Home", L"VANTREL電源プラン"}, 0, 0, L"VANTREL電源プラン", 1},
+      // Missing: the base scheme is looked for in a second enumeration.
+      {{L"Home", battery, L"Office"}, 0, 1, battery, 2},
+      // Neither exists: the last scheme listed is the base.
+      {{L"Home", L"Office"}, 0, 1, L"Office", 2},
+      // Nothing listed at all.
+      {{}, 0, 1, L"", 2},
+      // Creation already decided: only the base scheme is looked for.
+      {{vantrel, battery}, 1, 1, battery, 1},
+      {{L"Home", vantrel}, 1, 1, vantrel, 1},
+  };
+  for (const SchemeCase& c : cases) {
+    FakeOs os;
+    os.xpSchemes = c.schemes;
+    int mustCreate = c.mustCreateIn;
+    std::wstring base = L"stale";
+    EXPECT_EQ(FindSchemeByName(os, mustCreate, base), 1);
+    EXPECT_EQ(mustCreate, c.mustCreateOut) << c.base;
+    EXPECT_EQ(base, c.base);
+    EXPECT_EQ(os.enumPwrSchemesCalls, c.enumerations) << c.base;
+  }
+}
+
+TEST(PlanDiscoverySchemeTest, FailedEnumerationGivesEmptyBase) {
+  FakeOs os;
+  os.enumPwrSchemesFails = true;
+  int mustCreate = 0;
+  std::wstring base = L"stale";
+  EXPECT_EQ(FindSchemeByName(os, mustCreate, base), 0);
+  EXPECT_EQ(base, L"");
+  EXPECT_EQ(mustCreate, 0);
+  EXPECT_EQ(os.enumPwrSchemesCalls, 1);
+}
+
+TEST(PlanDiscoverySchemeTest, CallbackWithoutContextGoesOn) {
+  EXPECT_TRUE(SchemeSearchCallback(kDedicatedPlanName, nullptr));
+  SchemeSearch search;
+  search.targetName = kDedicatedPlanName;
+  EXPECT_TRUE(SchemeSearchCallback(L"Home", &search));
+  EXPECT_EQ(search.lastName, L"Home");
+  EXPECT_FALSE(SchemeSearchCallback(kDedicatedPlanName, &search));
+  EXPECT_EQ(search.found, 1);
+  EXPECT_EQ(search.lastName, L"Home");
+}
+
+}  // namespace
+}  // namespace tav

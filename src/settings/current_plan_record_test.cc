@@ -1,0 +1,195 @@
+#include "settings/current_plan_record.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "testing/fake_os.h"
+
+namespace tav {
+namespace {
+
+using testing::FakeOs;
+
+const std::wstring kDataFolder = L"C:\\ProgramData\\VARENTO\\TAV_POWERSAVE";
+const std::wstring kUserFolder = L"C:\\Users\\User\\AppData\\Local\\VARENTO\\TAV_POWERSAVE";
+const std::wstring kMachineFile = kDataFolder + L"\\Setting.ini";
+const std::wstring kUserFile = kUserFolder + L"\\MySetting.ini";
+const std::wstring kOtherFolder = L"D:\\Profiles";
+const std::wstring kOtherRecord = kOtherFolder + L"\\MySetting.ini";
+
+class CurrentPlanRecordTest : public ::testing::Test {
+ protected:
+  CurrentPlanRecordTest() {
+    os.AddFolder(kDataFolder);
+    os.AddFolder(kUserFolder);
+    os.AddFolder(kOtherFolder);
+  }
+  // The value of a "Current" key, or "<none>" when it is missing.
+  std::wstring Value(const std::wstring& path, const std::wstring& key) const {
+    const std::wstring* v = os.ProfileValue(path, L"Current", key);
+    return v ? *v : L"<none>";
+  }
+  std::vector<std::wstring> Events(const std::wstring& prefix) const {
+    std::vector<std::wstring> out;
+    for (const auto& e : os.events)
+      if (e.rfind(prefix, 0) == 0) out.push_back(e);
+    return out;
+  }
+
+  FakeOs os;
+};
+
+TEST_F(CurrentPlanRecordTest, OpenNamesTheFileAndClearsOnlyReadOnly) {
+  os.AddFile(kMachineFile, L"", kFileAttributeReadOnly | kFileAttributeHidden);
+  CurrentRecordFile machine = OpenCurrentRecordFile(os, 1);
+  EXPECT_EQ(machine.MachineWide, 1);
+  EXPECT_EQ(machine.Folder, kDataFolder);
+  EXPECT_EQ(machine.Path, kMachineFile);
+  EXPECT_EQ(os.GetFileAttributes(kMachineFile), kFileAttributeHidden);
+
+  CurrentRecordFile user = OpenCurrentRecordFile(os, 0);
+  EXPECT_EQ(user.MachineWide, 0);
+  EXPECT_EQ(user.Folder, kUserFolder);
+  EXPECT_EQ(user.Path, kUserFile);
+  EXPECT_FALSE(os.HasFile(kUserFile));  // a missing file is not made
+}
+
+TEST_F(CurrentPlanRecordTest, UnnamedDataFolderGivesBareFileName) {
+  os.commonAppDataFails = true;
+  CurrentRecordFile machine = OpenCurrentRecordFile(os, 1);
+  EXPECT_EQ(machine.Folder, L"");
+  EXPECT_EQ(machine.Path, L"Setting.ini");
+}
+
+TEST_F(CurrentPlanRecordTest, ReadsGuidOnlyFromTheMachineWideFile) {
+  os.SetProfileValue(kMachineFile, L"Current", L"GUID", L"{abc}");
+  os.SetProfileValue(kUserFile, L"Current", L"GUID", L"user");
+  std::wstring guid = L"before";
+  EXPECT_EQ(ReadCurrentPlanGuid(os, OpenCurrentRecordFile(os, 0), guid), 0);
+  EXPECT_EQ(guid, L"before");
+  EXPECT_EQ(ReadCurrentPlanGuid(os, OpenCurrentRecordFile(os, 1), guid), 1);
+  EXPECT_EQ(guid, L"{abc}");  // braces are left to the reader
+
+  FakeOs empty;
+  guid = L"before";
+  EXPECT_EQ(ReadCurrentPlanGuid(empty, OpenCurrentRecordFile(empty, 1), guid), 1);
+  EXPECT_EQ(guid, L"");
+}
+
+TEST_F(CurrentPlanRecordTest, ReadsProfileWithEmptyValuesForMissingKeys) {
+  os.SetProfileValue(kUserFile, L"Current", L"ProfilePath", L"D:\\Profiles\\Night.ini");
+  std::wstring path = L"x";
+  std::wstring name = L"y";
+  EXPECT_EQ(ReadCurrentProfile(os, OpenCurrentRecordFile(os, 0), path, name), 1);
+  EXPECT_EQ(path, L"D:\\Profiles\\Night.ini");
+  EXPECT_EQ(name, L"");
+  EXPECT_EQ(ReadCurrentProfile(os, OpenCurrentRecordFile(os, 1), path, name), 1);
+  EXPECT_EQ(path, L"");
+  EXPECT_EQ(name, L"");
+}
+
+struct Placement {
+  std::wstring settingsPath;
+  std::wstring profileRecord;  // where ProfilePath/ProfileName land first
+  bool separateRecord;         // the data folder's Setting.ini is written as well
+};
+
+TEST_F(CurrentPlanRecordTest, WritesIntoTheRightFiles) {
+  const std::vector<Placement> cases = {
+      {kDataFolder + L"\\Setting.ini", kMachineFile, false},
+      {L"c:\\programdata\\Varento\\tav_powersave\\Other.ini",
+       L"c:\\programdata\\Varento\\tav_powersave\\Setting.ini", false},
+      {kUserFile, kUserFile, true},
+      {kOtherFolder + L"\\Night.ini", kOtherRecord, true},
+  };
+  for (const Placement& c : cases) {
+    os = FakeOs();
+    os.AddFolder(kUserFolder);
+    os.AddFolder(kOtherFolder);
+    const std::wstring name = L"夜間";
+    const std::wstring guid = L"a1b2c3d4-0000-1111-2222-333344445555";
+    EXPECT_EQ(WriteCurrentPlanRecord(os, &c.settingsPath, &name, &guid), 1) << c.settingsPath;
+    EXPECT_EQ(Value(kMachineFile, L"ProfilePath"), c.settingsPath);
+    EXPECT_EQ(Value(kMachineFile, L"ProfileName"), name);
+    EXPECT_EQ(Value(kMachineFile, L"GUID"), guid);
+    EXPECT_EQ(Value(c.profileRecord, L"ProfilePath"), c.settingsPath);
+    EXPECT_EQ(Value(c.profileRecord, L"ProfileName"), name);
+    if (c.separateRecord) {
+      EXPECT_EQ(Value(c.profileRecord, L"GUID"), L"<none>") << c.settingsPath;
+      EXPECT_EQ(Events(L"WriteProfile"), (std::vector<std::wstring>{
+                                             L"WriteProfile:" + c.profileRecord + L"|ProfilePath",
+                                             L"WriteProfile:" + c.profileRecord + L"|ProfileName",
+                                             L"WriteProfile:" + kMachineFile + L"|ProfilePath",
+                                             L"WriteProfile:" + kMachineFile + L"|ProfileName",
+                                             L"WriteProfile:" + kMachineFile + L"|GUID"}));
+      EXPECT_EQ(Events(L"Flush:"), (std::vector<std::wstring>{L"Flush:" + c.profileRecord,
+                                                               L"Flush:" + kMachineFile}));
+    } else {
+      EXPECT_FALSE(os.HasFile(kDataFolder + L"\\MySetting.ini"));
+      EXPECT_EQ(Events(L"WriteProfile").size(), 3u) << c.settingsPath;
+      EXPECT_EQ(Events(L"Flush:"), std::vector<std::wstring>{L"Flush:" + c.profileRecord});
+    }
+    // The data folder's record is flushed last, after every write.
+    EXPECT_EQ(os.events.back(), L"Flush:" + (c.separateRecord ? kMachineFile : c.profileRecord));
+  }
+}
+
+TEST_F(CurrentPlanRecordTest, ReadOnlyTargetFailsButEveryWriteIsAttempted) {
+  os.AddFile(kMachineFile, L"", kFileAttributeReadOnly);
+  const std::wstring settings = kOtherFolder + L"\\Night.ini";
+  const std::wstring name = L"Night";
+  const std::wstring guid = L"g";
+  EXPECT_EQ(WriteCurrentPlanRecord(os, &settings, &name, &guid), 0);
+  EXPECT_EQ(Value(kOtherRecord, L"ProfileName"), L"Night");  // the writable file is written
+  EXPECT_EQ(Events(L"WriteProfileFailed:"),
+            (std::vector<std::wstring>{L"WriteProfileFailed:" + kMachineFile + L"|ProfilePath",
+                                       L"WriteProfileFailed:" + kMachineFile + L"|ProfileName",
+                                       L"WriteProfileFailed:" + kMachineFile + L"|GUID"}));
+  EXPECT_EQ(os.GetFileAttributes(kMachineFile), kFileAttributeReadOnly);  // not cleared here
+}
+
+TEST_F(CurrentPlanRecordTest, ReadOnlyProfileRecordStillWritesTheDataFolder) {
+  os.AddFile(kOtherRecord, L"", kFileAttributeReadOnly);
+  const std::wstring settings = kOtherFolder + L"\\Night.ini";
+  const std::wstring name = L"Night";
+  const std::wstring guid = L"g";
+  EXPECT_EQ(WriteCurrentPlanRecord(os, &settings, &name, &guid), 0);
+  EXPECT_EQ(Value(kMachineFile, L"ProfilePath"), settings);
+  EXPECT_EQ(Value(kMachineFile, L"GUID"), L"g");
+  EXPECT_EQ(Events(L"WriteProfileFailed:").size(), 2u);
+}
+
+TEST_F(CurrentPlanRecordTest, OpeningTheRecordEarlierMakesAReadOnlyFileWritable) {
+  os.AddFile(kMachineFile, L"", kFileAttributeReadOnly);
+  OpenCurrentRecordFile(os, 1);
+  const std::wstring settings = kMachineFile;
+  const std::wstring name = L"Night";
+  const std::wstring guid = L"g";
+  EXPECT_EQ(WriteCurrentPlanRecord(os, &settings, &name, &guid), 1);
+}
+
+TEST_F(CurrentPlanRecordTest, EmptyGuidIsWrittenEmptyAndNullGuidNotAtAll) {
+  const std::wstring settings = kOtherFolder + L"\\Night.ini";
+  const std::wstring name = L"Night";
+  const std::wstring empty;
+  os.SetProfileValue(kMachineFile, L"Current", L"GUID", L"old");
+  EXPECT_EQ(WriteCurrentPlanRecord(os, &settings, &name, &empty), 1);
+  EXPECT_EQ(Value(kMachineFile, L"GUID"), L"");
+
+  os.SetProfileValue(kMachineFile, L"Current", L"GUID", L"old");
+  EXPECT_EQ(WriteCurrentPlanRecord(os, &settings, &name, nullptr), 1);
+  EXPECT_EQ(Value(kMachineFile, L"GUID"), L"old");
+}
+
+TEST_F(CurrentPlanRecordTest, MissingPathOrNameWritesNothing) {
+  const std::wstring settings = kOtherFolder + L"\\Night.ini";
+  const std::wstring name = L"Night";
+  EXPECT_EQ(WriteCurrentPlanRecord(os, nullptr, &name, &name), 0);
+  EXPECT_EQ(WriteCurrentPlanRecord(os, &settings, nullptr, &name), 0);
+  EXPECT_TRUE(Events(L"WriteProfile").empty());
+  EXPECT_TRUE(Events(L"Flush:").empty());
+}
+
+}  // namespace
+}  // namespace tav

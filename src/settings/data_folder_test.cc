@@ -1,0 +1,82 @@
+#include "settings/data_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "testing/fake_os.h"
+
+namespace tav {
+namespace {
+
+using testing::FakeOs;
+
+int CountEvents(const FakeOs& os, const std::wstring& prefix) {
+  return static_cast<int>(std::count_if(os.events.begin(), os.events.end(), [&](const auto& e) {
+    return e.rfind(prefix, 0) == 0;
+  }));
+}
+
+TEST(DataFolderTest, CreatesMissingFoldersInOrder) {
+  FakeOs os;
+  EXPECT_EQ(GetDataFolder(os), L"C:\\ProgramData\\VARENTO\\TAV_POWERSAVE");
+  EXPECT_EQ(os.events, (std::vector<std::wstring>{
+                           L"CreateDirectory:C:\\ProgramData\\VARENTO",
+                           L"CreateDirectory:C:\\ProgramData\\VARENTO\\TAV_POWERSAVE"}));
+  EXPECT_TRUE(os.HasFolder(L"C:\\ProgramData\\VARENTO\\TAV_POWERSAVE"));
+}
+
+TEST(DataFolderTest, ExistingFoldersAreNotCreatedAgain) {
+  FakeOs os;
+  os.AddFolder(L"C:\\ProgramData\\VARENTO");
+  os.AddFolder(L"C:\\ProgramData\\VARENTO\\TAV_POWERSAVE");
+  EXPECT_EQ(GetDataFolder(os), L"C:\\ProgramData\\VARENTO\\TAV_POWERSAVE");
+  EXPECT_EQ(CountEvents(os, L"CreateDirectory:"), 0);
+}
+
+TEST(DataFolderTest, UserFolderUsesLocalApplicationData) {
+  FakeOs os;
+  os.AddFolder(L"C:\\Users\\User\\AppData\\Local\\VARENTO");
+  EXPECT_EQ(GetUserDataFolder(os), L"C:\\Users\\User\\AppData\\Local\\VARENTO\\TAV_POWERSAVE");
+  EXPECT_EQ(os.events, (std::vector<std::wstring>{
+                           L"CreateDirectory:C:\\Users\\User\\AppData\\Local\\VARENTO\\"
+                           L"TAV_POWERSAVE"}));
+}
+
+TEST(DataFolderTest, PathIsReturnedEvenWhenCreationFails) {
+  FakeOs os;
+  os.failingFolderCreations.insert(L"c:\\programdata\\varento");
+  os.failingFolderCreations.insert(L"c:\\programdata\\varento\\tav_powersave");
+  EXPECT_EQ(GetDataFolder(os), L"C:\\ProgramData\\VARENTO\\TAV_POWERSAVE");
+  EXPECT_EQ(CountEvents(os, L"CreateDirectory:"), 2);
+}
+
+TEST(DataFolderTest, UnnamedBaseFolderGivesEmptyAndCreatesNothing) {
+  FakeOs os;
+  os.commonAppDataFails = true;
+  os.localAppDataFails = true;
+  EXPECT_EQ(GetDataFolder(os), L"");
+  EXPECT_EQ(GetUserDataFolder(os), L"");
+  EXPECT_EQ(CountEvents(os, L"CreateDirectory:"), 0);
+}
+
+TEST(DataFolderTest, OverlongBaseFolderCreatesNothingRelative) {
+  FakeOs os;
+  os.commonAppData = L"C:\\" + std::wstring(252, L'a');
+  EXPECT_EQ(GetDataFolder(os), L"");
+  EXPECT_EQ(CountEvents(os, L"CreateDirectory:"), 0);
+  os.commonAppData = L"C:\\" + std::wstring(240, L'a');  // VARENTO fits, the product folder not
+  EXPECT_EQ(GetDataFolder(os), L"");
+  EXPECT_EQ(os.events, (std::vector<std::wstring>{L"CreateDirectory:" + os.commonAppData +
+                                                  L"\\VARENTO"}));
+}
+
+TEST(DataFolderTest, ModuleFolderDropsTheFileName) {
+  FakeOs os;
+  EXPECT_EQ(GetModuleFolder(os), L"C:\\Program Files\\VARENTO");
+  os.moduleFileName = L"D:\\Tools\\Power Save\\TAV_PowerSaveSetting.exe";
+  EXPECT_EQ(GetModuleFolder(os), L"D:\\Tools\\Power Save");
+}
+
+}  // namespace
+}  // namespace tav
