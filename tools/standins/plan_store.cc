@@ -1,0 +1,395 @@
+// The plan store file, UTF-8 text, one "key = value" per line:
+//
+//   # Stand-in power management state
+//   active-plan = 381b4222-f694-41f0-9685-ff5bb260df2e
+//   active-scheme = 自宅または会社のデスク
+//
+//   [plan]
+//   guid = 381b4222-f694-41f0-9685-ff5bb260df2e
+//   name = バランス
+//   description = ...
+//   name-unreadable = 1          (only for a plan whose name cannot be read)
+//   ac.brightness = 100
+//   ac.monitor-timeout = 10
+//   dc.7516b95f-.../aded5e82-... = 40
+//
+//   [scheme]
+//   name = 常にオン
+//   ac.monitor-timeout = 20
+//
+// The two "active-" lines come before the first section. "[plan]" and
+// "[scheme]" each start one record; plans and schemes keep their order. Value
+// keys are "ac." or "dc." and a setting name, values decimal integers, written
+// in key order. Text values escape "\" as "\\", a line feed as "\n" and a
+// carriage return as "\r". Lines starting with "#" and blank lines are
+// ignored. Saving writes the same bytes for the same store.
+#include "standins/plan_store.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "standins/standin_common.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace tav::standin {
+namespace {
+
+constexpr char kBalanced[] = "381b4222-f694-41f0-9685-ff5bb260df2e";
+constexpr char kHighPerformance[] = "8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c";
+constexpr char kPowerSaver[] = "a1841308-3541-4fab-bc81-f71556f20b4a";
+
+// Monitor, disk, standby and hibernate time-outs in minutes, then the
+// brightness; a negative entry is left out (Windows XP has no brightness).
+PowerValues MakeValues(std::initializer_list<int> ac, std::initializer_list<int> dc) {
+  static const char* const kKeys[] = {"monitor-timeout", "disk-timeout", "standby-timeout",
+                                      "hibernate-timeout", "brightness"};
+  auto fill = [](std::initializer_list<int> from, std::map<std::string, int>& to) {
+    size_t i = 0;
+    for (int v : from) {
+      if (v >= 0) to[kKeys[i]] = v;
+      ++i;
+    }
+  };
+  PowerValues values;
+  fill(ac, values.ac);
+  fill(dc, values.dc);
+  return values;
+}
+
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  return true;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  c = LowerAscii(c);
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+std::string Escape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\') out += "\\\\";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else out += c;
+  }
+  return out;
+}
+
+bool Unescape(const std::string& text, std::string& out) {
+  out.clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      out += text[i];
+      continue;
+    }
+    if (++i == text.size()) return false;
+    if (text[i] == '\\') out += '\\';
+    else if (text[i] == 'n') out += '\n';
+    else if (text[i] == 'r') out += '\r';
+    else return false;
+  }
+  return true;
+}
+
+bool ParseInt(const std::string& text, int& value) {
+  if (text.empty() || text.size() > 11) return false;
+  size_t i = text[0] == '-' ? 1 : 0;
+  if (i == text.size()) return false;
+  long long v = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    v = v * 10 + (text[i] - '0');
+  }
+  if (text[0] == '-') v = -v;
+  if (v < INT_MIN || v > INT_MAX) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
+void FormatValues(const PowerValues& values, std::string& out) {
+  for (const auto& [key, v] : values.ac) out += "ac." + key + " = " + std::to_string(v) + "\n";
+  for (const auto& [key, v] : values.dc) out += "dc." + key + " = " + std::to_string(v) + "\n";
+}
+
+// "ac.<setting>" or "dc.<setting>"; false when the key is neither.
+bool ParseValueLine(const std::string& key, const std::string& value, PowerValues& values,
+                    bool& ok) {
+  if (key.size() < 4 || key[2] != '.' || (key.compare(0, 2, "ac") && key.compare(0, 2, "dc")))
+    return false;
+  int v = 0;
+  ok = ParseInt(value, v);
+  if (ok) (key[0] == 'a' ? values.ac : values.dc)[key.substr(3)] = v;
+  return true;
+}
+
+#ifdef _WIN32
+bool ReplaceFile(const std::string& from, const std::string& to) {
+  return MoveFileExW(FromUtf8(from).c_str(), FromUtf8(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING) != 0;
+}
+void RemoveFile(const std::string& path) { DeleteFileW(FromUtf8(path).c_str()); }
+#else
+bool ReplaceFile(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
+#endif
+
+}  // namespace
+
+PlanStore DefaultPlanStore() {
+  PlanStore store;
+  store.plans.push_back(
+      {kBalanced, "バランス",
+       "利用可能なハードウェアでは、エネルギー消費に合わせてパフォーマンスを自動的に調整します。",
+       false, MakeValues({10, 20, 30, 0, 100}, {5, 10, 15, 0, 75})});
+  store.plans.push_back({kHighPerformance, "高パフォーマンス",
+                         "パフォーマンスと応答性を優先します。", false,
+                         MakeValues({15, 20, 0, 0, 100}, {10, 20, 60, 0, 100})});
+  store.plans.push_back({kPowerSaver, "省電力",
+                         "可能な場合はコンピューターのパフォーマンスを下げて電力を節約します。",
+                         false, MakeValues({5, 20, 15, 0, 40}, {2, 5, 10, 0, 40})});
+  store.activePlan = kBalanced;
+  store.schemes = {
+      {"自宅または会社のデスク", MakeValues({20, 0, 0, 0, -1}, {5, 10, 20, 0, -1})},
+      {"ポータブル/ラップトップ", MakeValues({15, 30, 20, 180, -1}, {5, 5, 5, 120, -1})},
+      {"プレゼンテーション", MakeValues({0, 0, 0, 0, -1}, {0, 5, 15, 120, -1})},
+      {"常にオン", MakeValues({20, 0, 0, 0, -1}, {15, 30, 0, 0, -1})},
+      {"最小の電源管理", MakeValues({15, 0, 0, 0, -1}, {15, 30, 0, 0, -1})},
+      {"バッテリの最大利用", MakeValues({15, 0, 20, 0, -1}, {1, 3, 2, 0, -1})},
+  };
+  store.activeScheme = "自宅または会社のデスク";
+  return store;
+}
+
+std::string StateFilePath(const std::string& dir, const std::string& name) {
+#ifdef _WIN32
+  const char sep = '\\';
+#else
+  const char sep = '/';
+#endif
+  if (dir.empty()) return name;
+  const char last = dir.back();
+  return (last == '/' || last == '\\') ? dir + name : dir + sep + name;
+}
+
+std::string PlanStorePathIn(const std::string& dir) {
+  return StateFilePath(dir, "plan-store.txt");
+}
+
+FILE* OpenUtf8Path(const std::string& path, const char* mode) {
+#ifdef _WIN32
+  return _wfopen(FromUtf8(path).c_str(), FromUtf8(mode).c_str());
+#else
+  return std::fopen(path.c_str(), mode);
+#endif
+}
+
+std::string PlanStorePath() { return PlanStorePathIn(StateDir()); }
+
+std::string FormatPlanStore(const PlanStore& store) {
+  std::string out = "# Stand-in power management state\n";
+  out += "active-plan = " + Escape(store.activePlan) + "\n";
+  out += "active-scheme = " + Escape(store.activeScheme) + "\n";
+  for (const Plan& plan : store.plans) {
+    out += "\n[plan]\nguid = " + Escape(plan.guid) + "\n";
+    out += "name = " + Escape(plan.name) + "\n";
+    out += "description = " + Escape(plan.description) + "\n";
+    if (plan.nameUnreadable) out += "name-unreadable = 1\n";
+    FormatValues(plan.values, out);
+  }
+  for (const Scheme& scheme : store.schemes) {
+    out += "\n[scheme]\nname = " + Escape(scheme.name) + "\n";
+    FormatValues(scheme.values, out);
+  }
+  return out;
+}
+
+bool ParsePlanStore(const std::string& text, PlanStore& result) {
+  PlanStore store;
+  enum { kTop, kPlan, kScheme } section = kTop;
+  // A record is complete once its identifying key was seen.
+  auto recordComplete = [&]() {
+    if (section == kPlan) return !store.plans.back().guid.empty();
+    if (section == kScheme) return !store.schemes.back().name.empty();
+    return true;
+  };
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    if (line == "[plan]" || line == "[scheme]") {
+      if (!recordComplete()) return false;
+      section = line == "[plan]" ? kPlan : kScheme;
+      if (section == kPlan) store.plans.emplace_back(); else store.schemes.emplace_back();
+      continue;
+    }
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) return false;
+    std::string key = line.substr(0, eq);
+    while (!key.empty() && key.back() == ' ') key.pop_back();
+    size_t start = eq + 1;
+    if (start < line.size() && line[start] == ' ') ++start;
+    std::string value;
+    if (!Unescape(line.substr(start), value)) return false;
+
+    if (section == kTop) {
+      if (key == "active-plan") store.activePlan = value;
+      else if (key == "active-scheme") store.activeScheme = value;
+      else return false;
+    } else if (section == kPlan) {
+      Plan& plan = store.plans.back();
+      bool ok = true;
+      if (key == "guid") {
+        plan.guid = NormalizeGuidText(value);
+        if (plan.guid.empty()) return false;
+        for (size_t i = 0; i + 1 < store.plans.size(); ++i)
+          if (store.plans[i].guid == plan.guid) return false;
+      } else if (key == "name") {
+        plan.name = value;
+      } else if (key == "description") {
+        plan.description = value;
+      } else if (key == "name-unreadable") {
+        if (value != "1" && value != "0") return false;
+        plan.nameUnreadable = value == "1";
+      } else if (!ParseValueLine(key, value, plan.values, ok) || !ok) {
+        return false;
+      }
+    } else {
+      Scheme& scheme = store.schemes.back();
+      bool ok = true;
+      if (key == "name") {
+        if (value.empty()) return false;
+        for (size_t i = 0; i + 1 < store.schemes.size(); ++i)
+          if (EqualsNoCase(store.schemes[i].name, value)) return false;
+        scheme.name = value;
+      } else if (!ParseValueLine(key, value, scheme.values, ok) || !ok) {
+        return false;
+      }
+    }
+  }
+  if (!recordComplete()) return false;
+  result = std::move(store);
+  return true;
+}
+
+bool LoadPlanStore(const std::string& path, PlanStore& store) {
+  errno = 0;
+  FILE* f = OpenUtf8Path(path, "rb");
+  if (!f) {
+    if (errno != ENOENT) return false;
+    store = DefaultPlanStore();
+    return true;
+  }
+  std::string text;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+  bool readError = std::ferror(f) != 0;
+  std::fclose(f);
+  return !readError && ParsePlanStore(text, store);
+}
+
+bool SavePlanStore(const std::string& path, const PlanStore& store) {
+  const std::string temp = path + ".tmp";
+  FILE* f = OpenUtf8Path(temp, "wb");
+  if (!f) return false;
+  const std::string text = FormatPlanStore(store);
+  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  ok = std::fclose(f) == 0 && ok;
+  if (ok) ok = ReplaceFile(temp, path);
+  if (!ok) RemoveFile(temp);
+  return ok;
+}
+
+bool IsGuidText(const std::string& text) { return !NormalizeGuidText(text).empty(); }
+
+std::string NormalizeGuidText(const std::string& text) {
+  std::string t = text;
+  if (t.size() == 38 && t.front() == '{' && t.back() == '}') t = t.substr(1, 36);
+  if (t.size() != 36) return "";
+  for (size_t i = 0; i < t.size(); ++i) {
+    bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+    if (dash ? t[i] != '-' : HexDigit(t[i]) < 0) return "";
+    t[i] = LowerAscii(t[i]);
+  }
+  return t;
+}
+
+bool ParseGuidText(const std::string& text, uint32_t& data1, uint16_t& data2, uint16_t& data3,
+                   uint8_t data4[8]) {
+  const std::string t = NormalizeGuidText(text);
+  if (t.empty()) return false;
+  auto hex = [&](size_t from, size_t count) {
+    uint32_t v = 0;
+    for (size_t i = from; i < from + count; ++i) v = v * 16 + static_cast<uint32_t>(HexDigit(t[i]));
+    return v;
+  };
+  data1 = hex(0, 8);
+  data2 = static_cast<uint16_t>(hex(9, 4));
+  data3 = static_cast<uint16_t>(hex(14, 4));
+  data4[0] = static_cast<uint8_t>(hex(19, 2));
+  data4[1] = static_cast<uint8_t>(hex(21, 2));
+  for (size_t i = 0; i < 6; ++i) data4[2 + i] = static_cast<uint8_t>(hex(24 + 2 * i, 2));
+  return true;
+}
+
+std::string GuidText(uint32_t data1, uint16_t data2, uint16_t data3, const uint8_t data4[8]) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  auto put = [&](uint32_t v, int digits) {
+    for (int i = digits - 1; i >= 0; --i) out += kHex[(v >> (4 * i)) & 0xF];
+  };
+  put(data1, 8);
+  out += '-';
+  put(data2, 4);
+  out += '-';
+  put(data3, 4);
+  out += '-';
+  put(data4[0], 2);
+  put(data4[1], 2);
+  out += '-';
+  for (int i = 2; i < 8; ++i) put(data4[i], 2);
+  return out;
+}
+
+Plan* FindPlan(PlanStore& store, const std::string& guid) {
+  return const_cast<Plan*>(FindPlan(static_cast<const PlanStore&>(store), guid));
+}
+
+const Plan* FindPlan(const PlanStore& store, const std::string& guid) {
+  const std::string wanted = NormalizeGuidText(guid);
+  if (wanted.empty()) return nullptr;
+  for (const Plan& plan : store.plans)
+    if (plan.guid == wanted) return &plan;
+  return nullptr;
+}
+
+Scheme* FindScheme(PlanStore& store, const std::string& name) {
+  return const_cast<Scheme*>(FindScheme(static_cast<const PlanStore&>(store), name));
+}
+
+const Scheme* FindScheme(const PlanStore& store, const std::string& name) {
+  for (const Scheme& scheme : store.schemes)
+    if (EqualsNoCase(scheme.name, name)) return &scheme;
+  return nullptr;
+}
+
+}  // namespace tav::standin

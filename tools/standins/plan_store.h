@@ -3,6 +3,8 @@
 // libraries (POSIX layer, Windows powrprof.dll) read.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -43,9 +45,36 @@ struct PlanStore {
 PlanStore DefaultPlanStore();
 // <StateDir()>/plan-store.txt
 std::string PlanStorePath();
+// <dir>/plan-store.txt, with this platform's separator.
+std::string PlanStorePathIn(const std::string& dir);
+// <dir>/<name>, with this platform's separator.
+std::string StateFilePath(const std::string& dir, const std::string& name);
+// fopen for a UTF-8 path (_wfopen on Windows); `mode` is ASCII.
+FILE* OpenUtf8Path(const std::string& path, const char* mode);
 // A missing file yields the default store; false on an unreadable file.
 bool LoadPlanStore(const std::string& path, PlanStore& store);
 // Replaces the file whole (temporary file, then rename).
 bool SavePlanStore(const std::string& path, const PlanStore& store);
+
+// The file's text for a store, and back. Parsing is strict: an unknown key,
+// a malformed GUID or value, or a duplicate plan or scheme fails.
+std::string FormatPlanStore(const PlanStore& store);
+bool ParsePlanStore(const std::string& text, PlanStore& store);
+
+// GUID text: 36 characters "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx", with or
+// without braces, in any letter case. Normalised: lower case, no braces.
+bool IsGuidText(const std::string& text);
+std::string NormalizeGuidText(const std::string& text);  // empty when not a GUID
+// The fields of the Windows GUID structure, from and to GUID text.
+bool ParseGuidText(const std::string& text, uint32_t& data1, uint16_t& data2,
+                   uint16_t& data3, uint8_t data4[8]);
+std::string GuidText(uint32_t data1, uint16_t data2, uint16_t data3, const uint8_t data4[8]);
+
+// Look-ups: plans by GUID text (any case, braces allowed), schemes by name
+// without regard to ASCII letter case. Null when missing.
+Plan* FindPlan(PlanStore& store, const std::string& guid);
+const Plan* FindPlan(const PlanStore& store, const std::string& guid);
+Scheme* FindScheme(PlanStore& store, const std::string& name);
+const Scheme* FindScheme(const PlanStore& store, const std::string& name);
 
 }  // namespace tav::standin

@@ -1,0 +1,171 @@
+#include "standins/plan_store.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace tav::standin {
+namespace {
+
+class PlanStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/plan_store_test.XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    path_ = PlanStorePathIn(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  void WriteFile(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
+  std::string ReadFile() {
+    std::ifstream in(path_, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  std::string dir_, path_;
+};
+
+bool operator==(const PowerValues& a, const PowerValues& b) { return a.ac == b.ac && a.dc == b.dc; }
+
+void ExpectSameStore(const PlanStore& a, const PlanStore& b) {
+  ASSERT_EQ(a.plans.size(), b.plans.size());
+  for (size_t i = 0; i < a.plans.size(); ++i) {
+    EXPECT_EQ(a.plans[i].guid, b.plans[i].guid);
+    EXPECT_EQ(a.plans[i].name, b.plans[i].name);
+    EXPECT_EQ(a.plans[i].description, b.plans[i].description);
+    EXPECT_EQ(a.plans[i].nameUnreadable, b.plans[i].nameUnreadable);
+    EXPECT_TRUE(a.plans[i].values == b.plans[i].values) << a.plans[i].guid;
+  }
+  ASSERT_EQ(a.schemes.size(), b.schemes.size());
+  for (size_t i = 0; i < a.schemes.size(); ++i) {
+    EXPECT_EQ(a.schemes[i].name, b.schemes[i].name);
+    EXPECT_TRUE(a.schemes[i].values == b.schemes[i].values) << a.schemes[i].name;
+  }
+  EXPECT_EQ(a.activePlan, b.activePlan);
+  EXPECT_EQ(a.activeScheme, b.activeScheme);
+}
+
+TEST_F(PlanStoreTest, DefaultStoreHasTheSystemPlansAndXpSchemesInOrder) {
+  const PlanStore store = DefaultPlanStore();
+  ASSERT_EQ(store.plans.size(), 3u);
+  EXPECT_EQ(store.plans[0].guid, "381b4222-f694-41f0-9685-ff5bb260df2e");
+  EXPECT_EQ(store.plans[0].name, "バランス");
+  EXPECT_EQ(store.plans[1].guid, "8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c");
+  EXPECT_EQ(store.plans[1].name, "高パフォーマンス");
+  EXPECT_EQ(store.plans[2].guid, "a1841308-3541-4fab-bc81-f71556f20b4a");
+  EXPECT_EQ(store.plans[2].name, "省電力");
+  EXPECT_EQ(store.activePlan, store.plans[0].guid);
+  const char* const xp[] = {"自宅または会社のデスク", "ポータブル/ラップトップ", "プレゼンテーション",
+                            "常にオン", "最小の電源管理", "バッテリの最大利用"};
+  ASSERT_EQ(store.schemes.size(), 6u);
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(store.schemes[i].name, xp[i]);
+  EXPECT_EQ(store.activeScheme, "自宅または会社のデスク");
+  // The power-saver plan is the one the tool copies: it must carry values.
+  EXPECT_EQ(store.plans[2].values.ac.count("monitor-timeout"), 1u);
+  EXPECT_EQ(store.plans[2].values.dc.count("brightness"), 1u);
+}
+
+TEST_F(PlanStoreTest, MissingFileLoadsTheDefaultStore) {
+  PlanStore store;
+  ASSERT_TRUE(LoadPlanStore(path_, store));
+  ExpectSameStore(store, DefaultPlanStore());
+}
+
+TEST_F(PlanStoreTest, SaveAndLoadRoundTripWithJapaneseAndSpecialText) {
+  PlanStore store = DefaultPlanStore();
+  Plan plan;
+  plan.guid = "0f0e0d0c-0b0a-4908-8706-050403020100";
+  plan.name = "Vantrel電源プラン";
+  plan.description = "「Vantrel 電源プラン設定ツール」が使用する\\電源プラン\nです。 = x\r";
+  plan.nameUnreadable = true;
+  plan.values.ac["brightness"] = 0;
+  plan.values.dc["monitor-timeout"] = -5;
+  plan.values.dc["sub_video/videoidle"] = 2147483647;
+  store.plans.push_back(plan);
+  store.schemes.push_back({"Vantrel電源プラン", {{{"disk-timeout", 7}}, {}}});
+  store.activePlan = plan.guid;
+  store.activeScheme = "Vantrel電源プラン";
+
+  ASSERT_TRUE(SavePlanStore(path_, store));
+  const std::string first = ReadFile();
+  PlanStore loaded;
+  ASSERT_TRUE(LoadPlanStore(path_, loaded));
+  ExpectSameStore(loaded, store);
+  // Saving the loaded store writes the same bytes, and no temporary file stays.
+  ASSERT_TRUE(SavePlanStore(path_, loaded));
+  EXPECT_EQ(ReadFile(), first);
+  EXPECT_FALSE(std::filesystem::exists(path_ + ".tmp"));
+}
+
+TEST_F(PlanStoreTest, HandEditedFileIsReadLeniently) {
+  WriteFile(
+      "# edited\r\nactive-plan = 381B4222-F694-41F0-9685-FF5BB260DF2E\r\n\r\n"
+      "[plan]\r\nguid={381B4222-F694-41F0-9685-FF5BB260DF2E}\r\nname=x\r\n"
+      "description =\r\nac.monitor-timeout=4\r\n");
+  PlanStore store;
+  ASSERT_TRUE(LoadPlanStore(path_, store));
+  ASSERT_EQ(store.plans.size(), 1u);
+  EXPECT_EQ(store.plans[0].guid, "381b4222-f694-41f0-9685-ff5bb260df2e");
+  EXPECT_EQ(store.plans[0].description, "");
+  EXPECT_EQ(store.plans[0].values.ac.at("monitor-timeout"), 4);
+  EXPECT_TRUE(store.schemes.empty());
+}
+
+TEST_F(PlanStoreTest, MalformedFilesAreRejected) {
+  const char* const cases[] = {
+      "unknown = 1\n",
+      "[plan]\nname = no guid\n",
+      "[plan]\nguid = 381b4222-f694-41f0-9685-ff5bb260df2\n",
+      "[plan]\nguid = 381b4222-f694-41f0-9685-ff5bb260df2e\n"
+      "[plan]\nguid = 381B4222-F694-41F0-9685-FF5BB260DF2E\n",
+      "[plan]\nguid = 381b4222-f694-41f0-9685-ff5bb260df2e\nac.monitor-timeout = ten\n",
+      "[plan]\nguid = 381b4222-f694-41f0-9685-ff5bb260df2e\nac.monitor-timeout = 99999999999\n",
+      "[plan]\nguid = 381b4222-f694-41f0-9685-ff5bb260df2e\nname = bad \\x escape\n",
+      "[plan]\nguid = 381b4222-f694-41f0-9685-ff5bb260df2e\nname-unreadable = yes\n",
+      "[scheme]\nname = A\n[scheme]\nname = a\n",
+      "[scheme]\nac.disk-timeout = 1\n",
+      "[scheme]\nname = A\nno equals sign\n",
+  };
+  for (const char* text : cases) {
+    WriteFile(text);
+    PlanStore store;
+    EXPECT_FALSE(LoadPlanStore(path_, store)) << text;
+  }
+}
+
+TEST(PlanStoreGuidTest, GuidTextConvertsBothWays) {
+  uint32_t d1 = 0;
+  uint16_t d2 = 0, d3 = 0;
+  uint8_t d4[8] = {};
+  ASSERT_TRUE(ParseGuidText("{A1841308-3541-4FAB-BC81-F71556F20B4A}", d1, d2, d3, d4));
+  EXPECT_EQ(d1, 0xa1841308u);
+  EXPECT_EQ(d2, 0x3541);
+  EXPECT_EQ(d3, 0x4fab);
+  EXPECT_EQ(d4[0], 0xbc);
+  EXPECT_EQ(d4[7], 0x4a);
+  EXPECT_EQ(GuidText(d1, d2, d3, d4), "a1841308-3541-4fab-bc81-f71556f20b4a");
+
+  for (const char* bad : {"", "a1841308-3541-4fab-bc81-f71556f20b4", "a1841308x3541-4fab-bc81-f71556f20b4a",
+                          "g1841308-3541-4fab-bc81-f71556f20b4a", "{a1841308-3541-4fab-bc81-f71556f20b4a"})
+    EXPECT_FALSE(IsGuidText(bad)) << bad;
+}
+
+TEST(PlanStoreLookupTest, PlansByGuidInAnyCaseAndSchemesByNameIgnoringAsciiCase) {
+  PlanStore store = DefaultPlanStore();
+  store.schemes.push_back({"Vantrel電源プラン", {}});
+  ASSERT_NE(FindPlan(store, "{A1841308-3541-4FAB-BC81-F71556F20B4A}"), nullptr);
+  EXPECT_EQ(FindPlan(store, "A1841308-3541-4FAB-BC81-F71556F20B4A")->name, "省電力");
+  EXPECT_EQ(FindPlan(store, "00000000-0000-0000-0000-000000000000"), nullptr);
+  ASSERT_NE(FindScheme(store, "VANTREL電源プラン"), nullptr);
+  EXPECT_EQ(FindScheme(store, "Vantrel電源プラン "), nullptr);
+}
+
+}  // namespace
+}  // namespace tav::standin

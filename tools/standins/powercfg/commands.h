@@ -1,0 +1,22 @@
+// The powercfg.exe commands that the stand-in understands, applied to a plan
+// store in memory.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "standins/plan_store.h"
+
+namespace tav::standin {
+
+struct CommandResult {
+  int exitCode = 0;     // 0: done; 1: not understood, the store is unchanged
+  bool changed = false;  // the store must be saved
+  std::string output;    // for standard output (queries) or, on failure, standard error
+};
+
+// `args` are the arguments after the program name, UTF-8. Switches start
+// with "/" or "-" and are matched without regard to case.
+CommandResult RunPowercfgCommand(const std::vector<std::string>& args, PlanStore& store);
+
+}  // namespace tav::standin
