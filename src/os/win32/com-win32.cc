@@ -1,0 +1,28 @@
+// COM: the library's lifetime around GUID creation, and GUID text.
+#include "os/win32/guid-win32.h"
+#include "os/win32/unique_handle.h"
+#include "os/win32/win32_os_impl.h"
+#include "os/win32/windows_api.h"
+
+namespace tav::win32 {
+
+bool Win32Os::CoInitialize() { return SUCCEEDED(::CoInitialize(nullptr)); }
+
+void Win32Os::CoUninitialize() { ::CoUninitialize(); }
+
+bool Win32Os::CoCreateGuid(Guid& guid) {
+  GUID created = ToSystemGuid(guid);
+  if (FAILED(::CoCreateGuid(&created))) return false;
+  guid = FromSystemGuid(created);
+  return true;
+}
+
+bool Win32Os::StringFromClsid(const Guid& guid, std::wstring& text) {
+  UniqueCoTaskMem<wchar_t> converted;
+  if (FAILED(::StringFromCLSID(ToSystemGuid(guid), converted.Receive())) || !converted.get())
+    return false;
+  text = converted.get();
+  return true;
+}
+
+}  // namespace tav::win32

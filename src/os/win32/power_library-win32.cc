@@ -1,0 +1,81 @@
+// The power plan functions of "powrprof.dll" (Windows Vista and later),
+// looked up at run time so that the program still loads on Windows XP.
+#include <algorithm>
+#include <vector>
+
+#include "os/win32/guid-win32.h"
+#include "os/win32/unique_handle.h"
+#include "os/win32/win32_os_impl.h"
+#include "os/win32/windows_api.h"
+
+namespace tav::win32 {
+namespace {
+
+// POWER_DATA_ACCESSOR's ACCESS_SCHEME: enumerate the power plans.
+constexpr int kAccessScheme = 16;
+
+using PowerEnumerateFunction = DWORD(WINAPI*)(HKEY rootPowerKey, const GUID* schemeGuid,
+                                              const GUID* subGroupGuid, int accessFlags,
+                                              ULONG index, UCHAR* buffer, DWORD* bufferSize);
+using PowerReadFriendlyNameFunction = DWORD(WINAPI*)(HKEY rootPowerKey, const GUID* schemeGuid,
+                                                     const GUID* subGroupGuid,
+                                                     const GUID* settingGuid, UCHAR* buffer,
+                                                     DWORD* bufferSize);
+
+template <typename Function>
+Function Lookup(HMODULE module, const char* name) {
+  // FARPROC is a generic function pointer: the real signature is restored here.
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
+class Win32PowerLibrary final : public OsPowerLibrary {
+ public:
+  Win32PowerLibrary(UniqueModule module, PowerEnumerateFunction enumerate,
+                    PowerReadFriendlyNameFunction readFriendlyName)
+      : module_(std::move(module)), enumerate_(enumerate), readFriendlyName_(readFriendlyName) {}
+
+  uint32_t PowerEnumerate(uint32_t index, Guid& guid, uint32_t& bufferSize) override {
+    GUID buffer = ToSystemGuid(guid);
+    // The buffer is one GUID: a larger size must never reach the system.
+    DWORD size = std::min<DWORD>(bufferSize, sizeof buffer);
+    const DWORD result = enumerate_(nullptr, nullptr, nullptr, kAccessScheme, index,
+                                    reinterpret_cast<UCHAR*>(&buffer), &size);
+    bufferSize = size;
+    guid = FromSystemGuid(buffer);
+    return result;
+  }
+
+  uint32_t PowerReadFriendlyName(const Guid& plan, std::wstring& name,
+                                 uint32_t& bufferSizeBytes) override {
+    const GUID scheme = ToSystemGuid(plan);
+    // Room for the bytes asked for plus one zeroed character, so the text
+    // read back always ends within the buffer.
+    std::vector<wchar_t> buffer(bufferSizeBytes / sizeof(wchar_t) + 2, L'\0');
+    DWORD size = bufferSizeBytes;
+    const DWORD result = readFriendlyName_(nullptr, &scheme, nullptr, nullptr,
+                                           reinterpret_cast<UCHAR*>(buffer.data()), &size);
+    bufferSizeBytes = size;
+    if (result == ERROR_SUCCESS) name.assign(buffer.data());
+    return result;
+  }
+
+ private:
+  UniqueModule module_;  // freed with the object
+  PowerEnumerateFunction enumerate_;
+  PowerReadFriendlyNameFunction readFriendlyName_;
+};
+
+}  // namespace
+
+std::unique_ptr<OsPowerLibrary> Win32Os::LoadPowerLibrary() {
+  UniqueModule module(::LoadLibraryW(L"powrprof.dll"));
+  if (!module) return nullptr;
+  auto enumerate = Lookup<PowerEnumerateFunction>(module.get(), "PowerEnumerate");
+  if (!enumerate) return nullptr;
+  auto readFriendlyName =
+      Lookup<PowerReadFriendlyNameFunction>(module.get(), "PowerReadFriendlyName");
+  if (!readFriendlyName) return nullptr;
+  return std::make_unique<Win32PowerLibrary>(std::move(module), enumerate, readFriendlyName);
+}
+
+}  // namespace tav::win32

@@ -1,0 +1,36 @@
+// Start-up checks: locale, console session and the system version.
+#include <clocale>
+
+#include "os/win32/win32_os_impl.h"
+#include "os/win32/windows_api.h"
+
+namespace tav::win32 {
+
+// The C runtime is msvcrt.dll for the whole program (static link, no second
+// CRT), so this locale also governs the text-mode reading of OsTextFile and
+// the core's character classification.
+void Win32Os::SelectUserDefaultLocale() { std::setlocale(LC_ALL, ""); }
+
+uint32_t Win32Os::GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+
+bool Win32Os::ProcessIdToSessionId(uint32_t processId, uint32_t& sessionId) {
+  DWORD session = 0;
+  if (!::ProcessIdToSessionId(processId, &session)) return false;
+  sessionId = session;
+  return true;
+}
+
+uint32_t Win32Os::GetActiveConsoleSessionId() { return ::WTSGetActiveConsoleSessionId(); }
+
+bool Win32Os::VerifyVersionEquals(uint32_t major, uint32_t minor) {
+  OSVERSIONINFOEXW version;
+  ::ZeroMemory(&version, sizeof version);
+  version.dwOSVersionInfoSize = sizeof version;
+  version.dwMajorVersion = major;
+  version.dwMinorVersion = minor;
+  DWORDLONG conditions = ::VerSetConditionMask(0, VER_MAJORVERSION, VER_EQUAL);
+  conditions = ::VerSetConditionMask(conditions, VER_MINORVERSION, VER_EQUAL);
+  return ::VerifyVersionInfoW(&version, VER_MAJORVERSION | VER_MINORVERSION, conditions) != 0;
+}
+
+}  // namespace tav::win32

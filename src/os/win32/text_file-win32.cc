@@ -1,0 +1,44 @@
+// Text files read line by line by the runtime, in text mode: CR LF becomes
+// LF, and bytes are decoded in the ANSI code page of the locale selected at
+// start-up (one character per single- or double-byte character).
+#include <share.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "os/win32/win32_os_impl.h"
+#include "os/win32/windows_api.h"
+
+namespace tav::win32 {
+namespace {
+
+class Win32TextFile final : public OsTextFile {
+ public:
+  explicit Win32TextFile(FILE* file) : file_(file) {}
+  Win32TextFile(const Win32TextFile&) = delete;
+  Win32TextFile& operator=(const Win32TextFile&) = delete;
+  ~Win32TextFile() override { std::fclose(file_); }
+
+  bool ReadLine(std::wstring& piece, size_t bufferChars) override {
+    if (bufferChars < 2) return false;  // no room for a character and its terminator
+    const int count = bufferChars > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(bufferChars);
+    std::vector<wchar_t> buffer(static_cast<size_t>(count), L'\0');
+    if (!std::fgetws(buffer.data(), count, file_)) return false;
+    piece.assign(buffer.data());
+    return true;
+  }
+
+ private:
+  FILE* file_;
+};
+
+}  // namespace
+
+std::unique_ptr<OsTextFile> Win32Os::OpenTextFileForReading(const std::wstring& path) {
+  // Others may read the file meanwhile, but not write it.
+  FILE* file = ::_wfsopen(path.c_str(), L"rt", _SH_DENYWR);
+  if (!file) return nullptr;
+  return std::make_unique<Win32TextFile>(file);
+}
+
+}  // namespace tav::win32

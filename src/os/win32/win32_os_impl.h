@@ -1,0 +1,57 @@
+// Win32Os, the Os of the product. Its methods live in one file per concept
+// (mutex-win32.cc, process-win32.cc, profile-win32.cc, ...).
+#pragma once
+
+#include "os/os.h"
+
+namespace tav::win32 {
+
+class Win32Os final : public Os {
+ public:
+  void SelectUserDefaultLocale() override;
+  uint32_t GetCurrentProcessId() override;
+  bool ProcessIdToSessionId(uint32_t processId, uint32_t& sessionId) override;
+  uint32_t GetActiveConsoleSessionId() override;
+  std::unique_ptr<OsMutex> CreateMutex(const std::wstring& name, bool initialOwner,
+                                       bool& alreadyExists) override;
+  bool VerifyVersionEquals(uint32_t major, uint32_t minor) override;
+  WindowRef FindWindowByClass(const std::wstring& className) override;
+  bool PostMessage(WindowRef window, uint32_t message, uintptr_t wParam,
+                   intptr_t lParam) override;
+  int64_t CurrentTime() override;
+  bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
+
+  std::unique_ptr<OsProcess> CreateHiddenProcess(std::wstring& commandLine) override;
+
+  bool PathFileExists(const std::wstring& path) override;
+  uint32_t GetFileAttributes(const std::wstring& path) override;
+  bool SetFileAttributes(const std::wstring& path, uint32_t attributes) override;
+  bool DeleteFile(const std::wstring& path) override;
+  bool CreateDirectory(const std::wstring& path) override;
+  bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) override;
+  std::wstring GetModuleFileName() override;
+  std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) override;
+
+  std::wstring PathCombine(const std::wstring& folder, const std::wstring& file) override;
+  bool PathAppend(std::wstring& path, const std::wstring& more) override;
+  bool PathRemoveFileSpec(std::wstring& path) override;
+
+  std::wstring GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
+                                       const std::wstring& defaultValue, size_t bufferChars,
+                                       const std::wstring& path) override;
+  int32_t GetPrivateProfileInt(const std::wstring& section, const std::wstring& key,
+                               int32_t defaultValue, const std::wstring& path) override;
+  bool WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
+                                 const std::wstring& value, const std::wstring& path) override;
+  void FlushPrivateProfile(const std::wstring& path) override;
+
+  std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override;
+  bool EnumPwrSchemes(SchemeCallback callback, void* context) override;
+
+  bool CoInitialize() override;
+  void CoUninitialize() override;
+  bool CoCreateGuid(Guid& guid) override;
+  bool StringFromClsid(const Guid& guid, std::wstring& text) override;
+};
+
+}  // namespace tav::win32
