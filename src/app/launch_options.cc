@@ -1,7 +1,121 @@
-// PLACEHOLDER: replaced by the real implementation.
 #include "app/launch_options.h"
+
+#include <string_view>
+
+#include "shared/text.h"
+
 namespace tav {
-bool ReadLaunchOptions(Os&, const std::wstring*, LaunchOptions& o) { o = LaunchOptions{}; return false; }
-bool ParseLaunchOptions(const std::wstring&, LaunchOptions& o) { o = LaunchOptions{}; return false; }
-bool ParseTimeValue(const std::wstring*, int32_t&, int32_t&) { return false; }
+namespace {
+
+constexpr wchar_t kSeparator = L'/';
+constexpr wchar_t kQuote = L'"';
+constexpr size_t kKeyLength = 2;
+constexpr size_t kTimeLength = 4;  // "HHMM"
+
+// The next token: skips a run of separators, then takes the text up to the
+// next separator or the end. `position` moves behind the separator that ended
+// the token. Empty when only separators, or nothing, remain.
+std::wstring_view NextToken(std::wstring_view text, size_t& position) {
+  while (position < text.size() && text[position] == kSeparator) ++position;
+  size_t begin = position;
+  while (position < text.size() && text[position] != kSeparator) ++position;
+  std::wstring_view token = text.substr(begin, position - begin);
+  if (position < text.size()) ++position;
+  return token;
 }
+
+// The first two characters of a token, or the whole token when shorter.
+std::wstring_view KeyOf(std::wstring_view token) { return token.substr(0, kKeyLength); }
+
+// A path option's value: the token less its key, closing then opening double
+// quotes removed. Anything else, a blank before the opening quote included, stays.
+std::wstring PathValue(std::wstring_view token) {
+  return StripRepeated(token.substr(KeyOf(token).size()), kQuote, kQuote);
+}
+
+// An empty path never exists, whatever the platform would answer for it.
+bool PathExists(Os& os, const std::wstring& path) {
+  return !path.empty() && os.PathFileExists(path);
+}
+
+bool IsDecimalDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+int32_t TwoDigitValue(wchar_t tens, wchar_t units) {
+  return (tens - L'0') * 10 + (units - L'0');
+}
+
+void ApplyToken(const std::wstring& token, LaunchOptions& options, bool& pathOptionSeen) {
+  std::wstring_view key = KeyOf(token);
+  if (EqualsIgnoreCase(key, L"I")) {
+    options.SkipOnXp = true;
+  } else if (EqualsIgnoreCase(key, L"S:")) {
+    if (ParseTimeValue(&token, options.ActionHour, options.ActionMinute))
+      options.SuspendRequested = true;
+  } else if (EqualsIgnoreCase(key, L"H:")) {
+    if (ParseTimeValue(&token, options.ActionHour, options.ActionMinute))
+      options.HibernateRequested = true;
+  } else if (EqualsIgnoreCase(key, L"N:")) {
+    options.SettingsPath = PathValue(token);
+    pathOptionSeen = true;
+  } else if (EqualsIgnoreCase(key, L"T:")) {
+    ParseTimeValue(&token, options.HandOffHour, options.HandOffMinute);
+  } else if (EqualsIgnoreCase(key, L"F:")) {
+    options.TaskListPath = PathValue(token);
+    pathOptionSeen = true;
+  }
+  // Any other key is ignored.
+}
+
+}  // namespace
+
+bool ReadLaunchOptions(Os& os, const std::wstring* commandLine, LaunchOptions& options) {
+  options = LaunchOptions{};
+  if (commandLine == nullptr) return false;
+  if (!ParseLaunchOptions(*commandLine, options)) return false;
+  // The settings path is tested first; the list path only when it is missing.
+  if (PathExists(os, options.SettingsPath)) return true;
+  return PathExists(os, options.TaskListPath);
+}
+
+bool ParseLaunchOptions(const std::wstring& commandLine, LaunchOptions& options) {
+  options = LaunchOptions{};
+  bool pathOptionSeen = false;
+
+  // The process receives its command line as a terminated string: nothing
+  // behind a NUL character belongs to it.
+  std::wstring_view received = commandLine;
+  received = received.substr(0, received.find(L'\0'));
+
+  const std::wstring text = TrimWhiteSpace(received);
+  size_t position = 0;
+  while (true) {
+    const std::wstring token = TrimWhiteSpace(NextToken(text, position));
+    // The end of the text, or a token of white space only, ends the scan.
+    if (token.empty()) break;
+    ApplyToken(token, options, pathOptionSeen);
+  }
+
+  // A hand-off time only means something with a suspend or hibernate request.
+  if (!options.SuspendRequested && !options.HibernateRequested) {
+    options.HandOffHour = -1;
+    options.HandOffMinute = -1;
+  }
+  return pathOptionSeen;
+}
+
+bool ParseTimeValue(const std::wstring* token, int32_t& hour, int32_t& minute) {
+  if (token == nullptr) return false;
+  // Reset first: a rejected token also clears what an earlier one set.
+  hour = -1;
+  minute = -1;
+  std::wstring_view time = std::wstring_view(*token).substr(KeyOf(*token).size());
+  if (time.size() != kTimeLength) return false;
+  for (wchar_t c : time) {
+    if (!IsDecimalDigit(c)) return false;
+  }
+  hour = TwoDigitValue(time[0], time[1]);
+  minute = TwoDigitValue(time[2], time[3]);
+  return true;
+}
+
+}  // namespace tav

@@ -1,3 +1,10 @@
-// PLACEHOLDER: replaced by the real implementation.
 #include "app/windows_version.h"
-namespace tav { bool IsWindowsXp(Os&) { return false; } }
+
+namespace tav {
+
+bool IsWindowsXp(Os& os) {
+  // Major and minor version only: any service pack, build or product type.
+  return os.VerifyVersionEquals(5, 1);
+}
+
+}  // namespace tav
