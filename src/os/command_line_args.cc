@@ -2,7 +2,56 @@
 
 namespace tav {
 namespace {
+
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+// One argument after the first, starting at `i` (not a blank); leaves `i`
+// on the blank or end that closed it.
+std::wstring ReadArgument(const std::wstring& line, size_t& i) {
+  std::wstring arg;
+  int quotes = 0;  // non-zero while inside quotes
+  size_t backslashes = 0;
+  while (i < line.size()) {
+    const wchar_t c = line[i];
+    if (IsBlank(c) && quotes == 0) break;
+    if (c == L'\\') {
+      arg += c;
+      ++backslashes;
+      ++i;
+      continue;
+    }
+    if (c == L'"') {
+      // 2n backslashes and a quote: n backslashes, the quote opens or
+      // closes; 2n+1 backslashes: n backslashes and a literal quote.
+      if (backslashes % 2 == 0) {
+        arg.resize(arg.size() - backslashes / 2);
+        ++quotes;
+      } else {
+        arg.resize(arg.size() - backslashes / 2 - 1);
+        arg += L'"';
+      }
+      ++i;
+      backslashes = 0;
+      // A run of quotes, the opening one counted: every third one is a
+      // literal quote, and the run closes the quoted part unless it is a
+      // multiple of three.
+      while (i < line.size() && line[i] == L'"') {
+        if (++quotes == 3) {
+          arg += L'"';
+          quotes = 0;
+        }
+        ++i;
+      }
+      if (quotes == 2) quotes = 0;
+      continue;
+    }
+    arg += c;
+    backslashes = 0;
+    ++i;
+  }
+  return arg;
+}
+
 }  // namespace
 
 std::vector<std::wstring> SplitCommandLine(const std::wstring& line) {
@@ -23,44 +72,7 @@ std::vector<std::wstring> SplitCommandLine(const std::wstring& line) {
 
   while (i < n && IsBlank(line[i])) ++i;
   while (i < n) {
-    std::wstring arg;
-    int quotes = 0;  // odd while inside quotes
-    size_t backslashes = 0;
-    while (i < n) {
-      wchar_t c = line[i];
-      if (IsBlank(c) && quotes == 0) break;
-      if (c == L'\\') {
-        arg += c;
-        ++backslashes;
-        ++i;
-        continue;
-      }
-      if (c == L'"') {
-        if (backslashes % 2 == 0) {
-          arg.resize(arg.size() - backslashes / 2);
-          ++quotes;
-        } else {
-          arg.resize(arg.size() - backslashes / 2 - 1);
-          arg += L'"';
-        }
-        ++i;
-        backslashes = 0;
-        // A run of quotes: every third one is a literal quote.
-        while (i < n && line[i] == L'"') {
-          if (++quotes == 3) {
-            arg += L'"';
-            quotes = 0;
-          }
-          ++i;
-        }
-        if (quotes == 2) quotes = 0;
-        continue;
-      }
-      arg += c;
-      backslashes = 0;
-      ++i;
-    }
-    args.push_back(arg);
+    args.push_back(ReadArgument(line, i));
     while (i < n && IsBlank(line[i])) ++i;
   }
   return args;
@@ -85,9 +97,31 @@ std::wstring QuoteArgument(const std::wstring& argument) {
     }
     backslashes = 0;
   }
+  // Backslashes before the closing quote are doubled so that it stays one.
   out.append(backslashes * 2, L'\\');
   out += L'"';
   return out;
+}
+
+std::wstring QuoteProgramName(const std::wstring& program) {
+  std::wstring name;
+  for (wchar_t c : program)
+    if (c != L'"') name += c;
+  if (!name.empty() && name.find_first_of(L" \t") == std::wstring::npos) return name;
+  return L"\"" + name + L"\"";
+}
+
+std::wstring JoinCommandLine(const std::vector<std::wstring>& arguments) {
+  std::wstring line;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    if (i == 0) {
+      line = QuoteProgramName(arguments[0]);
+    } else {
+      line += L' ';
+      line += QuoteArgument(arguments[i]);
+    }
+  }
+  return line;
 }
 
 }  // namespace tav

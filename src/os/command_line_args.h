@@ -8,11 +8,26 @@
 
 namespace tav {
 
-// The first argument ends at the next double quote when it starts with one,
-// else at the first blank or tab; no escapes apply to it. The others follow
-// the backslash-and-quote rules of CommandLineToArgvW.
+// The first argument (the program) ends at the next double quote when it
+// starts with one, else at the first blank or tab; no escapes apply to it.
+// The others follow the backslash-and-quote rules of CommandLineToArgvW.
+// An empty command line gives one empty argument (CommandLineToArgvW would
+// return the path of the running program instead).
 std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine);
-// Quotes one argument when it is empty or holds a blank, tab or double quote.
+
+// Quotes one argument (not the first) when it is empty or holds a blank, tab
+// or double quote, escaping quotes and the backslashes before them.
 std::wstring QuoteArgument(const std::wstring& argument);
+
+// Quotes a program name for the first place of a command line, where no
+// escapes exist: in double quotes when it is empty or holds a blank or tab.
+// A double quote cannot be represented there (nor can it be part of a
+// Windows file name), so any is dropped.
+std::wstring QuoteProgramName(const std::wstring& program);
+
+// The command line that SplitCommandLine turns back into `arguments`: the
+// program name by QuoteProgramName, the others by QuoteArgument, separated by
+// single blanks. Empty for no arguments.
+std::wstring JoinCommandLine(const std::vector<std::wstring>& arguments);
 
 }  // namespace tav
