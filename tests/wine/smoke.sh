@@ -31,8 +31,9 @@ system_dlls="kernel32.dll user32.dll shell32.dll shlwapi.dll ole32.dll powrprof.
 # dll!function for every import of a PE file (DLL names in lower case).
 imports() {
   "$1-objdump" -p "$2" | awk '
-    /^\tDLL Name:/ { dll = tolower($3); next }
-    /^\t[0-9a-f]+\t +[0-9]+ +[^ ]+$/ && dll != "" { print dll "!" $3 }'
+    /^The / { inImports = ($0 ~ /^The Import Tables/); dll = ""; next }
+    inImports && /^\tDLL Name:/ { dll = tolower($3); next }
+    inImports && /^\t[0-9a-f]+\t +[0-9]+ +[^ ]+$/ && dll != "" { print dll "!" $3 }'
 }
 
 static_checks() {
@@ -159,7 +160,7 @@ run_tool() {
 # arrive after the tool ended), then a little longer to catch extra ones.
 message_lines() {
   local want=$1
-  for _ in $(seq 40); do [ "$(wc -l <"$log")" -ge "$want" ] && break; sleep 0.05; done
+  for _ in $(seq 80); do [ "$(wc -l <"$log")" -ge "$want" ] && break; sleep 0.05; done
   sleep 0.3
   wc -l <"$log"
 }
