@@ -11,8 +11,12 @@ namespace {
 
 // Both values are placed between double quotes on the schtasks command line,
 // and nothing is escaped: a double quote inside one would end the quoting
-// early and let the rest of the value become arguments of their own.
-bool IsQuotable(const std::wstring& value) { return value.find(L'"') == std::wstring::npos; }
+// early and let the rest of the value become arguments of their own. So
+// would a trailing backslash, which turns the closing quote into a literal
+// one when the command line is split into arguments.
+bool IsQuotable(const std::wstring& value) {
+  return value.find(L'"') == std::wstring::npos && (value.empty() || value.back() != L'\\');
+}
 
 // The value of a tagged field: every leading and trailing double quote removed.
 std::wstring FieldValue(std::wstring_view rest) { return StripRepeated(rest, L'"', L'"'); }

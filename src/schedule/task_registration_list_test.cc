@@ -253,6 +253,22 @@ TEST(TaskRegistrationListQuotes, RegisterScheduledTaskRefusesQuotesAndMissingArg
   EXPECT_EQ(RegisterScheduledTask(os, &kXmlA, &name), 0);
 }
 
+// A trailing backslash would escape the closing quote when schtasks splits
+// its command line, pulling the following text into the value.
+TEST(TaskRegistrationListQuotes, ValueEndingInABackslashIsLeftAlone) {
+  const std::wstring folderXml = L"C:\\Tasks\\";
+  FakeOs os;
+  os.AddFile(kXmlA);
+  os.AddFolder(folderXml);
+  EXPECT_EQ(RunList(os, L"/TN:A\\/XML:C:\\Tasks\\a.xml\n/TN:B/XML:C:\\Tasks\\\n"), 1);
+  EXPECT_TRUE(os.commandLines.empty());
+  EXPECT_TRUE(os.HasFile(kXmlA));
+
+  const std::wstring name = L"A\\";
+  EXPECT_EQ(RegisterScheduledTask(os, &kXmlA, &name), 0);
+  EXPECT_TRUE(os.commandLines.empty());
+}
+
 TEST(TaskRegistrationListNul, TextAfterAnEmbeddedNulIsNotSeen) {
   FakeOs os;
   os.AddFile(kXmlA);

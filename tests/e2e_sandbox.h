@@ -1,0 +1,126 @@
+// A throw-away installation of the native tool for end-to-end tests: the
+// tool and its stand-ins in one folder, private data folders, a private
+// runtime folder for the mutex and window socket, and the stand-ins' state.
+// Nothing outside the sandbox's temporary root is touched.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace tav::e2e {
+
+namespace fs = std::filesystem;
+
+class Sandbox {
+ public:
+  Sandbox() {
+    std::string pattern = (fs::temp_directory_path() / "tav-e2e.XXXXXX").string();
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    root = mkdtemp(buf.data());
+    bin = root + "/bin";
+    common = root + "/common";
+    local = root + "/local";
+    runtime = root + "/runtime";
+    state = root + "/state";
+    work = root + "/work";
+    for (const auto& d : {bin, common, local, runtime, state, work}) fs::create_directories(d);
+    Install();
+  }
+  ~Sandbox() {
+    std::error_code ec;
+    // Make everything writable again so that the removal cannot fail.
+    for (auto& e : fs::recursive_directory_iterator(root, ec))
+      fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(root, ec);
+  }
+
+  std::string root, bin, common, local, runtime, state, work;
+
+  std::string DataFolder() const { return common + "/VARENTO/TAV_POWERSAVE"; }
+  std::string UserDataFolder() const { return local + "/VARENTO/TAV_POWERSAVE"; }
+
+  // A path as the Windows-form command line names it: '/' becomes '\'.
+  static std::string WinPath(std::string path) {
+    for (auto& c : path)
+      if (c == '/') c = '\\';
+    return path;
+  }
+
+  // Runs the tool with `commandLine` as its raw command line; returns the
+  // exit status (-1 when it did not exit normally).
+  int Run(const std::string& commandLine) {
+    pid_t pid = fork();
+    if (pid == 0) {
+      setenv("TAV_POSIX_COMMON_APPDATA", common.c_str(), 1);
+      setenv("TAV_POSIX_LOCAL_APPDATA", local.c_str(), 1);
+      setenv("TAV_POSIX_RUNTIME_DIR", runtime.c_str(), 1);
+      setenv("TAV_STANDIN_DIR", state.c_str(), 1);
+      setenv("PATH", "/usr/bin:/bin", 1);
+      for (const auto& [k, v] : extraEnv) setenv(k.c_str(), v.c_str(), 1);
+      int devnull = open("/dev/null", O_RDWR);
+      dup2(devnull, 0);
+      dup2(devnull, 1);
+      if (chdir(work.c_str()) != 0) _exit(126);
+      std::string tool = bin + "/TAV_PowerSaveSetting";
+      if (commandLine.empty()) {
+        execl(tool.c_str(), tool.c_str(), static_cast<char*>(nullptr));
+      } else {
+        execl(tool.c_str(), tool.c_str(), commandLine.c_str(), static_cast<char*>(nullptr));
+      }
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  // Lines of a stand-in's log in the state folder (empty when missing).
+  std::vector<std::string> Log(const std::string& name) const { return Lines(state + "/" + name); }
+
+  static std::vector<std::string> Lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  static void Write(const std::string& path, const std::string& content) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+  }
+  static bool Exists(const std::string& path) { return fs::exists(fs::symlink_status(path)); }
+
+  std::vector<std::pair<std::string, std::string>> extraEnv;
+
+ private:
+  void Install() {
+    const std::string built = TAV_BINARY_DIR;
+    Copy(built + "/TAV_PowerSaveSetting", bin + "/TAV_PowerSaveSetting");
+    for (const char* name : {"powercfg.exe", "schtasks", "TAV_PowerSaveSuspend.exe"})
+      Copy(built + "/standins/" + name, bin + "/" + name);
+  }
+  static void Copy(const std::string& from, const std::string& to) {
+    std::error_code ec;
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+    ASSERT_FALSE(ec) << "cannot copy " << from << ": " << ec.message();
+  }
+};
+
+}  // namespace tav::e2e
