@@ -1,0 +1,174 @@
+// The profile (INI) functions of Windows for the POSIX layer:
+// GetPrivateProfileStringW, GetPrivateProfileIntW and
+// WritePrivateProfileStringW on native paths.
+//
+// ProfileDocument is the file format alone (bytes in, bytes out, no I/O);
+// ProfileStore adds the files: a cache of parsed files, and writes that
+// replace a file whole so that an interrupted write never leaves it cut.
+//
+// Reading, as Windows does it: section and key names match without regard to
+// case and with white space around them ignored; only the first section of a
+// name and the first key of a name in it count; lines starting with ';' are
+// comments; a line splits at its first '='; white space around names and
+// values is dropped and one pair of matching quotes (" or ') around a value
+// is removed; a ';' after a value belongs to the value. Files in UTF-8 (with
+// or without BOM), UTF-16LE and UTF-16BE (each with BOM) are read; bytes
+// that are not UTF-8 read as U+FFFD but are written back unchanged.
+//
+// Where this differs from Windows on purpose:
+// - A new file is UTF-8 without BOM with CRLF line ends (Windows writes the
+//   ANSI code page); a BOM-less file is read as UTF-8, not as ANSI.
+// - A value that would not read back unchanged (white space at either end,
+//   or a matching pair of quotes around it) is written in double quotes, so
+//   it reads back as written; Windows writes it bare and reads it back
+//   trimmed and unquoted.
+// - A write is refused (false, file unchanged) when the value or a name holds
+//   a line break or NUL, a key holds '=' or starts with ';' or '[', or text is
+//   not valid Unicode: Windows would write a file that reads back otherwise.
+// - A write needs a writable folder (the file is replaced through a
+//   temporary file beside it). A file or folder whose owner-write permission
+//   bit is clear counts as read-only, also for root.
+// - The cache compares device, inode, size and change/modify times (ns); a
+//   change by another program within the file system's time resolution that
+//   keeps the size and inode can go unnoticed until Flush.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tav::posix {
+
+enum class ProfileEncoding { kUtf8, kUtf8Bom, kUtf16Le, kUtf16Be };
+
+// What ProfileDocument::Set did.
+enum class ProfileChange { kRefused, kUnchanged, kChanged };
+
+// One INI file in memory, kept as its lines with their original bytes: a
+// change rewrites only the line it touches, everything else is written back
+// byte for byte.
+class ProfileDocument {
+ public:
+  // An empty document for a file that does not exist yet.
+  ProfileDocument();
+  static ProfileDocument Parse(std::string_view bytes);
+
+  ProfileEncoding encoding() const { return encoding_; }
+  // The value of the first `key` in the first `section`, as stored (white
+  // space dropped, quotes kept); null when there is none.
+  const std::wstring* Find(std::wstring_view section, std::wstring_view key) const;
+  // Replaces the value of an existing key in place, or adds the key at the
+  // end of its section, or adds the section at the end of the file.
+  ProfileChange Set(std::wstring_view section, std::wstring_view key, std::wstring_view value);
+  std::string Serialize() const;
+
+ private:
+  enum class Kind { kBlank, kComment, kSection, kKey, kOther };
+  struct Line {
+    std::string raw;            // bytes of the line without its end
+    std::string end;            // "\r\n", "\n", "\r" in the file's encoding, or empty
+    Kind kind = Kind::kBlank;
+    std::wstring name;          // section or key name
+    std::wstring value;         // key value
+    size_t rawValueStart = 0;   // offset in `raw` just after the '='
+  };
+
+  void ParseLine(Line& line) const;
+  std::wstring Decode(std::string_view bytes) const;
+  std::string Encode(std::wstring_view text) const;
+  std::string NewLine() const;
+  // Index of the header of the first section named `section`, or -1.
+  long FindSection(std::wstring_view section) const;
+  long FindKey(long sectionLine, std::wstring_view key) const;
+
+  ProfileEncoding encoding_ = ProfileEncoding::kUtf8;
+  std::vector<Line> lines_;
+  std::string newLine_;  // the first line end of the file, in its encoding
+  std::string oddByte_;  // an odd last byte of a UTF-16 file, kept at the end
+};
+
+// GetPrivateProfileStringW's result for a stored value (or, when null, the
+// default): a default loses its trailing blanks, one pair of matching quotes
+// is removed, and the text is cut to `bufferChars - 1` UTF-16 units.
+std::wstring ProfileResultText(const std::wstring* stored, std::wstring_view defaultValue,
+                               size_t bufferChars);
+
+// The number GetPrivateProfileIntW makes of a value's text
+// (RtlUnicodeStringToInteger with base 0): leading white space, an optional
+// sign, "0x"/"0o"/"0b" for base 16/8/2, then digits up to the first other
+// character; wraps modulo 2^32. Text without digits gives 0.
+uint32_t ProfileTextToInteger(std::wstring_view text);
+
+class ProfileStore {
+ public:
+  // Called with the temporary file's path once it is written and synced,
+  // just before it replaces the profile; false abandons the write (tests
+  // use it to stand for a crash or a failing rename). It runs under the
+  // store's lock, so it must not call back into the same store.
+  using ReplaceHook = std::function<bool(const std::string& temporaryPath)>;
+
+  ProfileStore();
+  explicit ProfileStore(ReplaceHook beforeReplace);
+
+  // GetPrivateProfileStringW into a buffer of `bufferChars` characters. A
+  // missing or unreadable file gives the default.
+  std::wstring GetString(const std::string& path, const std::wstring& section,
+                         const std::wstring& key, const std::wstring& defaultValue,
+                         size_t bufferChars);
+  // GetPrivateProfileIntW, its UINT read as a signed 32-bit value. A missing
+  // key or an empty value gives the default; text without digits gives 0.
+  int32_t GetInt(const std::string& path, const std::wstring& section, const std::wstring& key,
+                 int32_t defaultValue);
+  // WritePrivateProfileStringW; creates the file when it is missing. False,
+  // the file unchanged, when it cannot be written.
+  bool WriteString(const std::string& path, const std::wstring& section, const std::wstring& key,
+                   const std::wstring& value);
+  // WritePrivateProfileStringW(NULL, NULL, NULL, path): drops the cached copy.
+  void Flush(const std::string& path);
+
+  // How many times a file was read and parsed (for tests of the cache).
+  size_t ParseCount() const;
+
+ private:
+  struct Identity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    int64_t modifiedNs = 0;
+    int64_t changedNs = 0;
+    bool operator==(const Identity&) const = default;
+  };
+  struct CacheEntry {
+    Identity identity;
+    std::shared_ptr<const ProfileDocument> document;
+    uint64_t lastUse = 0;
+  };
+  enum class Load { kLoaded, kMissing, kUnreadable };
+
+  static Identity IdentityOf(const struct stat& info);
+  bool ReplaceFile(const std::string& target, const std::string& bytes,
+                   const struct stat* existing) const;
+
+  // The parsed file, from the cache when the file is unchanged. On kLoaded
+  // `info` (when given) receives the file's status.
+  Load LoadDocument(const std::string& path, std::shared_ptr<const ProfileDocument>& document,
+                    struct stat* info);
+  void Remember(const std::string& path, const Identity& identity,
+                std::shared_ptr<const ProfileDocument> document);
+
+  ReplaceHook beforeReplace_;
+  mutable std::mutex mutex_;
+  std::map<std::string, CacheEntry> cache_;
+  uint64_t useCounter_ = 0;
+  size_t parseCount_ = 0;
+};
+
+}  // namespace tav::posix
