@@ -305,10 +305,10 @@ std::string FileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The read-only attribute's counterpart: the owner-write bit, which also
-// holds for root (whom plain permission checks let through).
+// The POSIX layer's read-only attribute is "no write permission bit at
+// all"; it holds for root too, whom plain permission checks let through.
 bool IsWritable(const std::string& path, const struct stat& info) {
-  return (info.st_mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
+  return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(path.c_str(), W_OK) == 0;
 }
 
 bool IsWritableFolder(const std::string& folder) {

@@ -26,8 +26,10 @@
 //   a line break or NUL, a key holds '=' or starts with ';' or '[', or text is
 //   not valid Unicode: Windows would write a file that reads back otherwise.
 // - A write needs a writable folder (the file is replaced through a
-//   temporary file beside it). A file or folder whose owner-write permission
-//   bit is clear counts as read-only, also for root.
+//   temporary file beside it); Windows would rewrite a writable file in a
+//   read-only folder in place. A file or folder without any write
+//   permission bit counts as read-only (as the POSIX layer maps the
+//   read-only attribute), also for root.
 // - The cache compares device, inode, size and change/modify times (ns); a
 //   change by another program within the file system's time resolution that
 //   keeps the size and inode can go unnoticed until Flush.
