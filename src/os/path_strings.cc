@@ -152,24 +152,24 @@ bool PathStringAppend(std::wstring& path, const std::wstring& more) {
 }
 
 bool PathStringRemoveFileSpec(std::wstring& path) {
-  // `spec` is where the last element (and the separator before it) starts.
-  size_t spec = 0;
+  // `cut` is where the last element (and the separator before it) starts.
+  size_t cut = 0;
   size_t i = 0;
   // A leading "\" or "\\" is part of the root.
-  if (i < path.size() && path[i] == L'\\') spec = ++i;
-  if (i < path.size() && path[i] == L'\\') spec = ++i;
+  if (i < path.size() && path[i] == L'\\') cut = ++i;
+  if (i < path.size() && path[i] == L'\\') cut = ++i;
   while (i < path.size()) {
     if (path[i] == L'\\') {
-      spec = i;
+      cut = i;
     } else if (path[i] == L':') {
       // A drive: "X:" and a following '\' stay.
-      spec = ++i;
-      if (i < path.size() && path[i] == L'\\') ++spec;
+      cut = ++i;
+      if (i < path.size() && path[i] == L'\\') ++cut;
     }
     ++i;
   }
-  if (spec < path.size()) {
-    path.erase(spec);
+  if (cut < path.size()) {
+    path.erase(cut);
     return true;
   }
   return false;
