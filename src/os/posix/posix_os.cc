@@ -1,6 +1,240 @@
-// PLACEHOLDER: replaced by the real implementation.
+// PosixOs: the core's Windows calls mapped onto POSIX, one building block per
+// concept (posix_parts.h). Paths arrive in Windows form and leave in it.
 #include "os/posix/posix_os.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+#include <vector>
+
+#include "os/path_strings.h"
+#include "os/posix/posix_parts.h"
+#include "os/posix/posix_paths.h"
+#include "os/posix/profile_file.h"
+#include "os/posix/window_datagram.h"
+
 namespace tav {
-PosixConfig PosixConfig::FromEnvironment() { return {}; }
-std::unique_ptr<Os> MakePosixOs(const PosixConfig&) { return nullptr; }
+namespace {
+
+// Every process counts as running in the console session.
+constexpr uint32_t kConsoleSession = 1;
+// The system version that VerifyVersionInfoW compares against: never 5.1.
+constexpr uint32_t kVersionMajor = 10;
+constexpr uint32_t kVersionMinor = 0;
+
+std::string EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
 }
+
+// A kernel object name as one file name element.
+std::string ObjectFileName(const std::wstring& name) {
+  std::string file = posix::ToUtf8(name);
+  for (char& c : file)
+    if (c == '/' || c == '\\') c = '_';
+  return file;
+}
+
+// A configured folder as the core sees it: no trailing separator, '\' form.
+std::wstring FolderForCore(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return posix::WindowsPath(folder);
+}
+
+class PosixOs : public Os {
+ public:
+  explicit PosixOs(const PosixConfig& config) : config_(config) {}
+
+  void SelectUserDefaultLocale() override { std::setlocale(LC_ALL, ""); }
+
+  uint32_t GetCurrentProcessId() override { return static_cast<uint32_t>(getpid()); }
+
+  bool ProcessIdToSessionId(uint32_t processId, uint32_t& sessionId) override {
+    pid_t pid = static_cast<pid_t>(processId);
+    if (pid <= 0 || (kill(pid, 0) != 0 && errno != EPERM)) return false;
+    sessionId = kConsoleSession;
+    return true;
+  }
+
+  uint32_t GetActiveConsoleSessionId() override { return kConsoleSession; }
+
+  std::unique_ptr<OsMutex> CreateMutex(const std::wstring& name, bool initialOwner,
+                                       bool& alreadyExists) override {
+    // The lock marks the mutex's existence, so it is taken whether or not
+    // ownership was asked for; the tool always asks for it.
+    std::string path = config_.runtimeDir + "/" + ObjectFileName(name) + ".lock";
+    return posix::CreateLockFileMutex(path, alreadyExists);
+  }
+
+  bool VerifyVersionEquals(uint32_t major, uint32_t minor) override {
+    return major == kVersionMajor && minor == kVersionMinor;
+  }
+
+  WindowRef FindWindowByClass(const std::wstring& className) override {
+    std::string socket = posix::WindowSocketPath(config_.runtimeDir, ObjectFileName(className));
+    if (!posix::HasWindowListener(socket)) return 0;
+    for (size_t i = 0; i < windows_.size(); ++i)
+      if (windows_[i] == socket) return i + 1;
+    windows_.push_back(socket);
+    return windows_.size();
+  }
+
+  bool PostMessage(WindowRef window, uint32_t message, uintptr_t wParam,
+                   intptr_t lParam) override {
+    if (window == 0 || window > windows_.size()) return false;
+    return posix::SendWindowMessage(windows_[window - 1], message, wParam, lParam);
+  }
+
+  int64_t CurrentTime() override { return static_cast<int64_t>(std::time(nullptr)); }
+
+  bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override {
+    if (seconds < std::numeric_limits<time_t>::min() ||
+        seconds > std::numeric_limits<time_t>::max())
+      return false;
+    time_t reading = static_cast<time_t>(seconds);
+    struct tm local;
+    if (!localtime_r(&reading, &local)) return false;
+    fields.hour = local.tm_hour;
+    fields.minute = local.tm_min;
+    return true;
+  }
+
+  std::unique_ptr<OsProcess> CreateHiddenProcess(std::wstring& commandLine) override {
+    return posix::StartHiddenProcess(commandLine, ModuleFolder());
+  }
+
+  bool PathFileExists(const std::wstring& path) override {
+    return posix::FileExists(posix::NativePath(path));
+  }
+
+  uint32_t GetFileAttributes(const std::wstring& path) override {
+    return posix::FileAttributes(posix::NativePath(path));
+  }
+
+  bool SetFileAttributes(const std::wstring& path, uint32_t attributes) override {
+    return posix::ChangeFileAttributes(posix::NativePath(path), attributes);
+  }
+
+  bool DeleteFile(const std::wstring& path) override {
+    return posix::RemoveFile(posix::NativePath(path));
+  }
+
+  bool CreateDirectory(const std::wstring& path) override {
+    return posix::MakeDirectory(posix::NativePath(path));
+  }
+
+  bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) override {
+    const std::string& native =
+        folder == SpecialFolder::CommonAppData ? config_.commonAppData : config_.localAppData;
+    if (native.empty()) return false;
+    std::wstring result = FolderForCore(native);
+    if (result.size() >= kMaxPath) return false;
+    // Like shell32: a missing folder is made when asked for, else it fails.
+    if (!(create ? posix::MakeDirectories(native) : posix::IsDirectory(native))) return false;
+    path = result;
+    return true;
+  }
+
+  std::wstring GetModuleFileName() override {
+    // A MAX_PATH buffer: a longer path is cut, as GetModuleFileNameW does.
+    std::wstring path = posix::WindowsPath(posix::ExecutablePath());
+    if (path.size() >= kMaxPath) path.resize(kMaxPath - 1);
+    return path;
+  }
+
+  std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) override {
+    return posix::OpenTextFile(posix::NativePath(path));
+  }
+
+  std::wstring PathCombine(const std::wstring& folder, const std::wstring& file) override {
+    return PathStringCombine(folder, file);
+  }
+
+  bool PathAppend(std::wstring& path, const std::wstring& more) override {
+    return PathStringAppend(path, more);
+  }
+
+  bool PathRemoveFileSpec(std::wstring& path) override { return PathStringRemoveFileSpec(path); }
+
+  std::wstring GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
+                                       const std::wstring& defaultValue, size_t bufferChars,
+                                       const std::wstring& path) override {
+    return profiles_.GetString(posix::NativePath(path), section, key, defaultValue, bufferChars);
+  }
+
+  int32_t GetPrivateProfileInt(const std::wstring& section, const std::wstring& key,
+                               int32_t defaultValue, const std::wstring& path) override {
+    return profiles_.GetInt(posix::NativePath(path), section, key, defaultValue);
+  }
+
+  bool WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
+                                 const std::wstring& value, const std::wstring& path) override {
+    return profiles_.WriteString(posix::NativePath(path), section, key, value);
+  }
+
+  void FlushPrivateProfile(const std::wstring& path) override {
+    profiles_.Flush(posix::NativePath(path));
+  }
+
+  std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override {
+    return posix::LoadStandinPowerLibrary(PlanStorePath());
+  }
+
+  bool EnumPwrSchemes(SchemeCallback callback, void* context) override {
+    return posix::EnumStandinSchemes(PlanStorePath(), callback, context);
+  }
+
+  bool CoInitialize() override { return true; }
+  void CoUninitialize() override {}
+  bool CoCreateGuid(Guid& guid) override { return posix::NewGuid(guid); }
+
+  bool StringFromClsid(const Guid& guid, std::wstring& text) override {
+    text = posix::GuidText(guid);
+    return true;
+  }
+
+ private:
+  std::string ModuleFolder() const {
+    std::string executable = posix::ExecutablePath();
+    return executable.empty() ? "" : posix::NativeFolderOf(executable);
+  }
+
+  std::string PlanStorePath() const {
+    std::string folder = config_.standinDir.empty() ? ModuleFolder() : config_.standinDir;
+    return folder + "/plan-store.txt";
+  }
+
+  PosixConfig config_;
+  posix::ProfileStore profiles_;  // the profile functions' cached files
+  std::vector<std::string> windows_;  // socket paths; a WindowRef is index + 1
+};
+
+}  // namespace
+
+PosixConfig PosixConfig::FromEnvironment() {
+  PosixConfig config;
+  config.commonAppData = EnvironmentValue("TAV_POSIX_COMMON_APPDATA");
+  if (config.commonAppData.empty()) config.commonAppData = "/var/lib";
+  config.localAppData = EnvironmentValue("TAV_POSIX_LOCAL_APPDATA");
+  if (config.localAppData.empty()) config.localAppData = EnvironmentValue("XDG_DATA_HOME");
+  if (config.localAppData.empty()) {
+    std::string home = EnvironmentValue("HOME");
+    if (!home.empty()) config.localAppData = home + "/.local/share";
+  }
+  config.runtimeDir = EnvironmentValue("TAV_POSIX_RUNTIME_DIR");
+  if (config.runtimeDir.empty()) config.runtimeDir = EnvironmentValue("XDG_RUNTIME_DIR");
+  if (config.runtimeDir.empty()) config.runtimeDir = "/tmp";
+  config.standinDir = EnvironmentValue("TAV_STANDIN_DIR");
+  return config;
+}
+
+std::unique_ptr<Os> MakePosixOs(const PosixConfig& config) {
+  return std::make_unique<PosixOs>(config);
+}
+
+}  // namespace tav

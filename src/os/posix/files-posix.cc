@@ -1,0 +1,80 @@
+// Files and folders with Windows' rules on top of POSIX ones: the read-only
+// attribute is "no write permission at all", and a read-only file cannot be
+// deleted, as DeleteFileW refuses it.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "os/posix/posix_parts.h"
+
+namespace tav::posix {
+namespace {
+
+constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
+
+}  // namespace
+
+bool FileExists(const std::string& path) {
+  struct stat info;
+  return !path.empty() && stat(path.c_str(), &info) == 0;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat info;
+  return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+uint32_t FileAttributes(const std::string& path) {
+  struct stat info;
+  if (path.empty() || stat(path.c_str(), &info) != 0) return kInvalidFileAttributes;
+  uint32_t attributes = 0;
+  if (S_ISDIR(info.st_mode)) attributes |= kFileAttributeDirectory;
+  if ((info.st_mode & kAnyWrite) == 0) attributes |= kFileAttributeReadOnly;
+  return attributes == 0 ? kFileAttributeNormal : attributes;
+}
+
+bool ChangeFileAttributes(const std::string& path, uint32_t attributes) {
+  struct stat info;
+  if (path.empty() || stat(path.c_str(), &info) != 0) return false;
+  mode_t mode = info.st_mode & 07777;
+  if (attributes & kFileAttributeReadOnly) {
+    mode &= ~kAnyWrite;
+  } else if ((mode & kAnyWrite) == 0) {
+    mode |= S_IWUSR;  // writable again for the owner only
+  }
+  if (mode == (info.st_mode & 07777)) return true;
+  return chmod(path.c_str(), mode) == 0;
+}
+
+bool RemoveFile(const std::string& path) {
+  struct stat info;
+  if (path.empty() || lstat(path.c_str(), &info) != 0) return false;
+  if (S_ISDIR(info.st_mode)) return false;
+  if (S_ISREG(info.st_mode) && (info.st_mode & kAnyWrite) == 0) return false;
+  return unlink(path.c_str()) == 0;
+}
+
+bool MakeDirectory(const std::string& path) {
+  return !path.empty() && mkdir(path.c_str(), 0755) == 0;
+}
+
+bool MakeDirectories(const std::string& path) {
+  if (path.empty()) return false;
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+  size_t cut = path.find_last_of('/');
+  while (cut != std::string::npos && cut > 0 && path[cut - 1] == '/') --cut;
+  if (cut != std::string::npos && cut > 0 && !MakeDirectories(path.substr(0, cut))) return false;
+  return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
+std::string ExecutablePath() {
+  std::string buffer(4096, '\0');
+  ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) return "";
+  buffer.resize(static_cast<size_t>(n));
+  return buffer;
+}
+
+}  // namespace tav::posix

@@ -1,0 +1,149 @@
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "os/posix/posix_parts.h"
+#include "os/posix/posix_paths.h"
+#include "os/posix/posix_test_support.h"
+
+namespace tav::posix::testing {
+namespace {
+
+class PosixFilesTest : public ::testing::Test {
+ protected:
+  // The core's form of a path in the temporary folder.
+  std::wstring Win(const std::string& name) const { return WindowsPath(dir_ / name); }
+
+  TempDir dir_;
+  std::unique_ptr<Os> os_ = MakePosixOs(dir_.Config());
+};
+
+TEST_F(PosixFilesTest, AttributesMirrorWindows) {
+  struct Case {
+    const char* name;
+    bool folder;
+    mode_t mode;
+    uint32_t expected;
+  };
+  const Case cases[] = {
+      {"plain", false, 0644, kFileAttributeNormal},
+      {"owner-only-write", false, 0200, kFileAttributeNormal},
+      {"group-write-only", false, 0464, kFileAttributeNormal},
+      {"read-only", false, 0444, kFileAttributeReadOnly},
+      {"read-only-private", false, 0400, kFileAttributeReadOnly},
+      {"executable-read-only", false, 0555, kFileAttributeReadOnly},
+      {"folder", true, 0755, kFileAttributeDirectory},
+      {"read-only-folder", true, 0555, kFileAttributeDirectory | kFileAttributeReadOnly},
+  };
+  for (const Case& c : cases) {
+    if (c.folder) {
+      ASSERT_EQ(mkdir((dir_ / c.name).c_str(), c.mode), 0);
+      chmod((dir_ / c.name).c_str(), c.mode);
+    } else {
+      WriteFile(dir_ / c.name, "x", c.mode);
+    }
+    EXPECT_EQ(os_->GetFileAttributes(Win(c.name)), c.expected) << c.name;
+    EXPECT_TRUE(os_->PathFileExists(Win(c.name))) << c.name;
+  }
+  EXPECT_EQ(os_->GetFileAttributes(Win("missing")), kInvalidFileAttributes);
+  EXPECT_FALSE(os_->PathFileExists(Win("missing")));
+  EXPECT_FALSE(os_->PathFileExists(L""));
+}
+
+TEST_F(PosixFilesTest, ReadOnlyAttributeChangesOnlyWriteBits) {
+  struct Case {
+    mode_t before;
+    uint32_t attributes;
+    mode_t after;
+  };
+  const Case cases[] = {
+      {0444, kFileAttributeNormal, 0644},  // only the owner may write again
+      {0400, kFileAttributeArchive, 0600},
+      {0555, kFileAttributeArchive | kFileAttributeHidden | kFileAttributeSystem, 0755},
+      {0664, kFileAttributeReadOnly, 0444},
+      {0640, kFileAttributeReadOnly | kFileAttributeArchive, 0440},
+      {0662, kFileAttributeNormal, 0662},  // already writable: unchanged
+      {0444, kFileAttributeReadOnly, 0444},
+  };
+  for (const Case& c : cases) {
+    WriteFile(dir_ / "f", "x", c.before);
+    EXPECT_TRUE(os_->SetFileAttributes(Win("f"), c.attributes));
+    EXPECT_EQ(ModeOf(dir_ / "f"), c.after) << std::oct << c.before << " " << std::hex
+                                            << c.attributes;
+  }
+  EXPECT_FALSE(os_->SetFileAttributes(Win("missing"), kFileAttributeNormal));
+}
+
+TEST_F(PosixFilesTest, ReadOnlyFilesCannotBeDeleted) {
+  WriteFile(dir_ / "locked", "x", 0444);
+  EXPECT_FALSE(os_->DeleteFile(Win("locked")));
+  EXPECT_TRUE(FileExists(dir_ / "locked"));
+  // The core's way: clear the attribute, then delete.
+  ASSERT_TRUE(os_->SetFileAttributes(Win("locked"), kFileAttributeNormal));
+  EXPECT_TRUE(os_->DeleteFile(Win("locked")));
+  EXPECT_FALSE(FileExists(dir_ / "locked"));
+
+  WriteFile(dir_ / "plain", "x");
+  EXPECT_TRUE(os_->DeleteFile(Win("plain")));
+  EXPECT_FALSE(os_->DeleteFile(Win("plain")));
+  ASSERT_EQ(mkdir((dir_ / "folder").c_str(), 0755), 0);
+  EXPECT_FALSE(os_->DeleteFile(Win("folder")));
+  EXPECT_TRUE(IsDirectory(dir_ / "folder"));
+}
+
+TEST_F(PosixFilesTest, CreateDirectoryFailsWhenItExistsOrItsParentIsMissing) {
+  EXPECT_TRUE(os_->CreateDirectory(Win("VARENTO")));
+  EXPECT_TRUE(IsDirectory(dir_ / "VARENTO"));
+  EXPECT_FALSE(os_->CreateDirectory(Win("VARENTO")));
+  EXPECT_FALSE(os_->CreateDirectory(Win("missing/child")));
+  EXPECT_TRUE(os_->CreateDirectory(Win("VARENTO/TAV_POWERSAVE")));
+}
+
+TEST_F(PosixFilesTest, UnicodeNamesReachTheFileSystemAsUtf8) {
+  const std::string name = "電源プラン.ini";
+  WriteFile(dir_ / name, "x");
+  EXPECT_TRUE(os_->PathFileExists(WindowsPath(dir_.path()) + L"\\電源プラン.ini"));
+  EXPECT_TRUE(os_->DeleteFile(WindowsPath(dir_.path()) + L"\\電源プラン.ini"));
+}
+
+TEST_F(PosixFilesTest, SpecialFoldersAreNamedAndMadeOnRequest) {
+  PosixConfig config = dir_.Config();
+  config.commonAppData = dir_ / "deep/common/";
+  config.localAppData = dir_ / "deep/local";
+  auto os = MakePosixOs(config);
+
+  std::wstring path = L"unchanged";
+  EXPECT_FALSE(os->GetSpecialFolderPath(SpecialFolder::CommonAppData, false, path));
+  EXPECT_EQ(path, L"unchanged");
+  ASSERT_TRUE(os->GetSpecialFolderPath(SpecialFolder::CommonAppData, true, path));
+  EXPECT_EQ(path, WindowsPath(dir_ / "deep/common"));
+  EXPECT_TRUE(IsDirectory(dir_ / "deep/common"));
+  ASSERT_TRUE(os->GetSpecialFolderPath(SpecialFolder::CommonAppData, false, path));
+  ASSERT_TRUE(os->GetSpecialFolderPath(SpecialFolder::LocalAppData, true, path));
+  EXPECT_EQ(path, WindowsPath(dir_ / "deep/local"));
+  EXPECT_TRUE(IsDirectory(dir_ / "deep/local"));
+
+  // Unnamed, too long for MAX_PATH, or blocked by a file: false.
+  config.localAppData = "";
+  config.commonAppData = dir_ / std::string(260, 'x');
+  os = MakePosixOs(config);
+  EXPECT_FALSE(os->GetSpecialFolderPath(SpecialFolder::LocalAppData, true, path));
+  EXPECT_FALSE(os->GetSpecialFolderPath(SpecialFolder::CommonAppData, true, path));
+  WriteFile(dir_ / "a-file", "x");
+  config.commonAppData = dir_ / "a-file/sub";
+  EXPECT_FALSE(MakePosixOs(config)->GetSpecialFolderPath(SpecialFolder::CommonAppData, true, path));
+}
+
+TEST_F(PosixFilesTest, ModuleFileNameIsTheRunningExecutableInWindowsForm) {
+  std::wstring path = os_->GetModuleFileName();
+  ASSERT_FALSE(path.empty());
+  EXPECT_EQ(path.front(), L'\\');
+  EXPECT_EQ(path.find(L'/'), std::wstring::npos);
+  EXPECT_EQ(NativePath(path), ExecutablePath());
+  std::wstring folder = path;
+  ASSERT_TRUE(os_->PathRemoveFileSpec(folder));
+  EXPECT_TRUE(IsDirectory(NativePath(folder)));
+}
+
+}  // namespace
+}  // namespace tav::posix::testing

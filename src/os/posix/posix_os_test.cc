@@ -1,0 +1,162 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "os/posix/posix_parts.h"
+#include "os/posix/posix_paths.h"
+#include "os/posix/posix_test_support.h"
+
+namespace tav::posix::testing {
+namespace {
+
+TEST(PosixConfigTest, OverridesComeFirstThenTheUsualPlaces) {
+  {
+    ScopedEnv a("TAV_POSIX_COMMON_APPDATA", "/t/common"), b("TAV_POSIX_LOCAL_APPDATA", "/t/local"),
+        c("TAV_POSIX_RUNTIME_DIR", "/t/run"), d("TAV_STANDIN_DIR", "/t/state"),
+        e("XDG_DATA_HOME", "/x/data"), f("XDG_RUNTIME_DIR", "/x/run");
+    PosixConfig config = PosixConfig::FromEnvironment();
+    EXPECT_EQ(config.commonAppData, "/t/common");
+    EXPECT_EQ(config.localAppData, "/t/local");
+    EXPECT_EQ(config.runtimeDir, "/t/run");
+    EXPECT_EQ(config.standinDir, "/t/state");
+  }
+  {
+    ScopedEnv a("TAV_POSIX_COMMON_APPDATA", std::nullopt), b("TAV_POSIX_LOCAL_APPDATA", ""),
+        c("TAV_POSIX_RUNTIME_DIR", std::nullopt), d("TAV_STANDIN_DIR", std::nullopt),
+        e("XDG_DATA_HOME", "/x/data"), f("XDG_RUNTIME_DIR", "/x/run");
+    PosixConfig config = PosixConfig::FromEnvironment();
+    EXPECT_EQ(config.commonAppData, "/var/lib");
+    EXPECT_EQ(config.localAppData, "/x/data");
+    EXPECT_EQ(config.runtimeDir, "/x/run");
+    EXPECT_EQ(config.standinDir, "");
+  }
+  {
+    ScopedEnv b("TAV_POSIX_LOCAL_APPDATA", std::nullopt), c("TAV_POSIX_RUNTIME_DIR", std::nullopt),
+        e("XDG_DATA_HOME", std::nullopt), f("XDG_RUNTIME_DIR", std::nullopt), h("HOME", "/h");
+    PosixConfig config = PosixConfig::FromEnvironment();
+    EXPECT_EQ(config.localAppData, "/h/.local/share");
+    EXPECT_EQ(config.runtimeDir, "/tmp");
+  }
+  {
+    ScopedEnv b("TAV_POSIX_LOCAL_APPDATA", std::nullopt), e("XDG_DATA_HOME", std::nullopt),
+        h("HOME", std::nullopt);
+    EXPECT_EQ(PosixConfig::FromEnvironment().localAppData, "");  // cannot be named
+  }
+}
+
+class PosixOsTest : public ::testing::Test {
+ protected:
+  TempDir dir_;
+  std::unique_ptr<Os> os_ = MakePosixOs(dir_.Config());
+};
+
+TEST_F(PosixOsTest, ProcessRunsInTheConsoleSession) {
+  uint32_t session = 12345;
+  ASSERT_TRUE(os_->ProcessIdToSessionId(os_->GetCurrentProcessId(), session));
+  EXPECT_EQ(session, os_->GetActiveConsoleSessionId());
+  EXPECT_EQ(os_->GetCurrentProcessId(), static_cast<uint32_t>(getpid()));
+
+  pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  EXPECT_FALSE(os_->ProcessIdToSessionId(static_cast<uint32_t>(gone), session));
+}
+
+TEST_F(PosixOsTest, VersionIsNeverWindowsXp) {
+  EXPECT_FALSE(os_->VerifyVersionEquals(5, 1));
+  EXPECT_FALSE(os_->VerifyVersionEquals(6, 1));
+  EXPECT_TRUE(os_->VerifyVersionEquals(10, 0));
+}
+
+TEST_F(PosixOsTest, LocalTimeFollowsTheTimeZone) {
+  {
+    ScopedEnv zone("TZ", "UTC");
+    tzset();
+    LocalTimeFields fields;
+    ASSERT_TRUE(os_->ToLocalTime(1'700'000'000, fields));  // 2023-11-14 22:13:20 UTC
+    EXPECT_EQ(fields.hour, 22);
+    EXPECT_EQ(fields.minute, 13);
+  }
+  {
+    ScopedEnv zone("TZ", "JST-9");
+    tzset();
+    LocalTimeFields fields;
+    ASSERT_TRUE(os_->ToLocalTime(1'700'000'000, fields));
+    EXPECT_EQ(fields.hour, 7);
+    EXPECT_EQ(fields.minute, 13);
+  }
+  tzset();
+  int64_t now = os_->CurrentTime();
+  EXPECT_LE(std::abs(now - static_cast<int64_t>(time(nullptr))), 1);
+}
+
+TEST_F(PosixOsTest, GuidsAreNewEachTimeAndLaidOutLikeWindows) {
+  EXPECT_TRUE(os_->CoInitialize());
+  std::set<std::wstring> seen;
+  for (int i = 0; i < 1000; ++i) {
+    Guid guid;
+    ASSERT_TRUE(os_->CoCreateGuid(guid));
+    // Random (version 4) GUIDs: the version sits in data3's top nibble and
+    // the variant in data4[0]'s top bits when the fields are laid out right.
+    EXPECT_EQ(guid.data3 >> 12, 4);
+    EXPECT_EQ(guid.data4[0] & 0xC0, 0x80);
+    std::wstring text;
+    ASSERT_TRUE(os_->StringFromClsid(guid, text));
+    seen.insert(text);
+    Guid back;
+    ASSERT_TRUE(ParseGuid(ToUtf8(text), back));
+    EXPECT_TRUE(back == guid);
+  }
+  EXPECT_EQ(seen.size(), 1000u);
+  os_->CoUninitialize();
+
+  Guid known;
+  ASSERT_TRUE(ParseGuid("a1841308-3541-4fab-bc81-f71556f20b4a", known));
+  EXPECT_EQ(known.data1, 0xa1841308u);
+  EXPECT_EQ(known.data2, 0x3541);
+  EXPECT_EQ(known.data3, 0x4fab);
+  EXPECT_EQ(known.data4[0], 0xbc);
+  EXPECT_EQ(known.data4[7], 0x4a);
+  std::wstring text;
+  ASSERT_TRUE(os_->StringFromClsid(known, text));
+  EXPECT_EQ(text, L"{A1841308-3541-4FAB-BC81-F71556F20B4A}");
+  EXPECT_TRUE(ParseGuid("{A1841308-3541-4FAB-BC81-F71556F20B4A}", known));
+  for (const char* bad :
+       {"", "a1841308-3541-4fab-bc81-f71556f20b4", "a1841308-3541-4fab-bc81f-71556f20b4a",
+        "g1841308-3541-4fab-bc81-f71556f20b4a", "{a1841308-3541-4fab-bc81-f71556f20b4a"})
+    EXPECT_FALSE(ParseGuid(bad, known)) << bad;
+}
+
+TEST_F(PosixOsTest, ProfileFunctionsWorkOnWindowsFormPaths) {
+  const std::wstring path = WindowsPath(dir_ / "Setting.ini");
+  EXPECT_EQ(os_->GetPrivateProfileString(L"Current", L"GUID", L"none", 1024, path), L"none");
+  ASSERT_TRUE(os_->WritePrivateProfileString(L"Current", L"GUID", L"a1841308", path));
+  ASSERT_TRUE(os_->WritePrivateProfileString(L"DISPLAY", L"DisplayAcTime", L"15", path));
+  os_->FlushPrivateProfile(path);
+  EXPECT_TRUE(FileExists(dir_ / "Setting.ini"));
+  EXPECT_EQ(os_->GetPrivateProfileString(L"current", L"guid", L"", 1024, path), L"a1841308");
+  EXPECT_EQ(os_->GetPrivateProfileString(L"Current", L"GUID", L"", 4, path), L"a18");
+  EXPECT_EQ(os_->GetPrivateProfileInt(L"DISPLAY", L"DisplayAcTime", -1, path), 15);
+  EXPECT_EQ(os_->GetPrivateProfileInt(L"DISPLAY", L"Missing", -1, path), -1);
+
+  ASSERT_TRUE(os_->SetFileAttributes(path, kFileAttributeReadOnly));
+  EXPECT_FALSE(os_->WritePrivateProfileString(L"Current", L"GUID", L"other", path));
+  EXPECT_EQ(os_->GetPrivateProfileString(L"Current", L"GUID", L"", 1024, path), L"a1841308");
+}
+
+TEST(PosixPathsTest, ConversionsKeepTextAndMapSeparators) {
+  EXPECT_EQ(NativePath(L"\\tmp\\VARENTO\\電源.ini"), "/tmp/VARENTO/電源.ini");
+  EXPECT_EQ(WindowsPath("/tmp/VARENTO/電源.ini"), L"\\tmp\\VARENTO\\電源.ini");
+  EXPECT_EQ(FromUtf8(ToUtf8(L"a\U0001F600z")), L"a\U0001F600z");
+  EXPECT_EQ(FromUtf8("\xF0\x9F\x98"), L"\uFFFD\uFFFD\uFFFD");
+  EXPECT_EQ(ToUtf8(std::wstring(1, static_cast<wchar_t>(0xD800))), "\xEF\xBF\xBD");
+  EXPECT_EQ(NativeFolderOf("/a/b/c"), "/a/b");
+  EXPECT_EQ(NativeFolderOf("/c"), "/");
+  EXPECT_EQ(NativeFolderOf("c"), ".");
+}
+
+}  // namespace
+}  // namespace tav::posix::testing

@@ -1,0 +1,68 @@
+// The building blocks of PosixOs, one concept per source file. They take
+// native (UTF-8, '/') paths; PosixOs converts the core's Windows-form paths.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "os/os.h"
+
+namespace tav::posix {
+
+// --- mutex-posix.cc ---------------------------------------------------------
+// A named mutex as an exclusive flock on `lockPath` (created when missing).
+// A lock held by another process sets `alreadyExists` and yields a handle that
+// owns nothing; no handle when the file cannot be opened or locked.
+std::unique_ptr<OsMutex> CreateLockFileMutex(const std::string& lockPath, bool& alreadyExists);
+
+// --- window-posix.cc --------------------------------------------------------
+// True when a datagram socket at `socketPath` is bound by a live process.
+bool HasWindowListener(const std::string& socketPath);
+// Sends one window message datagram without waiting; false when it could not
+// be queued.
+bool SendWindowMessage(const std::string& socketPath, uint32_t message, uintptr_t wParam,
+                       intptr_t lParam);
+
+// --- process-posix.cc -------------------------------------------------------
+// The file that CreateProcessW would start for the program name `name`: a
+// name with a separator as given, a bare name in `moduleFolder` and then in
+// each folder of `searchPath` (':'-separated); a name without an extension
+// also with ".exe" appended. Empty when none exists.
+std::string FindProgram(const std::wstring& name, const std::string& moduleFolder,
+                        const std::string& searchPath);
+// Starts the program of a Windows command line detached from any terminal,
+// its standard streams on /dev/null. No handle when nothing was started.
+std::unique_ptr<OsProcess> StartHiddenProcess(const std::wstring& commandLine,
+                                              const std::string& moduleFolder);
+
+// --- files-posix.cc ---------------------------------------------------------
+bool FileExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+uint32_t FileAttributes(const std::string& path);
+bool ChangeFileAttributes(const std::string& path, uint32_t attributes);
+bool RemoveFile(const std::string& path);
+bool MakeDirectory(const std::string& path);
+// mkdir -p: true when the folder exists afterwards.
+bool MakeDirectories(const std::string& path);
+// The running executable (/proc/self/exe); empty when it cannot be read.
+std::string ExecutablePath();
+
+// --- text_file-posix.cc -----------------------------------------------------
+std::unique_ptr<OsTextFile> OpenTextFile(const std::string& path);
+
+// --- power_library-posix.cc -------------------------------------------------
+// The power library stand-in over the plan store file at `storePath`, read
+// once here; no library when the store cannot be read.
+std::unique_ptr<OsPowerLibrary> LoadStandinPowerLibrary(const std::string& storePath);
+// Calls back with the name of each scheme of the store in order.
+bool EnumStandinSchemes(const std::string& storePath, SchemeCallback callback, void* context);
+
+// --- guid-posix.cc ----------------------------------------------------------
+bool NewGuid(Guid& guid);
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper case.
+std::wstring GuidText(const Guid& guid);
+// Reads "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx", with or without braces.
+bool ParseGuid(const std::string& text, Guid& guid);
+
+}  // namespace tav::posix

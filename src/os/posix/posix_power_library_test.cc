@@ -1,0 +1,120 @@
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "os/posix/posix_parts.h"
+#include "os/posix/posix_test_support.h"
+#include "standins/plan_store.h"
+
+namespace tav::posix::testing {
+namespace {
+
+class PosixPowerLibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    store_.plans = {
+        {"381b4222-f694-41f0-9685-ff5bb260df2e", "Balanced", "", false, {}},
+        {"a1841308-3541-4fab-bc81-f71556f20b4a", "Vantrel電源プラン", "", false, {}},
+        {"8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c", "Hidden name", "", true, {}},
+        {"11111111-2222-3333-4444-555555555555", "\xF0\x9F\x98\x80xyz", "", false, {}},
+    };
+    store_.schemes = {
+        {"ポータブル/ラップトップ", {}}, {"バッテリの最大利用", {}}, {"常にオン", {}}};
+    ASSERT_TRUE(standin::SavePlanStore(dir_ / "plan-store.txt", store_));
+  }
+
+  static Guid GuidOf(const std::string& text) {
+    Guid guid;
+    EXPECT_TRUE(ParseGuid(text, guid));
+    return guid;
+  }
+
+  TempDir dir_;
+  std::unique_ptr<Os> os_ = MakePosixOs(dir_.Config());
+  standin::PlanStore store_;
+};
+
+TEST_F(PosixPowerLibraryTest, EnumeratesPlansInStoreOrder) {
+  auto library = os_->LoadPowerLibrary();
+  ASSERT_NE(library, nullptr);
+  for (uint32_t i = 0; i < store_.plans.size(); ++i) {
+    Guid guid;
+    uint32_t size = 16;
+    ASSERT_EQ(library->PowerEnumerate(i, guid, size), 0u) << i;
+    EXPECT_TRUE(guid == GuidOf(store_.plans[i].guid)) << i;
+    EXPECT_EQ(size, 16u);
+  }
+  Guid guid;
+  uint32_t size = 16;
+  EXPECT_EQ(library->PowerEnumerate(4, guid, size), 259u);  // ERROR_NO_MORE_ITEMS
+  EXPECT_EQ(library->PowerEnumerate(1000, guid, size), 259u);
+  size = 8;
+  EXPECT_NE(library->PowerEnumerate(0, guid, size), 0u);
+}
+
+TEST_F(PosixPowerLibraryTest, FriendlyNamesFailWhenUnreadableOrTooLong) {
+  auto library = os_->LoadPowerLibrary();
+  ASSERT_NE(library, nullptr);
+  std::wstring name;
+  uint32_t size = 1024;
+  ASSERT_EQ(library->PowerReadFriendlyName(GuidOf(store_.plans[1].guid), name, size), 0u);
+  EXPECT_EQ(name, L"Vantrel電源プラン");
+
+  name = L"unchanged";
+  size = 1024;
+  EXPECT_NE(library->PowerReadFriendlyName(GuidOf(store_.plans[2].guid), name, size), 0u);
+  EXPECT_NE(library->PowerReadFriendlyName(GuidOf("00000000-0000-0000-0000-000000000001"), name,
+                                           size),
+            0u);
+  EXPECT_EQ(name, L"unchanged");
+
+  // "😀xyz" is 5 UTF-16 units: 12 bytes with the terminator.
+  size = 11;
+  EXPECT_NE(library->PowerReadFriendlyName(GuidOf(store_.plans[3].guid), name, size), 0u);
+  size = 12;
+  ASSERT_EQ(library->PowerReadFriendlyName(GuidOf(store_.plans[3].guid), name, size), 0u);
+  EXPECT_EQ(name, L"\U0001F600xyz");
+}
+
+bool Collect(const std::wstring& name, void* context) {
+  auto* names = static_cast<std::vector<std::wstring>*>(context);
+  names->push_back(name);
+  return name != L"バッテリの最大利用";
+}
+
+TEST_F(PosixPowerLibraryTest, SchemesAreCalledBackInOrderUntilStopped) {
+  std::vector<std::wstring> names;
+  ASSERT_TRUE(os_->EnumPwrSchemes(&Collect, &names));
+  EXPECT_EQ(names,
+            (std::vector<std::wstring>{L"ポータブル/ラップトップ", L"バッテリの最大利用"}));
+
+  store_.schemes.pop_back();
+  store_.schemes.erase(store_.schemes.begin() + 1);
+  ASSERT_TRUE(standin::SavePlanStore(dir_ / "plan-store.txt", store_));
+  names.clear();
+  ASSERT_TRUE(os_->EnumPwrSchemes(&Collect, &names));
+  EXPECT_EQ(names, std::vector<std::wstring>{L"ポータブル/ラップトップ"});
+}
+
+TEST_F(PosixPowerLibraryTest, StoreIsReadOnceWhenTheLibraryLoads) {
+  auto library = os_->LoadPowerLibrary();
+  ASSERT_NE(library, nullptr);
+  store_.plans.clear();
+  ASSERT_TRUE(standin::SavePlanStore(dir_ / "plan-store.txt", store_));
+  Guid guid;
+  uint32_t size = 16;
+  EXPECT_EQ(library->PowerEnumerate(0, guid, size), 0u);
+  EXPECT_EQ(os_->LoadPowerLibrary()->PowerEnumerate(0, guid, size), 259u);
+}
+
+TEST_F(PosixPowerLibraryTest, UnreadableStoreMeansNoLibrary) {
+  std::remove((dir_ / "plan-store.txt").c_str());
+  ASSERT_EQ(mkdir((dir_ / "plan-store.txt").c_str(), 0755), 0);
+  EXPECT_EQ(os_->LoadPowerLibrary(), nullptr);
+  std::vector<std::wstring> names;
+  EXPECT_FALSE(os_->EnumPwrSchemes(&Collect, &names));
+  EXPECT_TRUE(names.empty());
+}
+
+}  // namespace
+}  // namespace tav::posix::testing

@@ -1,0 +1,168 @@
+// Child programs started the way CreateProcessW starts a command line without
+// an application name: the first token names the program, found by the same
+// search order, and the child gets no window, that is no terminal here.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "os/command_line_args.h"
+#include "os/posix/posix_parts.h"
+#include "os/posix/posix_paths.h"
+
+extern char** environ;
+
+namespace tav::posix {
+namespace {
+
+class ChildProcess : public OsProcess {
+ public:
+  explicit ChildProcess(pid_t pid) : pid_(pid) {}
+  // The child is always reaped, so it never stays a zombie; the tool waits
+  // for every child anyway, so this only waits when a caller did not.
+  ~ChildProcess() override { WaitForExit(); }
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  void WaitForExit() override {
+    if (reaped_) return;
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    reaped_ = true;
+  }
+
+ private:
+  pid_t pid_;
+  bool reaped_ = false;
+};
+
+bool IsRegularFile(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The names tried for one program name: as given, then with ".exe" appended
+// when its last element has no extension.
+std::vector<std::wstring> CandidateNames(const std::wstring& name) {
+  std::vector<std::wstring> names{name};
+  size_t last = name.find_last_of(L"\\/");
+  std::wstring fileName = last == std::wstring::npos ? name : name.substr(last + 1);
+  if (fileName.find(L'.') == std::wstring::npos) names.push_back(name + L".exe");
+  return names;
+}
+
+// RAII for the spawn descriptions.
+struct SpawnSetup {
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  bool ok = false;
+
+  SpawnSetup() {
+    if (posix_spawn_file_actions_init(&actions) != 0) return;
+    if (posix_spawnattr_init(&attributes) != 0) {
+      posix_spawn_file_actions_destroy(&actions);
+      return;
+    }
+    ok = Prepare();
+  }
+  ~SpawnSetup() {
+    if (!ok) return;
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  SpawnSetup(const SpawnSetup&) = delete;
+  SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+ private:
+  bool Prepare() {
+    bool good = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+                posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
+                posix_spawn_file_actions_adddup2(&actions, 1, 2) == 0;
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // No handle of the tool is inherited, whoever opened it.
+    good = good && posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0;
+#endif
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    sigdelset(&all, SIGKILL);
+    sigdelset(&all, SIGSTOP);
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+#ifdef POSIX_SPAWN_SETSID
+    flags |= POSIX_SPAWN_SETSID;  // a new session: no controlling terminal
+#else
+    flags |= POSIX_SPAWN_SETPGROUP;  // at least out of the terminal's process group
+#endif
+    good = good && posix_spawnattr_setsigmask(&attributes, &none) == 0 &&
+           posix_spawnattr_setsigdefault(&attributes, &all) == 0 &&
+           posix_spawnattr_setflags(&attributes, flags) == 0;
+    if (!good) {
+      posix_spawnattr_destroy(&attributes);
+      posix_spawn_file_actions_destroy(&actions);
+    }
+    return good;
+  }
+};
+
+}  // namespace
+
+std::string FindProgram(const std::wstring& name, const std::string& moduleFolder,
+                        const std::string& searchPath) {
+  if (name.empty()) return "";
+  std::vector<std::wstring> names = CandidateNames(name);
+  if (name.find_first_of(L"\\/") != std::wstring::npos) {
+    for (const std::wstring& candidate : names) {
+      std::string path = NativePath(candidate);
+      if (IsRegularFile(path)) return path;
+    }
+    return "";
+  }
+  // The own folder first, then the search path; empty entries (the current
+  // folder in POSIX shells) are not searched.
+  std::vector<std::string> folders;
+  if (!moduleFolder.empty()) folders.push_back(moduleFolder);
+  size_t start = 0;
+  while (start <= searchPath.size()) {
+    size_t end = searchPath.find(':', start);
+    if (end == std::string::npos) end = searchPath.size();
+    if (end > start) folders.push_back(searchPath.substr(start, end - start));
+    start = end + 1;
+  }
+  for (const std::string& folder : folders) {
+    for (const std::wstring& candidate : names) {
+      std::string path = folder + (folder.back() == '/' ? "" : "/") + ToUtf8(candidate);
+      if (IsRegularFile(path)) return path;
+    }
+  }
+  return "";
+}
+
+std::unique_ptr<OsProcess> StartHiddenProcess(const std::wstring& commandLine,
+                                              const std::string& moduleFolder) {
+  std::vector<std::wstring> arguments = SplitCommandLine(commandLine);
+  const char* searchPath = getenv("PATH");
+  std::string program = FindProgram(arguments[0], moduleFolder, searchPath ? searchPath : "");
+  if (program.empty()) return nullptr;
+
+  std::vector<std::string> argumentBytes;
+  for (const std::wstring& argument : arguments) argumentBytes.push_back(ToUtf8(argument));
+  std::vector<char*> argv;
+  for (std::string& argument : argumentBytes) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+
+  SpawnSetup setup;
+  if (!setup.ok) return nullptr;
+  pid_t pid = 0;
+  if (posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes, argv.data(),
+                  environ) != 0)
+    return nullptr;
+  return std::make_unique<ChildProcess>(pid);
+}
+
+}  // namespace tav::posix

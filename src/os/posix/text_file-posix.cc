@@ -1,0 +1,113 @@
+// Text files read like _wfsopen(path, "rt", _SH_DENYWR) and fgetws: bytes are
+// decoded in the locale's multibyte encoding, CR LF becomes LF. A shared
+// flock is taken as a courtesy; POSIX cannot keep other processes from
+// writing the file meanwhile.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <cwchar>
+#include <vector>
+
+#include "os/posix/posix_parts.h"
+
+namespace tav::posix {
+namespace {
+
+constexpr wchar_t kReplacement = 0xFFFD;
+constexpr size_t kChunk = 64 * 1024;
+
+class PosixTextFile : public OsTextFile {
+ public:
+  explicit PosixTextFile(int fd) : fd_(fd), buffer_(kChunk + MB_LEN_MAX) {}
+  ~PosixTextFile() override { close(fd_); }
+  PosixTextFile(const PosixTextFile&) = delete;
+  PosixTextFile& operator=(const PosixTextFile&) = delete;
+
+  bool ReadLine(std::wstring& piece, size_t bufferChars) override {
+    piece.clear();
+    if (bufferChars < 2) return false;
+    bool readAny = false;
+    wchar_t c;
+    while (piece.size() < bufferChars - 1 && NextChar(c)) {
+      readAny = true;
+      piece += c;
+      if (c == L'\n') break;
+    }
+    // The caller of fgetws sees a C string: it ends at the first NUL.
+    size_t nul = piece.find(L'\0');
+    if (nul != std::wstring::npos) piece.resize(nul);
+    return readAny;
+  }
+
+ private:
+  // Keeps at least MB_LEN_MAX bytes ahead unless the file ends first, so a
+  // character never straddles the end of the buffer.
+  void Fill() {
+    if (end_ - begin_ >= MB_LEN_MAX || atEnd_) return;
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    begin_ = 0;
+    while (end_ < MB_LEN_MAX && !atEnd_) {
+      ssize_t n = read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        atEnd_ = true;  // the end of the file or a read error
+        break;
+      }
+      end_ += static_cast<size_t>(n);
+    }
+  }
+
+  bool NextChar(wchar_t& c) {
+    Fill();
+    if (begin_ == end_) return false;
+    const char* p = buffer_.data() + begin_;
+    size_t available = end_ - begin_;
+    // Text mode: a CR directly before an LF is dropped.
+    if (p[0] == '\r' && available >= 2 && p[1] == '\n' && std::mbsinit(&state_)) {
+      ++begin_;
+      ++p;
+      --available;
+    }
+    size_t used = std::mbrtowc(&c, p, available, &state_);
+    if (used == static_cast<size_t>(-1) || used == static_cast<size_t>(-2)) {
+      // Invalid, or cut off by the end of the file: one byte, one U+FFFD.
+      state_ = std::mbstate_t{};
+      c = kReplacement;
+      used = 1;
+    } else if (used == 0) {
+      used = 1;  // a NUL byte
+    }
+    begin_ += used;
+    return true;
+  }
+
+  int fd_;
+  std::vector<char> buffer_;
+  size_t begin_ = 0;
+  size_t end_ = 0;
+  bool atEnd_ = false;
+  std::mbstate_t state_{};
+};
+
+}  // namespace
+
+std::unique_ptr<OsTextFile> OpenTextFile(const std::string& path) {
+  if (path.empty()) return nullptr;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  flock(fd, LOCK_SH | LOCK_NB);  // best effort, see above
+  return std::make_unique<PosixTextFile>(fd);
+}
+
+}  // namespace tav::posix

@@ -1,0 +1,24 @@
+// The datagram that stands in for a posted window message on POSIX: the main
+// window's stand-in binds a datagram socket named after its window class, and
+// PostMessage sends it one of these.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tav::posix {
+
+struct WindowDatagram {
+  uint32_t message = 0;
+  uint32_t reserved = 0;
+  uint64_t wParam = 0;
+  int64_t lParam = 0;
+};
+static_assert(sizeof(WindowDatagram) == 24);
+
+// <runtimeDir>/<className>.sock
+inline std::string WindowSocketPath(const std::string& runtimeDir, const std::string& className) {
+  return runtimeDir + "/" + className + ".sock";
+}
+
+}  // namespace tav::posix
