@@ -1,0 +1,295 @@
+// In-process costs of the tool's parsers: the command line, the power
+// settings file and the task registration list. Nothing here starts a child
+// program.
+//
+// Files live in a private temporary folder that is removed at the end.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "app/launch_options.h"
+#include "os/posix/posix_os.h"
+#include "os/posix/posix_parts.h"
+#include "os/posix/posix_paths.h"
+#include "os/posix/profile_file.h"
+#include "schedule/task_registration_list.h"
+#include "settings/power_settings.h"
+#include "testing/fake_os.h"
+
+namespace fs = std::filesystem;
+
+namespace tav::bench {
+namespace {
+
+// --- Files ---------------------------------------------------------------------
+
+std::string& TempRoot() {
+  static std::string root = [] {
+    std::string pattern = (fs::temp_directory_path() / "tav-bench-inproc.XXXXXX").string();
+    if (!mkdtemp(pattern.data())) std::abort();
+    return pattern;
+  }();
+  return root;
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+  if (!out) std::abort();
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::wstring WinPath(const std::string& native) { return posix::WindowsPath(native); }
+
+std::unique_ptr<Os> NewPosixOs() {
+  PosixConfig config;
+  config.commonAppData = TempRoot() + "/common";
+  config.localAppData = TempRoot() + "/local";
+  config.runtimeDir = TempRoot();
+  config.standinDir = TempRoot();
+  return MakePosixOs(config);
+}
+
+// The sample profile as shipped.
+const std::string& SampleProfile() {
+  static std::string path = [] {
+    std::string p = TempRoot() + "/Setting.ini";
+    WriteFile(p, ReadFile(std::string(TAV_SOURCE_DIR) + "/examples/Setting.ini"));
+    return p;
+  }();
+  return path;
+}
+
+// The sample profile behind 1 MiB of other keys, so that every look-up has
+// the whole file to pass.
+const std::string& LargeProfile() {
+  static std::string path = [] {
+    std::string text = "[EXTRA]\r\n";
+    char line[64];
+    for (int i = 0; text.size() < (1u << 20) - 1024; ++i) {
+      std::snprintf(line, sizeof line, "ExtraKey%06d=value of extra key %06d\r\n", i, i);
+      text += line;
+    }
+    text += ReadFile(SampleProfile());
+    std::string p = TempRoot() + "/Large.ini";
+    WriteFile(p, text);
+    return p;
+  }();
+  return path;
+}
+
+constexpr size_t kListBytes = 10u << 20;
+
+// 10 MiB of task entries whose XML files do not exist: every line is read,
+// split and checked, and nothing is started.
+const std::string& TaskListText() {
+  static std::string text = [] {
+    std::string t;
+    char line[160];
+    for (int i = 0; t.size() < kListBytes - 160; ++i) {
+      std::snprintf(line, sizeof line,
+                    "/TN:\"TAV_Task_%07d\" /XML:\"C:\\ProgramData\\VARENTO\\TAV_POWERSAVE\\Tasks"
+                    "\\TAV_Task_%07d.xml\"\r\n",
+                    i, i);
+      t += line;
+    }
+    return t;
+  }();
+  return text;
+}
+
+const std::string& TaskListMaster() {
+  static std::string path = [] {
+    std::string p = TempRoot() + "/tasks-master.txt";
+    WriteFile(p, TaskListText());
+    return p;
+  }();
+  return path;
+}
+
+// --- An Os whose profile functions are the POSIX profile store, to count how
+// often a load reads the file. -------------------------------------------------
+
+class ProfileStoreOs : public testing::FakeOs {
+ public:
+  posix::ProfileStore store;
+
+  bool PathFileExists(const std::wstring& path) override {
+    return posix::FileExists(posix::NativePath(path));
+  }
+  std::wstring GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
+                                       const std::wstring& defaultValue, size_t bufferChars,
+                                       const std::wstring& path) override {
+    return store.GetString(posix::NativePath(path), section, key, defaultValue, bufferChars);
+  }
+  int32_t GetPrivateProfileInt(const std::wstring& section, const std::wstring& key,
+                               int32_t defaultValue, const std::wstring& path) override {
+    return store.GetInt(posix::NativePath(path), section, key, defaultValue);
+  }
+};
+
+double ParsesPerLoad(const std::string& profile) {
+  ProfileStoreOs os;
+  const std::wstring path = WinPath(profile);
+  PowerSettings settings;
+  if (!LoadPowerSettings(os, &path, &settings)) std::abort();
+  return static_cast<double>(os.store.ParseCount());
+}
+
+// --- Command line ---------------------------------------------------------------
+
+void BenchReadLaunchOptions(benchmark::State& state, const std::wstring& commandLine,
+                            const std::wstring& settingsPath) {
+  testing::FakeOs os;
+  os.AddFile(settingsPath);
+  for (auto _ : state) {
+    LaunchOptions options;
+    bool valid = ReadLaunchOptions(os, &commandLine, options);
+    benchmark::DoNotOptimize(valid);
+    benchmark::DoNotOptimize(options);
+    if (!valid) state.SkipWithError("command line not accepted");
+  }
+  state.SetBytesProcessed(state.iterations() *
+                          static_cast<int64_t>(commandLine.size() * sizeof(wchar_t)));
+  state.counters["chars"] = static_cast<double>(commandLine.size());
+}
+
+const std::wstring kSettings = L"C:\\ProgramData\\VARENTO\\TAV_POWERSAVE\\Setting.ini";
+const std::wstring kList = L"C:\\ProgramData\\VARENTO\\TAV_POWERSAVE\\TaskList.txt";
+
+void BM_ReadLaunchOptions_Typical(benchmark::State& state) {
+  BenchReadLaunchOptions(state, L"/N:\"" + kSettings + L"\" /F:\"" + kList + L"\" /S:2230 /T:0700",
+                         kSettings);
+}
+
+// 64 KiB of options: times and flags repeated, the settings path last.
+void BM_ReadLaunchOptions_64KiB_Options(benchmark::State& state) {
+  std::wstring line;
+  while (line.size() < 64 * 1024 - 128) line += L"/S:2230 /H:0100 /T:0700 /I ";
+  line += L"/N:\"" + kSettings + L"\"";
+  BenchReadLaunchOptions(state, line, kSettings);
+}
+
+// One 64 KiB path value.
+void BM_ReadLaunchOptions_64KiB_Path(benchmark::State& state) {
+  std::wstring path = L"C:\\";
+  while (path.size() < 64 * 1024 - 32) path += L"VeryLongFolderName\\";
+  path += L"Setting.ini";
+  BenchReadLaunchOptions(state, L"/N:\"" + path + L"\" /S:2230", path);
+}
+
+// --- Power settings file ----------------------------------------------------------
+
+// A fresh PosixOs per load, as each run of the tool has: its profile cache
+// starts empty.
+void BenchLoadPowerSettings(benchmark::State& state, const std::string& profile) {
+  const std::wstring path = WinPath(profile);
+  for (auto _ : state) {
+    std::unique_ptr<Os> os = NewPosixOs();
+    PowerSettings settings;
+    int ok = LoadPowerSettings(*os, &path, &settings);
+    benchmark::DoNotOptimize(settings);
+    if (!ok) state.SkipWithError("profile not loaded");
+  }
+  const auto bytes = static_cast<int64_t>(fs::file_size(profile));
+  state.SetBytesProcessed(state.iterations() * bytes);
+  state.counters["file_bytes"] = static_cast<double>(bytes);
+  state.counters["parses_per_load"] = ParsesPerLoad(profile);
+}
+
+void BM_LoadPowerSettings_Sample(benchmark::State& state) {
+  BenchLoadPowerSettings(state, SampleProfile());
+}
+void BM_LoadPowerSettings_1MiB(benchmark::State& state) {
+  BenchLoadPowerSettings(state, LargeProfile());
+}
+
+// --- Task registration list -------------------------------------------------------
+
+// The whole reader on the POSIX layer: file reading, decoding, splitting and
+// one existence check per entry. The list is deleted by each pass, so a hard
+// link to a master copy is made before each one, outside the timing.
+void BM_TaskList_PosixOs_10MiB(benchmark::State& state) {
+  const std::string master = TaskListMaster();
+  const std::string list = TempRoot() + "/tasks.txt";
+  const std::wstring listPath = WinPath(list);
+  std::unique_ptr<Os> os = NewPosixOs();
+  os->SelectUserDefaultLocale();
+  for (auto _ : state) {
+    state.PauseTiming();
+    unlink(list.c_str());
+    if (link(master.c_str(), list.c_str()) != 0) state.SkipWithError("cannot link the list");
+    state.ResumeTiming();
+    if (!ProcessTaskRegistrationList(*os, &listPath)) state.SkipWithError("list not read");
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(TaskListText().size()));
+}
+
+// The core alone, on the in-memory FakeOs: splitting and checking, no I/O.
+void BM_TaskList_FakeOs_10MiB(benchmark::State& state) {
+  const std::wstring listPath = L"C:\\Lists\\tasks.txt";
+  const std::wstring text = posix::FromUtf8(TaskListText());
+  testing::FakeOs os;
+  for (auto _ : state) {
+    state.PauseTiming();
+    os.AddFile(listPath, text);
+    os.events.clear();
+    state.ResumeTiming();
+    if (!ProcessTaskRegistrationList(os, &listPath)) state.SkipWithError("list not read");
+    if (!os.commandLines.empty()) state.SkipWithError("a child was started");
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(TaskListText().size()));
+}
+
+// The POSIX text reader alone: the list's lines as the reader gets them.
+void BM_TextFileReadLine_10MiB(benchmark::State& state) {
+  const std::wstring path = WinPath(TaskListMaster());
+  std::unique_ptr<Os> os = NewPosixOs();
+  os->SelectUserDefaultLocale();
+  for (auto _ : state) {
+    std::unique_ptr<OsTextFile> file = os->OpenTextFileForReading(path);
+    if (!file) state.SkipWithError("cannot open the list");
+    std::wstring piece;
+    size_t lines = 0;
+    while (file->ReadLine(piece, kListLineBufferChars)) ++lines;
+    benchmark::DoNotOptimize(lines);
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(TaskListText().size()));
+}
+
+BENCHMARK(BM_ReadLaunchOptions_Typical);
+BENCHMARK(BM_ReadLaunchOptions_64KiB_Options)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadLaunchOptions_64KiB_Path)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadPowerSettings_Sample)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadPowerSettings_1MiB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TaskList_PosixOs_10MiB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TaskList_FakeOs_10MiB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TextFileReadLine_10MiB)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tav::bench
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");  // as the tool does at start
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::error_code ec;
+  fs::remove_all(tav::bench::TempRoot(), ec);
+  return 0;
+}

@@ -1,0 +1,400 @@
+// Whole runs of the native tool against their floor.
+//
+// A run of the tool is one process that starts child programs one after
+// another and waits for each. Its floor is the cost of those children alone:
+// a minimal program (bench_floor) that starts the same programs with the same
+// arguments, each with posix_spawn and waitpid. The shell script is what a
+// user would write instead: the same command lines in bash.
+//
+// Every child is the instant child (it ends at once), installed under the
+// names the tool runs. A calibration run records what the tool started; the
+// floor and the script replay exactly that. Timed runs then alternate tool,
+// floor and script in rounds (the first of a round rotates), and each round
+// gives one pairwise ratio, so that a noisy machine skews both sides alike.
+//
+// Usage: bench_runs [--quick] [--only NAME] [--keep]
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "command_record.h"
+#include "standins/plan_store.h"
+
+namespace fs = std::filesystem;
+
+namespace tav::bench {
+namespace {
+
+constexpr char kPlanName[] = "Vantrel電源プラン";
+constexpr char kExistingPlanGuid[] = "5c1e3a52-7d4b-4e0f-9a61-2b8c0d7e4f13";
+constexpr char kPowerSaverGuid[] = "a1841308-3541-4fab-bc81-f71556f20b4a";
+
+[[noreturn]] void Fail(const std::string& message) {
+  std::fprintf(stderr, "bench_runs: %s\n", message.c_str());
+  std::exit(1);
+}
+
+std::string WinPath(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+  if (!out) Fail("cannot write " + path);
+}
+
+void InstallExecutable(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+  if (ec) Fail("cannot copy " + from + ": " + ec.message());
+}
+
+std::string ShellQuoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+struct Measurement {
+  double ms = 0;
+  long maxRssKib = 0;  // the process and the children it waited for
+  int status = -1;     // exit status, -1 when it did not exit
+};
+
+// Starts `argv` with `env` in `folder`, its streams on /dev/null, and waits.
+Measurement Run(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                const std::string& folder) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  std::vector<char*> envp;
+  for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+
+  Measurement m;
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = 0;
+  int error = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) Fail("cannot start " + argv[0] + ": " + std::strerror(error));
+  int status = 0;
+  struct rusage usage {};
+  while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+  }
+  const auto end = std::chrono::steady_clock::now();
+  m.ms = std::chrono::duration<double, std::milli>(end - start).count();
+  m.maxRssKib = usage.ru_maxrss;
+  m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return m;
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double Quantile(std::vector<double> values, double q) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[static_cast<size_t>(q * (values.size() - 1) + 0.5)];
+}
+
+// The sandbox: the tool and the instant child under the names it runs, the
+// data folders, runtime folder and stand-in state folders, all private.
+struct Sandbox {
+  std::string root, bin, common, local, runtime, work, records;
+  std::string tool, floor;
+
+  Sandbox(const std::string& builtTool, const std::string& instantChild,
+          const std::string& builtFloor) {
+    std::string pattern = (fs::temp_directory_path() / "tav-bench.XXXXXX").string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (!mkdtemp(buffer.data())) Fail("cannot make a temporary folder");
+    root = buffer.data();
+    bin = root + "/bin";
+    common = root + "/common";
+    local = root + "/local";
+    runtime = root + "/runtime";
+    work = root + "/work";
+    records = root + "/records";
+    for (const std::string& d : {bin, common, local, runtime, work, records})
+      fs::create_directories(d);
+    tool = bin + "/TAV_PowerSaveSetting";
+    floor = bin + "/bench_floor";
+    InstallExecutable(builtTool, tool);
+    InstallExecutable(builtFloor, floor);
+    for (const char* name : {"powercfg.exe", "schtasks", "TAV_PowerSaveSuspend.exe"})
+      InstallExecutable(instantChild, bin + "/" + name);
+  }
+
+  std::vector<std::string> Environment(const std::string& stateDir) const {
+    return {"TAV_POSIX_COMMON_APPDATA=" + common, "TAV_POSIX_LOCAL_APPDATA=" + local,
+            "TAV_POSIX_RUNTIME_DIR=" + runtime,   "TAV_STANDIN_DIR=" + stateDir,
+            "PATH=/usr/bin:/bin",                 "LANG=C.UTF-8"};
+  }
+
+  // The applied-profile records, removed so that every run starts alike.
+  void ForgetRecords() const {
+    std::error_code ec;
+    fs::remove(common + "/VARENTO/TAV_POWERSAVE/Setting.ini", ec);
+    fs::remove(local + "/VARENTO/TAV_POWERSAVE/MySetting.ini", ec);
+  }
+};
+
+struct Scenario {
+  std::string name;
+  std::string title;
+  std::string commandLine;  // the tool's raw command line
+  std::string stateDir;
+  size_t expectedCommands = 0;
+  int rounds = 0;
+  bool withScript = false;
+  std::function<void()> prepare;  // before every run, outside the timing
+};
+
+struct VariantResult {
+  std::vector<double> ms;
+  std::vector<double> rssKib;
+};
+
+struct ScenarioResult {
+  double toolMs = 0, floorMs = 0, scriptMs = 0;
+  double ratioFloor = 0, ratioScript = 0, overheadMs = 0;
+  double toolRssKib = 0, toolRssMaxKib = 0, floorRssKib = 0;
+};
+
+ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
+  const std::vector<std::string> env = box.Environment(s.stateDir);
+  const std::vector<std::string> toolArgv = {box.tool, s.commandLine};
+
+  // Calibration: what does the tool start?
+  const std::string record = box.records + "/" + s.name + ".rec";
+  std::error_code ec;
+  fs::remove(record, ec);
+  s.prepare();
+  std::vector<std::string> recordEnv = env;
+  recordEnv.push_back("TAV_BENCH_RECORD=" + record);
+  Measurement calibration = Run(toolArgv, recordEnv, box.work);
+  if (calibration.status != 0)
+    Fail(s.name + ": the tool ended with " + std::to_string(calibration.status));
+  std::string text;
+  std::vector<RecordedCommand> commands;
+  if (!ReadWholeFile(record, text) || !ParseCommandRecord(text, commands))
+    Fail(s.name + ": no command record");
+  if (commands.size() != s.expectedCommands)
+    Fail(s.name + ": the tool started " + std::to_string(commands.size()) + " programs, not " +
+         std::to_string(s.expectedCommands));
+
+  const std::string script = box.records + "/" + s.name + ".sh";
+  std::string body = "#!/bin/bash\n";
+  for (const RecordedCommand& c : commands) {
+    body += ShellQuoted(c.program);
+    for (size_t i = 1; i < c.argv.size(); ++i) body += " " + ShellQuoted(c.argv[i]);
+    body += "\n";
+  }
+  WriteFile(script, body);
+
+  std::vector<std::vector<std::string>> variants = {toolArgv, {box.floor, record}};
+  if (s.withScript) variants.push_back({"/bin/bash", script});
+  std::vector<VariantResult> results(variants.size());
+  std::vector<double> ratioFloor, ratioScript, overhead;
+
+  for (int round = 0; round < s.rounds; ++round) {
+    std::vector<double> roundMs(variants.size());
+    for (size_t k = 0; k < variants.size(); ++k) {
+      const size_t v = (k + static_cast<size_t>(round)) % variants.size();
+      s.prepare();
+      Measurement m = Run(variants[v], env, box.work);
+      if (m.status != 0)
+        Fail(s.name + ": variant " + std::to_string(v) + " ended with " +
+             std::to_string(m.status));
+      roundMs[v] = m.ms;
+      results[v].ms.push_back(m.ms);
+      results[v].rssKib.push_back(static_cast<double>(m.maxRssKib));
+    }
+    ratioFloor.push_back(roundMs[0] / roundMs[1]);
+    overhead.push_back(roundMs[0] - roundMs[1]);
+    if (s.withScript) ratioScript.push_back(roundMs[0] / roundMs[2]);
+  }
+
+  ScenarioResult r;
+  r.toolMs = Median(results[0].ms);
+  r.floorMs = Median(results[1].ms);
+  r.ratioFloor = Median(ratioFloor);
+  r.overheadMs = Median(overhead);
+  r.toolRssKib = Median(results[0].rssKib);
+  r.toolRssMaxKib = *std::max_element(results[0].rssKib.begin(), results[0].rssKib.end());
+  r.floorRssKib = Median(results[1].rssKib);
+
+  std::printf("\n== %s: %zu child runs, %d rounds\n", s.title.c_str(), commands.size(),
+              s.rounds);
+  auto line = [](const char* label, const VariantResult& v) {
+    std::printf("  %-7s median %9.3f ms   p25 %9.3f   p75 %9.3f   peak RSS %6.0f KiB\n", label,
+                Median(v.ms), Quantile(v.ms, 0.25), Quantile(v.ms, 0.75), Median(v.rssKib));
+  };
+  line("tool", results[0]);
+  line("floor", results[1]);
+  if (s.withScript) {
+    line("script", results[2]);
+    r.scriptMs = Median(results[2].ms);
+    r.ratioScript = Median(ratioScript);
+  }
+  std::printf("  tool/floor   median of pairwise ratios %.3f (p25 %.3f, p75 %.3f)\n", r.ratioFloor,
+              Quantile(ratioFloor, 0.25), Quantile(ratioFloor, 0.75));
+  std::printf("  tool-floor   median overhead %.3f ms per run, %.1f us per child\n", r.overheadMs,
+              1000 * r.overheadMs / static_cast<double>(commands.size()));
+  if (s.withScript)
+    std::printf("  tool/script  median of pairwise ratios %.3f\n", r.ratioScript);
+  std::printf("  per child    tool %.1f us, floor %.1f us\n",
+              1000 * r.toolMs / static_cast<double>(commands.size()),
+              1000 * r.floorMs / static_cast<double>(commands.size()));
+  std::printf("result %s children=%zu rounds=%d tool_ms=%.3f floor_ms=%.3f script_ms=%.3f "
+              "ratio_floor=%.3f ratio_script=%.3f overhead_ms=%.3f tool_rss_kib=%.0f "
+              "tool_rss_max_kib=%.0f floor_rss_kib=%.0f\n",
+              s.name.c_str(), commands.size(), s.rounds, r.toolMs, r.floorMs, r.scriptMs,
+              r.ratioFloor, r.ratioScript, r.overheadMs, r.toolRssKib, r.toolRssMaxKib,
+              r.floorRssKib);
+  std::fflush(stdout);
+  return r;
+}
+
+// A power settings file outside the data folders, so that the tool records it
+// in the user's record file.
+std::string WriteProfile(const Sandbox& box) {
+  const std::string path = box.work + "/profiles/Office.ini";
+  fs::create_directories(box.work + "/profiles");
+  WriteFile(path,
+            "[GENERAL]\r\nVersion=2.00.000\r\nName=オフィス省電力\r\n"
+            "[DISPLAY]\r\nDisplayAcTime=10\r\nDisplayDcTime=5\r\nDisplayAcBright=80\r\n"
+            "DisplayDcBright=45\r\n[HDD]\r\nHddAcTime=20\r\nHddDcTime=10\r\n"
+            "[SYSTEM]\r\nSleepAcTime=30\r\nSleepDcTime=15\r\nStopAcTime=120\r\n"
+            "StopDcTime=60\r\n");
+  return path;
+}
+
+// A plan store that already holds the dedicated plan, found by its name.
+void WriteStoreWithPlan(const std::string& stateDir) {
+  fs::create_directories(stateDir);
+  standin::PlanStore store = standin::DefaultPlanStore();
+  standin::Plan plan = *standin::FindPlan(store, kPowerSaverGuid);
+  plan.guid = kExistingPlanGuid;
+  plan.name = kPlanName;
+  store.plans.push_back(plan);
+  if (!standin::SavePlanStore(standin::PlanStorePathIn(stateDir), store))
+    Fail("cannot write the plan store in " + stateDir);
+}
+
+// A task list of `entries` lines and the XML file of each; the tool deletes
+// both as it goes, so they are made again before every run.
+std::function<void()> TaskListMaker(const std::string& folder, size_t entries) {
+  fs::create_directories(folder);
+  std::string list;
+  std::vector<std::string> xmlFiles;
+  for (size_t i = 0; i < entries; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "TAV_Bench_%05zu", i);
+    const std::string xml = folder + "/" + name + ".xml";
+    xmlFiles.push_back(xml);
+    list += "/TN:\"" + std::string(name) + "\" /XML:\"" + WinPath(xml) + "\"\r\n";
+  }
+  const std::string listPath = folder + "/tasks.txt";
+  return [list, xmlFiles, listPath] {
+    static const char kXml[] =
+        "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<Task version=\"1.2\"/>\n";
+    for (const std::string& xml : xmlFiles) {
+      int fd = open(xml.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+      if (fd < 0 || write(fd, kXml, sizeof kXml - 1) < 0) Fail("cannot write " + xml);
+      close(fd);
+    }
+    WriteFile(listPath, list);
+  };
+}
+
+}  // namespace
+}  // namespace tav::bench
+
+int main(int argc, char** argv) {
+  using namespace tav::bench;
+  bool quick = false, keep = false;
+  std::string only;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--quick") quick = true;
+    else if (a == "--keep") keep = true;
+    else if (a == "--only" && i + 1 < argc) only = argv[++i];
+    else Fail("usage: bench_runs [--quick] [--only NAME] [--keep]");
+  }
+
+  Sandbox box(BENCH_TOOL, BENCH_INSTANT_CHILD, BENCH_FLOOR);
+  const std::string profile = WinPath(WriteProfile(box));
+  const std::string stateNew = box.root + "/state-new";  // default plans only
+  const std::string stateExisting = box.root + "/state-existing";
+  fs::create_directories(stateNew);
+  WriteStoreWithPlan(stateExisting);
+  auto forget = [&box] { box.ForgetRecords(); };
+  const int applyRounds = quick ? 11 : 101;
+
+  std::vector<Scenario> scenarios;
+  scenarios.push_back({"apply-new", "apply, new plan (powercfg.exe x14)",
+                       "/N:\"" + profile + "\"", stateNew, 14, applyRounds, true, forget});
+  scenarios.push_back({"apply-existing", "apply, existing plan (powercfg.exe x12)",
+                       "/N:\"" + profile + "\"", stateExisting, 12, applyRounds, true, forget});
+  for (size_t entries : {size_t{1}, size_t{100}, size_t{10000}}) {
+    const std::string folder = box.work + "/tasks-" + std::to_string(entries);
+    int rounds = entries == 1 ? 101 : entries == 100 ? 31 : 5;
+    if (quick) rounds = entries == 10000 ? 1 : 5;
+    scenarios.push_back({"tasks-" + std::to_string(entries),
+                         "task list, " + std::to_string(entries) + " entries (schtasks x" +
+                             std::to_string(entries) + ")",
+                         "/F:\"" + WinPath(folder + "/tasks.txt") + "\"", stateNew, entries,
+                         rounds, entries == 1, TaskListMaker(folder, entries)});
+  }
+
+  double worstApplyRatio = 0;
+  bool ranApply = false;
+  for (const Scenario& s : scenarios) {
+    if (!only.empty() && s.name != only) continue;
+    ScenarioResult r = RunScenario(box, s);
+    if (s.name.rfind("apply-", 0) == 0) {
+      worstApplyRatio = std::max(worstApplyRatio, r.ratioFloor);
+      ranApply = true;
+    }
+  }
+
+  if (!keep) {
+    std::error_code ec;
+    fs::remove_all(box.root, ec);
+  } else {
+    std::printf("sandbox kept: %s\n", box.root.c_str());
+  }
+  if (ranApply) std::printf("\nwhole-run ratio (worse of the two apply runs): %.2f\n",
+                            worstApplyRatio);
+  return 0;
+}
