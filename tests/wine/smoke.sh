@@ -14,15 +14,8 @@ cd "$(dirname "$0")/../.."
 root=$PWD
 dist=${TAV_DIST:-$root/dist}
 
-passed=0
-failed=0
-pass() { echo "PASS $1"; passed=$((passed + 1)); }
-fail() { echo "FAIL $1${2:+ -- $2}"; failed=$((failed + 1)); }
-finish() {
-  echo "$passed passed, $failed failed"
-  [ "$failed" -eq 0 ]
-  exit
-}
+# Counting, the X server, prefixes and the message log helper.
+source tests/wine/lib.sh
 
 # --- Static checks ------------------------------------------------------------
 
@@ -100,11 +93,9 @@ static_checks windows-x86 i686-w64-mingw32 "$dist/windows-x86/TAV_PowerSaveSetti
 
 # --- Under Wine ------------------------------------------------------------------
 
-wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 equipment=$dist/windows-x64/test-equipment
-if [ ! -x "$wine" ] || ! command -v Xvfb >/dev/null; then
-  fail "wine: Wine and Xvfb available" "wine=$wine"
+if [ -z "$wine_loader64" ] || ! command -v Xvfb >/dev/null; then
+  fail "wine: Wine and Xvfb available" "wine=$wine_loader64"
   finish
 fi
 for needed in "$dist/windows-x64/TAV_PowerSaveSetting.exe" "$equipment/launcher.exe" \
@@ -112,29 +103,9 @@ for needed in "$dist/windows-x64/TAV_PowerSaveSetting.exe" "$equipment/launcher.
   [ -f "$needed" ] || { fail "wine: $needed present" "run scripts/build"; finish; }
 done
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/tav-wine.XXXXXX")
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-xvfb_pid=""
-window_pid=""
-cleanup() {
-  [ -n "$window_pid" ] && kill "$window_pid" 2>/dev/null
-  "$wineserver" -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# A private X server: Wine creates windows only with a display.
-Xvfb -displayfd 3 -nolisten tcp -screen 0 640x480x16 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { fail "wine: private X server started"; finish; }
-export DISPLAY=:$(head -n1 "$work/display")
-
-"$wine" wineboot -i >/dev/null 2>&1
-"$wineserver" -p  # keep the server between the cases below
-drive=$WINEPREFIX/drive_c
+wine_begin
+wine_start_x || { fail "wine: private X server started"; finish; }
+wine_new_prefix win64 "$work/prefix" || { fail "wine: prefix created"; finish; }
 mkdir -p "$drive/tav" "$drive/equip" "$drive/tav data"
 cp "$dist/windows-x64/TAV_PowerSaveSetting.exe" "$drive/tav/"
 cp "$equipment"/*.exe "$drive/equip/"
@@ -142,9 +113,8 @@ tool='"C:\tav\TAV_PowerSaveSetting.exe"'
 log=$drive/equip/messages.log
 : >"$log"
 
-"$wine" 'C:\equip\main_window.exe' --log 'C:\equip\messages.log' --seconds 170 \
-  --ready 'C:\equip\window.ready' >/dev/null 2>&1 &
-window_pid=$!
+wine_background "$wine" 'C:\equip\main_window.exe' --log 'C:\equip\messages.log' --seconds 170 \
+  --ready 'C:\equip\window.ready'
 for _ in $(seq 100); do [ -f "$drive/equip/window.ready" ] && break; sleep 0.1; done
 [ -f "$drive/equip/window.ready" ] && pass "wine: main window stand-in created" \
   || fail "wine: main window stand-in created"
@@ -154,15 +124,6 @@ for _ in $(seq 100); do [ -f "$drive/equip/window.ready" ] && break; sleep 0.1; 
 run_tool() {
   printf '%s' "$tool${1:+ $1}" >"$drive/equip/command.txt"
   "$wine" 'C:\equip\launcher.exe' 'C:\equip\command.txt' 2>/dev/null | tr -d '\r'
-}
-
-# Waits until the log holds `want` lines (the message is posted, so it may
-# arrive after the tool ended), then a little longer to catch extra ones.
-message_lines() {
-  local want=$1
-  for _ in $(seq 80); do [ "$(wc -l <"$log")" -ge "$want" ] && break; sleep 0.05; done
-  sleep 0.3
-  wc -l <"$log"
 }
 
 # case name | arguments | expected exit line | list file to create ("" none) | list kept afterwards (yes/no)
@@ -186,7 +147,7 @@ for entry in "${cases[@]}"; do
   fi
   got=$(run_tool "$arguments")
   expected_lines=$((expected_lines + 1))
-  lines=$(message_lines "$expected_lines")
+  lines=$(message_lines "$log" "$expected_lines")
   problems=""
   [ "$got" = "$expected" ] || problems="$problems got '$got' want '$expected';"
   if [ "$lines" -ne "$expected_lines" ]; then
@@ -211,7 +172,7 @@ holder_pid=$!
 for _ in $(seq 100); do [ -f "$drive/equip/mutex.ready" ] && break; sleep 0.1; done
 got=$(run_tool '/F:"C:\tav data\list.txt"')
 expected_lines=$((expected_lines + 1))
-lines=$(message_lines "$expected_lines")
+lines=$(message_lines "$log" "$expected_lines")
 if [ "$got" = "exit=0" ] && [ -f "$drive/tav data/list.txt" ] && [ "$lines" -eq "$expected_lines" ]; then
   pass "wine: mutex held elsewhere: exit 0, list untouched, one message"
 else
@@ -228,7 +189,7 @@ for version in winxp winxp64 win10; do
   : >"$drive/tav data/list.txt"
   got=$(run_tool '/I /F:"C:\tav data\list.txt"')
   expected_lines=$((expected_lines + 1))
-  lines=$(message_lines "$expected_lines")
+  lines=$(message_lines "$log" "$expected_lines")
   if [ "$version" = winxp ]; then want_list=kept; else want_list=gone; fi
   state=$([ -f "$drive/tav data/list.txt" ] && echo kept || echo gone)
   if [ "$got" = "exit=0" ] && [ "$state" = "$want_list" ] && [ "$lines" -eq "$expected_lines" ]; then

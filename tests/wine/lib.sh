@@ -1,0 +1,110 @@
+# Shared by the Wine test suites (sourced, not run): result counting, a
+# private X server, throw-away Wine prefixes kept alive by their server, and
+# starting Windows programs. A suite sources this file from the repository
+# root and calls wine_begin before anything else of Wine.
+#
+# Everything lives under one mktemp folder that is removed on exit; no
+# suite touches ~/.wine or any other prefix.
+
+passed=0
+failed=0
+pass() { echo "PASS $1"; passed=$((passed + 1)); }
+fail() { echo "FAIL $1${2:+ -- $2}"; failed=$((failed + 1)); }
+# Prints the closing line and ends the suite: non-zero when anything failed.
+finish() {
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit
+}
+
+# --- Wine and X ---------------------------------------------------------------
+
+# Wine's loaders and server. wine_loader32 is empty without wine32.
+wine_loader64=$(command -v wine64 || { [ -x /usr/lib/wine/wine64 ] && echo /usr/lib/wine/wine64; } || command -v wine || true)
+wine_loader32=$([ -x /usr/lib/wine/wine ] && echo /usr/lib/wine/wine || true)
+wine_server=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+
+work=""
+# A command prefix for every Wine program that a suite starts, e.g.
+# (env LC_ALL=...); empty by default.
+wine_env=()
+wine_xvfb_pid=""
+wine_prefixes=()
+wine_background_pids=()
+
+wine_cleanup() {
+  local pid prefix
+  for pid in "${wine_background_pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for prefix in "${wine_prefixes[@]}"; do WINEPREFIX=$prefix "$wine_server" -k 2>/dev/null; done
+  [ -n "$wine_xvfb_pid" ] && kill "$wine_xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  [ -n "$work" ] && rm -rf "$work"
+}
+
+# The suite's temporary folder ($work) and its removal on exit.
+wine_begin() {
+  work=$(mktemp -d "${TMPDIR:-/tmp}/tav-wine.XXXXXX")
+  trap wine_cleanup EXIT
+  export WINEDEBUG=-all
+  # No Mono or Gecko installers: they would be fetched from the network.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
+# A private X server on a free display (Wine creates windows only with one).
+wine_start_x() {
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 640x480x16 3>"$work/display" 2>/dev/null &
+  wine_xvfb_pid=$!
+  local _
+  for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+  [ -s "$work/display" ] || return 1
+  export DISPLAY=:$(head -n1 "$work/display")
+}
+
+# A new prefix at `folder` for `arch` (win64 or win32): exports WINEPREFIX and
+# WINEARCH, sets `wine` to the matching loader and `drive` to drive C:, boots
+# the prefix and keeps its server running until wine_stop_prefix or exit.
+wine_new_prefix() {
+  local arch=$1 folder=$2
+  export WINEPREFIX=$folder WINEARCH=$arch
+  if [ "$arch" = win32 ]; then wine=$wine_loader32; else wine=$wine_loader64; fi
+  [ -n "$wine" ] && [ -x "$wine" ] || return 1
+  wine_prefixes+=("$folder")
+  # The persistent server first: "wineserver -p" cannot make a server that is
+  # already running (as one is just after wineboot) persistent.
+  mkdir -p "$folder"
+  "${wine_env[@]}" "$wine_server" -p || return 1
+  "${wine_env[@]}" "$wine" wineboot -i >/dev/null 2>&1 || return 1
+  drive=$WINEPREFIX/drive_c
+  [ -d "$drive/windows" ]
+}
+
+# Ends the current prefix's server and the programs still running in it.
+wine_stop_prefix() {
+  "$wine_server" -k 2>/dev/null
+  "$wine_server" -w 2>/dev/null
+}
+
+# Starts a command in the background and remembers it for the clean-up;
+# `wine_last_pid` is its process id.
+wine_background() {
+  "$@" >/dev/null 2>&1 &
+  wine_last_pid=$!
+  wine_background_pids+=("$wine_last_pid")
+}
+
+# Waits up to `tenths` tenths of a second (default 100) for a file to exist.
+wait_for_file() {
+  local path=$1 tenths=${2:-100} _
+  for _ in $(seq "$tenths"); do [ -e "$path" ] && return 0; sleep 0.1; done
+  [ -e "$path" ]
+}
+
+# The number of lines of the main window stand-in's log `file` once it holds
+# at least `want` (the finished message is posted, so it may arrive after the
+# tool ended), read a little later to catch any extra message.
+message_lines() {
+  local file=$1 want=$2 _
+  for _ in $(seq 80); do [ "$(wc -l <"$file")" -ge "$want" ] && break; sleep 0.05; done
+  sleep 0.3
+  wc -l <"$file"
+}
