@@ -163,8 +163,7 @@ void BenchReadLaunchOptions(benchmark::State& state, const std::wstring& command
     benchmark::DoNotOptimize(options);
     if (!valid) state.SkipWithError("command line not accepted");
   }
-  state.SetBytesProcessed(state.iterations() *
-                          static_cast<int64_t>(commandLine.size() * sizeof(wchar_t)));
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(commandLine.size()));
   state.counters["chars"] = static_cast<double>(commandLine.size());
 }
 

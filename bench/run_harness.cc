@@ -74,8 +74,7 @@ std::string ShellQuoted(const std::string& text) {
 
 struct Measurement {
   double ms = 0;
-  long maxRssKib = 0;  // the process and the children it waited for
-  int status = -1;     // exit status, -1 when it did not exit
+  int status = -1;  // exit status, -1 when it did not exit
 };
 
 // Starts `argv` with `env` in `folder`, its streams on /dev/null, and waits.
@@ -102,12 +101,10 @@ Measurement Run(const std::vector<std::string>& argv, const std::vector<std::str
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) Fail("cannot start " + argv[0] + ": " + std::strerror(error));
   int status = 0;
-  struct rusage usage {};
-  while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   const auto end = std::chrono::steady_clock::now();
   m.ms = std::chrono::duration<double, std::milli>(end - start).count();
-  m.maxRssKib = usage.ru_maxrss;
   m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return m;
 }
@@ -129,10 +126,10 @@ double Quantile(std::vector<double> values, double q) {
 // data folders, runtime folder and stand-in state folders, all private.
 struct Sandbox {
   std::string root, bin, common, local, runtime, work, records;
-  std::string tool, floor;
+  std::string tool, floor, peakRss;
 
   Sandbox(const std::string& builtTool, const std::string& instantChild,
-          const std::string& builtFloor) {
+          const std::string& builtFloor, const std::string& builtPeakRss) {
     std::string pattern = (fs::temp_directory_path() / "tav-bench.XXXXXX").string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
@@ -148,8 +145,10 @@ struct Sandbox {
       fs::create_directories(d);
     tool = bin + "/TAV_PowerSaveSetting";
     floor = bin + "/bench_floor";
+    peakRss = bin + "/bench_peak_rss";
     InstallExecutable(builtTool, tool);
     InstallExecutable(builtFloor, floor);
+    InstallExecutable(builtPeakRss, peakRss);
     for (const char* name : {"powercfg.exe", "schtasks", "TAV_PowerSaveSuspend.exe"})
       InstallExecutable(instantChild, bin + "/" + name);
   }
@@ -168,6 +167,21 @@ struct Sandbox {
   }
 };
 
+// One way of doing a scenario's work: the tool, the floor, the script, or
+// the tool with one of its costs taken away (break-down runs).
+struct Variant {
+  std::string label;
+  std::vector<std::string> argv;
+  std::vector<std::string> env;
+};
+
+// Extra tool runs of a scenario: environment entries added (or, with an
+// empty value after '=', removed by name) to show what a part costs.
+struct ToolVariation {
+  std::string label;
+  std::vector<std::string> change;  // "NAME=value" adds, "NAME=" removes
+};
+
 struct Scenario {
   std::string name;
   std::string title;
@@ -177,18 +191,38 @@ struct Scenario {
   int rounds = 0;
   bool withScript = false;
   std::function<void()> prepare;  // before every run, outside the timing
-};
-
-struct VariantResult {
-  std::vector<double> ms;
-  std::vector<double> rssKib;
+  std::vector<ToolVariation> variations;
 };
 
 struct ScenarioResult {
-  double toolMs = 0, floorMs = 0, scriptMs = 0;
-  double ratioFloor = 0, ratioScript = 0, overheadMs = 0;
-  double toolRssKib = 0, toolRssMaxKib = 0, floorRssKib = 0;
+  double ratioFloor = 0;
+  double toolRssKib = 0;
 };
+
+std::vector<std::string> Changed(std::vector<std::string> env,
+                                 const std::vector<std::string>& change) {
+  for (const std::string& c : change) {
+    const std::string name = c.substr(0, c.find('=') + 1);
+    env.erase(std::remove_if(env.begin(), env.end(),
+                             [&](const std::string& e) { return e.rfind(name, 0) == 0; }),
+              env.end());
+    if (c.size() > name.size()) env.push_back(c);
+  }
+  return env;
+}
+
+// Peak resident memory of one run, through the small helper (see peak_rss.cc).
+long PeakRssKib(const Sandbox& box, const Variant& v) {
+  const std::string out = box.records + "/peak-rss.txt";
+  std::vector<std::string> argv = {box.peakRss, out};
+  argv.insert(argv.end(), v.argv.begin(), v.argv.end());
+  Measurement m = Run(argv, v.env, box.work);
+  if (m.status != 0) Fail("peak memory run of " + v.label + " ended with " +
+                          std::to_string(m.status));
+  std::string text;
+  if (!ReadWholeFile(out, text)) Fail("no peak memory figure");
+  return std::strtol(text.c_str(), nullptr, 10);
+}
 
 ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
   const std::vector<std::string> env = box.Environment(s.stateDir);
@@ -199,9 +233,8 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
   std::error_code ec;
   fs::remove(record, ec);
   s.prepare();
-  std::vector<std::string> recordEnv = env;
-  recordEnv.push_back("TAV_BENCH_RECORD=" + record);
-  Measurement calibration = Run(toolArgv, recordEnv, box.work);
+  Measurement calibration =
+      Run(toolArgv, Changed(env, {"TAV_BENCH_RECORD=" + record}), box.work);
   if (calibration.status != 0)
     Fail(s.name + ": the tool ended with " + std::to_string(calibration.status));
   std::string text;
@@ -221,68 +254,70 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
   }
   WriteFile(script, body);
 
-  std::vector<std::vector<std::string>> variants = {toolArgv, {box.floor, record}};
-  if (s.withScript) variants.push_back({"/bin/bash", script});
-  std::vector<VariantResult> results(variants.size());
-  std::vector<double> ratioFloor, ratioScript, overhead;
+  // [0] the tool, [1] the floor, then the script and the variations.
+  std::vector<Variant> variants = {{"tool", toolArgv, env},
+                                   {"floor", {box.floor, record}, env}};
+  if (s.withScript) variants.push_back({"script", {"/bin/bash", script}, env});
+  for (const ToolVariation& v : s.variations)
+    variants.push_back({v.label, toolArgv, Changed(env, v.change)});
 
+  const size_t n = variants.size();
+  std::vector<std::vector<double>> ms(n), ratio(n), overhead(n);
   for (int round = 0; round < s.rounds; ++round) {
-    std::vector<double> roundMs(variants.size());
-    for (size_t k = 0; k < variants.size(); ++k) {
-      const size_t v = (k + static_cast<size_t>(round)) % variants.size();
+    std::vector<double> roundMs(n);
+    for (size_t k = 0; k < n; ++k) {
+      const size_t v = (k + static_cast<size_t>(round)) % n;
       s.prepare();
-      Measurement m = Run(variants[v], env, box.work);
+      Measurement m = Run(variants[v].argv, variants[v].env, box.work);
       if (m.status != 0)
-        Fail(s.name + ": variant " + std::to_string(v) + " ended with " +
-             std::to_string(m.status));
+        Fail(s.name + ": " + variants[v].label + " ended with " + std::to_string(m.status));
       roundMs[v] = m.ms;
-      results[v].ms.push_back(m.ms);
-      results[v].rssKib.push_back(static_cast<double>(m.maxRssKib));
+      ms[v].push_back(m.ms);
     }
-    ratioFloor.push_back(roundMs[0] / roundMs[1]);
-    overhead.push_back(roundMs[0] - roundMs[1]);
-    if (s.withScript) ratioScript.push_back(roundMs[0] / roundMs[2]);
+    for (size_t v = 0; v < n; ++v) {
+      ratio[v].push_back(roundMs[v] / roundMs[1]);
+      overhead[v].push_back(roundMs[v] - roundMs[1]);
+    }
   }
 
-  ScenarioResult r;
-  r.toolMs = Median(results[0].ms);
-  r.floorMs = Median(results[1].ms);
-  r.ratioFloor = Median(ratioFloor);
-  r.overheadMs = Median(overhead);
-  r.toolRssKib = Median(results[0].rssKib);
-  r.toolRssMaxKib = *std::max_element(results[0].rssKib.begin(), results[0].rssKib.end());
-  r.floorRssKib = Median(results[1].rssKib);
+  // Peak memory, outside the timed rounds: the largest of three runs (one for
+  // the long scenarios).
+  std::vector<long> rss(n, 0);
+  const int rssRuns = s.expectedCommands > 100 ? 1 : 3;
+  for (size_t v = 0; v < n; ++v) {
+    for (int i = 0; i < rssRuns; ++i) {
+      s.prepare();
+      rss[v] = std::max(rss[v], PeakRssKib(box, variants[v]));
+    }
+  }
 
+  const double children = static_cast<double>(commands.size());
   std::printf("\n== %s: %zu child runs, %d rounds\n", s.title.c_str(), commands.size(),
               s.rounds);
-  auto line = [](const char* label, const VariantResult& v) {
-    std::printf("  %-7s median %9.3f ms   p25 %9.3f   p75 %9.3f   peak RSS %6.0f KiB\n", label,
-                Median(v.ms), Quantile(v.ms, 0.25), Quantile(v.ms, 0.75), Median(v.rssKib));
-  };
-  line("tool", results[0]);
-  line("floor", results[1]);
-  if (s.withScript) {
-    line("script", results[2]);
-    r.scriptMs = Median(results[2].ms);
-    r.ratioScript = Median(ratioScript);
+  std::printf("  %-22s %10s %10s %10s %9s %11s %9s %9s\n", "", "median ms", "p25", "p75",
+              "/floor", "+ms/run", "+us/child", "peak KiB");
+  for (size_t v = 0; v < n; ++v) {
+    std::printf("  %-22s %10.3f %10.3f %10.3f %9.3f %11.3f %9.1f %9ld\n",
+                variants[v].label.c_str(), Median(ms[v]), Quantile(ms[v], 0.25),
+                Quantile(ms[v], 0.75), Median(ratio[v]), Median(overhead[v]),
+                1000 * Median(overhead[v]) / children, rss[v]);
   }
-  std::printf("  tool/floor   median of pairwise ratios %.3f (p25 %.3f, p75 %.3f)\n", r.ratioFloor,
-              Quantile(ratioFloor, 0.25), Quantile(ratioFloor, 0.75));
-  std::printf("  tool-floor   median overhead %.3f ms per run, %.1f us per child\n", r.overheadMs,
-              1000 * r.overheadMs / static_cast<double>(commands.size()));
-  if (s.withScript)
-    std::printf("  tool/script  median of pairwise ratios %.3f\n", r.ratioScript);
-  std::printf("  per child    tool %.1f us, floor %.1f us\n",
-              1000 * r.toolMs / static_cast<double>(commands.size()),
-              1000 * r.floorMs / static_cast<double>(commands.size()));
-  std::printf("result %s children=%zu rounds=%d tool_ms=%.3f floor_ms=%.3f script_ms=%.3f "
-              "ratio_floor=%.3f ratio_script=%.3f overhead_ms=%.3f tool_rss_kib=%.0f "
-              "tool_rss_max_kib=%.0f floor_rss_kib=%.0f\n",
-              s.name.c_str(), commands.size(), s.rounds, r.toolMs, r.floorMs, r.scriptMs,
-              r.ratioFloor, r.ratioScript, r.overheadMs, r.toolRssKib, r.toolRssMaxKib,
-              r.floorRssKib);
+  std::printf("  (/floor and +ms: medians of the per-round ratio and difference to the floor)\n");
+  double ratioScript = 0;
+  if (s.withScript) {
+    std::vector<double> toScript;
+    for (int r = 0; r < s.rounds; ++r) toScript.push_back(ms[0][r] / ms[2][r]);
+    ratioScript = Median(toScript);
+    std::printf("  tool/script: median of per-round ratios %.3f\n", ratioScript);
+  }
+  std::printf("result %s children=%zu rounds=%d tool_ms=%.3f floor_ms=%.3f ratio_floor=%.3f "
+              "ratio_script=%.3f tool_per_child_us=%.1f floor_per_child_us=%.1f "
+              "tool_rss_kib=%ld floor_rss_kib=%ld\n",
+              s.name.c_str(), commands.size(), s.rounds, Median(ms[0]), Median(ms[1]),
+              Median(ratio[0]), ratioScript, 1000 * Median(ms[0]) / children,
+              1000 * Median(ms[1]) / children, rss[0], rss[1]);
   std::fflush(stdout);
-  return r;
+  return {Median(ratio[0]), static_cast<double>(rss[0])};
 }
 
 // A power settings file outside the data folders, so that the tool records it
@@ -342,17 +377,18 @@ std::function<void()> TaskListMaker(const std::string& folder, size_t entries) {
 
 int main(int argc, char** argv) {
   using namespace tav::bench;
-  bool quick = false, keep = false;
+  bool quick = false, keep = false, breakdown = true;
   std::string only;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--quick") quick = true;
     else if (a == "--keep") keep = true;
+    else if (a == "--no-breakdown") breakdown = false;
     else if (a == "--only" && i + 1 < argc) only = argv[++i];
-    else Fail("usage: bench_runs [--quick] [--only NAME] [--keep]");
+    else Fail("usage: bench_runs [--quick] [--no-breakdown] [--only NAME] [--keep]");
   }
 
-  Sandbox box(BENCH_TOOL, BENCH_INSTANT_CHILD, BENCH_FLOOR);
+  Sandbox box(BENCH_TOOL, BENCH_INSTANT_CHILD, BENCH_FLOOR, BENCH_PEAK_RSS);
   const std::string profile = WinPath(WriteProfile(box));
   const std::string stateNew = box.root + "/state-new";  // default plans only
   const std::string stateExisting = box.root + "/state-existing";
@@ -361,11 +397,23 @@ int main(int argc, char** argv) {
   auto forget = [&box] { box.ForgetRecords(); };
   const int applyRounds = quick ? 11 : 101;
 
+  // What parts of the tool's own work cost: the locale's files (LANG unset
+  // leaves the C locale, which loads nothing) and the durable record writes.
+  std::vector<ToolVariation> variations;
+  if (breakdown) {
+    variations = {{"tool, C locale", {"LANG="}},
+                  {"tool, no folder fsync", {std::string("LD_PRELOAD=") + BENCH_NO_FOLDER_FSYNC}},
+                  {"tool, no fsync", {std::string("LD_PRELOAD=") + BENCH_NO_FSYNC}},
+                  {"tool, both", {"LANG=", std::string("LD_PRELOAD=") + BENCH_NO_FSYNC}}};
+  }
+
   std::vector<Scenario> scenarios;
   scenarios.push_back({"apply-new", "apply, new plan (powercfg.exe x14)",
-                       "/N:\"" + profile + "\"", stateNew, 14, applyRounds, true, forget});
+                       "/N:\"" + profile + "\"", stateNew, 14, applyRounds, true, forget,
+                       variations});
   scenarios.push_back({"apply-existing", "apply, existing plan (powercfg.exe x12)",
-                       "/N:\"" + profile + "\"", stateExisting, 12, applyRounds, true, forget});
+                       "/N:\"" + profile + "\"", stateExisting, 12, applyRounds, true, forget,
+                       {}});
   for (size_t entries : {size_t{1}, size_t{100}, size_t{10000}}) {
     const std::string folder = box.work + "/tasks-" + std::to_string(entries);
     int rounds = entries == 1 ? 101 : entries == 100 ? 31 : 5;
@@ -374,7 +422,7 @@ int main(int argc, char** argv) {
                          "task list, " + std::to_string(entries) + " entries (schtasks x" +
                              std::to_string(entries) + ")",
                          "/F:\"" + WinPath(folder + "/tasks.txt") + "\"", stateNew, entries,
-                         rounds, entries == 1, TaskListMaker(folder, entries)});
+                         rounds, false, TaskListMaker(folder, entries), {}});
   }
 
   double worstApplyRatio = 0;
@@ -394,7 +442,8 @@ int main(int argc, char** argv) {
   } else {
     std::printf("sandbox kept: %s\n", box.root.c_str());
   }
-  if (ranApply) std::printf("\nwhole-run ratio (worse of the two apply runs): %.2f\n",
-                            worstApplyRatio);
+  if (ranApply)
+    std::printf("\nwhole-run ratio to the floor (worse of the two apply runs): %.2f\n",
+                worstApplyRatio);
   return 0;
 }
