@@ -73,9 +73,12 @@ std::string ShellQuoted(const std::string& text) {
 }
 
 struct Measurement {
-  double ms = 0;
-  int status = -1;  // exit status, -1 when it did not exit
+  double ms = 0;     // wall-clock time from start to reaped
+  double cpuMs = 0;  // user and system time of the process and its children
+  int status = -1;   // exit status, -1 when it did not exit
 };
+
+double Milliseconds(const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; }
 
 // Starts `argv` with `env` in `folder`, its streams on /dev/null, and waits.
 Measurement Run(const std::vector<std::string>& argv, const std::vector<std::string>& env,
@@ -101,10 +104,12 @@ Measurement Run(const std::vector<std::string>& argv, const std::vector<std::str
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) Fail("cannot start " + argv[0] + ": " + std::strerror(error));
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  struct rusage usage {};
+  while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
   }
   const auto end = std::chrono::steady_clock::now();
   m.ms = std::chrono::duration<double, std::milli>(end - start).count();
+  m.cpuMs = Milliseconds(usage.ru_utime) + Milliseconds(usage.ru_stime);
   m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return m;
 }
@@ -262,9 +267,9 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
     variants.push_back({v.label, toolArgv, Changed(env, v.change)});
 
   const size_t n = variants.size();
-  std::vector<std::vector<double>> ms(n), ratio(n), overhead(n);
+  std::vector<std::vector<double>> ms(n), ratio(n), overhead(n), cpu(n), cpuRatio(n);
   for (int round = 0; round < s.rounds; ++round) {
-    std::vector<double> roundMs(n);
+    std::vector<double> roundMs(n), roundCpu(n);
     for (size_t k = 0; k < n; ++k) {
       const size_t v = (k + static_cast<size_t>(round)) % n;
       s.prepare();
@@ -272,11 +277,14 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
       if (m.status != 0)
         Fail(s.name + ": " + variants[v].label + " ended with " + std::to_string(m.status));
       roundMs[v] = m.ms;
+      roundCpu[v] = m.cpuMs;
       ms[v].push_back(m.ms);
+      cpu[v].push_back(m.cpuMs);
     }
     for (size_t v = 0; v < n; ++v) {
       ratio[v].push_back(roundMs[v] / roundMs[1]);
       overhead[v].push_back(roundMs[v] - roundMs[1]);
+      if (roundCpu[1] > 0) cpuRatio[v].push_back(roundCpu[v] / roundCpu[1]);
     }
   }
 
@@ -294,15 +302,17 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
   const double children = static_cast<double>(commands.size());
   std::printf("\n== %s: %zu child runs, %d rounds\n", s.title.c_str(), commands.size(),
               s.rounds);
-  std::printf("  %-22s %10s %10s %10s %9s %11s %9s %9s\n", "", "median ms", "p25", "p75",
-              "/floor", "+ms/run", "+us/child", "peak KiB");
+  std::printf("  %-22s %10s %10s %10s %8s %10s %9s %9s %8s %8s\n", "", "median ms", "p25", "p75",
+              "/floor", "+ms/run", "+us/child", "cpu ms", "cpu/fl", "peak KiB");
   for (size_t v = 0; v < n; ++v) {
-    std::printf("  %-22s %10.3f %10.3f %10.3f %9.3f %11.3f %9.1f %9ld\n",
+    std::printf("  %-22s %10.3f %10.3f %10.3f %8.3f %10.3f %9.1f %9.3f %8.3f %8ld\n",
                 variants[v].label.c_str(), Median(ms[v]), Quantile(ms[v], 0.25),
                 Quantile(ms[v], 0.75), Median(ratio[v]), Median(overhead[v]),
-                1000 * Median(overhead[v]) / children, rss[v]);
+                1000 * Median(overhead[v]) / children, Median(cpu[v]), Median(cpuRatio[v]),
+                rss[v]);
   }
-  std::printf("  (/floor and +ms: medians of the per-round ratio and difference to the floor)\n");
+  std::printf("  (/floor, +ms, cpu/fl: medians of per-round ratios and differences to the floor;\n"
+              "   cpu: user and system time of the run and its children)\n");
   double ratioScript = 0;
   if (s.withScript) {
     std::vector<double> toScript;
@@ -311,10 +321,10 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
     std::printf("  tool/script: median of per-round ratios %.3f\n", ratioScript);
   }
   std::printf("result %s children=%zu rounds=%d tool_ms=%.3f floor_ms=%.3f ratio_floor=%.3f "
-              "ratio_script=%.3f tool_per_child_us=%.1f floor_per_child_us=%.1f "
-              "tool_rss_kib=%ld floor_rss_kib=%ld\n",
+              "ratio_script=%.3f cpu_ratio_floor=%.3f tool_per_child_us=%.1f "
+              "floor_per_child_us=%.1f tool_rss_kib=%ld floor_rss_kib=%ld\n",
               s.name.c_str(), commands.size(), s.rounds, Median(ms[0]), Median(ms[1]),
-              Median(ratio[0]), ratioScript, 1000 * Median(ms[0]) / children,
+              Median(ratio[0]), ratioScript, Median(cpuRatio[0]), 1000 * Median(ms[0]) / children,
               1000 * Median(ms[1]) / children, rss[0], rss[1]);
   std::fflush(stdout);
   return {Median(ratio[0]), static_cast<double>(rss[0])};
