@@ -5,13 +5,17 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -59,8 +63,12 @@ class Sandbox {
   }
 
   // Runs the tool with `commandLine` as its raw command line; returns the
-  // exit status (-1 when it did not exit normally).
-  int Run(const std::string& commandLine) {
+  // exit status (-1 when it did not exit normally, -2 when it was still
+  // running after `timeoutSeconds` and was killed).
+  int Run(const std::string& commandLine) { return Wait(Start(commandLine), timeoutSeconds); }
+
+  // Starts the tool without waiting for it (see Run); Wait collects it.
+  pid_t Start(const std::string& commandLine) {
     pid_t pid = fork();
     if (pid == 0) {
       setenv("TAV_POSIX_COMMON_APPDATA", common.c_str(), 1);
@@ -73,6 +81,7 @@ class Sandbox {
       dup2(devnull, 0);
       dup2(devnull, 1);
       if (chdir(work.c_str()) != 0) _exit(126);
+      if (beforeExec) beforeExec();
       std::string tool = bin + "/TAV_PowerSaveSetting";
       if (commandLine.empty()) {
         execl(tool.c_str(), tool.c_str(), static_cast<char*>(nullptr));
@@ -81,8 +90,25 @@ class Sandbox {
       }
       _exit(127);
     }
+    return pid;
+  }
+
+  // The exit status of a started tool, as Run reports it; 0 seconds: no limit.
+  static int Wait(pid_t pid, int seconds = 0) {
+    if (pid < 0) return -1;
     int status = 0;
-    waitpid(pid, &status, 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    for (;;) {
+      const pid_t done = waitpid(pid, &status, seconds > 0 ? WNOHANG : 0);
+      if (done == pid) break;
+      if (done < 0 && errno != EINTR) return -1;
+      if (done == 0 && std::chrono::steady_clock::now() > deadline) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        return -2;
+      }
+      if (done == 0) usleep(1000);
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
@@ -108,6 +134,11 @@ class Sandbox {
   static bool Exists(const std::string& path) { return fs::exists(fs::symlink_status(path)); }
 
   std::vector<std::pair<std::string, std::string>> extraEnv;
+  // Runs in the tool's process just before it starts the tool (after the
+  // environment and working folder are set): resource limits, namespaces.
+  std::function<void()> beforeExec;
+  // Run's limit in seconds; 0 waits for good.
+  int timeoutSeconds = 0;
 
  private:
   void Install() {

@@ -62,11 +62,13 @@ void AppendCodePoint(std::wstring& out, char32_t cp) {
   out += static_cast<wchar_t>(cp);
 }
 
-// The code point at `i` (a surrogate pair counts as one); false for a lone
-// surrogate or a value beyond U+10FFFF.
+// The code point at `i` (with a 16-bit wchar_t a surrogate pair counts as
+// one); false for any other surrogate or a value beyond U+10FFFF. A 32-bit
+// wchar_t holds code points: surrogates there are never text, and a pair of
+// them would not read back as written.
 bool NextCodePoint(std::wstring_view text, size_t& i, char32_t& cp) {
   const uint32_t u = static_cast<uint32_t>(text[i++]);
-  if (u >= 0xD800 && u <= 0xDBFF && i < text.size()) {
+  if (sizeof(wchar_t) == 2 && u >= 0xD800 && u <= 0xDBFF && i < text.size()) {
     const uint32_t v = static_cast<uint32_t>(text[i]);
     if (v >= 0xDC00 && v <= 0xDFFF) {
       ++i;

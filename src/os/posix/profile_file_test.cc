@@ -394,6 +394,9 @@ TEST_F(ProfileFileTest, RefusesTextThatWouldNotReadBack) {
       {L"S\nT", L"k", L"v"},
       {L"S", L"k", std::wstring(1, static_cast<wchar_t>(0xD800))},
       {L"S", L"k", std::wstring(1, static_cast<wchar_t>(0x110000))},
+      // A surrogate pair is text only where wchar_t has 16 bits; with 32 it
+      // would be written as one code point and read back otherwise.
+      {L"S", sizeof(wchar_t) == 4 ? L"k\xD872\xDCA3" : L"k\xD800", L"v"},
   };
   ProfileStore store;
   for (const auto& [section, key, value] : cases) {

@@ -99,10 +99,13 @@ class PosixTextFile : public OsTextFile {
 
 std::unique_ptr<OsTextFile> OpenTextFile(const std::string& path) {
   if (path.empty()) return nullptr;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: opening a FIFO must not wait for a writer. Only a regular
+  // file can be opened: a FIFO, a device such as /dev/zero or a folder in the
+  // file's place would hang or never end the read.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return nullptr;
   struct stat info;
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);
     return nullptr;
   }

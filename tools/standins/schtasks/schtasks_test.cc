@@ -13,7 +13,8 @@ namespace tav::standin {
 namespace {
 
 TEST(SchtasksStandinRegistry, FieldsRoundTripThroughTheFormat) {
-  std::string xml("\xFF\xFE<\0T\0a\0s\0k\0>\0\r\0\n\0\t\\x41\x7F", 26);
+  const char raw[] = "\xFF\xFE<\0T\0a\0s\0k\0>\0\r\0\n\0\t\\x41\x7F";
+  std::string xml(raw, sizeof raw - 1);
   std::vector<RegisteredTask> tasks{{"\\Folder\\省電力\tname", xml}, {"B", ""}};
   std::string text = FormatRegistry(tasks);
   // One line per task, no raw control bytes inside a line.
