@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -21,9 +22,26 @@ namespace {
 constexpr wchar_t kReplacement = 0xFFFD;
 constexpr size_t kChunk = 64 * 1024;
 
+// True when, from the initial conversion state, every byte below 0x80 is one
+// character of the same value and leaves the state initial, as in every
+// ASCII-based encoding. Runs of such bytes can then be taken as they are,
+// without a conversion call each; any other locale keeps the call per byte.
+bool AsciiDecodesToItself() {
+  for (int b = 1; b < 0x80; ++b) {
+    std::mbstate_t state{};
+    wchar_t c = 0;
+    const char byte = static_cast<char>(b);
+    if (std::mbrtowc(&c, &byte, 1, &state) != 1 || c != static_cast<wchar_t>(b) ||
+        !std::mbsinit(&state))
+      return false;
+  }
+  return true;
+}
+
 class PosixTextFile : public OsTextFile {
  public:
-  explicit PosixTextFile(int fd) : fd_(fd), buffer_(kChunk + MB_LEN_MAX) {}
+  explicit PosixTextFile(int fd)
+      : fd_(fd), buffer_(kChunk + MB_LEN_MAX), asciiIsIdentity_(AsciiDecodesToItself()) {}
   ~PosixTextFile() override { close(fd_); }
   PosixTextFile(const PosixTextFile&) = delete;
   PosixTextFile& operator=(const PosixTextFile&) = delete;
@@ -33,7 +51,12 @@ class PosixTextFile : public OsTextFile {
     if (bufferChars < 2) return false;
     bool readAny = false;
     wchar_t c;
-    while (piece.size() < bufferChars - 1 && NextChar(c)) {
+    while (piece.size() < bufferChars - 1) {
+      if (TakeAsciiRun(piece, bufferChars - 1)) {
+        readAny = true;
+        continue;
+      }
+      if (!NextChar(c)) break;
       readAny = true;
       piece += c;
       if (c == L'\n') break;
@@ -61,6 +84,25 @@ class PosixTextFile : public OsTextFile {
       }
       end_ += static_cast<size_t>(n);
     }
+  }
+
+  // Appends the bytes up to the next line end, CR, NUL or non-ASCII byte in
+  // one step, when they decode to themselves (see AsciiDecodesToItself); at
+  // most up to `limit` characters in `piece`. False when nothing was taken.
+  bool TakeAsciiRun(std::wstring& piece, size_t limit) {
+    if (!asciiIsIdentity_ || !std::mbsinit(&state_)) return false;
+    Fill();
+    size_t stop = begin_;
+    const size_t last = std::min(end_, begin_ + (limit - piece.size()));
+    while (stop < last) {
+      const unsigned char b = static_cast<unsigned char>(buffer_[stop]);
+      if (b == 0 || b >= 0x80 || b == '\r' || b == '\n') break;
+      ++stop;
+    }
+    if (stop == begin_) return false;
+    piece.append(buffer_.data() + begin_, buffer_.data() + stop);
+    begin_ = stop;
+    return true;
   }
 
   bool NextChar(wchar_t& c) {
@@ -92,6 +134,7 @@ class PosixTextFile : public OsTextFile {
   size_t begin_ = 0;
   size_t end_ = 0;
   bool atEnd_ = false;
+  const bool asciiIsIdentity_;
   std::mbstate_t state_{};
 };
 
