@@ -38,8 +38,7 @@ size_t Utf16Units(const std::wstring& text) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::setlocale(LC_ALL, "C.UTF-8");
-  std::string pattern = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
-  pattern += "/tav-fuzz-settings.XXXXXX";
+  std::string pattern = tav::fuzz::ScratchFolder() + "/tav-fuzz-settings.XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   FUZZ_CHECK(mkdtemp(buffer.data()) != nullptr);

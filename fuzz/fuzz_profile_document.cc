@@ -93,8 +93,7 @@ size_t EntriesIn(const std::string& path) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // A private folder in memory: the store syncs every file it writes.
-  std::string pattern = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp");
-  pattern += "/tav-fuzz-profile.XXXXXX";
+  std::string pattern = tav::fuzz::ScratchFolder() + "/tav-fuzz-profile.XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   FUZZ_CHECK(mkdtemp(buffer.data()) != nullptr);

@@ -2,6 +2,8 @@
 // checks that abort (so libFuzzer keeps the input) instead of merely failing.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -64,6 +66,15 @@ inline std::wstring WideText(std::string_view bytes) {
       break;
   }
   return text;
+}
+
+// Where a target keeps its files: $TAV_FUZZ_SCRATCH (scripts/fuzz gives each
+// run a folder of its own and removes it), else memory-backed /dev/shm, else
+// /tmp. Files are synced on every write, which memory makes cheap.
+inline std::string ScratchFolder() {
+  const char* scratch = std::getenv("TAV_FUZZ_SCRATCH");
+  if (scratch && *scratch) return scratch;
+  return access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
 }
 
 inline std::wstring WideText(const uint8_t* data, size_t size) {

@@ -357,7 +357,7 @@ TEST(Faults, MutexThatCannotBeCreatedEndsTheStartWithoutTouchingAnything) {
   EXPECT_TRUE(box.Log("schtasks.log").empty());
 }
 
-// --- A full disk ---------------------------------------------------------
+// --- A full disk, a read-only file system ------------------------------
 
 // True when this process may give a child a private mount of its own.
 bool CanMountPrivately() {
@@ -374,31 +374,27 @@ bool CanMountPrivately() {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Makes the data folder a full disk for the tool's run. With mount
-// privileges it is a small tmpfs, filled up, in a mount namespace of the
-// tool's own (the folder's content is copied in before and out to `after`
-// once the tool has ended); without them the tool may not grow any file past
-// `fileLimit` bytes (EFBIG, as a full disk gives ENOSPC).
-void MakeDiskFull(Box& box, bool tmpfs, const std::string& after, size_t fileLimit) {
-  const std::string folder = box.DataFolder();
-  box.beforeExec = [folder, after, tmpfs, fileLimit] {
-    if (!tmpfs) {
-      signal(SIGXFSZ, SIG_IGN);
-      rlimit limit{fileLimit, fileLimit};
-      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
-      return;
-    }
+enum class Medium { kFull, kReadOnly };
+
+// Runs the tool with `folder` on a small file system of its own, in a mount
+// namespace of the tool's own: a full one (filled up) or a read-only one.
+// The folder's files are copied onto it before the run and copied out to
+// `after` once the tool has ended.
+void OnPrivateMedium(Box& box, const std::string& folder, Medium medium, const std::string& after) {
+  box.beforeExec = [folder, medium, after] {
     std::vector<std::pair<std::string, std::string>> files;
     for (const auto& name : FilesIn(folder)) files.push_back({name, Sandbox::Read(folder + "/" + name)});
     if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k,mode=0755") != 0)
       _exit(125);
     for (const auto& [name, bytes] : files) Sandbox::Write(folder + "/" + name, bytes);
-    {
+    if (medium == Medium::kFull) {
       std::ofstream filler(folder + "/filler", std::ios::binary);
       const std::string block(512, 'x');
       while (filler.write(block.data(), block.size()) && filler.flush()) {
       }
+    } else if (mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+      _exit(125);
     }
     pid_t tool = fork();
     if (tool == 0) return;  // the tool's process
@@ -408,6 +404,18 @@ void MakeDiskFull(Box& box, bool tmpfs, const std::string& after, size_t fileLim
     for (const auto& name : FilesIn(folder))
       if (name != "filler") Sandbox::Write(after + "/" + name, Sandbox::Read(folder + "/" + name));
     _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 126);
+  };
+}
+
+// Makes the data folder a full disk for the tool's run: a private file
+// system where possible, else no file of the tool may grow past `fileLimit`
+// bytes (EFBIG, as a full disk gives ENOSPC).
+void MakeDiskFull(Box& box, bool tmpfs, const std::string& after, size_t fileLimit) {
+  if (tmpfs) return OnPrivateMedium(box, box.DataFolder(), Medium::kFull, after);
+  box.beforeExec = [fileLimit] {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{fileLimit, fileLimit};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
   };
 }
 
@@ -445,6 +453,40 @@ TEST(Faults, FullDiskFailsTheRecordAndLeavesTheSettingsFileWhole) {
     const std::string result = tmpfs ? after : box.DataFolder();
     EXPECT_EQ(Sandbox::Read(result + "/Setting.ini"), std::string(kOldRecord) + "[Other]\r\nKept=1\r\n");
     EXPECT_EQ(FilesIn(result), std::vector<std::string>{"Setting.ini"});
+  }
+}
+
+TEST(Faults, ReadOnlyFileSystemFailsTheRecordAndDeletesNothing) {
+  if (!CanMountPrivately()) GTEST_SKIP() << "no mount privileges for a read-only file system";
+  {
+    SCOPED_TRACE("task list and XML file");
+    Box box;
+    const std::string folder = box.root + "/Temp";
+    const std::string list = folder + "/list.txt";
+    const std::string entry = "/TN:\"Sleep\" /XML:\"" + Sandbox::WinPath(folder + "/a.xml") + "\"\r\n";
+    Sandbox::Write(folder + "/a.xml", "<Task/>");
+    Sandbox::Write(list, entry);
+    ASSERT_EQ(chmod(list.c_str(), 0444), 0);
+    const std::string after = box.root + "/after";
+    OnPrivateMedium(box, folder, Medium::kReadOnly, after);
+    // Deletions that fail are not reported: the run succeeds.
+    EXPECT_EQ(box.Run(box.Arg("F", list)), 0);
+    EXPECT_EQ(box.Log("schtasks.log").size(), 1u);
+    EXPECT_EQ(Sandbox::Read(after + "/a.xml"), "<Task/>");
+    EXPECT_EQ(Sandbox::Read(after + "/list.txt"), entry);
+  }
+  {
+    SCOPED_TRACE("profile in the data folder");
+    Box box;
+    const std::string settings = box.MachineProfile();
+    const std::string after = box.root + "/after";
+    OnPrivateMedium(box, box.DataFolder(), Medium::kReadOnly, after);
+    EXPECT_EQ(box.Run(box.Arg("N", settings)), kFailed);
+    EXPECT_EQ(FilesIn(after), std::vector<std::string>{"Setting.ini"});
+    EXPECT_EQ(Sandbox::Read(after + "/Setting.ini"), kProfile);
+    const auto log = box.Log("powercfg.log");
+    ASSERT_EQ(log.size(), 16u);
+    EXPECT_EQ(log.back().rfind("powercfg.exe /DELETE ", 0), 0u) << log.back();
   }
 }
 
