@@ -596,6 +596,22 @@ schtasks /Create /TN \"A\" /XML \"$files_win\\a.xml\" /F" "$(log_of schtasks.log
   expect_no_log schtasks.log
   case_end
 
+  # The list is read shared for reading only: a program that has it open for
+  # writing keeps the tool out, and the run fails before anything else.
+  case_begin "tasks: a list open for writing elsewhere fails the run, nothing touched"
+  settings_file "$profile_win" "$profile_name"
+  printf '<Task/>' >"$(unix_path "$files_win\\wake.xml")"
+  write_ansi "$list_win" <<<"/TN:\"Wake up\" /XML:\"$files_win\\wake.xml\""
+  hold_file "$list_win"
+  run_tool "/F:\"$list_win\" /N:\"$profile_win\""
+  release "$holder_pid"
+  expect_exit 1280
+  expect_file "$list_win"
+  expect_file "$files_win\\wake.xml"
+  expect_no_log schtasks.log
+  expect_no_log powercfg.log
+  case_end
+
   case_begin "tasks: a missing list ends the run before the settings file"
   settings_file "$profile_win" "$profile_name"
   run_tool "/N:\"$profile_win\" /F:\"$files_win\\missing.txt\""
