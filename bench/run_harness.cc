@@ -327,10 +327,11 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
     std::printf("  tool/script: median of per-round ratios %.3f\n", ratioScript);
   }
   std::printf("result %s children=%zu rounds=%d tool_ms=%.3f floor_ms=%.3f ratio_floor=%.3f "
-              "ratio_script=%.3f cpu_ratio_floor=%.3f tool_per_child_us=%.1f "
+              "ratio_script=%.3f cpu_ratio_floor=%.3f overhead_per_child_us=%.1f tool_per_child_us=%.1f "
               "floor_per_child_us=%.1f tool_rss_kib=%ld floor_rss_kib=%ld\n",
               s.name.c_str(), commands.size(), s.rounds, Median(ms[0]), Median(ms[1]),
-              Median(ratio[0]), ratioScript, Median(cpuRatio[0]), 1000 * Median(ms[0]) / children,
+              Median(ratio[0]), ratioScript, Median(cpuRatio[0]),
+              1000 * Median(overhead[0]) / children, 1000 * Median(ms[0]) / children,
               1000 * Median(ms[1]) / children, rss[0], rss[1]);
   std::fflush(stdout);
   return {Median(ratio[0]), static_cast<double>(rss[0])};
@@ -440,7 +441,7 @@ int main(int argc, char** argv) {
   for (size_t entries : {size_t{1}, size_t{100}, size_t{10000}}) {
     const std::string folder = box.work + "/tasks-" + std::to_string(entries);
     int rounds = entries == 1 ? 101 : entries == 100 ? 31 : 5;
-    if (quick) rounds = entries == 10000 ? 1 : 5;
+    if (quick) rounds = entries == 10000 ? 3 : 11;
     scenarios.push_back({"tasks-" + std::to_string(entries),
                          "task list, " + std::to_string(entries) + " entries (schtasks x" +
                              std::to_string(entries) + ")",
