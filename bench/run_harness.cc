@@ -440,7 +440,7 @@ int main(int argc, char** argv) {
                        {}, forget});
   for (size_t entries : {size_t{1}, size_t{100}, size_t{10000}}) {
     const std::string folder = box.work + "/tasks-" + std::to_string(entries);
-    int rounds = entries == 1 ? 101 : entries == 100 ? 31 : 5;
+    int rounds = entries == 1 ? 101 : entries == 100 ? 31 : 3;
     if (quick) rounds = entries == 10000 ? 3 : 11;
     scenarios.push_back({"tasks-" + std::to_string(entries),
                          "task list, " + std::to_string(entries) + " entries (schtasks x" +
