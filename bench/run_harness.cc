@@ -46,8 +46,13 @@ constexpr char kPlanName[] = "Vantrel電源プラン";
 constexpr char kExistingPlanGuid[] = "5c1e3a52-7d4b-4e0f-9a61-2b8c0d7e4f13";
 constexpr char kPowerSaverGuid[] = "a1841308-3541-4fab-bc81-f71556f20b4a";
 
+// The sandbox to remove when a run fails (empty with --keep).
+std::string removeOnFailure;
+
 [[noreturn]] void Fail(const std::string& message) {
   std::fprintf(stderr, "bench_runs: %s\n", message.c_str());
+  std::error_code ec;
+  if (!removeOnFailure.empty()) fs::remove_all(removeOnFailure, ec);
   std::exit(1);
 }
 
@@ -406,6 +411,7 @@ int main(int argc, char** argv) {
   }
 
   Sandbox box(BENCH_TOOL, BENCH_INSTANT_CHILD, BENCH_FLOOR, BENCH_PEAK_RSS);
+  if (!keep) removeOnFailure = box.root;
   const std::string profile = WinPath(WriteProfile(box));
   const std::string stateNew = box.root + "/state-new";  // default plans only
   const std::string stateExisting = box.root + "/state-existing";
