@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "os/utf8.h"
+
 namespace tav::standin {
 
 // TAV_STANDIN_DIR when set, else the folder of the running executable.
@@ -16,8 +18,8 @@ std::wstring RawCommandLine(int argc, char** argv);
 std::vector<std::wstring> Arguments(int argc, char** argv);
 // Appends one line (UTF-8) to <StateDir>/<logName>.
 void AppendLog(const std::string& logName, const std::wstring& line);
-std::string ToUtf8(const std::wstring& text);
-std::wstring FromUtf8(const std::string& text);
+using tav::FromUtf8;
+using tav::ToUtf8;
 // A path for this platform's file functions: on POSIX '\' becomes '/'.
 std::string NativePath(const std::wstring& path);
 

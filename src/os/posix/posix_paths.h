@@ -5,13 +5,12 @@
 #include <string>
 #include <string_view>
 
+#include "os/utf8.h"
+
 namespace tav::posix {
 
-// UTF-8 of wide text; a value that is no Unicode scalar becomes U+FFFD.
-std::string ToUtf8(std::wstring_view text);
-// Wide text of UTF-8; each byte of an invalid or cut-off sequence becomes
-// U+FFFD, so nothing is lost silently and decoding never stops.
-std::wstring FromUtf8(std::string_view text);
+using tav::FromUtf8;
+using tav::ToUtf8;
 // A core path for a file system call: '\' becomes '/', encoded as UTF-8.
 std::string NativePath(std::wstring_view path);
 // A native path handed back to the core: '/' becomes '\'.
