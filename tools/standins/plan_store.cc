@@ -104,21 +104,6 @@ bool Unescape(const std::string& text, std::string& out) {
   return true;
 }
 
-bool ParseInt(const std::string& text, int& value) {
-  if (text.empty() || text.size() > 11) return false;
-  size_t i = text[0] == '-' ? 1 : 0;
-  if (i == text.size()) return false;
-  long long v = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    v = v * 10 + (text[i] - '0');
-  }
-  if (text[0] == '-') v = -v;
-  if (v < INT_MIN || v > INT_MAX) return false;
-  value = static_cast<int>(v);
-  return true;
-}
-
 void FormatValues(const PowerValues& values, std::string& out) {
   for (const auto& [key, v] : values.ac) out += "ac." + key + " = " + std::to_string(v) + "\n";
   for (const auto& [key, v] : values.dc) out += "dc." + key + " = " + std::to_string(v) + "\n";
@@ -130,7 +115,7 @@ bool ParseValueLine(const std::string& key, const std::string& value, PowerValue
   if (key.size() < 4 || key[2] != '.' || (key.compare(0, 2, "ac") && key.compare(0, 2, "dc")))
     return false;
   int v = 0;
-  ok = ParseInt(value, v);
+  ok = ParseInteger(value, v);
   if (ok) (key[0] == 'a' ? values.ac : values.dc)[key.substr(3)] = v;
   return true;
 }
@@ -149,6 +134,22 @@ void RemoveFile(const std::string& path) { std::remove(path.c_str()); }
 #endif
 
 }  // namespace
+
+bool ParseInteger(const std::string& text, int& value) {
+  if (text.empty() || text.size() > 11) return false;
+  size_t i = text[0] == '-' ? 1 : 0;
+  if (i == text.size()) return false;
+  long long v = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    v = v * 10 + (text[i] - '0');
+  }
+  if (text[0] == '-') v = -v;
+  if (v < INT_MIN || v > INT_MAX) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
 
 PlanStore DefaultPlanStore() {
   PlanStore store;

@@ -43,6 +43,8 @@ struct PlanStore {
 // Balanced, High performance and Power saver plans, and the Windows XP
 // schemes (among them "バッテリの最大利用").
 PlanStore DefaultPlanStore();
+// A decimal int with an optional "-", nothing else; false when it does not fit.
+bool ParseInteger(const std::string& text, int& value);
 // <StateDir()>/plan-store.txt
 std::string PlanStorePath();
 // <dir>/plan-store.txt, with this platform's separator.

@@ -34,21 +34,6 @@ CommandResult Done(bool changed, std::string output = "") {
   return result;
 }
 
-bool ParseInt(const std::string& text, int& value) {
-  if (text.empty() || text.size() > 11) return false;
-  size_t i = text[0] == '-' ? 1 : 0;
-  if (i == text.size()) return false;
-  long long v = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    v = v * 10 + (text[i] - '0');
-  }
-  if (text[0] == '-') v = -v;
-  if (v < INT_MIN || v > INT_MAX) return false;
-  value = static_cast<int>(v);
-  return true;
-}
-
 // A plan or scheme named on the command line: GUID text names a plan,
 // anything else a Windows XP scheme.
 struct Target {
@@ -143,7 +128,7 @@ CommandResult Change(const Args& args, PlanStore& store) {
   bool ac = true;
   int value = 0;
   if (!ParseTimeoutSwitch(args[args.size() - 2], key, ac)) return Fail("unknown setting");
-  if (!ParseInt(args.back(), value)) return Fail("not a number");
+  if (!ParseInteger(args.back(), value)) return Fail("not a number");
   (ac ? target.values().ac : target.values().dc)[key] = value;
   return Done(true);
 }
@@ -174,7 +159,7 @@ CommandResult SetValueIndex(const Args& args, PlanStore& store, bool ac) {
   if (!plan) return Fail("no such power scheme");
   if (!SettingToken(args[1], subgroup) || !SettingToken(args[2], setting))
     return Fail("bad sub-group or setting");
-  if (!ParseInt(args[3], value)) return Fail("not a number");
+  if (!ParseInteger(args[3], value)) return Fail("not a number");
   const std::string key = subgroup == kDisplaySubgroup && setting == kBrightnessSetting
                               ? "brightness" : subgroup + "/" + setting;
   (ac ? plan->values.ac : plan->values.dc)[key] = value;
