@@ -13,6 +13,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
+#include <thread>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -60,6 +63,11 @@ class Sandbox {
     for (auto& c : path)
       if (c == '/') c = '\\';
     return path;
+  }
+
+  // A path option of the command line: "/N:" and the quoted Windows-form path.
+  static std::string Arg(const std::string& key, const std::string& path) {
+    return "/" + key + ":\"" + WinPath(path) + "\"";
   }
 
   // Runs the tool with `commandLine` as its raw command line; returns the
@@ -153,5 +161,38 @@ class Sandbox {
     ASSERT_FALSE(ec) << "cannot copy " << from << ": " << ec.message();
   }
 };
+
+// The native exit status of a failed run (exit code 1280 on Windows).
+inline constexpr int kFailedStatus = 5;
+
+// The "Current" value of `key` in an INI file (empty when missing).
+inline std::string CurrentValue(const std::string& path, const std::string& key) {
+  bool inCurrent = false;
+  for (std::string line : Sandbox::Lines(path)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line[0] == '[') {
+      inCurrent = line == "[Current]";
+      continue;
+    }
+    if (inCurrent && line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
+  }
+  return "";
+}
+
+// HHMM of the local time, waiting first when the minute is about to end, so
+// that a run started now still sees the same minute.
+inline std::string CurrentHhmm() {
+  for (;;) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    if (local.tm_sec <= 55) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "%02d%02d", local.tm_hour, local.tm_min);
+      return buf;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+  }
+}
 
 }  // namespace tav::e2e

@@ -27,7 +27,7 @@
 namespace tav::e2e {
 namespace {
 
-constexpr int kFailed = 5;  // the native status for exit code 1280
+constexpr int kFailed = kFailedStatus;
 constexpr int kTimedOut = -2;
 
 const char kProfile[] =
@@ -35,19 +35,6 @@ const char kProfile[] =
     "[DISPLAY]\r\nDisplayAcTime=5\r\n[SYSTEM]\r\nStopDcTime=60\r\n";
 const char kOldRecord[] = "[Current]\r\nProfilePath=C:\\old.ini\r\nProfileName=Old\r\nGUID=\r\n";
 
-// The "Current" value of `key` in an INI file (empty when missing).
-std::string CurrentValue(const std::string& path, const std::string& key) {
-  bool inCurrent = false;
-  for (std::string line : Sandbox::Lines(path)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty() && line[0] == '[') {
-      inCurrent = line == "[Current]";
-      continue;
-    }
-    if (inCurrent && line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
-  }
-  return "";
-}
 
 mode_t ModeOf(const std::string& path) {
   struct stat info {};
@@ -63,29 +50,12 @@ std::vector<std::string> FilesIn(const std::string& folder) {
   return names;
 }
 
-// HHMM of the local time, waiting first when the minute is about to end.
-std::string CurrentHhmm() {
-  for (;;) {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    if (local.tm_sec <= 55) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "%02d%02d", local.tm_hour, local.tm_min);
-      return buf;
-    }
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-  }
-}
 
 // A sandbox whose runs are cut off after 20 s: a hang fails the test
 // instead of blocking the suite.
 struct Box : Sandbox {
   Box() { timeoutSeconds = 20; }
 
-  std::string Arg(const std::string& key, const std::string& path) const {
-    return "/" + key + ":\"" + WinPath(path) + "\"";
-  }
   // The settings file as the machine-wide "Setting.ini" in the data folder.
   std::string MachineProfile() const {
     Write(DataFolder() + "/Setting.ini", kProfile);

@@ -22,7 +22,7 @@ namespace {
 using standin::FromUtf8;
 using standin::ToUtf8;
 
-constexpr int kFailed = 5;  // the native status for exit code 1280
+constexpr int kFailed = kFailedStatus;
 const std::string kPowerSaver = "a1841308-3541-4fab-bc81-f71556f20b4a";
 const std::string kBrightness =
     "7516b95f-f776-4464-8c53-06167f40cc99 aded5e82-b909-4619-9949-f5d71dac0bcb";
@@ -43,19 +43,6 @@ std::string Upper(std::string s) {
   return s;
 }
 
-// The "Current" value of `key` in an INI file (empty when missing).
-std::string CurrentValue(const std::string& path, const std::string& key) {
-  bool inCurrent = false;
-  for (std::string line : Sandbox::Lines(path)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty() && line[0] == '[') {
-      inCurrent = line == "[Current]";
-      continue;
-    }
-    if (inCurrent && line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
-  }
-  return "";
-}
 bool HasCurrentKey(const std::string& path, const std::string& key) {
   for (const auto& line : Sandbox::Lines(path))
     if (line.rfind(key + "=", 0) == 0) return true;
@@ -90,27 +77,10 @@ class NativeRun : public ::testing::Test {
     Sandbox::Write(path, kProfile);
     return path;
   }
-  std::string Arg(const std::string& key, const std::string& path) {
-    return "/" + key + ":\"" + Sandbox::WinPath(path) + "\"";
-  }
   std::vector<std::string> PowercfgSince(size_t start) {
     auto all = box.Log("powercfg.log");
     return std::vector<std::string>(all.begin() + static_cast<long>(std::min(start, all.size())),
                                     all.end());
-  }
-  // HHMM of the local time, waiting first when the minute is about to end.
-  static std::string CurrentHhmm() {
-    for (;;) {
-      std::time_t now = std::time(nullptr);
-      std::tm local{};
-      localtime_r(&now, &local);
-      if (local.tm_sec <= 55) {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, "%02d%02d", local.tm_hour, local.tm_min);
-        return buf;
-      }
-      std::this_thread::sleep_for(std::chrono::seconds(1));
-    }
   }
 
   Sandbox box;
@@ -118,7 +88,7 @@ class NativeRun : public ::testing::Test {
 
 TEST_F(NativeRun, NewPlanIsMadeThenFoundByItsRecordedGuid) {
   std::string settings = MachineProfile();
-  ASSERT_EQ(box.Run(Arg("N", settings)), 0);
+  ASSERT_EQ(box.Run(box.Arg("N", settings)), 0);
 
   std::string guid = CurrentValue(settings, "GUID");
   ASSERT_EQ(guid.size(), 36u) << guid;
@@ -136,7 +106,7 @@ TEST_F(NativeRun, NewPlanIsMadeThenFoundByItsRecordedGuid) {
   EXPECT_NE(Sandbox::Read(settings).find("StopDcTime=60"), std::string::npos);
 
   // The next run finds the plan by its GUID: no creation, 12 commands.
-  ASSERT_EQ(box.Run(Arg("N", settings)), 0);
+  ASSERT_EQ(box.Run(box.Arg("N", settings)), 0);
   std::vector<std::string> second = {"powercfg.exe /SETACTIVE " + guid};
   for (const auto& c : ConfigureCommands(guid)) second.push_back(c);
   EXPECT_EQ(PowercfgSince(14), Normalized(second));
@@ -145,7 +115,7 @@ TEST_F(NativeRun, NewPlanIsMadeThenFoundByItsRecordedGuid) {
 
 TEST_F(NativeRun, PlanIsFoundByNameWhenNoGuidIsRecorded) {
   std::string settings = MachineProfile();
-  ASSERT_EQ(box.Run(Arg("N", settings)), 0);
+  ASSERT_EQ(box.Run(box.Arg("N", settings)), 0);
   std::string guid = CurrentValue(settings, "GUID");
   ASSERT_FALSE(guid.empty());
 
@@ -156,7 +126,7 @@ TEST_F(NativeRun, PlanIsFoundByNameWhenNoGuidIsRecorded) {
   text.erase(at, text.find('\n', at) - at + 1);
   Sandbox::Write(settings, text);
 
-  ASSERT_EQ(box.Run(Arg("N", settings)), 0);
+  ASSERT_EQ(box.Run(box.Arg("N", settings)), 0);
   auto run = PowercfgSince(14);
   ASSERT_EQ(run.size(), 12u);
   EXPECT_EQ(Upper(run[0]), Upper("powercfg.exe /SETACTIVE " + guid));
@@ -166,7 +136,7 @@ TEST_F(NativeRun, PlanIsFoundByNameWhenNoGuidIsRecorded) {
 TEST_F(NativeRun, ProfileElsewhereIsRecordedBesideItAndInTheDataFolder) {
   std::string settings = box.root + "/Documents/Power Profiles/Office.ini";
   Sandbox::Write(settings, kProfile);
-  ASSERT_EQ(box.Run(Arg("N", settings)), 0);
+  ASSERT_EQ(box.Run(box.Arg("N", settings)), 0);
 
   std::string beside = box.root + "/Documents/Power Profiles/MySetting.ini";
   EXPECT_EQ(CurrentValue(beside, "ProfilePath"), Sandbox::WinPath(settings));
@@ -182,7 +152,7 @@ TEST_F(NativeRun, FailedRecordInTheDataFolderRemovesThePlanAgain) {
   std::string settings = MachineProfile();
   // A folder without write permission: the record cannot be replaced.
   ASSERT_EQ(chmod(box.DataFolder().c_str(), 0555), 0);
-  EXPECT_EQ(box.Run(Arg("N", settings)), kFailed);
+  EXPECT_EQ(box.Run(box.Arg("N", settings)), kFailed);
   chmod(box.DataFolder().c_str(), 0755);
 
   auto log = box.Log("powercfg.log");
@@ -199,7 +169,7 @@ TEST_F(NativeRun, FailedRecordElsewhereKeepsThePlan) {
   std::string settings = folder + "/Office.ini";
   Sandbox::Write(settings, kProfile);
   ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
-  EXPECT_EQ(box.Run(Arg("N", settings)), kFailed);
+  EXPECT_EQ(box.Run(box.Arg("N", settings)), kFailed);
   chmod(folder.c_str(), 0755);
   EXPECT_EQ(box.Log("powercfg.log").size(), 14u);
   EXPECT_NE(Sandbox::Read(box.state + "/plan-store.txt").find("Vantrel"), std::string::npos);
@@ -219,7 +189,7 @@ TEST_F(NativeRun, TaskListIsRegisteredAndConsumedAndADueSuspendHandedOff) {
   ASSERT_EQ(chmod(list.c_str(), 0444), 0);
 
   std::string hhmm = CurrentHhmm();
-  ASSERT_EQ(box.Run(Arg("F", list) + " " + Arg("N", settings) + " /S:" + hhmm + " /T:0705"), 0);
+  ASSERT_EQ(box.Run(box.Arg("F", list) + " " + box.Arg("N", settings) + " /S:" + hhmm + " /T:0705"), 0);
 
   EXPECT_EQ(box.Log("schtasks.log"),
             Normalized(std::vector<std::string>{
@@ -247,11 +217,11 @@ TEST_F(NativeRun, HibernateWinsAndATimeOtherThanNowHandsNothingOff) {
   std::string settings = MachineProfile();
   std::string hhmm = CurrentHhmm();
   std::string other = hhmm == "0000" ? "0001" : "0000";
-  ASSERT_EQ(box.Run(Arg("N", settings) + " /S:" + other), 0);
+  ASSERT_EQ(box.Run(box.Arg("N", settings) + " /S:" + other), 0);
   EXPECT_TRUE(box.Log("companion.log").empty());
 
   hhmm = CurrentHhmm();
-  ASSERT_EQ(box.Run(Arg("N", settings) + " /S:" + hhmm + " /H:" + hhmm), 0);
+  ASSERT_EQ(box.Run(box.Arg("N", settings) + " /S:" + hhmm + " /H:" + hhmm), 0);
   auto log = box.Log("companion.log");
   ASSERT_EQ(log.size(), 2u);
   EXPECT_NE(log[1].find("/HIBERNATE"), std::string::npos);
@@ -261,7 +231,7 @@ TEST_F(NativeRun, HibernateWinsAndATimeOtherThanNowHandsNothingOff) {
 TEST_F(NativeRun, ListAloneEndsWithoutATimeMatch) {
   std::string list = box.root + "/list.txt";
   Sandbox::Write(list, "");
-  ASSERT_EQ(box.Run(Arg("F", list) + " /S:" + CurrentHhmm()), 0);
+  ASSERT_EQ(box.Run(box.Arg("F", list) + " /S:" + CurrentHhmm()), 0);
   EXPECT_FALSE(Sandbox::Exists(list));
   EXPECT_TRUE(box.Log("companion.log").empty());
   EXPECT_TRUE(box.Log("powercfg.log").empty());
@@ -271,7 +241,7 @@ TEST_F(NativeRun, MissingSettingsFileAfterAGoodListFailsWithTheTasksRegistered) 
   Sandbox::Write(box.root + "/a.xml", "<Task/>");
   std::string list = box.root + "/list.txt";
   Sandbox::Write(list, "/TN:A /XML:" + Sandbox::WinPath(box.root + "/a.xml") + "\n");
-  EXPECT_EQ(box.Run(Arg("F", list) + " " + Arg("N", box.root + "/none.ini")), kFailed);
+  EXPECT_EQ(box.Run(box.Arg("F", list) + " " + box.Arg("N", box.root + "/none.ini")), kFailed);
   EXPECT_EQ(box.Log("schtasks.log").size(), 1u);
   EXPECT_TRUE(box.Log("powercfg.log").empty());
 }
@@ -279,7 +249,7 @@ TEST_F(NativeRun, MissingSettingsFileAfterAGoodListFailsWithTheTasksRegistered) 
 TEST_F(NativeRun, MissingCompanionFailsAfterThePlanWasAppliedAndRecorded) {
   std::string settings = MachineProfile();
   ASSERT_EQ(unlink((box.bin + "/TAV_PowerSaveSuspend.exe").c_str()), 0);
-  EXPECT_EQ(box.Run(Arg("N", settings) + " /S:" + CurrentHhmm()), kFailed);
+  EXPECT_EQ(box.Run(box.Arg("N", settings) + " /S:" + CurrentHhmm()), kFailed);
   EXPECT_EQ(box.Log("powercfg.log").size(), 14u);
   EXPECT_FALSE(CurrentValue(settings, "GUID").empty());
 }
@@ -326,9 +296,9 @@ TEST_F(NativeRun, MainWindowGetsExactlyOneMessagePerRun) {
                               {"--log", log, "--ready", box.root + "/window.ready"},
                               box.root + "/window.ready");
   std::string settings = MachineProfile();
-  EXPECT_EQ(box.Run(Arg("N", settings)), 0);    // success
+  EXPECT_EQ(box.Run(box.Arg("N", settings)), 0);    // success
   EXPECT_EQ(box.Run("/S:0000"), kFailed);       // unusable command line
-  EXPECT_EQ(box.Run(Arg("N", box.root)), kFailed);  // the settings "file" is a folder
+  EXPECT_EQ(box.Run(box.Arg("N", box.root)), kFailed);  // the settings "file" is a folder
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   Stop(window);
   EXPECT_EQ(Sandbox::Lines(log), std::vector<std::string>(3, "message=0x83E8 wParam=0 lParam=0"));
@@ -340,14 +310,14 @@ TEST_F(NativeRun, SecondInstanceEndsAtOnceAndTouchesNothing) {
   std::string settings = MachineProfile();
   std::string list = box.root + "/list.txt";
   Sandbox::Write(list, "");
-  EXPECT_EQ(box.Run(Arg("F", list) + " " + Arg("N", settings)), 0);
+  EXPECT_EQ(box.Run(box.Arg("F", list) + " " + box.Arg("N", settings)), 0);
   Stop(holder);
   EXPECT_TRUE(Sandbox::Exists(list));
   EXPECT_TRUE(box.Log("powercfg.log").empty());
   EXPECT_EQ(Sandbox::Read(settings), kProfile);
 
   // Once the holder is gone, the same command line runs.
-  EXPECT_EQ(box.Run(Arg("F", list) + " " + Arg("N", settings)), 0);
+  EXPECT_EQ(box.Run(box.Arg("F", list) + " " + box.Arg("N", settings)), 0);
   EXPECT_FALSE(Sandbox::Exists(list));
   EXPECT_EQ(box.Log("powercfg.log").size(), 14u);
 }
