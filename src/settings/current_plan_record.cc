@@ -13,10 +13,12 @@ std::wstring ReadRecordValue(Os& os, const std::wstring& path, const wchar_t* ke
   return os.GetPrivateProfileString(kRecordSection, key, L"", kTextBufferChars, path);
 }
 
-// Writes one key of the "Current" section; a failure clears `result`.
+// Writes one key of the "Current" section; a failure clears `result`. An
+// empty path is a record file name that did not fit into MAX_PATH: nothing
+// is written anywhere else in its place.
 void WriteRecordValue(Os& os, const std::wstring& path, const wchar_t* key,
                       const std::wstring& value, int& result) {
-  if (!os.WritePrivateProfileString(kRecordSection, key, value, path)) result = 0;
+  if (path.empty() || !os.WritePrivateProfileString(kRecordSection, key, value, path)) result = 0;
 }
 
 }  // namespace

@@ -149,6 +149,20 @@ TEST_F(CurrentPlanRecordTest, ReadOnlyTargetFailsButEveryWriteIsAttempted) {
   EXPECT_EQ(os.GetFileAttributes(kMachineFile), kFileAttributeReadOnly);  // not cleared here
 }
 
+// A profile folder so long that "MySetting.ini" no longer fits beside it:
+// the record fails, and nothing is written under another name instead.
+TEST_F(CurrentPlanRecordTest, RecordThatDoesNotFitIntoMaxPathFails) {
+  const std::wstring longFolder = L"D:\\" + std::wstring(250, L'p');
+  os.AddFolder(longFolder);
+  const std::wstring settings = longFolder + L"\\a.ini";
+  const std::wstring name = L"Night";
+  const std::wstring guid = L"g";
+  EXPECT_EQ(WriteCurrentPlanRecord(os, &settings, &name, &guid), 0);
+  EXPECT_TRUE(Events(L"WriteProfile:").size() == 3u);  // only the data folder's three keys
+  EXPECT_EQ(Value(kMachineFile, L"ProfilePath"), settings);
+  EXPECT_TRUE(Events(L"WriteProfileFailed:").empty());
+}
+
 TEST_F(CurrentPlanRecordTest, ReadOnlyProfileRecordStillWritesTheDataFolder) {
   os.AddFile(kOtherRecord, L"", kFileAttributeReadOnly);
   const std::wstring settings = kOtherFolder + L"\\Night.ini";

@@ -4,6 +4,19 @@
 
 namespace tav {
 
+namespace {
+
+// Letters of the basic Latin alphabet fold without language rules, as the
+// Windows runtime's non-linguistic casing does (a Turkish locale would lower
+// "I" to a dotless "ı"); other letters follow the current locale.
+wint_t FoldCase(wchar_t c) {
+  if (c >= L'A' && c <= L'Z') return static_cast<wint_t>(c - L'A' + L'a');
+  if (c >= L'a' && c <= L'z') return static_cast<wint_t>(c);
+  return std::towlower(static_cast<wint_t>(c));
+}
+
+}  // namespace
+
 bool IsWhiteSpace(wchar_t c) { return std::iswspace(static_cast<wint_t>(c)) != 0; }
 
 std::wstring TrimWhiteSpace(std::wstring_view text) {
@@ -17,8 +30,7 @@ std::wstring TrimWhiteSpace(std::wstring_view text) {
 bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i])))
-      return false;
+    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
   }
   return true;
 }

@@ -11,7 +11,8 @@ namespace tav {
 // iswspace of the runtime's current locale.
 bool IsWhiteSpace(wchar_t c);
 std::wstring TrimWhiteSpace(std::wstring_view text);
-// Compares letters without regard to case (towlower of the current locale).
+// Compares without regard to case: A-Z as a-z whatever the locale, other
+// letters by towlower of the current locale.
 bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b);
 // Removes every `c` at the end, then every `c` at the start.
 std::wstring StripRepeated(std::wstring_view text, wchar_t leading, wchar_t trailing);

@@ -284,7 +284,8 @@ std::wstring FakeOs::GetPrivateProfileString(const std::wstring& section, const 
 int32_t FakeOs::GetPrivateProfileInt(const std::wstring& section, const std::wstring& key,
                                      int32_t defaultValue, const std::wstring& path) {
   const std::wstring* v = ProfileValue(path, section, key);
-  if (!v) return defaultValue;
+  // A missing key and an empty value both give the default, as on Windows.
+  if (!v || v->empty()) return defaultValue;
   // Optional sign, then decimal digits; wraps modulo 2^32 like the platform.
   size_t i = 0;
   while (i < v->size() && std::iswspace((*v)[i])) ++i;
@@ -303,7 +304,7 @@ bool FakeOs::WritePrivateProfileString(const std::wstring& section, const std::w
   std::wstring folder = path;
   PathStringRemoveFileSpec(folder);
   bool folderExists = folder.empty() || folders_.count(Key(folder)) != 0;
-  if (failingProfileWrites.count(Key(path)) || (f && (f->attributes & kFileAttributeReadOnly)) ||
+  if (path.empty() || failingProfileWrites.count(Key(path)) || (f && (f->attributes & kFileAttributeReadOnly)) ||
       (!f && !folderExists)) {
     events.push_back(L"WriteProfileFailed:" + path + L"|" + key);
     return false;

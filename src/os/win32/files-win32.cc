@@ -37,7 +37,8 @@ std::wstring Win32Os::GetModuleFileName() {
   // The length bounds the text: a cut path is not terminated on Windows XP.
   DWORD length = ::GetModuleFileNameW(::GetModuleHandleW(nullptr), buffer, MAX_PATH);
   if (length > MAX_PATH) length = MAX_PATH;
-  return std::wstring(buffer, length);
+  // Later versions cut the path to MAX_PATH - 1 characters and terminate it.
+  return std::wstring(buffer, wcsnlen(buffer, length));
 }
 
 }  // namespace tav::win32
