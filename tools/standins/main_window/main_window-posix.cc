@@ -23,6 +23,7 @@
 #include <cstring>
 #include <string>
 
+#include "os/posix/posix_os.h"
 #include "os/posix/window_datagram.h"
 
 namespace {
@@ -30,14 +31,6 @@ namespace {
 volatile sig_atomic_t stopRequested = 0;
 
 void RequestStop(int) { stopRequested = 1; }
-
-std::string RuntimeDir() {
-  for (const char* name : {"TAV_POSIX_RUNTIME_DIR", "XDG_RUNTIME_DIR"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return value;
-  }
-  return "/tmp";
-}
 
 std::string Hex(uint32_t value) {
   char text[16];
@@ -85,7 +78,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (socketPath.empty())
-    socketPath = tav::posix::WindowSocketPath(RuntimeDir(), "TAV_POWERSAVE_MAIN_UI_WINDOW_CLASS");
+    socketPath = tav::posix::WindowSocketPath(tav::PosixConfig::FromEnvironment().runtimeDir, "TAV_POWERSAVE_MAIN_UI_WINDOW_CLASS");
 
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
