@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <iostream>
 #include <random>
 #include <thread>
@@ -154,12 +155,19 @@ TEST(CrashSafety, ToolKilledAtRandomMomentsKeepsTheSettingsFileWholeAndRunsAgain
   e2e::Sandbox::Write(file, profile);
   const std::string commandLine = "/N:\"" + e2e::Sandbox::WinPath(file) + "\"";
 
-  // How long a whole run takes here, to spread the kills over it.
-  auto start = std::chrono::steady_clock::now();
+  // How long a whole run takes here, to spread the kills over it. The first
+  // run writes the record and is slower than the ones that follow, so the
+  // kills are spread over the shortest of the later runs.
   ASSERT_EQ(box.Run(commandLine), 0);
-  const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(
-                           std::chrono::steady_clock::now() - start).count();
   ASSERT_TRUE(IsWholeRecordFile(e2e::Sandbox::Read(file), profile));
+  int64_t runTime = INT64_MAX;
+  for (int i = 0; i < 3; ++i) {
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(box.Run(commandLine), 0);
+    runTime = std::min<int64_t>(runTime, std::chrono::duration_cast<std::chrono::microseconds>(
+                                             std::chrono::steady_clock::now() - start)
+                                             .count());
+  }
 
   const unsigned seed = std::random_device{}();
   SCOPED_TRACE("seed " + std::to_string(seed));
@@ -167,7 +175,7 @@ TEST(CrashSafety, ToolKilledAtRandomMomentsKeepsTheSettingsFileWholeAndRunsAgain
   int killed = 0;
   for (int i = 0; i < kKills; ++i) {
     const pid_t tool = box.Start(commandLine);
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % (runTime + 1)));
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % static_cast<uint64_t>(runTime + 1)));
     ::kill(tool, SIGKILL);
     killed += e2e::Sandbox::Wait(tool, 20) == -1;
     // A child program of the killed tool finishes on its own.
