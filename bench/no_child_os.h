@@ -15,7 +15,8 @@ class NoChildOs : public Os {
   explicit NoChildOs(std::unique_ptr<Os> inner) : os_(std::move(inner)) {}
   size_t started = 0;  // programs that would have been started
 
-  std::unique_ptr<OsProcess> CreateHiddenProcess(std::wstring& commandLine) override {
+  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,
+                                                 std::wstring& commandLine) override {
     struct Ended : OsProcess {
       void WaitForExit() override {}
     };
@@ -59,7 +60,12 @@ class NoChildOs : public Os {
   bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) override {
     return os_->GetSpecialFolderPath(folder, create, path);
   }
-  std::wstring GetModuleFileName() override { return os_->GetModuleFileName(); }
+  uint32_t GetModuleFileName(std::wstring& path) override { return os_->GetModuleFileName(path); }
+  std::wstring GetSystemDirectory() override { return os_->GetSystemDirectory(); }
+  bool IsRegularFile(const std::wstring& path) override { return os_->IsRegularFile(path); }
+  bool CreateUnicodeTextFile(const std::wstring& path) override {
+    return os_->CreateUnicodeTextFile(path);
+  }
   std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) override {
     return os_->OpenTextFileForReading(path);
   }

@@ -1,14 +1,50 @@
 #include "power/command_runner.h"
 
-namespace tav {
+#include "settings/data_folder.h"
 
-int RunProcessAndWait(Os& os, const std::wstring& commandLine) {
+namespace tav {
+namespace {
+
+int Run(Os& os, const std::wstring* applicationName, const std::wstring& commandLine) {
   // Process creation may write into its command-line buffer: hand it a copy.
   std::wstring buffer = commandLine;
-  std::unique_ptr<OsProcess> process = os.CreateHiddenProcess(buffer);
+  std::unique_ptr<OsProcess> process = os.CreateHiddenProcess(applicationName, buffer);
   if (!process) return 0;
   process->WaitForExit();
   return 1;  // the process handle closes with `process`
+}
+
+// The file name of a program as the platform's search looks for it.
+std::wstring ProgramFileName(const std::wstring& programName) {
+  return programName.find(L'.') == std::wstring::npos ? programName + L".exe" : programName;
+}
+
+}  // namespace
+
+int RunProcessAndWait(Os& os, const std::wstring& commandLine) {
+  return Run(os, nullptr, commandLine);
+}
+
+int RunSystemProgramAndWait(Os& os, const std::wstring& commandLine) {
+  // System command lines name their program by a bare name, unquoted.
+  const std::wstring program = SystemProgramPath(os, commandLine.substr(0, commandLine.find(L' ')));
+  if (program.empty()) return 0;
+  return Run(os, &program, commandLine);
+}
+
+std::wstring SystemProgramPath(Os& os, const std::wstring& programName) {
+  const std::wstring fileName = ProgramFileName(programName);
+  const std::wstring toolFolder = GetModuleFolder(os);
+  if (!toolFolder.empty()) {
+    const std::wstring beside = os.PathCombine(toolFolder, fileName);
+    const uint32_t attributes = beside.empty() ? kInvalidFileAttributes
+                                               : os.GetFileAttributes(beside);
+    if (attributes != kInvalidFileAttributes && !(attributes & kFileAttributeDirectory))
+      return beside;
+  }
+  const std::wstring systemFolder = os.GetSystemDirectory();
+  if (systemFolder.empty()) return L"";
+  return os.PathCombine(systemFolder, fileName);
 }
 
 }  // namespace tav

@@ -97,6 +97,12 @@ class PlanConfigurationTest : public ::testing::Test {
     settings.SleepDcTime = 25;
     settings.StopAcTime = 60;
     settings.StopDcTime = 0;
+    Reset();
+  }
+  // A machine with Windows' own plans, the power saver among them.
+  void Reset() {
+    os = FakeOs();
+    os.AddBuiltInPlans();
   }
   void UseWindowsXp() {
     os.versionMajor = 5;
@@ -142,7 +148,7 @@ TEST_F(PlanConfigurationTest, GuidPathConfiguresTheExistingPlanWhateverTheRecord
   EXPECT_EQ(planGuid, kExistingGuid);
 
   os.commandLines.clear();
-  os.plans.clear();
+  os.plans.pop_back();  // the dedicated plan
   RecordUserProfile();
   ASSERT_EQ(Apply(), 1);  // a recorded profile does not stop the plan being made
   EXPECT_EQ(os.commandLines.size(), 14u);
@@ -150,14 +156,14 @@ TEST_F(PlanConfigurationTest, GuidPathConfiguresTheExistingPlanWhateverTheRecord
 
 TEST_F(PlanConfigurationTest, GuidPathStopsAtTheFirstCommandThatCannotStart) {
   for (int k : {1, 2, 3, 6, 13, 14}) {
-    os = FakeOs();
+    Reset();
     FailRun(k);
     EXPECT_EQ(Apply(), 0) << k;
     EXPECT_EQ(os.commandLines, Prefix(kNewPlanCommands, k)) << k;
     EXPECT_EQ(planGuid, kNewGuid) << k;  // discovery's GUID stays for the caller
   }
   for (int k : {1, 4, 12}) {
-    os = FakeOs();
+    Reset();
     AddDedicatedPlan();
     FailRun(k);
     EXPECT_EQ(Apply(), 0) << k;
@@ -198,7 +204,7 @@ TEST_F(PlanConfigurationTest, WindowsXpCreatesAMissingSchemeFromTheBase) {
 
 TEST_F(PlanConfigurationTest, WindowsXpStopsAtTheFirstCommandThatCannotStart) {
   for (int k : {1, 2, 5, 11}) {
-    os = FakeOs();
+    Reset();
     UseWindowsXp();
     os.xpSchemes = {kXpBaseSchemeName};
     FailRun(k);
@@ -206,7 +212,7 @@ TEST_F(PlanConfigurationTest, WindowsXpStopsAtTheFirstCommandThatCannotStart) {
     EXPECT_EQ(os.commandLines, Prefix(kXpNewSchemeCommands, k)) << k;
     EXPECT_EQ(planGuid, L"");
   }
-  os = FakeOs();
+  Reset();
   UseWindowsXp();
   os.enumPwrSchemesFails = true;
   EXPECT_EQ(Apply(), 0);
@@ -242,7 +248,7 @@ TEST_F(PlanConfigurationTest, CheckRecordedProfile) {
       {L"Setting.ini", kUserRecord, true, 0, 0},  // no folder at all
   };
   for (const RecordCase& c : cases) {
-    os = FakeOs();
+    Reset();
     if (!c.recordFile.empty()) {
       os.SetProfileValue(c.recordFile, L"Current", L"ProfilePath", c.settingsPath);
       if (c.withName) os.SetProfileValue(c.recordFile, L"Current", L"ProfileName", L"Night");
@@ -268,11 +274,11 @@ TEST_F(PlanConfigurationTest, RemovalOnTheGuidPathDeletesEvenWhenActivationFails
   EXPECT_EQ(RemoveDedicatedPlan(os, &guid), 1);
   EXPECT_EQ(os.commandLines.size(), 2u);
 
-  os = FakeOs();
+  Reset();
   FailRun(2);
   EXPECT_EQ(RemoveDedicatedPlan(os, &guid), 0);
 
-  os = FakeOs();
+  Reset();
   EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 0);
   EXPECT_TRUE(os.commandLines.empty());
 }
@@ -293,14 +299,14 @@ TEST_F(PlanConfigurationTest, RemovalOnWindowsXpStopsWhenActivationFails) {
   EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 0);
   EXPECT_EQ(os.commandLines.size(), 1u);
 
-  os = FakeOs();
+  Reset();
   UseWindowsXp();
   os.xpSchemes = {kXpBaseSchemeName};
   FailRun(2);
   EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 0);
   EXPECT_EQ(os.commandLines.size(), 2u);
 
-  os = FakeOs();
+  Reset();
   UseWindowsXp();
   os.enumPwrSchemesFails = true;
   EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 0);

@@ -1,5 +1,6 @@
 #include "power/plan_discovery.h"
 
+#include "power/builtin_plans.h"
 #include "settings/current_plan_record.h"
 #include "shared/text.h"
 
@@ -28,9 +29,12 @@ std::wstring StripBraces(const std::wstring& text) { return StripRepeated(text, 
 
 // Walks the system's plans for the recorded GUID or, without one, for the
 // first plan named like the dedicated plan. 1 when found; `planGuid` then
-// holds its GUID text (the recorded one, or the enumerated plan's).
+// holds its GUID text (the recorded one, or the enumerated plan's). One of
+// Windows' own plans is never taken for the dedicated plan, whatever a record
+// or its name says: the configuration would overwrite the user's settings.
 int SearchPlans(Os& os, OsPowerLibrary& library, std::wstring& planGuid) {
   const bool guidRecorded = !planGuid.empty();
+  if (guidRecorded && IsBuiltInPlan(planGuid)) return 0;
   for (uint32_t index = 0;; ++index) {
     Guid guid{};
     uint32_t size = kGuidBufferBytes;
@@ -42,10 +46,11 @@ int SearchPlans(Os& os, OsPowerLibrary& library, std::wstring& planGuid) {
     std::wstring name;
     uint32_t nameSize = kFriendlyNameBufferBytes;
     if (library.PowerReadFriendlyName(guid, name, nameSize) != 0) continue;  // unreadable
-    if (name == kDedicatedPlanName) {
-      planGuid = PlanGuidToString(os, guid);
-      return 1;
-    }
+    if (name != kDedicatedPlanName) continue;
+    std::wstring text = PlanGuidToString(os, guid);
+    if (IsBuiltInPlan(text)) continue;
+    planGuid = std::move(text);
+    return 1;
   }
 }
 
@@ -74,6 +79,32 @@ int FindDedicatedPlanGuid(Os& os, int& mustCreate, std::wstring& planGuid) {
     if (planGuid.empty()) return 0;
   }
   return 1;
+}
+
+bool PlanIsListed(Os& os, OsPowerLibrary& library, const std::wstring& planGuid) {
+  for (uint32_t index = 0;; ++index) {
+    Guid guid{};
+    uint32_t size = kGuidBufferBytes;
+    if (library.PowerEnumerate(index, guid, size) != 0) return false;
+    if (EqualsIgnoreCase(PlanGuidToString(os, guid), planGuid)) return true;
+  }
+}
+
+int ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {
+  if (planGuid.empty()) return 0;
+  std::unique_ptr<OsPowerLibrary> library = os.LoadPowerLibrary();
+  if (!library) return 0;
+  // Asks the system, not powercfg.exe: its exit codes are never read, and an
+  // activation refused by a policy, or of a plan that was never made, leaves
+  // another plan active.
+  if (library->HasPowerGetActiveScheme()) {
+    Guid active{};
+    if (library->PowerGetActiveScheme(active) != 0) return 0;
+    return EqualsIgnoreCase(PlanGuidToString(os, active), planGuid) ? 1 : 0;
+  }
+  // Without that function the activation cannot be seen; the plan must at
+  // least exist.
+  return PlanIsListed(os, *library, planGuid) ? 1 : 0;
 }
 
 std::wstring PlanGuidToString(Os& os, const Guid& guid) {

@@ -46,8 +46,11 @@ void HandleLine(Os& os, std::wstring_view line) {
     if (taskName.empty() || xmlPath.empty()) continue;
 
     // A complete entry finishes the line, whatever becomes of it. An entry
-    // that cannot be quoted safely is left alone, its XML file included.
-    if (IsQuotable(taskName) && IsQuotable(xmlPath) && os.PathFileExists(xmlPath)) {
+    // that cannot be quoted safely is left alone, its XML file included; so
+    // is one whose XML path is not a plain file: the elevated tool would
+    // clear the attribute of, and delete, whatever a link or junction that
+    // another user made points to.
+    if (IsQuotable(taskName) && IsQuotable(xmlPath) && os.IsRegularFile(xmlPath)) {
       RegisterScheduledTask(os, &xmlPath, &taskName);
       // The registration program has ended: its XML file is no longer needed.
       ClearReadOnlyAttribute(os, xmlPath);
@@ -81,7 +84,7 @@ int RegisterScheduledTask(Os& os, const std::wstring* xmlPath, const std::wstrin
   if (!IsQuotable(*xmlPath) || !IsQuotable(*taskName)) return 0;
   std::wstring commandLine =
       L"schtasks /Create /TN \"" + *taskName + L"\" /XML \"" + *xmlPath + L"\" /F";
-  return RunProcessAndWait(os, commandLine);
+  return RunSystemProgramAndWait(os, commandLine);
 }
 
 }  // namespace tav

@@ -13,6 +13,14 @@ std::wstring ReadRecordValue(Os& os, const std::wstring& path, const wchar_t* ke
   return os.GetPrivateProfileString(kRecordSection, key, L"", kTextBufferChars, path);
 }
 
+// A record file that the tool makes is made as UTF-16 LE with a byte-order
+// mark before its first value is written: the profile functions then keep
+// its text in Unicode, so a Japanese profile name survives any ANSI code
+// page. An existing file keeps its encoding.
+void CreateRecordFileIfMissing(Os& os, const std::wstring& path) {
+  if (!path.empty() && !os.PathFileExists(path)) os.CreateUnicodeTextFile(path);
+}
+
 // Writes one key of the "Current" section; a failure clears `result`. An
 // empty path is a record file name that did not fit into MAX_PATH: nothing
 // is written anywhere else in its place.
@@ -67,12 +75,14 @@ int WriteCurrentPlanRecord(Os& os, const std::wstring* settingsPath,
   const bool inDataFolder = EqualsIgnoreCase(settingsFolder, machineFolder);
   std::wstring target =
       os.PathCombine(settingsFolder, inDataFolder ? kMachineRecordFileName : kUserRecordFileName);
+  CreateRecordFileIfMissing(os, target);
   WriteRecordValue(os, target, kRecordProfilePathKey, *settingsPath, result);
   WriteRecordValue(os, target, kRecordProfileNameKey, *profileName, result);
 
   if (!inDataFolder) {
     os.FlushPrivateProfile(target);
     target = os.PathCombine(machineFolder, kMachineRecordFileName);
+    CreateRecordFileIfMissing(os, target);
     WriteRecordValue(os, target, kRecordProfilePathKey, *settingsPath, result);
     WriteRecordValue(os, target, kRecordProfileNameKey, *profileName, result);
   }

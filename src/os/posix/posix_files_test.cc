@@ -135,8 +135,10 @@ TEST_F(PosixFilesTest, SpecialFoldersAreNamedAndMadeOnRequest) {
 }
 
 TEST_F(PosixFilesTest, ModuleFileNameIsTheRunningExecutableInWindowsForm) {
-  std::wstring path = os_->GetModuleFileName();
+  std::wstring path;
+  const uint32_t length = os_->GetModuleFileName(path);
   ASSERT_FALSE(path.empty());
+  EXPECT_EQ(length, path.size());
   EXPECT_EQ(path.front(), L'\\');
   EXPECT_EQ(path.find(L'/'), std::wstring::npos);
   EXPECT_EQ(NativePath(path), ExecutablePath());

@@ -26,7 +26,7 @@ class PosixProcessTest : public ::testing::Test {
  protected:
   std::unique_ptr<OsProcess> Run(const std::wstring& commandLine) {
     std::wstring copy = commandLine;
-    auto process = os_->CreateHiddenProcess(copy);
+    auto process = os_->CreateHiddenProcess(nullptr, copy);
     if (process) process->WaitForExit();
     return process;
   }
@@ -101,7 +101,7 @@ TEST_F(PosixProcessTest, NothingIsStartedForMissingOrUnusablePrograms) {
   };
   for (const std::wstring& commandLine : commandLines) {
     std::wstring copy = commandLine;
-    EXPECT_EQ(os_->CreateHiddenProcess(copy), nullptr) << ToUtf8(commandLine);
+    EXPECT_EQ(os_->CreateHiddenProcess(nullptr, copy), nullptr) << ToUtf8(commandLine);
   }
   EXPECT_FALSE(FileExists(marker));
 }
@@ -115,7 +115,7 @@ TEST_F(PosixProcessTest, CallersStringIsUnchanged) {
   WriteFile(dir_ / "p", "#!/bin/sh\nexit 0\n", 0755);
   const std::wstring original = L"\"" + WindowsPath(dir_ / "p") + L"\" \"a b\" c\\\"d";
   std::wstring commandLine = original;
-  auto process = os_->CreateHiddenProcess(commandLine);
+  auto process = os_->CreateHiddenProcess(nullptr, commandLine);
   ASSERT_NE(process, nullptr);
   process->WaitForExit();
   EXPECT_EQ(commandLine, original);
@@ -125,14 +125,14 @@ TEST_F(PosixProcessTest, WaitForExitWaitsAndTheHandleNeverLeavesAZombie) {
   const std::string marker = dir_ / "done";
   WriteFile(dir_ / "slow", "#!/bin/sh\nsleep 0.3\ntouch '" + marker + "'\n", 0755);
   std::wstring commandLine = FromUtf8(dir_ / "slow");
-  auto waited = os_->CreateHiddenProcess(commandLine);
+  auto waited = os_->CreateHiddenProcess(nullptr, commandLine);
   ASSERT_NE(waited, nullptr);
   waited->WaitForExit();
   EXPECT_TRUE(FileExists(marker));
   waited->WaitForExit();  // a second wait returns at once
 
   std::remove(marker.c_str());
-  auto dropped = os_->CreateHiddenProcess(commandLine);
+  auto dropped = os_->CreateHiddenProcess(nullptr, commandLine);
   ASSERT_NE(dropped, nullptr);
   dropped.reset();  // never waited for: the handle reaps the child itself
   EXPECT_TRUE(FileExists(marker));

@@ -143,11 +143,17 @@ std::string FindProgram(const std::wstring& name, const std::string& moduleFolde
   return "";
 }
 
-std::unique_ptr<OsProcess> StartHiddenProcess(const std::wstring& commandLine,
+std::unique_ptr<OsProcess> StartHiddenProcess(const std::string& applicationPath,
+                                              const std::wstring& commandLine,
                                               const std::string& moduleFolder) {
   std::vector<std::wstring> arguments = SplitCommandLine(commandLine);
-  const char* searchPath = getenv("PATH");
-  std::string program = FindProgram(arguments[0], moduleFolder, searchPath ? searchPath : "");
+  std::string program = applicationPath;
+  if (program.empty()) {
+    const char* searchPath = getenv("PATH");
+    program = FindProgram(arguments[0], moduleFolder, searchPath ? searchPath : "");
+  } else if (!IsRegularFile(program)) {
+    program.clear();  // a given program is not searched for
+  }
   if (program.empty()) return nullptr;
 
   std::vector<std::string> argumentBytes;

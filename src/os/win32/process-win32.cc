@@ -19,7 +19,8 @@ class Win32Process final : public OsProcess {
 
 }  // namespace
 
-std::unique_ptr<OsProcess> Win32Os::CreateHiddenProcess(std::wstring& commandLine) {
+std::unique_ptr<OsProcess> Win32Os::CreateHiddenProcess(const std::wstring* applicationName,
+                                                        std::wstring& commandLine) {
   // CreateProcessW may write into the command line it is given.
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(L'\0');
@@ -32,7 +33,7 @@ std::unique_ptr<OsProcess> Win32Os::CreateHiddenProcess(std::wstring& commandLin
   PROCESS_INFORMATION info;
   ::ZeroMemory(&info, sizeof info);
 
-  BOOL created = ::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  BOOL created = ::CreateProcessW(applicationName ? applicationName->c_str() : nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                   nullptr, &startup, &info);
   // Whatever came back is owned from here on; the thread handle is not needed.
   UniqueHandle process(info.hProcess);

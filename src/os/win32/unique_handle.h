@@ -89,4 +89,28 @@ class UniqueCoTaskMem {
   T* memory_ = nullptr;
 };
 
+// Memory handed out with LocalAlloc by a system call (PowerGetActiveScheme
+// and the like), freed with LocalFree.
+template <typename T>
+class UniqueLocalMem {
+ public:
+  UniqueLocalMem() = default;
+  UniqueLocalMem(const UniqueLocalMem&) = delete;
+  UniqueLocalMem& operator=(const UniqueLocalMem&) = delete;
+  ~UniqueLocalMem() { Reset(); }
+
+  T* get() const { return memory_; }
+  T** Receive() {
+    Reset();
+    return &memory_;
+  }
+  void Reset() {
+    if (memory_) ::LocalFree(memory_);
+    memory_ = nullptr;
+  }
+
+ private:
+  T* memory_ = nullptr;
+};
+
 }  // namespace tav::win32
