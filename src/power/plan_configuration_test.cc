@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "power/plan_discovery.h"
 #include "testing/fake_os.h"
 
@@ -171,6 +173,69 @@ TEST_F(PlanConfigurationTest, GuidPathStopsAtTheFirstCommandThatCannotStart) {
   }
 }
 
+// "/CHANGE" names no plan: unless the system reports the dedicated plan as
+// active after "/SETACTIVE", nothing more runs and the user's plan keeps its
+// values.
+TEST_F(PlanConfigurationTest, GuidPathStopsWhenThePlanIsNotActiveAfterActivation) {
+  struct Case {
+    const char* what;
+    std::function<void(FakeOs&)> machine;
+    bool activeUnchanged;  // the activation itself did not happen
+  };
+  const std::vector<Case> cases = {
+      {"a policy keeps the active plan", [](FakeOs& os) { os.activationRefused = true; }, true},
+      {"the copy was not made (no base plan at all)", [](FakeOs& os) { os.plans.clear(); }, true},
+      {"PowerGetActiveScheme fails", [](FakeOs& os) { os.getActiveSchemeError = 2; }, false},
+  };
+  for (const Case& c : cases) {
+    Reset();
+    c.machine(os);
+    const Guid activeBefore = os.activePlan;
+    EXPECT_EQ(Apply(), 0) << c.what;
+    ASSERT_EQ(os.commandLines.size(), 3u) << c.what;
+    EXPECT_EQ(os.commandLines[2], kNewPlanCommands[2]) << c.what;  // the "/SETACTIVE"
+    if (c.activeUnchanged) {
+      EXPECT_TRUE(os.activePlan == activeBefore) << c.what;
+    }
+    EXPECT_EQ(planGuid, kNewGuid) << c.what;
+  }
+  // An existing plan whose activation is refused: one command only.
+  Reset();
+  AddDedicatedPlan();
+  os.activationRefused = true;
+  EXPECT_EQ(Apply(), 0);
+  EXPECT_EQ(os.commandLines, Prefix(kExistingPlanCommands, 1));
+}
+
+TEST_F(PlanConfigurationTest, GuidPathWithoutThePowerSaverCopiesBalanced) {
+  os.plans.pop_back();  // Modern Standby machines ship without the power saver
+  ASSERT_EQ(Apply(), 1);
+  std::vector<std::wstring> expected = kNewPlanCommands;
+  expected[0] = L"powercfg.exe /DUPLICATESCHEME 381b4222-f694-41f0-9685-ff5bb260df2e " + kNewGuid;
+  EXPECT_EQ(os.commandLines, expected);
+  EXPECT_TRUE(os.activePlan == GuidFromText(kNewGuid));
+}
+
+TEST_F(PlanConfigurationTest, WithoutPowerGetActiveSchemeThePlanMustExist) {
+  os.getActiveSchemeAvailable = false;
+  ASSERT_EQ(Apply(), 1);
+  EXPECT_EQ(os.commandLines, kNewPlanCommands);
+
+  Reset();
+  os.getActiveSchemeAvailable = false;
+  os.plans.clear();  // the copy cannot be made
+  EXPECT_EQ(Apply(), 0);
+  EXPECT_EQ(os.commandLines.size(), 3u);
+}
+
+TEST_F(PlanConfigurationTest, PowercfgIsStartedFromTheSystemFolderWithItsCommandLineUnchanged) {
+  ASSERT_EQ(Apply(), 1);
+  ASSERT_EQ(os.applicationNames.size(), kNewPlanCommands.size());
+  for (const std::wstring& application : os.applicationNames)
+    EXPECT_EQ(application, L"C:\\Windows\\system32\\powercfg.exe");
+  EXPECT_EQ(os.commandLines, kNewPlanCommands);
+}
+
 TEST_F(PlanConfigurationTest, DiscoveryFailureRunsNothing) {
   os.powerLibraryAvailable = false;
   EXPECT_EQ(Apply(), 0);
@@ -265,6 +330,16 @@ TEST_F(PlanConfigurationTest, RemovalOnTheGuidPathQuotesTheGuid) {
   EXPECT_EQ(os.commandLines,
             (std::vector<std::wstring>{
                 L"powercfg.exe /SETACTIVE a1841308-3541-4fab-bc81-f71556f20b4a",
+                L"powercfg.exe /DELETE \"11111111-2222-3333-4444-555555555555\""}));
+}
+
+TEST_F(PlanConfigurationTest, RemovalWithoutThePowerSaverActivatesBalanced) {
+  os.plans.pop_back();
+  const std::wstring guid = kExistingGuid;
+  EXPECT_EQ(RemoveDedicatedPlan(os, &guid), 1);
+  EXPECT_EQ(os.commandLines,
+            (std::vector<std::wstring>{
+                L"powercfg.exe /SETACTIVE 381b4222-f694-41f0-9685-ff5bb260df2e",
                 L"powercfg.exe /DELETE \"11111111-2222-3333-4444-555555555555\""}));
 }
 
