@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -229,6 +230,35 @@ TEST_F(FindProgramTest, ExeIsAppendedOnlyToNamesWithoutExtension) {
   EXPECT_EQ(FindProgram(L"tool", "", bin), bin + "/tool");
   Program(bin + "/task.cmd.exe");
   EXPECT_EQ(FindProgram(L"task.cmd", "", bin), "");
+}
+
+// A given application path is started as it is, with the command line's
+// first token passed on untouched; no search takes place.
+TEST_F(PosixProcessTest, ApplicationPathIsStartedWithoutASearch) {
+  const std::string script = dir_ / "real program.sh";
+  const std::string out = dir_ / "args.out";
+  WriteArgumentScript(script, out);
+  std::wstring commandLine = L"powercfg.exe /SETACTIVE x";
+  const std::wstring application = WindowsPath(script);
+  auto process = os_->CreateHiddenProcess(&application, commandLine);
+  ASSERT_NE(process, nullptr);
+  process->WaitForExit();
+  EXPECT_EQ(ReadFile(out), "[/SETACTIVE]\n[x]\n");
+
+  ASSERT_EQ(mkdir((dir_ / "folder.exe").c_str(), 0755), 0);
+  for (const std::string& missing : {dir_ / "missing.exe", dir_ / "folder.exe"}) {
+    const std::wstring path = WindowsPath(missing);
+    std::wstring line = L"powercfg.exe /x";
+    EXPECT_EQ(os_->CreateHiddenProcess(&path, line), nullptr) << missing;
+  }
+}
+
+TEST_F(PosixProcessTest, SystemDirectoryIsTheConfiguredFolder) {
+  PosixConfig config = dir_.Config();
+  config.systemDir = dir_ / "system32";
+  EXPECT_EQ(MakePosixOs(config)->GetSystemDirectory(), WindowsPath(config.systemDir));
+  config.systemDir.clear();
+  EXPECT_EQ(MakePosixOs(config)->GetSystemDirectory(), L"");
 }
 
 }  // namespace
