@@ -19,6 +19,10 @@ class NoChildOs : public Os {
                                                  std::wstring& commandLine) override {
     struct Ended : OsProcess {
       void WaitForExit() override {}
+      bool GetExitCode(uint32_t& exitCode) override {
+        exitCode = 0;
+        return true;
+      }
     };
     ++started;
     return std::make_unique<Ended>();
@@ -44,6 +48,8 @@ class NoChildOs : public Os {
                    intptr_t lParam) override {
     return os_->PostMessage(window, message, wParam, lParam);
   }
+  uint32_t GetTickCount() override { return os_->GetTickCount(); }
+  void DebugOutput(const std::wstring& line) override { os_->DebugOutput(line); }
   int64_t CurrentTime() override { return os_->CurrentTime(); }
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override {
     return os_->ToLocalTime(seconds, fields);

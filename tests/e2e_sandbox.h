@@ -90,6 +90,7 @@ class Sandbox {
       int devnull = open("/dev/null", O_RDWR);
       dup2(devnull, 0);
       dup2(devnull, 1);
+      if (stderrFd >= 0) dup2(stderrFd, 2);
       if (chdir(work.c_str()) != 0) _exit(126);
       if (beforeExec) beforeExec();
       std::string tool = bin + "/TAV_PowerSaveSetting";
@@ -165,6 +166,8 @@ class Sandbox {
   static bool Exists(const std::string& path) { return fs::exists(fs::symlink_status(path)); }
 
   std::vector<std::pair<std::string, std::string>> extraEnv;
+  // The tool's standard error, when not -1 (else the test's own).
+  int stderrFd = -1;
   // Runs in the tool's process just before it starts the tool (after the
   // environment and working folder are set): resource limits, namespaces.
   std::function<void()> beforeExec;

@@ -66,6 +66,9 @@ class OsProcess {
   virtual ~OsProcess() = default;
   // WaitForSingleObject(process, INFINITE); the result is not reported.
   virtual void WaitForExit() = 0;
+  // GetExitCodeProcess after the wait, for the diagnostic trace only: no
+  // result of the tool ever depends on it. False when it cannot be read.
+  virtual bool GetExitCode(uint32_t& exitCode) = 0;
 };
 
 // A text file opened for reading in text mode, shared for reading only.
@@ -131,6 +134,11 @@ class Os {
   // PostMessageW; does not wait for the window.
   virtual bool PostMessage(WindowRef window, uint32_t message, uintptr_t wParam,
                            intptr_t lParam) = 0;
+  // GetTickCount: milliseconds of a steady clock, for durations in the trace.
+  virtual uint32_t GetTickCount() = 0;
+  // OutputDebugStringW of one finished trace line (see shared/trace.h). Never
+  // fails the run; where nobody listens it costs next to nothing.
+  virtual void DebugOutput(const std::wstring& line) = 0;
   // time(): seconds since the epoch.
   virtual int64_t CurrentTime() = 0;
   // localtime(): false when the conversion fails.

@@ -2,7 +2,7 @@
 
 #include "power/plan_discovery.h"
 #include "shared/text.h"
-
+#include "shared/trace.h"
 namespace tav {
 
 bool IsBuiltInPlan(const std::wstring& planGuid) {
@@ -15,9 +15,16 @@ bool IsBuiltInPlan(const std::wstring& planGuid) {
 
 std::wstring ChooseBasePlanGuid(Os& os) {
   std::unique_ptr<OsPowerLibrary> library = os.LoadPowerLibrary();
-  if (!library) return kPowerSaverPlanGuid;
-  return PlanIsListed(os, *library, kPowerSaverPlanGuid) ? kPowerSaverPlanGuid
-                                                          : kBalancedPlanGuid;
+  if (!library) {
+    Trace(os, L"base plan: the plans cannot be listed: power saver");
+    return kPowerSaverPlanGuid;
+  }
+  if (PlanIsListed(os, *library, kPowerSaverPlanGuid)) {
+    Trace(os, L"base plan: power saver");
+    return kPowerSaverPlanGuid;
+  }
+  Trace(os, L"base plan: the power saver is not listed: Balanced");
+  return kBalancedPlanGuid;
 }
 
 }  // namespace tav

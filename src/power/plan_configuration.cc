@@ -8,11 +8,10 @@
 #include "settings/current_plan_record.h"
 #include "settings/data_folder.h"
 #include "shared/text.h"
+#include "shared/trace.h"
 
 namespace tav {
 namespace {
-
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 // "powercfg.exe <arguments...>", the arguments separated by single blanks.
 std::wstring Powercfg(std::initializer_list<std::wstring> arguments) {
@@ -58,7 +57,11 @@ int ApplyPowerSettings(Os& os, int& inDataFolder, const std::wstring* settingsPa
   planGuid.clear();
   if (settingsPath == nullptr) return 0;
   int mustCreate = CheckRecordedProfile(os, *settingsPath, inDataFolder);
-  if (IsWindowsXp(os)) return ConfigurePlanByName(os, settings, mustCreate);
+  if (IsWindowsXp(os)) {
+    Trace(os, L"apply: Windows XP, schemes by name");
+    return ConfigurePlanByName(os, settings, mustCreate);
+  }
+  Trace(os, L"apply: plans by GUID");
   return ConfigurePlanByGuid(os, settings, mustCreate, planGuid);
 }
 
@@ -69,7 +72,10 @@ int CheckRecordedProfile(Os& os, const std::wstring& settingsPath, int& inDataFo
   std::wstring profilePath;
   std::wstring profileName;
   ReadCurrentProfile(os, record, profilePath, profileName);
-  return (profilePath.empty() || profileName.empty()) ? 1 : 0;
+  const int noProfile = (profilePath.empty() || profileName.empty()) ? 1 : 0;
+  Trace(os, std::wstring(inDataFolder ? L"profile: in the data folder; " : L"profile: elsewhere; ") +
+                (noProfile ? L"none recorded in " : L"recorded in ") + Quoted(record.Path));
+  return noProfile;
 }
 
 int ConfigurePlanByGuid(Os& os, const PowerSettings& settings, int mustCreate,
@@ -137,6 +143,7 @@ int RemoveDedicatedPlan(Os& os, const std::wstring* planGuid) {
     return RunSystemProgramAndWait(os, Powercfg({L"/DELETE", Quoted(kDedicatedPlanName)}));
   }
   if (planGuid == nullptr) return 0;
+  Trace(os, L"remove: plan " + *planGuid);
   // The active plan cannot be deleted; a failed activation still tries.
   RunSystemProgramAndWait(os, Powercfg({L"/SETACTIVE", ChooseBasePlanGuid(os)}));
   return RunSystemProgramAndWait(os, Powercfg({L"/DELETE", Quoted(*planGuid)}));

@@ -5,6 +5,7 @@
 #include "power/command_runner.h"
 #include "settings/data_folder.h"
 #include "shared/text.h"
+#include "shared/trace.h"
 
 namespace tav {
 
@@ -14,7 +15,11 @@ int HandOffSuspend(Os& os, bool hibernate, int32_t timeHour, int32_t timeMinute)
   // no companion to start: "\\TAV_PowerSaveSuspend.exe" would name the root
   // of the current drive.
   const std::wstring folder = GetModuleFolder(os);
-  if (folder.empty()) return 0;
+  if (folder.empty()) {
+    Trace(os, L"hand-off: the tool's own folder is unknown (its path may be cut): "
+              L"no companion started");
+    return 0;
+  }
   const std::wstring companion = folder + L"\\" + kSuspendCompanionName;
   const std::wstring quoted = L"\"" + companion + L"\"";
 

@@ -39,6 +39,10 @@ class FakeProcess : public OsProcess {
     if (os_.onRun) os_.onRun(commandLine_);
     os_.events.push_back(L"Exited:" + commandLine_);
   }
+  bool GetExitCode(uint32_t& exitCode) override {
+    exitCode = os_.childExitCode;
+    return true;
+  }
 
  private:
   FakeOs& os_;
@@ -109,6 +113,21 @@ class FakePowerLibrary : public OsPowerLibrary {
 }  // namespace
 
 FakeOs::FakeOs() {}
+
+std::vector<std::wstring> FakeOs::TraceLinesWith(const std::wstring& text) const {
+  std::vector<std::wstring> found;
+  for (const std::wstring& line : traceLines)
+    if (line.find(text) != std::wstring::npos) found.push_back(line);
+  return found;
+}
+
+uint32_t FakeOs::GetTickCount() {
+  const uint32_t now = tickCount;
+  tickCount += 5;
+  return now;
+}
+
+void FakeOs::DebugOutput(const std::wstring& line) { traceLines.push_back(line); }
 
 void FakeOs::AddBuiltInPlans() {
   plans.push_back(FakePlan{GuidFromText(L"381b4222-f694-41f0-9685-ff5bb260df2e"), L"Balanced"});

@@ -82,6 +82,13 @@ class FakeOs : public Os {
   std::function<bool(const std::wstring&)> canStart = [](const std::wstring&) { return true; };
   // Called while a started process "runs" (between creation and its end).
   std::function<void(const std::wstring&)> onRun;
+  uint32_t childExitCode = 0;  // what every ended child reports
+
+  // Every trace line, as DebugOutput received it.
+  std::vector<std::wstring> traceLines;
+  // Trace lines that contain `text`.
+  std::vector<std::wstring> TraceLinesWith(const std::wstring& text) const;
+  uint32_t tickCount = 1000;  // GetTickCount; advances 5 ms at every reading
 
   std::wstring commonAppData = L"C:\\ProgramData";
   std::wstring localAppData = L"C:\\Users\\User\\AppData\\Local";
@@ -124,6 +131,8 @@ class FakeOs : public Os {
   WindowRef FindWindowByClass(const std::wstring& className) override;
   bool PostMessage(WindowRef window, uint32_t message, uintptr_t wParam,
                    intptr_t lParam) override;
+  uint32_t GetTickCount() override;
+  void DebugOutput(const std::wstring& line) override;
   int64_t CurrentTime() override;
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
   std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,

@@ -90,6 +90,18 @@ class PosixOs : public Os {
     return posix::SendWindowMessage(windows_[window - 1], message, wParam, lParam);
   }
 
+  uint32_t GetTickCount() override {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
+                                 static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+  }
+
+  void DebugOutput(const std::wstring& line) override {
+    if (!config_.trace) return;
+    posix::WriteDebugLine(posix::ToUtf8(line));
+  }
+
   int64_t CurrentTime() override { return static_cast<int64_t>(std::time(nullptr)); }
 
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override {
@@ -250,6 +262,7 @@ PosixConfig PosixConfig::FromEnvironment() {
   if (config.runtimeDir.empty()) config.runtimeDir = EnvironmentValue("XDG_RUNTIME_DIR");
   if (config.runtimeDir.empty()) config.runtimeDir = "/tmp";
   config.standinDir = EnvironmentValue("TAV_STANDIN_DIR");
+  config.trace = EnvironmentValue("TAV_POWERSAVE_TRACE") == "1";
   config.systemDir = EnvironmentValue("TAV_POSIX_SYSTEM_DIR");
   if (config.systemDir.empty()) config.systemDir = "/usr/bin";
   return config;

@@ -56,6 +56,11 @@ bool MakeDirectories(const std::string& path);
 // The running executable (/proc/self/exe); empty when it cannot be read.
 std::string ExecutablePath();
 
+// --- debug_output-posix.cc --------------------------------------------------
+// Writes one line and a line feed to standard error in a single write. A
+// closed or full standard error loses the line quietly: no signal, no error.
+void WriteDebugLine(const std::string& line);
+
 // --- text_file-posix.cc -----------------------------------------------------
 std::unique_ptr<OsTextFile> OpenTextFile(const std::string& path);
 

@@ -31,14 +31,29 @@ class ChildProcess : public OsProcess {
 
   void WaitForExit() override {
     if (reaped_) return;
-    int status = 0;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    while (waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
     }
     reaped_ = true;
   }
 
+  // The exit status; a child ended by a signal reads as 128 + the signal's
+  // number, as shells report it.
+  bool GetExitCode(uint32_t& exitCode) override {
+    if (!reaped_) return false;
+    if (WIFEXITED(status_)) {
+      exitCode = static_cast<uint32_t>(WEXITSTATUS(status_));
+      return true;
+    }
+    if (WIFSIGNALED(status_)) {
+      exitCode = 128u + static_cast<uint32_t>(WTERMSIG(status_));
+      return true;
+    }
+    return false;
+  }
+
  private:
   pid_t pid_;
+  int status_ = 0;
   bool reaped_ = false;
 };
 

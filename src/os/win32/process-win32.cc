@@ -12,6 +12,12 @@ class Win32Process final : public OsProcess {
  public:
   explicit Win32Process(UniqueHandle process) : process_(std::move(process)) {}
   void WaitForExit() override { ::WaitForSingleObject(process_.get(), INFINITE); }
+  bool GetExitCode(uint32_t& exitCode) override {
+    DWORD code = 0;
+    if (!::GetExitCodeProcess(process_.get(), &code)) return false;
+    exitCode = code;
+    return true;
+  }
 
  private:
   UniqueHandle process_;  // closed with the object

@@ -18,6 +18,8 @@ class Win32Os final : public Os {
   WindowRef FindWindowByClass(const std::wstring& className) override;
   bool PostMessage(WindowRef window, uint32_t message, uintptr_t wParam,
                    intptr_t lParam) override;
+  uint32_t GetTickCount() override;
+  void DebugOutput(const std::wstring& line) override;
   int64_t CurrentTime() override;
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
 
