@@ -65,15 +65,15 @@ class UniqueModule {
   HMODULE module_ = nullptr;
 };
 
-// Memory handed out by COM (StringFromCLSID and the like), freed with
-// CoTaskMemFree. Pass Receive() where the call wants the address to fill.
-template <typename T>
-class UniqueCoTaskMem {
+// Memory that a system call hands out for the caller to free. Pass
+// Receive() where the call wants the address to fill.
+template <typename T, typename Free>
+class UniqueSystemMemory {
  public:
-  UniqueCoTaskMem() = default;
-  UniqueCoTaskMem(const UniqueCoTaskMem&) = delete;
-  UniqueCoTaskMem& operator=(const UniqueCoTaskMem&) = delete;
-  ~UniqueCoTaskMem() { Reset(); }
+  UniqueSystemMemory() = default;
+  UniqueSystemMemory(const UniqueSystemMemory&) = delete;
+  UniqueSystemMemory& operator=(const UniqueSystemMemory&) = delete;
+  ~UniqueSystemMemory() { Reset(); }
 
   T* get() const { return memory_; }
   T** Receive() {
@@ -81,7 +81,7 @@ class UniqueCoTaskMem {
     return &memory_;
   }
   void Reset() {
-    if (memory_) ::CoTaskMemFree(memory_);
+    if (memory_) Free{}(memory_);
     memory_ = nullptr;
   }
 
@@ -89,28 +89,19 @@ class UniqueCoTaskMem {
   T* memory_ = nullptr;
 };
 
-// Memory handed out with LocalAlloc by a system call (PowerGetActiveScheme
-// and the like), freed with LocalFree.
+struct CoTaskMemFreer {
+  void operator()(void* memory) const { ::CoTaskMemFree(memory); }
+};
+struct LocalFreer {
+  void operator()(void* memory) const { ::LocalFree(memory); }
+};
+
+// From COM (StringFromCLSID and the like), freed with CoTaskMemFree.
 template <typename T>
-class UniqueLocalMem {
- public:
-  UniqueLocalMem() = default;
-  UniqueLocalMem(const UniqueLocalMem&) = delete;
-  UniqueLocalMem& operator=(const UniqueLocalMem&) = delete;
-  ~UniqueLocalMem() { Reset(); }
-
-  T* get() const { return memory_; }
-  T** Receive() {
-    Reset();
-    return &memory_;
-  }
-  void Reset() {
-    if (memory_) ::LocalFree(memory_);
-    memory_ = nullptr;
-  }
-
- private:
-  T* memory_ = nullptr;
-};
+using UniqueCoTaskMem = UniqueSystemMemory<T, CoTaskMemFreer>;
+// From LocalAlloc inside a system call (PowerGetActiveScheme and the like),
+// freed with LocalFree.
+template <typename T>
+using UniqueLocalMem = UniqueSystemMemory<T, LocalFreer>;
 
 }  // namespace tav::win32
