@@ -7,7 +7,8 @@
 #    server: exit codes through the launcher, the consumed task list, the
 #    single-instance mutex, the "I" option on Windows XP, and exactly one
 #    finished message (0x83E8, 0, 0) at the main window stand-in per run;
-#  - the Win32 layer's own checks (win32_os_check.exe) under Wine.
+#  - the Win32 layer's own checks (win32_os_check.exe) under Wine, the power
+#    library's also against the powrprof.dll stand-in.
 # Prints one PASS/FAIL line per check and "N passed, N failed" last.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -202,19 +203,40 @@ for version in winxp winxp64 win10; do
 done
 "$wine" reg delete 'HKCU\Software\Wine\AppDefaults\TAV_PowerSaveSetting.exe' /f >/dev/null 2>&1
 
-# The Win32 layer's own checks.
-if [ -f "$equipment/win32_os_check.exe" ]; then
-  mkdir -p "$drive/oscheck"
-  cp "$equipment/win32_os_check.exe" "$drive/oscheck/"
-  output=$(cd "$drive/oscheck" && "$wine" 'C:\oscheck\win32_os_check.exe' 'C:\oscheck' 2>&1 | tr -d '\r')
-  status=$?
+# The Win32 layer's own checks: "ok" and "FAIL" lines count, "skip" lines
+# (what Wine cannot do) are shown. `label` names the run.
+report_checks() {
+  local label=$1 output=$2 line
   while IFS= read -r line; do
     case $line in
-      "ok "*) pass "win32 layer: ${line#ok }" ;;
-      "FAIL "*) fail "win32 layer: ${line#FAIL }" ;;
+      "ok "*) pass "$label: ${line#ok }" ;;
+      "FAIL "*) fail "$label: ${line#FAIL }" ;;
+      "skip "*) echo "SKIP $label: ${line#skip }" ;;
     esac
   done <<<"$output"
-  grep -q '^checks done$' <<<"$output" || fail "win32 layer: check program ran to its end" "$(tail -n3 <<<"$output")"
+  grep -q '^checks done$' <<<"$output" || fail "$label: check program ran to its end" "$(tail -n3 <<<"$output")"
+}
+if [ -f "$equipment/win32_os_check.exe" ]; then
+  mkdir -p "$drive/oscheck/work"
+  cp "$equipment/win32_os_check.exe" "$drive/oscheck/"
+  # A link made on the Unix side, for the regular-file checks.
+  printf '<Task/>' >"$drive/oscheck/work/link-target.xml"
+  ln -sf link-target.xml "$drive/oscheck/work/unix-link.xml"
+  output=$(cd "$drive/oscheck" && "$wine" 'C:\oscheck\win32_os_check.exe' 'C:\oscheck' 2>&1 | tr -d '\r')
+  report_checks "win32 layer" "$output"
+
+  # PowerGetActiveScheme against the powrprof.dll stand-in beside a copy of
+  # the program (Wine takes it over its own only when told so).
+  if [ -f "$equipment/powrprof.dll" ]; then
+    mkdir -p "$drive/oscheck/power"
+    cp "$equipment/win32_os_check.exe" "$equipment/powrprof.dll" "$drive/oscheck/power/"
+    output=$(cd "$drive/oscheck/power" && TAV_STANDIN_DIR='C:\oscheck\power' \
+      WINEDLLOVERRIDES="$WINEDLLOVERRIDES;powrprof=n,b" \
+      "$wine" 'C:\oscheck\power\win32_os_check.exe' --power-standin 2>&1 | tr -d '\r')
+    report_checks "win32 layer" "$output"
+  else
+    fail "win32 layer: powrprof.dll stand-in present" "run scripts/build"
+  fi
 else
   fail "win32 layer: win32_os_check.exe present" "run scripts/build"
 fi

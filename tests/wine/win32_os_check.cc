@@ -4,10 +4,18 @@
 // "checks done"; exits 1 when a check failed.
 //
 // Usage: win32_os_check WORKFOLDER     (a Windows path, created if missing)
+//        win32_os_check --power-standin
+//            the power library checks against the powrprof.dll stand-in,
+//            which must be the powrprof.dll that the program loads; the
+//            stand-in's plan store lies in its state folder (TAV_STANDIN_DIR)
 //        win32_os_check --child MARKER (used by the process checks)
+//
+// A check that the system under test cannot support (Wine makes no symbolic
+// links) prints "skip <name>: <reason>" instead of passing.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -34,6 +42,11 @@ void Check(const std::string& name, bool ok, const std::wstring& detail = L"") {
 
 std::wstring Show(const std::wstring& text) { return L"\"" + text + L"\""; }
 
+void Skip(const std::string& name, const std::string& reason) {
+  std::printf("skip %s: %s\n", name.c_str(), reason.c_str());
+  std::fflush(stdout);
+}
+
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
   FILE* file = _wfopen(path.c_str(), L"wb");
   if (!file) return false;
@@ -52,15 +65,27 @@ std::string ReadBytes(const std::wstring& path) {
   return bytes;
 }
 
-// The child of the process checks: records how it was started.
+// The child of the process checks: records how it was started and which
+// program file it is.
 int RunChild(const wchar_t* marker) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   GetStartupInfoW(&startup);
   const bool hidden = (startup.dwFlags & STARTF_USESHOWWINDOW) && startup.wShowWindow == SW_HIDE;
+  wchar_t module[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, module, MAX_PATH);
   Sleep(300);  // the parent must really wait for this
-  WriteBytes(marker, std::string("hidden=") + (hidden ? "1" : "0") + "\n");
+  WriteBytes(marker, std::string("hidden=") + (hidden ? "1" : "0") + "\nmodule=" +
+                         ToUtf8(module) + "\n");
   return 7;
+}
+
+// The "module=" line of a child's marker.
+std::wstring ChildModule(const std::string& marker) {
+  const size_t at = marker.find("module=");
+  if (at == std::string::npos) return L"";
+  const size_t end = marker.find('\n', at);
+  return tav::FromUtf8(marker.substr(at + 7, end == std::string::npos ? end : end - at - 7));
 }
 
 // shlwapi against the emulation that the other Os implementations use.
@@ -186,13 +211,43 @@ void CheckProcesses(tav::Os& os, const std::wstring& work, const std::wstring& s
   Check("process with a quoted path with blanks starts", process != nullptr);
   if (process) process->WaitForExit();
   Check("process waited for until its end", ReadBytes(marker).rfind("hidden=", 0) == 0);
-  Check("process started hidden", ReadBytes(marker) == "hidden=1\n", L"");
+  Check("process started hidden", ReadBytes(marker).rfind("hidden=1\n", 0) == 0,
+        tav::FromUtf8(ReadBytes(marker)));
   Check("caller's command line unchanged", commandLine == original);
   process.reset();
 
   for (const wchar_t* line : {L"", L"no_such_program_tav.exe /x", L"\"C:\\no where\\x.exe\""}) {
     std::wstring missing = line;
     Check("process " + ToUtf8(Show(line)) + " not started", os.CreateHiddenProcess(nullptr, missing) == nullptr);
+  }
+
+  // A given application is started as it is; the command line's first token
+  // only reaches the child as its text, whether it names nothing or another
+  // program.
+  const std::wstring decoy = folder + L"\\decoy.exe";
+  CopyFileW(self.c_str(), decoy.c_str(), FALSE);
+  for (const std::wstring& first : {std::wstring(L"no_such_program_tav.exe"), L"\"" + decoy + L"\""}) {
+    DeleteFileW(marker.c_str());
+    std::wstring line = first + L" --child \"" + marker + L"\"";
+    const std::wstring lineBefore = line;
+    auto started = os.CreateHiddenProcess(&child, line);
+    if (started) started->WaitForExit();
+    const std::string seen = ReadBytes(marker);
+    Check("application name runs that program, first token " + ToUtf8(first),
+          started != nullptr && lstrcmpiW(ChildModule(seen).c_str(), child.c_str()) == 0 &&
+              seen.rfind("hidden=1\n", 0) == 0,
+          tav::FromUtf8(seen));
+    Check("application name: command line unchanged, first token " + ToUtf8(first), line == lineBefore);
+  }
+  // A missing application file starts nothing, even when the command line
+  // names a program that exists.
+  for (const std::wstring& missingApp : {work + L"\\no where\\child.exe", work + L"\\none.exe"}) {
+    DeleteFileW(marker.c_str());
+    std::wstring line = L"\"" + child + L"\" --child \"" + marker + L"\"";
+    auto started = os.CreateHiddenProcess(&missingApp, line);
+    if (started) started->WaitForExit();
+    Check("missing application " + ToUtf8(Show(missingApp)) + " starts nothing",
+          started == nullptr && GetFileAttributesW(marker.c_str()) == INVALID_FILE_ATTRIBUTES);
   }
 }
 
@@ -239,6 +294,16 @@ void CheckFiles(tav::Os& os, const std::wstring& work, const std::wstring& self)
   Check("module file name", module.size() > self.size() - 1 &&
                                 lstrcmpiW(module.c_str(), self.c_str()) == 0,
         Show(module));
+  const std::wstring system = os.GetSystemDirectory();
+  wchar_t direct[MAX_PATH] = {};
+  GetSystemDirectoryW(direct, MAX_PATH);
+  Check("system folder named as GetSystemDirectoryW names it", !system.empty() && system == direct,
+        Show(system) + L" vs " + Show(direct));
+  Check("system folder exists and holds kernel32.dll",
+        (os.GetFileAttributes(system) & tav::kFileAttributeDirectory) != 0 &&
+            os.GetFileAttributes(system) != tav::kInvalidFileAttributes &&
+            os.PathFileExists(system + L"\\kernel32.dll"),
+        Show(system));
   std::wstring common, local;
   Check("common application data folder",
         os.GetSpecialFolderPath(tav::SpecialFolder::CommonAppData, false, common) &&
@@ -246,6 +311,108 @@ void CheckFiles(tav::Os& os, const std::wstring& work, const std::wstring& self)
   Check("local application data folder",
         os.GetSpecialFolderPath(tav::SpecialFolder::LocalAppData, false, local) &&
             os.PathFileExists(local) && local != common, Show(local));
+}
+
+// A link that the checks name: it must not count as a regular file. Where
+// the system cannot make one, or shows it as the plain file it points to
+// (Wine), there is nothing to check.
+void CheckLink(tav::Os& os, const std::string& name, const std::wstring& link,
+               const std::wstring& target) {
+  const DWORD attributes = GetFileAttributesW(link.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    Skip(name, "no link exists at " + ToUtf8(link));
+    return;
+  }
+  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    char shown[64];
+    std::snprintf(shown, sizeof shown, "attributes 0x%lX, no reparse point",
+                  static_cast<unsigned long>(attributes));
+    Skip(name, std::string("the system shows the link as a plain file (") + shown + ")");
+    return;
+  }
+  Check(name + " is no regular file", !os.IsRegularFile(link));
+  Check(name + ": its target still is", os.IsRegularFile(target));
+}
+
+void CheckRegularFiles(tav::Os& os, const std::wstring& work) {
+  const std::wstring file = work + L"\\regular.xml";
+  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  WriteBytes(file, "<Task/>");
+  Check("regular file", os.IsRegularFile(file));
+  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+  Check("read-only regular file", os.IsRegularFile(file));
+  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  Check("folder is no regular file", !os.IsRegularFile(work));
+  Check("missing file is no regular file", !os.IsRegularFile(work + L"\\none.xml"));
+  Check("file in a missing folder is no regular file", !os.IsRegularFile(work + L"\\none\\a.xml"));
+  Check("empty path is no regular file", !os.IsRegularFile(L""));
+  for (const std::wstring& device : {std::wstring(L"NUL"), std::wstring(L"\\\\.\\NUL"), work + L"\\NUL"}) {
+    Check("device " + ToUtf8(device) + " is no regular file", !os.IsRegularFile(device));
+  }
+  const std::wstring pipeName =
+      L"\\\\.\\pipe\\tav_check_" + std::to_wstring(GetCurrentProcessId());
+  HANDLE pipe = CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 4, 64, 64, 0,
+                                 nullptr);
+  Check("named pipe made for the check", pipe != INVALID_HANDLE_VALUE);
+  Check("named pipe is no regular file", !os.IsRegularFile(pipeName));
+  if (pipe != INVALID_HANDLE_VALUE) CloseHandle(pipe);
+
+  // A link made by this program, and one that tests/wine/smoke.sh made on the
+  // Unix side (unix-link.xml -> link-target.xml), if any.
+  const std::wstring target = work + L"\\link-target.xml";
+  if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) WriteBytes(target, "<Task/>");
+  const std::wstring link = work + L"\\windows-link.xml";
+  DeleteFileW(link.c_str());
+  using CreateSymbolicLinkFunction = BOOLEAN(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
+  auto createLink = reinterpret_cast<CreateSymbolicLinkFunction>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateSymbolicLinkW")));
+  if (!createLink) {
+    Skip("symbolic link made by CreateSymbolicLinkW", "the function does not exist here");
+  } else {
+    // 0x2: SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE (developer mode).
+    const bool made = createLink(link.c_str(), target.c_str(), 0) ||
+                      createLink(link.c_str(), target.c_str(), 0x2);
+    if (!made) {
+      Skip("symbolic link made by CreateSymbolicLinkW",
+           "refused, error " + std::to_string(GetLastError()));
+    } else {
+      CheckLink(os, "symbolic link made by CreateSymbolicLinkW", link, target);
+    }
+  }
+  CheckLink(os, "Unix symbolic link", work + L"\\unix-link.xml", target);
+}
+
+void CheckUnicodeTextFile(tav::Os& os, const std::wstring& work) {
+  const std::wstring path = work + L"\\unicode.ini";
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(path.c_str());
+  Check("Unicode text file created", os.CreateUnicodeTextFile(path));
+  Check("Unicode text file holds exactly FF FE", ReadBytes(path) == "\xFF\xFE",
+        std::to_wstring(ReadBytes(path).size()) + L" bytes");
+  Check("Unicode text file: refused where the file exists", !os.CreateUnicodeTextFile(path));
+
+  const std::wstring existing = work + L"\\ansi.ini";
+  WriteBytes(existing, "[Current]\r\nProfileName=x\r\n");
+  Check("Unicode text file: an existing file is refused and kept",
+        !os.CreateUnicodeTextFile(existing) && ReadBytes(existing) == "[Current]\r\nProfileName=x\r\n");
+  Check("Unicode text file: refused for a folder", !os.CreateUnicodeTextFile(work));
+  const std::wstring nowhere = work + L"\\no where\\x.ini";
+  Check("Unicode text file: refused in a missing folder",
+        !os.CreateUnicodeTextFile(nowhere) && GetFileAttributesW(nowhere.c_str()) == INVALID_FILE_ATTRIBUTES);
+
+  // What the records rely on: the profile functions keep such a file UTF-16.
+  const std::wstring name = L"省電力 プロファイル";
+  os.WritePrivateProfileString(L"Current", L"ProfileName", name, path);
+  os.FlushPrivateProfile(path);
+  const std::string bytes = ReadBytes(path);
+  const std::wstring line = L"ProfileName=" + name;
+  const std::string utf16(reinterpret_cast<const char*>(line.data()), line.size() * sizeof(wchar_t));
+  Check("profile functions write UTF-16 LE into the new file",
+        bytes.rfind("\xFF\xFE", 0) == 0 && bytes.find(utf16) != std::string::npos,
+        std::to_wstring(bytes.size()) + L" bytes");
+  Check("profile value read back from the new file",
+        os.GetPrivateProfileString(L"Current", L"ProfileName", L"", 1024, path) == name);
 }
 
 void CheckSystem(tav::Os& os) {
@@ -324,6 +491,30 @@ void CheckPowerLibrary(tav::Os& os) {
     Check("PowerEnumerate never reports more room than one GUID", size <= 16,
           std::to_wstring(result) + L" size " + std::to_wstring(size));
   }
+  if (library) {
+    // The wrapper passes on what the system's function answers (Wine 8's own
+    // answers ERROR_CALL_NOT_IMPLEMENTED).
+    using Function = DWORD(WINAPI*)(HKEY, GUID**);
+    HMODULE loaded = GetModuleHandleW(L"powrprof.dll");
+    auto direct = reinterpret_cast<Function>(reinterpret_cast<void*>(
+        loaded ? GetProcAddress(loaded, "PowerGetActiveScheme") : nullptr));
+    Check("PowerGetActiveScheme found as the library exports it",
+          library->HasPowerGetActiveScheme() == (direct != nullptr));
+    if (direct && library->HasPowerGetActiveScheme()) {
+      GUID* expected = nullptr;
+      const DWORD expectedResult = direct(nullptr, &expected);
+      tav::Guid active;
+      const uint32_t result = library->PowerGetActiveScheme(active);
+      const bool same = result == expectedResult &&
+                        (result != 0 || (expected && active.data1 == expected->Data1 &&
+                                         active.data2 == expected->Data2 &&
+                                         active.data3 == expected->Data3 &&
+                                         std::memcmp(active.data4, expected->Data4, 8) == 0));
+      Check("PowerGetActiveScheme answers as the system's function",
+            same, std::to_wstring(result) + L" vs " + std::to_wstring(expectedResult));
+      if (expected) LocalFree(expected);
+    }
+  }
   struct Seen {
     int count = 0;
   } seen;
@@ -337,10 +528,59 @@ void CheckPowerLibrary(tav::Os& os) {
         std::to_wstring(ran) + L" " + std::to_wstring(seen.count));
 }
 
+// PowerGetActiveScheme through the layer against the stand-in, whose answer
+// is set by rewriting its plan store.
+int RunPowerStandinChecks() {
+  std::unique_ptr<tav::Os> os = tav::MakeWin32Os();
+  auto library = os->LoadPowerLibrary();
+  HMODULE loaded = GetModuleHandleW(L"powrprof.dll");
+  Check("stand-in powrprof.dll loaded",
+        library && loaded && GetProcAddress(loaded, "StandinPowrprofMarker"));
+  if (!library || !loaded || !GetProcAddress(loaded, "StandinPowrprofMarker")) {
+    std::printf("checks done\n");
+    return 1;
+  }
+  Check("stand-in: PowerGetActiveScheme found", library->HasPowerGetActiveScheme());
+  const std::wstring dir = tav::FromUtf8(tav::standin::StateDir());
+  const std::wstring store = dir + L"\\plan-store.txt", log = dir + L"\\powrprof.log";
+  DeleteFileW(log.c_str());
+  struct Case {
+    const char* active;    // the store's active plan
+    const wchar_t* shown;  // what the layer must report ("" an error)
+  };
+  const Case cases[] = {
+      {"8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c", L"{8C5E7FDA-E8BF-4A96-9A85-A6E23A8C635C}"},
+      {"{0123ABCD-89AB-CDEF-0123-456789ABCDEF}", L"{0123ABCD-89AB-CDEF-0123-456789ABCDEF}"},
+      {"", L""},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(store, std::string("active-plan = ") + c.active +
+                          "\n\n[plan]\nguid = 8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c\nname = x\n");
+    tav::Guid active;
+    const uint32_t result = library->PowerGetActiveScheme(active);
+    std::wstring text;
+    if (result == 0) os->StringFromClsid(active, text);
+    const std::wstring want = c.shown;
+    Check(std::string("stand-in: active plan \"") + c.active + "\"",
+          want.empty() ? result != 0 : result == 0 && text == want,
+          std::to_wstring(result) + L" " + Show(text));
+  }
+  const std::string logText = ReadBytes(log);
+  size_t calls = 0;
+  for (size_t at = logText.find("PowerGetActiveScheme -> "); at != std::string::npos;
+       at = logText.find("PowerGetActiveScheme -> ", at + 1))
+    ++calls;
+  Check("stand-in: one call of the function per question", calls == 3,
+        std::to_wstring(calls) + L" calls logged");
+  std::printf("checks done\n");
+  return failures ? 1 : 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 3 && std::wstring(argv[1]) == L"--child") return RunChild(argv[2]);
+  if (argc == 2 && std::wstring(argv[1]) == L"--power-standin") return RunPowerStandinChecks();
   if (argc != 2) {
     std::fprintf(stderr, "usage: win32_os_check WORKFOLDER\n");
     return 2;
@@ -359,6 +599,8 @@ int wmain(int argc, wchar_t** argv) {
   CheckProcesses(*os, work, self);
   CheckMutex(*os);
   CheckFiles(*os, work, self);
+  CheckRegularFiles(*os, work);
+  CheckUnicodeTextFile(*os, work);
   CheckSystem(*os);
   CheckWindow(*os);
   CheckPowerLibrary(*os);
