@@ -3,11 +3,12 @@
 # box on the real Win32 path: the tool of dist/<tree>/ is installed with the
 # stand-ins of its tree (powercfg.exe, schtasks.exe, the companion
 # TAV_PowerSaveSuspend.exe, powrprof.dll) in "C:\Program Files\VARENTO\" of a
-# throw-away prefix, where the process search finds them before the system's
-# programs. Each case resets the tool's state, runs the tool through the
-# launcher (Wine's own start-up re-quotes command lines and cuts exit codes to
-# 8 bits) and reads what the stand-ins logged, the plan store, the INI files
-# and the main window stand-in's message log.
+# throw-away prefix: the tool starts powercfg.exe and schtasks from its own
+# folder when they are there, else from the system folder. Each case resets
+# the tool's state, runs the tool through the launcher (Wine's own start-up
+# re-quotes command lines and cuts exit codes to 8 bits) and reads what the
+# stand-ins logged, the plan store, the INI files and the main window
+# stand-in's message log.
 #
 # Trees: windows-x64 in a 64-bit prefix, windows-x86 in a 32-bit prefix when
 # wine32 is installed (TAV_WINE_TREES overrides the list; TAV_WINE_GROUPS
@@ -37,6 +38,11 @@
 #   the local time come from the Unix locale and TZ (see below).
 # - Process starts: Wine 8 occasionally fails one with address space
 #   randomisation on; lib.sh starts Wine without it.
+# - Links: Wine 8 shows a Unix symbolic link as the file it points to and
+#   makes no reparse points, so linked task-list entries cannot be shown to
+#   the tool; a folder under an XML file's name stands in for them.
+# - Task scheduler: Wine's own schtasks.exe cannot reach its service in these
+#   prefixes and registers nothing; where it must run, Wine's traces show it.
 #
 # Prints one PASS/FAIL line per case and "N passed, M failed" last.
 set -uo pipefail
@@ -51,6 +57,7 @@ plan_name="Vantrel電源プラン"
 plan_description="「Vantrel 電源プラン設定ツール」が使用する電源プランです。"
 xp_base_scheme="バッテリの最大利用"
 power_saver=a1841308-3541-4fab-bc81-f71556f20b4a
+balanced=381b4222-f694-41f0-9685-ff5bb260df2e
 display_group=7516b95f-f776-4464-8c53-06167f40cc99
 brightness_setting=aded5e82-b909-4619-9949-f5d71dac0bcb
 finished_message="message=0x83E8 wParam=0 lParam=0"
@@ -79,9 +86,13 @@ in_wine() { "${wine_env[@]}" "$wine" "$@"; }
 # Runs the tool with the given argument text through the launcher; `exit_line`
 # receives the launcher's "exit=<code>". Every run must post the finished
 # message exactly once; a missing or extra message is noted on the case.
+# The launcher, and so the tool, starts in the Unix folder `tool_cwd` (Wine
+# makes it the current folder; default: the repository, Z:\...), and Wine's
+# own messages (WINEDEBUG) go to $work/tool-stderr.txt.
 run_tool() {
   printf '%s' "\"$tool_win\"${1:+ $1}" >"$drive/equip/command.txt"
-  exit_line=$(in_wine 'C:\equip\launcher.exe' 'C:\equip\command.txt' 2>/dev/null | tr -d '\r')
+  exit_line=$(cd "${tool_cwd:-$root}" && in_wine 'C:\equip\launcher.exe' 'C:\equip\command.txt' \
+    2>"$work/tool-stderr.txt" | tr -d '\r')
   messages=$((messages + 1))
   local lines
   lines=$(message_lines "$message_log" "$messages")
@@ -167,6 +178,16 @@ ini_get() {
   ini_section "$1" "$2" | awk -v key="$3" -F= 'tolower($1) == tolower(key) { sub(/^[^=]*=/, ""); print; exit }'
 }
 ini_keys() { ini_section "$1" "$2" | cut -d= -f1 | tr '\n' ' ' | sed 's/ $//'; }
+# Edits an INI file with a sed script, keeping its encoding.
+ini_edit() {
+  local text
+  text=$(ini_text "$1") || return 1
+  if [ "$(ini_encoding "$1")" = utf-16le ]; then
+    sed "$2" <<<"$text" | write_utf16 "$1"
+  else
+    sed "$2" <<<"$text" | write_ansi "$1"
+  fi
+}
 
 # A power settings file (UTF-16) at a Windows path: GENERAL with the profile
 # name, then any further lines from the arguments.
@@ -188,6 +209,28 @@ store_plans() {
        /^\[scheme\]/ { exit } END { if (g != "") print g "|" n }' "$(state_file plan-store.txt)"
 }
 store_active_plan() { sed -n 's/^active-plan = //p' "$(state_file plan-store.txt)"; }
+# One plan's lines in the store ("guid = ...", "name = ...", values), sorted.
+store_plan() {
+  awk -v want="$(lower "$1")" '
+    function flush() { if (g == want) printf "%s", body; body = ""; g = "" }
+    /^\[/ { flush(); inside = ($0 == "[plan]"); next }
+    inside && /^guid = / { g = substr($0, 8) }
+    inside && NF { body = body $0 "\n" }
+    END { flush() }' "$(state_file plan-store.txt)" | LC_ALL=C sort
+}
+# Balanced as the stand-ins' default store holds it, sorted like store_plan.
+balanced_record() {
+  printf '%s\n' "guid = $balanced" "name = バランス" \
+    "description = 利用可能なハードウェアでは、エネルギー消費に合わせてパフォーマンスを自動的に調整します。" \
+    "ac.brightness = 100" "ac.disk-timeout = 20" "ac.hibernate-timeout = 0" "ac.monitor-timeout = 10" \
+    "ac.standby-timeout = 30" "dc.brightness = 75" "dc.disk-timeout = 10" "dc.hibernate-timeout = 0" \
+    "dc.monitor-timeout = 5" "dc.standby-timeout = 15" | LC_ALL=C sort
+}
+# A store whose only plan is Balanced, active: no power saver plan, as on
+# many newer machines.
+write_balanced_only_store() {
+  { echo "active-plan = $balanced"; printf '\n[plan]\n'; balanced_record; } >"$(state_file plan-store.txt)"
+}
 store_schemes() { awk '/^\[scheme\]/ { s = 1; next } /^\[/ { s = 0 } s && /^name = / { print substr($0, 8) }' "$(state_file plan-store.txt)"; }
 lower() { tr 'A-F' 'a-f' <<<"$1"; }
 
@@ -195,11 +238,12 @@ lower() { tr 'A-F' 'a-f' <<<"$1"; }
 
 # GUID path: `guid`, `new` (1: create first), then the ten values in the order
 # DisplayAc DisplayDc BrightAc BrightDc HddAc HddDc SleepAc SleepDc StopAc StopDc.
+# A new plan copies `base_plan` (default: the power saver).
 guid_commands() {
   local g=$1 new=$2
   shift 2
   if [ "$new" = 1 ]; then
-    echo "powercfg.exe /DUPLICATESCHEME $power_saver $g"
+    echo "powercfg.exe /DUPLICATESCHEME ${base_plan:-$power_saver} $g"
     echo "powercfg.exe /CHANGENAME $g \"$plan_name\" \"$plan_description\""
   fi
   echo "powercfg.exe /SETACTIVE $g"
@@ -277,7 +321,7 @@ case_end() {
 }
 
 # A program file that Windows cannot start, under the name of a stand-in in
-# the tool's folder: the search stops at it, so the start fails.
+# the tool's folder: the tool takes the file there, so the start fails.
 break_program() { printf 'not a program\r\n' >"$drive/Program Files/VARENTO/$1"; }
 
 # The current local HHMM in the prefix's time zone, at least 9 seconds before
@@ -390,8 +434,11 @@ cases_plan() {
   expect_text "Setting.ini GUID" "$guid" "$(ini_get "$record_win" Current GUID)"
   expect_text "MySetting.ini keys" "ProfilePath ProfileName" "$(ini_keys "$mine_win" Current)"
   expect_text "MySetting.ini ProfileName" "$profile_name" "$(ini_get "$mine_win" Current ProfileName)"
-  # New record files are written in the ANSI code page by the profile functions.
-  expect_text "Setting.ini encoding" ansi "$(ini_encoding "$record_win")"
+  # Record files that the tool makes start as UTF-16 LE with a byte-order
+  # mark, so that the profile functions keep the Japanese name whatever the
+  # code page (ini_get above decoded it from UTF-16).
+  expect_text "Setting.ini encoding" utf-16le "$(ini_encoding "$record_win")"
+  expect_text "MySetting.ini encoding" utf-16le "$(ini_encoding "$mine_win")"
   expect_text "settings file encoding" utf-16le "$(ini_encoding "$profile_win")"
   expect_text "settings file sections" "[GENERAL] [DISPLAY] [HDD] [SYSTEM]" \
     "$(ini_text "$profile_win" | grep '^\[' | tr '\n' ' ' | sed 's/ $//')"
@@ -412,10 +459,12 @@ cases_plan() {
   [ "$(store_plans | grep -cF "|$plan_name")" -eq 1 ] || note "plans named $plan_name: $(store_plans | grep -cF "|$plan_name")"
   case_end
 
-  case_begin "plan: found by its name when no GUID is recorded: 12 commands"
+  # The record is also rewritten in the ANSI code page: an existing record
+  # file keeps its encoding.
+  case_begin "plan: found by its name when no GUID is recorded: 12 commands; an ANSI record stays ANSI"
   settings_file "$profile_win" "$profile_name" "${setting_lines[@]}"
   run_tool "/N:\"$profile_win\""
-  LC_ALL=C sed -i '/^GUID=/d' "$(unix_path "$record_win")"
+  ini_text "$record_win" | sed '/^GUID=/d' | write_ansi "$record_win"
   [ -z "$(ini_get "$record_win" Current GUID)" ] || note "GUID not removed from the record"
   clear_logs
   run_tool "/N:\"$profile_win\""
@@ -426,13 +475,15 @@ cases_plan() {
   [ -n "$named" ] && [ "$(lower "$guid")" = "$named" ] || note "GUID '$guid' is not that of the plan named $plan_name ('$named')"
   expect_text "powercfg.exe commands" "$(guid_commands "$guid" 0 "${values[@]}")" "$(log_of powercfg.log)"
   expect_text "Setting.ini GUID" "$guid" "$(ini_get "$record_win" Current GUID)"
+  expect_text "Setting.ini encoding" ansi "$(ini_encoding "$record_win")"
+  expect_text "Setting.ini ProfileName" "$profile_name" "$(ini_get "$record_win" Current ProfileName)"
   case_end
 
   case_begin "plan: a recorded GUID in braces and lower case finds the plan"
   settings_file "$profile_win" "$profile_name"
   run_tool "/N:\"$profile_win\""
   guid=$(first_guid)
-  LC_ALL=C sed -i "s/^GUID=.*/GUID={$(lower "$guid")}/" "$(unix_path "$record_win")"
+  ini_edit "$record_win" "s/^GUID=.*/GUID={$(lower "$guid")}/"
   clear_logs
   run_tool "/N:\"$profile_win\""
   expect_exit 0
@@ -443,7 +494,7 @@ cases_plan() {
   settings_file "$profile_win" "$profile_name"
   run_tool "/N:\"$profile_win\""
   guid=$(first_guid)
-  LC_ALL=C sed -i 's/^GUID=.*/GUID=01234567-89ab-cdef-0123-456789abcdef/' "$(unix_path "$record_win")"
+  ini_edit "$record_win" 's/^GUID=.*/GUID=01234567-89ab-cdef-0123-456789abcdef/'
   clear_logs
   run_tool "/N:\"$profile_win\""
   expect_exit 0
@@ -453,6 +504,74 @@ cases_plan() {
     || note "no fresh GUID: '$second'"
   expect_text "powercfg.exe commands" "$(guid_commands "$second" 1 "${zero_values[@]}")" "$(log_of powercfg.log)"
   [ "$(store_plans | grep -cF "|$plan_name")" -eq 2 ] || note "plans named $plan_name: $(store_plans | grep -cF "|$plan_name")"
+  case_end
+
+  # A record naming one of Windows' own plans (edited, or left by some other
+  # tool) must not make the tool reconfigure the user's plan.
+  case_begin "plan: a recorded GUID of Balanced is never adopted: a new plan, Balanced untouched"
+  write_balanced_only_store
+  settings_file "$record_win" "$profile_name" "[Current]" "GUID=$(tr 'a-f' 'A-F' <<<"$balanced")"
+  run_tool "/N:\"$record_win\""
+  expect_exit 0
+  guid=$(first_guid)
+  [ "$(lower "$guid")" != "$balanced" ] && [[ $guid =~ $guid_pattern ]] || note "no fresh GUID: '$guid'"
+  expect_text "powercfg.exe commands" "$(base_plan=$balanced guid_commands "$guid" 1 "${zero_values[@]}")" \
+    "$(log_of powercfg.log)"
+  expect_text "Balanced" "$(balanced_record)" "$(store_plan "$balanced")"
+  expect_text "Setting.ini GUID" "$guid" "$(ini_get "$record_win" Current GUID)"
+  case_end
+
+  case_begin "plan: no power saver plan: a copy of Balanced, Balanced untouched; then found by GUID"
+  write_balanced_only_store
+  settings_file "$profile_win" "$profile_name" "${setting_lines[@]}"
+  run_tool "/N:\"$profile_win\""
+  expect_exit 0
+  guid=$(first_guid)
+  [[ $guid =~ $guid_pattern ]] || note "no GUID in the first command: '$guid'"
+  expect_text "powercfg.exe commands" "$(base_plan=$balanced guid_commands "$guid" 1 "${values[@]}")" \
+    "$(log_of powercfg.log)"
+  expect_text "plans" "$balanced|バランス
+$(lower "$guid")|$plan_name" "$(store_plans)"
+  expect_text "active plan" "$(lower "$guid")" "$(store_active_plan)"
+  expect_text "values of the new plan" "ac.brightness = 70
+ac.disk-timeout = 10
+ac.hibernate-timeout = 0
+ac.monitor-timeout = 5
+ac.standby-timeout = 30
+dc.brightness = 40
+dc.disk-timeout = 5
+dc.hibernate-timeout = 60
+dc.monitor-timeout = 2
+dc.standby-timeout = 15" "$(store_plan "$guid" | grep '^[ad]c\.')"
+  expect_text "Balanced" "$(balanced_record)" "$(store_plan "$balanced")"
+  grep -q '^PowerGetActiveScheme -> 0$' <(log_of powrprof.log) || note "active plan not asked of the power library"
+  expect_text "Setting.ini GUID" "$guid" "$(ini_get "$record_win" Current GUID)"
+  clear_logs
+  run_tool "/N:\"$profile_win\""
+  expect_exit 0
+  expect_text "powercfg.exe commands (second run)" "$(guid_commands "$guid" 0 "${values[@]}")" "$(log_of powercfg.log)"
+  expect_text "plans after the second run" "$balanced|バランス
+$(lower "$guid")|$plan_name" "$(store_plans)"
+  expect_text "Balanced after the second run" "$(balanced_record)" "$(store_plan "$balanced")"
+  case_end
+
+  # A policy keeps the active plan: powercfg.exe refuses the activation (and
+  # its exit code is never read); the tool must see that Balanced is still
+  # active and stop before "/CHANGE" rewrites Balanced.
+  case_begin "plan: activation refused: exit 1280, the active plan keeps its values, nothing recorded"
+  settings_file "$record_win" "$profile_name" "${setting_lines[@]}"
+  local record_before
+  record_before=$(od -An -tx1 -v "$(unix_path "$record_win")")
+  : >"$(state_file policy-keeps-active-plan)"
+  run_tool "/N:\"$record_win\""
+  expect_exit 1280
+  guid=$(first_guid)
+  expect_text "powercfg.exe commands" "$(guid_commands "$guid" 1 "${values[@]}" | head -n3)" "$(log_of powercfg.log)"
+  expect_text "active plan" "$balanced" "$(store_active_plan)"
+  expect_text "Balanced" "$(balanced_record)" "$(store_plan "$balanced")"
+  grep -q '^PowerGetActiveScheme -> 0$' <(log_of powrprof.log) || note "active plan not asked of the power library"
+  [ "$(od -An -tx1 -v "$(unix_path "$record_win")")" = "$record_before" ] || note "Setting.ini changed"
+  expect_gone "$data_folder_win\\MySetting.ini"
   case_end
 
   case_begin "plan: powercfg.exe that cannot be started fails the run, nothing recorded"
@@ -530,6 +649,22 @@ cases_record() {
   [ -z "$(store_plans | grep -F "|$plan_name")" ] || note "plan still in the store"
   expect_text "active plan" "$power_saver" "$(store_active_plan)"
   [ -z "$(ini_section "$record_win" Current)" ] || note "a record was written"
+  case_end
+
+  case_begin "record: failed write, no power saver plan: Balanced made active again, the copy deleted"
+  write_balanced_only_store
+  settings_file "$record_win" "$profile_name"
+  hold_file "$record_win"
+  run_tool "/N:\"$record_win\""
+  release "$holder_pid"
+  expect_exit 1280
+  guid=$(first_guid)
+  expect_text "powercfg.exe commands" "$(base_plan=$balanced guid_commands "$guid" 1 "${zero_values[@]}"
+    echo "powercfg.exe /SETACTIVE $balanced"
+    echo "powercfg.exe /DELETE \"$guid\"")" "$(log_of powercfg.log)"
+  expect_text "plans" "$balanced|バランス" "$(store_plans)"
+  expect_text "active plan" "$balanced" "$(store_active_plan)"
+  expect_text "Balanced" "$(balanced_record)" "$(store_plan "$balanced")"
   case_end
 
   case_begin "record: failed write beside a profile elsewhere keeps the plan"
@@ -627,6 +762,79 @@ schtasks /Create /TN \"A\" /XML \"$files_win\\a.xml\" /F" "$(log_of schtasks.log
   [ "$(log_of schtasks.log | wc -l)" -eq 1 ] || note "schtasks ran $(log_of schtasks.log | wc -l) times"
   expect_gone "$list_win"
   expect_no_log powercfg.log
+  case_end
+
+  # Only regular files are registered and deleted: a folder or a device named
+  # in the list is left alone (a folder keeps its read-only attribute), the
+  # plain entry beside them is handled. Wine 8 shows a Unix symbolic link as
+  # the plain file it points to and makes no reparse points
+  # (CreateSymbolicLinkW creates nothing, FSCTL_SET_REPARSE_POINT is not
+  # supported), so no link can be shown to the tool here; win32_os_check
+  # reports what Wine makes of one.
+  case_begin "tasks: an XML path that is a folder or a device is neither registered nor touched"
+  local folder_xml
+  folder_xml=$(unix_path "$files_win\\folder.xml")
+  mkdir -p "$folder_xml"
+  printf '<Task id="inside"/>' >"$folder_xml/inside.xml"
+  chmod a-w "$folder_xml"
+  printf '<Task id="plain"/>' >"$(unix_path "$files_win\\plain.xml")"
+  write_ansi "$list_win" <<EOF
+/TN:"Folder" /XML:"$files_win\\folder.xml"
+/TN:"Device" /XML:"NUL"
+/TN:"Plain" /XML:"$files_win\\plain.xml"
+EOF
+  run_tool "/F:\"$list_win\""
+  expect_exit 0
+  expect_text "schtasks command lines" "schtasks /Create /TN \"Plain\" /XML \"$files_win\\plain.xml\" /F" \
+    "$(log_of schtasks.log)"
+  expect_gone "$files_win\\plain.xml"
+  expect_gone "$list_win"
+  [ -d "$folder_xml" ] || note "folder.xml is no longer a folder"
+  expect_text "file in the folder" '<Task id="inside"/>' "$(cat "$folder_xml/inside.xml" 2>/dev/null)"
+  [ -z "$(find "$folder_xml" -maxdepth 0 -perm -u+w)" ] || note "folder.xml lost its read-only attribute"
+  chmod u+w "$folder_xml"
+  case_end
+
+  # The tool runs elevated from whatever folder its caller was in: a schtasks
+  # planted there must not run in place of the system's. With no schtasks.exe
+  # in the tool's folder, Wine's own C:\windows\system32\schtasks.exe runs.
+  # Wine's task scheduler service does not start in these prefixes, so that
+  # program registers nothing; Wine's traces prove that it ran: the tool's
+  # CreateProcess of that file (+process), the loader mapping that image in
+  # the child (+loaddll), and the message that only Wine's schtasks prints
+  # when it cannot reach the service (fixme+schtasks).
+  case_begin "tasks: a schtasks.exe in the current folder never runs; the system's one does"
+  local caller="$drive/caller folder" trace tid
+  mkdir -p "$caller"
+  cp "$equipment/schtasks.exe" "$caller/"
+  rm -f "$drive/Program Files/VARENTO/schtasks.exe"
+  printf '<Task/>' >"$(unix_path "$files_win\\wake.xml")"
+  write_ansi "$list_win" <<<"/TN:\"Wake up\" /XML:\"$files_win\\wake.xml\""
+  export WINEDEBUG=-all,+process,+loaddll,fixme+schtasks
+  tool_cwd=$caller run_tool "/F:\"$list_win\""
+  export WINEDEBUG=-all
+  expect_exit 0
+  expect_no_log schtasks.log
+  expect_gone "$files_win\\wake.xml"
+  expect_gone "$list_win"
+  trace=$(tr -d '\r' <"$work/tool-stderr.txt")
+  grep -qiF 'app L"C:\\windows\\system32\\schtasks.exe" cmdline L"schtasks /Create /TN \"Wake up\"' <<<"$trace" \
+    || note "the tool did not start C:\\windows\\system32\\schtasks.exe"
+  # The child's first thread loads the image and prints the message.
+  tid=$(grep -iF 'NtCreateUserProcess L"\\??\\C:\\windows\\system32\\schtasks.exe" pid' <<<"$trace" \
+    | sed -n 's/.* tid \([0-9a-f]*\) .*/\1/p' | head -n1)
+  if [ -z "$tid" ]; then
+    note "no process made of C:\\windows\\system32\\schtasks.exe"
+  else
+    grep -qiF "$tid:trace:loaddll:build_module Loaded L\"C:\\\\windows\\\\system32\\\\schtasks.exe\"" <<<"$trace" \
+      || note "C:\\windows\\system32\\schtasks.exe not loaded in its process"
+    grep -q "^$tid:fixme:schtasks:" <<<"$trace" || note "no message of Wine's schtasks from its process"
+  fi
+  # Control: a plain search from that folder finds the planted program.
+  printf '%s' "schtasks /Create /TN \"control\" /XML \"$files_win\\control.xml\" /F" >"$drive/equip/command.txt"
+  (cd "$caller" && in_wine 'C:\equip\launcher.exe' 'C:\equip\command.txt' >/dev/null 2>&1)
+  expect_text "control: schtasks found by a search from the current folder" \
+    "schtasks /Create /TN \"control\" /XML \"$files_win\\control.xml\" /F" "$(log_of schtasks.log)"
   case_end
 
   case_begin "tasks: a list alone never hands off, even at the matching time"
