@@ -8,6 +8,7 @@ namespace tav {
 namespace {
 
 constexpr uint32_t kGuidBufferBytes = 16;
+constexpr uint32_t kNotImplemented = 120;  // ERROR_CALL_NOT_IMPLEMENTED
 
 // COM initialised for the lifetime of the scope; uninitialised only when the
 // initialisation succeeded, so the calls stay balanced.
@@ -119,9 +120,12 @@ int ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {
   // Asks the system, not powercfg.exe: its exit codes are never read, and an
   // activation refused by a policy, or of a plan that was never made, leaves
   // another plan active.
-  if (library->HasPowerGetActiveScheme()) {
-    Guid active{};
-    const uint32_t error = library->PowerGetActiveScheme(active);
+  Guid active{};
+  // A library whose PowerGetActiveScheme answers "not implemented" (Wine's)
+  // lacks it as much as one without the export.
+  const uint32_t error =
+      library->HasPowerGetActiveScheme() ? library->PowerGetActiveScheme(active) : kNotImplemented;
+  if (error != kNotImplemented) {
     if (error != 0) {
       Trace(os, L"active plan: PowerGetActiveScheme failed with " + std::to_wstring(error) +
                     L": not confirmed");
@@ -140,8 +144,8 @@ int ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {
   // Without that function the activation cannot be seen; the plan must at
   // least exist.
   const bool listed = PlanIsListed(os, *library, planGuid);
-  Trace(os, listed ? L"active plan: no PowerGetActiveScheme; the plan exists"
-                   : L"active plan: no PowerGetActiveScheme, and the plan does not exist: "
+  Trace(os, listed ? L"active plan: PowerGetActiveScheme missing; the plan exists"
+                   : L"active plan: PowerGetActiveScheme missing, and the plan does not exist: "
                      L"nothing more is run");
   return listed ? 1 : 0;
 }

@@ -21,8 +21,8 @@ int FindSchemeByName(Os& os, int& mustCreate, std::wstring& baseSchemeName);
 // Whether the system's plan list holds `planGuid` (text form, any case).
 bool PlanIsListed(Os& os, OsPowerLibrary& library, const std::wstring& planGuid);
 // 1 when the system reports `planGuid` as its active plan
-// ("PowerGetActiveScheme"), or, where the power library lacks that
-// function, when the plan at least exists. 0 otherwise, and when the power
+// ("PowerGetActiveScheme"), or, where the power library lacks that function
+// or answers ERROR_CALL_NOT_IMPLEMENTED, when the plan at least exists. 0 otherwise, and when the power
 // library cannot be loaded.
 int ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid);
 // "a1841308-3541-..." form without braces; empty when the conversion fails.

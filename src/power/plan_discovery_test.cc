@@ -223,6 +223,8 @@ TEST(PlanConfirmationTest, EachOutcome) {
       {"the call fails", true, true, 5, ours, true, 0},
       {"no such function, plan listed", true, false, 0, balanced, true, 1},
       {"no such function, plan missing", true, false, 0, balanced, false, 0},
+      {"not implemented (Wine), plan listed", true, true, 120, balanced, true, 1},
+      {"not implemented (Wine), plan missing", true, true, 120, ours, false, 0},
       {"no power library", false, true, 0, ours, true, 0},
   };
   for (const Case& c : cases) {
