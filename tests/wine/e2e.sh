@@ -847,6 +847,40 @@ EOF
 }
 
 # The hand-off to the companion at the current local time.
+cases_trace() {
+  # OutputDebugStringW lines arrive on Wine's seh channel at warn level; Wine
+  # shows non-ASCII characters as "?".
+  local trace
+  case_begin "trace: an unusable command line says which rule it broke"
+  export WINEDEBUG=-all,warn+seh
+  run_tool "/N:\"C:\\nowhere\\Setting.ini\""
+  export WINEDEBUG=-all
+  expect_exit 1280
+  trace=$(tr -d '\r' <"$work/tool-stderr.txt" | grep -F 'OutputDebugString' | grep -F '"TAV_PowerSaveSetting[')
+  for line in 'command line unusable: neither the settings file nor the task list exists' \
+    'exit code 1280: the command line is unusable'; do
+    grep -qF "$line" <<<"$trace" || note "no trace line '$line'"
+  done
+  case_end
+
+  case_begin "trace: a new plan: discovery, each child with its exit code, the records, the end"
+  settings_file "$profile_win" "$profile_name" "[DISPLAY]" "DisplayAcTime=5"
+  export WINEDEBUG=-all,warn+seh
+  run_tool "/N:\"$profile_win\""
+  export WINEDEBUG=-all
+  expect_exit 0
+  trace=$(tr -d '\r' <"$work/tool-stderr.txt" | grep -F 'OutputDebugString' | grep -F '"TAV_PowerSaveSetting[')
+  for line in 'mutex: taken' 'plan: not found; it is made as ' 'base plan: power saver' \
+    'child ended: powercfg.exe /DUPLICATESCHEME ' 'powercfg.exe\"): exit code 0, ' \
+    'active plan: ' ', confirmed' 'record: GUID=' \
+    'exit code 0: the settings were applied and recorded'; do
+    grep -qF "$line" <<<"$trace" || note "no trace line with '$line'"
+  done
+  [ "$(grep -cF 'child ended: powercfg.exe ' <<<"$trace")" -eq 14 ] \
+    || note "$(grep -cF 'child ended: powercfg.exe ' <<<"$trace") child lines instead of 14"
+  case_end
+}
+
 cases_handoff() {
   local cancel="\"$companion_win\" /CANCEL" now entry name arguments second
   # name | arguments (NOW = the current local time) | the companion's second command line
@@ -1008,7 +1042,7 @@ run_tree() {
   wait_for_file "$drive/equip/window.ready" || { fail "$tree: main window stand-in started"; return; }
 
   local group
-  for group in ${TAV_WINE_GROUPS:-command_line settings_values plan record tasks handoff mutex xp}; do
+  for group in ${TAV_WINE_GROUPS:-command_line settings_values plan record tasks trace handoff mutex xp}; do
     "cases_$group"
   done
 
