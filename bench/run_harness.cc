@@ -35,7 +35,7 @@
 #include <vector>
 
 #include "command_record.h"
-#include "standins/plan_store.h"
+#include "os/posix/plan_store.h"
 
 namespace fs = std::filesystem;
 
