@@ -354,7 +354,7 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
   const bool wide = IsUtf16(doc.encoding_);
   if (wide && body.size() % 2 != 0) {
     // Not text; it stays last so that every line keeps its alignment.
-    doc.oddByte_ = body.substr(body.size() - 1);
+    doc.oddByte_.assign(1, body.back());
     body.remove_suffix(1);
   }
   const bool bigEndian = doc.encoding_ == ProfileEncoding::kUtf16Be;
