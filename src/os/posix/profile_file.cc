@@ -599,6 +599,16 @@ ProfileStore::Identity ProfileStore::IdentityOf(const struct stat& info) {
 ProfileStore::Load ProfileStore::LoadDocument(const std::string& path,
                                               std::shared_ptr<const ProfileDocument>& document,
                                               struct stat* info) {
+  // A cached copy costs one stat while the file is unchanged.
+  struct stat status;
+  auto cached = cache_.find(path);
+  if (cached != cache_.end() && ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+      cached->second.identity == IdentityOf(status)) {
+    if (info) *info = status;
+    cached->second.lastUse = ++useCounter_;
+    document = cached->second.document;
+    return Load::kLoaded;
+  }
   // O_NONBLOCK: a FIFO in the profile's place must not hang the reader.
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd.valid()) {
@@ -606,19 +616,12 @@ ProfileStore::Load ProfileStore::LoadDocument(const std::string& path,
     cache_.erase(path);
     return error == ENOENT || error == ENOTDIR ? Load::kMissing : Load::kUnreadable;
   }
-  struct stat status;
   if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
     cache_.erase(path);
     return Load::kUnreadable;
   }
   if (info) *info = status;
   const Identity identity = IdentityOf(status);
-  auto cached = cache_.find(path);
-  if (cached != cache_.end() && cached->second.identity == identity) {
-    cached->second.lastUse = ++useCounter_;
-    document = cached->second.document;
-    return Load::kLoaded;
-  }
   std::string bytes;
   if (!ReadAll(fd.get(), bytes)) {
     cache_.erase(path);
@@ -666,18 +669,21 @@ bool ProfileStore::WriteString(const std::string& path, const std::wstring& sect
   std::shared_ptr<const ProfileDocument> current;
   struct stat info;
   const Load load = LoadDocument(target, current, &info);
-  cache_.erase(path);
-  cache_.erase(target);
   if (load == Load::kUnreadable) return false;
   const bool exists = load == Load::kLoaded;
+  // A read-only file refuses every write, one that would change nothing too.
   if (exists && !IsWritable(target, info)) return false;
 
   ProfileDocument updated = exists ? *current : ProfileDocument();
   switch (updated.Set(section, key, value)) {
     case ProfileChange::kRefused: return false;
+    // The file already holds the value: it is left alone (no temporary
+    // file, no sync, no rename) and its parsed copy stays cached.
     case ProfileChange::kUnchanged: return true;
     case ProfileChange::kChanged: break;
   }
+  cache_.erase(path);
+  cache_.erase(target);
   if (!IsWritableFolder(FolderOf(target))) return false;
   return ReplaceFile(target, updated.Serialize(), exists ? &info : nullptr);
 }
