@@ -586,6 +586,15 @@ ProfileStore::ProfileStore() = default;
 
 ProfileStore::ProfileStore(ReplaceHook beforeReplace) : beforeReplace_(std::move(beforeReplace)) {}
 
+ProfileStore::~ProfileStore() { SyncReplacedFolders(); }
+
+// Best effort: each rename is done either way, and its file was synced.
+void ProfileStore::SyncReplacedFolders() {
+  for (const std::string& folder : unsyncedFolders_) SyncFolder(folder);
+  folderSyncCount_ += unsyncedFolders_.size();
+  unsyncedFolders_.clear();
+}
+
 ProfileStore::Identity ProfileStore::IdentityOf(const struct stat& info) {
   Identity id;
   id.device = info.st_dev;
@@ -691,7 +700,7 @@ bool ProfileStore::WriteString(const std::string& path, const std::wstring& sect
 // Writes `bytes` to a new file beside `target`, syncs it and renames it over
 // `target`: readers see the old file or the new one, never a part.
 bool ProfileStore::ReplaceFile(const std::string& target, const std::string& bytes,
-                               const struct stat* existing) const {
+                               const struct stat* existing) {
   static std::atomic<unsigned> counter{0};
   const std::string prefix = FolderOf(target) + "/." + FileNameOf(target) + ".tmp-" +
                              std::to_string(::getpid()) + "-";
@@ -723,7 +732,7 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
     ::unlink(temporary.c_str());
     return false;
   }
-  SyncFolder(FolderOf(target));
+  unsyncedFolders_.insert(FolderOf(target));
   return true;
 }
 
@@ -731,11 +740,17 @@ void ProfileStore::Flush(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   cache_.erase(path);
   cache_.erase(ResolveLink(path));
+  SyncReplacedFolders();
 }
 
 size_t ProfileStore::ParseCount() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return parseCount_;
+}
+
+size_t ProfileStore::FolderSyncCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return folderSyncCount_;
 }
 
 }  // namespace tav::posix

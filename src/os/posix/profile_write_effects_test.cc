@@ -1,6 +1,7 @@
-// A write of a value the file already holds must leave the file alone: no
-// temporary file, no rename, no change of any kind in its folder. A changed
-// value still goes through a synced temporary file that replaces the file.
+// What a profile write does on disk. A value the file already holds leaves
+// the file alone: no temporary file, no rename, no change of any kind in its
+// folder. A changed value goes through a synced temporary file that replaces
+// the file; the folders of replaced files are synced once per Flush.
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -95,7 +96,7 @@ const UnchangedCase kCases[] = {
      L"ProfileName", L"\x7701\x96FB\x529B", L"Office"},
 };
 
-TEST(ProfileUnchangedWrite, LeavesTheFileAloneAndAChangeStillReplacesItWhole) {
+TEST(ProfileWriteEffects, LeavesTheFileAloneAndAChangeStillReplacesItWhole) {
   for (const UnchangedCase& c : kCases) {
     SCOPED_TRACE(c.what);
     TempDir dir;
@@ -131,7 +132,7 @@ TEST(ProfileUnchangedWrite, LeavesTheFileAloneAndAChangeStillReplacesItWhole) {
   }
 }
 
-TEST(ProfileUnchangedWrite, ReadOnlyFileStillRefusesTheWrite) {
+TEST(ProfileWriteEffects, ReadOnlyFileStillRefusesTheWrite) {
   TempDir dir;
   const std::string path = dir / "Setting.ini";
   const std::string bytes = "[Current]\r\nGUID=5c1e3a52\r\n";
@@ -146,7 +147,7 @@ TEST(ProfileUnchangedWrite, ReadOnlyFileStillRefusesTheWrite) {
   EXPECT_EQ(testing::ReadFile(path), bytes);
 }
 
-TEST(ProfileUnchangedWrite, CachedFileReplacedByWhatCannotBeReadIsNoticed) {
+TEST(ProfileWriteEffects, CachedFileReplacedByWhatCannotBeReadIsNoticed) {
   TempDir dir;
   const std::string path = dir / "Setting.ini";
   testing::WriteFile(path, "[Current]\r\nGUID=5c1e3a52\r\n");
@@ -159,6 +160,33 @@ TEST(ProfileUnchangedWrite, CachedFileReplacedByWhatCannotBeReadIsNoticed) {
   EXPECT_FALSE(store.WriteString(path, L"Current", L"GUID", L"5c1e3a52"));
   ASSERT_EQ(unlink(path.c_str()), 0);
   EXPECT_EQ(store.GetString(path, L"Current", L"GUID", L"gone", 256), L"gone");
+}
+
+TEST(ProfileWriteEffects, FoldersOfReplacedFilesAreSyncedOncePerFlush) {
+  TempDir dir;
+  ASSERT_EQ(mkdir((dir / "a").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((dir / "b").c_str(), 0755), 0);
+  const std::string a = dir / "a/Setting.ini";
+  const std::string b = dir / "b/MySetting.ini";
+  ProfileStore store;
+  ASSERT_TRUE(store.WriteString(a, L"Current", L"ProfilePath", L"C:\\p.ini"));
+  ASSERT_TRUE(store.WriteString(a, L"Current", L"ProfileName", L"Office"));
+  ASSERT_TRUE(store.WriteString(b, L"Current", L"ProfileName", L"Office"));
+  EXPECT_EQ(store.FolderSyncCount(), 0u);
+  // Each write is whole on disk before any sync of its folder.
+  EXPECT_EQ(testing::ReadFile(a), "[Current]\r\nProfilePath=C:\\p.ini\r\nProfileName=Office\r\n");
+
+  store.Flush(a);
+  EXPECT_EQ(store.FolderSyncCount(), 2u);
+  store.Flush(b);
+  EXPECT_EQ(store.FolderSyncCount(), 2u);  // nothing left to sync
+
+  // Unchanged values and refused writes replace nothing, so sync nothing.
+  ASSERT_TRUE(store.WriteString(a, L"Current", L"ProfileName", L"Office"));
+  ASSERT_EQ(chmod(b.c_str(), 0444), 0);
+  EXPECT_FALSE(store.WriteString(b, L"Current", L"ProfileName", L"Other"));
+  store.Flush(a);
+  EXPECT_EQ(store.FolderSyncCount(), 2u);
 }
 
 }  // namespace
