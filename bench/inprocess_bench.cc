@@ -311,8 +311,8 @@ void BM_TaskList_1000Entries_NoChildren(benchmark::State& state) {
   fs::create_directories(folder);
   const std::string bin = folder + "/bin";
   fs::create_directories(bin);
-  WriteFile(bin + "/schtasks", "");
-  fs::permissions(bin + "/schtasks", fs::perms::owner_all);
+  WriteFile(bin + "/schtasks.exe", "");
+  fs::permissions(bin + "/schtasks.exe", fs::perms::owner_all);
   constexpr int kEntries = 1000;
   std::string list;
   std::vector<std::string> xmlFiles;

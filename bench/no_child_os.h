@@ -15,9 +15,14 @@ class NoChildOs : public Os {
   explicit NoChildOs(std::unique_ptr<Os> inner) : os_(std::move(inner)) {}
   size_t started = 0;  // programs that would have been started
 
-  std::unique_ptr<OsProcess> CreateHiddenProcess(std::wstring& commandLine) override {
+  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,
+                                                 std::wstring& commandLine) override {
     struct Ended : OsProcess {
       void WaitForExit() override {}
+      bool GetExitCode(uint32_t& exitCode) override {
+        exitCode = 0;
+        return true;
+      }
     };
     ++started;
     return std::make_unique<Ended>();
@@ -43,6 +48,8 @@ class NoChildOs : public Os {
                    intptr_t lParam) override {
     return os_->PostMessage(window, message, wParam, lParam);
   }
+  uint32_t GetTickCount() override { return os_->GetTickCount(); }
+  void DebugOutput(const std::wstring& line) override { os_->DebugOutput(line); }
   int64_t CurrentTime() override { return os_->CurrentTime(); }
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override {
     return os_->ToLocalTime(seconds, fields);
@@ -59,7 +66,12 @@ class NoChildOs : public Os {
   bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) override {
     return os_->GetSpecialFolderPath(folder, create, path);
   }
-  std::wstring GetModuleFileName() override { return os_->GetModuleFileName(); }
+  uint32_t GetModuleFileName(std::wstring& path) override { return os_->GetModuleFileName(path); }
+  std::wstring GetSystemDirectory() override { return os_->GetSystemDirectory(); }
+  bool IsRegularFile(const std::wstring& path) override { return os_->IsRegularFile(path); }
+  bool CreateUnicodeTextFile(const std::wstring& path) override {
+    return os_->CreateUnicodeTextFile(path);
+  }
   std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) override {
     return os_->OpenTextFileForReading(path);
   }

@@ -161,7 +161,7 @@ struct Sandbox {
     InstallExecutable(builtTool, tool);
     InstallExecutable(builtFloor, floor);
     InstallExecutable(builtPeakRss, peakRss);
-    for (const char* name : {"powercfg.exe", "schtasks", "TAV_PowerSaveSuspend.exe"})
+    for (const char* name : {"powercfg.exe", "schtasks.exe", "TAV_PowerSaveSuspend.exe"})
       InstallExecutable(instantChild, bin + "/" + name);
   }
 

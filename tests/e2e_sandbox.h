@@ -25,6 +25,8 @@
 
 #include <gtest/gtest.h>
 
+#include "os/utf8.h"
+
 namespace tav::e2e {
 
 namespace fs = std::filesystem;
@@ -88,6 +90,7 @@ class Sandbox {
       int devnull = open("/dev/null", O_RDWR);
       dup2(devnull, 0);
       dup2(devnull, 1);
+      if (stderrFd >= 0) dup2(stderrFd, 2);
       if (chdir(work.c_str()) != 0) _exit(126);
       if (beforeExec) beforeExec();
       std::string tool = bin + "/TAV_PowerSaveSetting";
@@ -123,11 +126,32 @@ class Sandbox {
   // Lines of a stand-in's log in the state folder (empty when missing).
   std::vector<std::string> Log(const std::string& name) const { return Lines(state + "/" + name); }
 
+  // The lines of a text file as UTF-8; a file that starts with the UTF-16 LE
+  // byte-order mark (records the tool creates) is decoded first.
   static std::vector<std::string> Lines(const std::string& path) {
     std::vector<std::string> lines;
-    std::ifstream in(path);
+    std::istringstream in(TextAsUtf8(Read(path)));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+  }
+  static bool IsUtf16Le(const std::string& bytes) { return bytes.rfind("\xFF\xFE", 0) == 0; }
+  static std::string TextAsUtf8(const std::string& bytes) {
+    if (!IsUtf16Le(bytes)) return bytes;
+    std::wstring text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+      uint32_t unit = static_cast<unsigned char>(bytes[i]) |
+                      static_cast<unsigned char>(bytes[i + 1]) << 8;
+      if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
+        const uint32_t low = static_cast<unsigned char>(bytes[i + 2]) |
+                             static_cast<unsigned char>(bytes[i + 3]) << 8;
+        if (low >= 0xDC00 && low < 0xE000) {
+          unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+          i += 2;
+        }
+      }
+      text += static_cast<wchar_t>(unit);
+    }
+    return tav::ToUtf8(text);
   }
   static std::string Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -142,6 +166,8 @@ class Sandbox {
   static bool Exists(const std::string& path) { return fs::exists(fs::symlink_status(path)); }
 
   std::vector<std::pair<std::string, std::string>> extraEnv;
+  // The tool's standard error, when not -1 (else the test's own).
+  int stderrFd = -1;
   // Runs in the tool's process just before it starts the tool (after the
   // environment and working folder are set): resource limits, namespaces.
   std::function<void()> beforeExec;
@@ -152,7 +178,7 @@ class Sandbox {
   void Install() {
     const std::string built = TAV_BINARY_DIR;
     Copy(built + "/TAV_PowerSaveSetting", bin + "/TAV_PowerSaveSetting");
-    for (const char* name : {"powercfg.exe", "schtasks", "TAV_PowerSaveSuspend.exe"})
+    for (const char* name : {"powercfg.exe", "schtasks.exe", "TAV_PowerSaveSuspend.exe"})
       Copy(built + "/standins/" + name, bin + "/" + name);
   }
   static void Copy(const std::string& from, const std::string& to) {

@@ -102,15 +102,23 @@ const Unstartable kUnstartable[] = {
      [](const Box& b, const std::string& n) { b.ReplaceProgram(n, "#!/nonexistent/interpreter\n"); }},
 };
 
-// Ways a child program can start and fail; the tool never reads exit codes.
+// Ways a child program can do its work and still report failure; the tool
+// never reads exit codes. "$0.real" is the stand-in itself where WrapProgram
+// kept it; without it the script only fails.
 struct Failing {
   const char* what;
   const char* script;
 };
 const Failing kFailing[] = {
-    {"exits with 3", "#!/bin/sh\necho 'Invalid Parameters' >&2\nexit 3\n"},
-    {"killed by a signal", "#!/bin/sh\nkill -KILL $$\n"},
+    {"exits with 3", "#!/bin/sh\n\"$0.real\" \"$@\"\necho 'Invalid Parameters' >&2\nexit 3\n"},
+    {"killed by a signal", "#!/bin/sh\n\"$0.real\" \"$@\"\nkill -KILL $$\n"},
 };
+
+// Keeps the stand-in as "<name>.real" and puts `script` in its place.
+void WrapProgram(const Box& box, const std::string& name, const std::string& script) {
+  ASSERT_EQ(rename((box.bin + "/" + name).c_str(), (box.bin + "/" + name + ".real").c_str()), 0);
+  box.ReplaceProgram(name, script);
+}
 
 TEST(Faults, PowercfgThatCannotBeStartedFailsTheRunAndRecordsNothing) {
   for (const Unstartable& fault : kUnstartable) {
@@ -129,19 +137,32 @@ TEST(Faults, PowercfgThatFailsStillCountsAsRun) {
     SCOPED_TRACE(fault.what);
     Box box;
     const std::string settings = box.MachineProfile();
-    box.ReplaceProgram("powercfg.exe", fault.script);
+    WrapProgram(box, "powercfg.exe", fault.script);
     EXPECT_EQ(box.Run(box.Arg("N", settings)), 0);
     EXPECT_EQ(CurrentValue(settings, "ProfileName"), "Fault");
     EXPECT_EQ(CurrentValue(settings, "GUID").size(), 36u);
   }
 }
 
+// The other way round: a powercfg.exe that ends well but changed nothing.
+// Whether the plan became active is asked of the system, so the run fails
+// before any "/CHANGE" could reach another plan, and nothing is recorded.
+TEST(Faults, PowercfgThatSucceedsWithoutActivatingFailsTheRun) {
+  Box box;
+  const std::string settings = box.MachineProfile();
+  const std::string storeBefore = Sandbox::Read(box.state + "/plan-store.txt");
+  box.ReplaceProgram("powercfg.exe", "#!/bin/sh\nexit 0\n");
+  EXPECT_EQ(box.Run(box.Arg("N", settings)), kFailed);
+  EXPECT_EQ(Sandbox::Read(settings), kProfile) << "nothing recorded";
+  EXPECT_EQ(Sandbox::Read(box.state + "/plan-store.txt"), storeBefore);
+}
+
 TEST(Faults, SchtasksThatCannotBeStartedOrFailsStillConsumesTheXmlAndTheList) {
   std::vector<std::pair<std::string, std::function<void(const Box&)>>> faults;
   for (const Unstartable& f : kUnstartable)
-    faults.push_back({f.what, [f](const Box& b) { f.make(b, "schtasks"); }});
+    faults.push_back({f.what, [f](const Box& b) { f.make(b, "schtasks.exe"); }});
   for (const Failing& f : kFailing)
-    faults.push_back({f.what, [f](const Box& b) { b.ReplaceProgram("schtasks", f.script); }});
+    faults.push_back({f.what, [f](const Box& b) { b.ReplaceProgram("schtasks.exe", f.script); }});
   for (const auto& [what, make] : faults) {
     SCOPED_TRACE(what);
     Box box;
@@ -473,8 +494,7 @@ TEST(Faults, TwoStartsAtTheSameMomentRunExactlyOnce) {
   // A registration program that takes a while, so that the two starts
   // surely overlap: the one that holds the mutex is still busy when the
   // other looks for it.
-  ASSERT_EQ(rename((box.bin + "/schtasks").c_str(), (box.bin + "/schtasks.real").c_str()), 0);
-  box.ReplaceProgram("schtasks", "#!/bin/sh\nsleep 0.05\nexec \"$(dirname \"$0\")/schtasks.real\" \"$@\"\n");
+  WrapProgram(box, "schtasks.exe", "#!/bin/sh\nsleep 0.05\nexec \"$0.real\" \"$@\"\n");
 
   int bothZero = 0;
   for (int round = 0; round < kRounds; ++round) {

@@ -1,6 +1,7 @@
 // End-to-end runs of the native tool against the stand-ins: whole processes,
 // real files, real child programs, all inside a private sandbox.
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -320,6 +321,58 @@ TEST_F(NativeRun, SecondInstanceEndsAtOnceAndTouchesNothing) {
   EXPECT_EQ(box.Run(box.Arg("F", list) + " " + box.Arg("N", settings)), 0);
   EXPECT_FALSE(Sandbox::Exists(list));
   EXPECT_EQ(box.Log("powercfg.log").size(), 14u);
+}
+
+// The diagnostic trace: on standard error only when TAV_POWERSAVE_TRACE=1,
+// never in a file, and a standard error nobody reads changes nothing.
+TEST_F(NativeRun, TraceGoesToStandardErrorOnlyWhenAskedFor) {
+  const std::string settings = MachineProfile();
+  const std::string errors = box.root + "/stderr.txt";
+  auto runWithStderr = [&](const std::string& commandLine) {
+    const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    box.stderrFd = fd;
+    const int status = box.Run(commandLine);
+    close(fd);
+    box.stderrFd = -1;
+    return status;
+  };
+
+  ASSERT_EQ(runWithStderr(box.Arg("N", settings)), 0);
+  EXPECT_EQ(Sandbox::Read(errors), "") << "no trace without the variable";
+
+  box.extraEnv = {{"TAV_POWERSAVE_TRACE", "1"}};
+  ASSERT_EQ(runWithStderr(box.Arg("N", settings)), 0);
+  const auto lines = Sandbox::Lines(errors);
+  ASSERT_GT(lines.size(), 20u);
+  const std::string prefix = "TAV_PowerSaveSetting[";
+  for (const std::string& line : lines) EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
+  const std::string all = Sandbox::Read(errors);
+  EXPECT_NE(all.find("]: plan: found by its recorded GUID"), std::string::npos);
+  EXPECT_NE(all.find("]: child ended: powercfg.exe /SETACTIVE "), std::string::npos);
+  EXPECT_NE(all.find(" ms\n"), std::string::npos);
+  EXPECT_NE(lines.back().find("]: exit code 0: the settings were applied and recorded"),
+            std::string::npos)
+      << lines.back();
+
+  // An unusable command line says which rule it broke; the exit code is as
+  // ever.
+  ASSERT_EQ(runWithStderr("/N:\"" + Sandbox::WinPath(box.root + "/missing.ini") + "\""),
+            kFailed);
+  EXPECT_NE(Sandbox::Read(errors).find(
+                "command line unusable: neither the settings file nor the task list exists"),
+            std::string::npos);
+
+  // A closed standard error, or a pipe whose reader is gone: same result.
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  close(pipeEnds[0]);
+  box.stderrFd = pipeEnds[1];
+  EXPECT_EQ(box.Run(box.Arg("N", settings)), 0);
+  close(pipeEnds[1]);
+  box.stderrFd = -1;
+  box.beforeExec = [] { close(2); };
+  EXPECT_EQ(box.Run(box.Arg("N", settings)), 0);
+  EXPECT_EQ(CurrentValue(settings, "ProfileName"), "テスト用プロファイル");
 }
 
 }  // namespace

@@ -4,17 +4,28 @@
 
 #include "app/launch_options.h"
 #include "app/windows_version.h"
-
+#include "shared/trace.h"
 namespace tav {
 namespace {
 
 // True when the process runs in the session attached to the physical console.
 bool InConsoleSession(Os& os) {
   uint32_t session = 0;
-  if (!os.ProcessIdToSessionId(os.GetCurrentProcessId(), session)) return false;
-  return session == os.GetActiveConsoleSessionId();
+  if (!os.ProcessIdToSessionId(os.GetCurrentProcessId(), session)) {
+    Trace(os, L"session: the process's session cannot be read: not the console session");
+    return false;
+  }
+  const uint32_t console = os.GetActiveConsoleSessionId();
+  Trace(os, L"session: " + std::to_wstring(session) + L", console session " +
+                std::to_wstring(console));
+  return session == console;
 }
 
+// The one line that says how the run ended and why.
+int Finish(Os& os, int exitCode, const std::wstring& reason) {
+  Trace(os, L"exit code " + std::to_wstring(exitCode) + L": " + reason);
+  return exitCode;
+}
 }  // namespace
 
 int RunEntry(Os& os, const std::wstring* commandLine) {
@@ -28,39 +39,44 @@ int RunEntry(Os& os, RunSteps& steps, const std::wstring* commandLine) {
   // Outside the console session nothing is done, not even the parse.
   if (!InConsoleSession(os)) {
     NotifyMainWindow(os);
-    return kExitSuccess;
+    return Finish(os, kExitSuccess, L"not the console session: nothing done");
   }
 
   LaunchOptions options;
   if (!ReadLaunchOptions(os, commandLine, options)) {
     NotifyMainWindow(os);
-    return kExitFailure;
+    return Finish(os, kExitFailure, L"the command line is unusable");
   }
 
   // The version is asked only when "I" was given.
   if (options.SkipOnXp && IsWindowsXp(os)) {
     NotifyMainWindow(os);
-    return kExitSuccess;
+    return Finish(os, kExitSuccess, L"/I on Windows XP: nothing done");
   }
 
   // Another instance runs, or the mutex cannot be made: step aside, no wait.
   std::unique_ptr<OsMutex> mutex = AcquireInstanceMutex(os);
   if (!mutex) {
     NotifyMainWindow(os);
-    return kExitSuccess;
+    return Finish(os, kExitSuccess, L"no single-instance mutex: nothing done");
   }
 
-  const int succeeded = RunSequence(steps, options);
+  std::wstring outcome;
+  const int succeeded = RunSequence(steps, options, &outcome);
   // Released before the main window hears of the end.
   ReleaseInstanceMutex(std::move(mutex));
   NotifyMainWindow(os);
-  return succeeded != 0 ? kExitSuccess : kExitFailure;
+  return Finish(os, succeeded != 0 ? kExitSuccess : kExitFailure, outcome);
 }
 
 std::unique_ptr<OsMutex> AcquireInstanceMutex(Os& os) {
   bool alreadyExists = false;
   std::unique_ptr<OsMutex> mutex = os.CreateMutex(kInstanceMutexName, true, alreadyExists);
-  if (!mutex) return nullptr;
+  if (!mutex) {
+    Trace(os, L"mutex: cannot be created");
+    return nullptr;
+  }
+  Trace(os, alreadyExists ? L"mutex: held by another instance" : L"mutex: taken");
   if (alreadyExists) {
     // Opened, not owned: releasing does nothing; the handle is closed on reset.
     mutex->Release();

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "shared/text.h"
-
+#include "shared/trace.h"
 namespace tav {
 namespace {
 
@@ -66,15 +66,36 @@ void ApplyToken(const std::wstring& token, LaunchOptions& options, bool& pathOpt
   // Any other key is ignored.
 }
 
+// The options as parsed, for the trace.
+std::wstring OptionsText(const LaunchOptions& o) {
+  std::wstring text = L"options: /N:" + Quoted(o.SettingsPath) + L" /F:" + Quoted(o.TaskListPath);
+  if (o.SuspendRequested) text += L" /S:" + ClockText(o.ActionHour, o.ActionMinute);
+  if (o.HibernateRequested) text += L" /H:" + ClockText(o.ActionHour, o.ActionMinute);
+  if (o.HandOffHour >= 0) text += L" /T:" + ClockText(o.HandOffHour, o.HandOffMinute);
+  if (o.SkipOnXp) text += L" /I";
+  return text;
+}
+
 }  // namespace
 
 bool ReadLaunchOptions(Os& os, const std::wstring* commandLine, LaunchOptions& options) {
   options = LaunchOptions{};
-  if (commandLine == nullptr) return false;
-  if (!ParseLaunchOptions(*commandLine, options)) return false;
+  if (commandLine == nullptr) {
+    Trace(os, L"command line unusable: there is none");
+    return false;
+  }
+  Trace(os, L"command line: " + *commandLine);
+  const bool pathOptionSeen = ParseLaunchOptions(*commandLine, options);
+  Trace(os, OptionsText(options));
+  if (!pathOptionSeen) {
+    Trace(os, L"command line unusable: no /N: or /F: option before the end of the scan");
+    return false;
+  }
   // The settings path is tested first; the list path only when it is missing.
   if (PathExists(os, options.SettingsPath)) return true;
-  return PathExists(os, options.TaskListPath);
+  if (PathExists(os, options.TaskListPath)) return true;
+  Trace(os, L"command line unusable: neither the settings file nor the task list exists");
+  return false;
 }
 
 bool ParseLaunchOptions(const std::wstring& commandLine, LaunchOptions& options) {

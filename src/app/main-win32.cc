@@ -7,6 +7,7 @@
 #include "os/win32/windows_api.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  tav::win32::HardenProcess();
   // The raw text after the program's own path, quotes and all; the tool
   // parses it itself.
   const std::wstring commandLine = tav::win32::CommandLineTail(::GetCommandLineW());

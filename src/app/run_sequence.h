@@ -26,6 +26,8 @@ class RunSteps {
   virtual int HandOffSuspend(bool hibernate, int32_t timeHour, int32_t timeMinute) = 0;
   virtual int64_t CurrentTime() = 0;
   virtual bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) = 0;
+  // One line of the diagnostic trace; steps that do not trace ignore it.
+  virtual void Trace(const std::wstring& text) {}
 };
 
 class SystemRunSteps : public RunSteps {
@@ -41,12 +43,14 @@ class SystemRunSteps : public RunSteps {
   int HandOffSuspend(bool hibernate, int32_t timeHour, int32_t timeMinute) override;
   int64_t CurrentTime() override;
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
+  void Trace(const std::wstring& text) override;
 
  private:
   Os& os_;
 };
 
 // 1 for success, 0 for failure; the first failing step ends the run.
-int RunSequence(RunSteps& steps, const LaunchOptions& options);
+// `outcome`, when given, says in words how the run ended, for the trace.
+int RunSequence(RunSteps& steps, const LaunchOptions& options, std::wstring* outcome = nullptr);
 
 }  // namespace tav

@@ -32,7 +32,9 @@ inline constexpr uint32_t kFileAttributeHidden = 0x02;
 inline constexpr uint32_t kFileAttributeSystem = 0x04;
 inline constexpr uint32_t kFileAttributeDirectory = 0x10;
 inline constexpr uint32_t kFileAttributeArchive = 0x20;
+inline constexpr uint32_t kFileAttributeDevice = 0x40;
 inline constexpr uint32_t kFileAttributeNormal = 0x80;
+inline constexpr uint32_t kFileAttributeReparsePoint = 0x400;
 inline constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
 
 // The folders that SHGetSpecialFolderPathW can name for the core.
@@ -64,6 +66,9 @@ class OsProcess {
   virtual ~OsProcess() = default;
   // WaitForSingleObject(process, INFINITE); the result is not reported.
   virtual void WaitForExit() = 0;
+  // GetExitCodeProcess after the wait, for the diagnostic trace only: no
+  // result of the tool ever depends on it. False when it cannot be read.
+  virtual bool GetExitCode(uint32_t& exitCode) = 0;
 };
 
 // A text file opened for reading in text mode, shared for reading only.
@@ -93,6 +98,13 @@ class OsPowerLibrary {
   // (terminator included) fails.
   virtual uint32_t PowerReadFriendlyName(const Guid& plan, std::wstring& name,
                                          uint32_t& bufferSizeBytes) = 0;
+  // Whether the library exports "PowerGetActiveScheme" (looked up at run
+  // time; it is optional, unlike the two functions above).
+  virtual bool HasPowerGetActiveScheme() = 0;
+  // PowerGetActiveScheme(NULL, &active), the returned GUID freed with
+  // LocalFree: 0 when `active` holds the active plan's GUID. Only called when
+  // HasPowerGetActiveScheme() is true.
+  virtual uint32_t PowerGetActiveScheme(Guid& active) = 0;
 };
 
 // EnumPwrSchemes callback: called once per scheme with its name; returns true
@@ -122,21 +134,41 @@ class Os {
   // PostMessageW; does not wait for the window.
   virtual bool PostMessage(WindowRef window, uint32_t message, uintptr_t wParam,
                            intptr_t lParam) = 0;
+  // GetTickCount: milliseconds of a steady clock, for durations in the trace.
+  virtual uint32_t GetTickCount() = 0;
+  // OutputDebugStringW of one finished trace line (see shared/trace.h). Never
+  // fails the run; where nobody listens it costs next to nothing.
+  virtual void DebugOutput(const std::wstring& line) = 0;
   // time(): seconds since the epoch.
   virtual int64_t CurrentTime() = 0;
   // localtime(): false when the conversion fails.
   virtual bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) = 0;
 
   // --- Child processes -------------------------------------------------------
-  // CreateProcessW(NULL, commandLine, ..., STARTF_USESHOWWINDOW / SW_HIDE):
-  // no handle when no process was created. `commandLine` is the caller's
-  // private writable buffer; the platform may change it.
-  virtual std::unique_ptr<OsProcess> CreateHiddenProcess(std::wstring& commandLine) = 0;
+  // CreateProcessW(applicationName, commandLine, ..., STARTF_USESHOWWINDOW /
+  // SW_HIDE): no handle when no process was created. A null
+  // `applicationName` lets the platform find the program named by the first
+  // token of `commandLine`; a given one is started as it is, without a search.
+  // `commandLine` is the caller's private writable buffer; the platform may
+  // change it.
+  virtual std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,
+                                                         std::wstring& commandLine) = 0;
+  // GetSystemDirectoryW: the folder of the system's own programs; empty when
+  // it cannot be named or does not fit into MAX_PATH.
+  virtual std::wstring GetSystemDirectory() = 0;
 
   // --- Files and folders ----------------------------------------------------
   virtual bool PathFileExists(const std::wstring& path) = 0;
   // kInvalidFileAttributes on failure.
   virtual uint32_t GetFileAttributes(const std::wstring& path) = 0;
+  // True for a regular file reached as it is named: not a folder, a device, a
+  // symbolic link, a junction or any other reparse point. Links are not
+  // followed; false when the path names nothing.
+  virtual bool IsRegularFile(const std::wstring& path) = 0;
+  // Creates a new file that holds only the UTF-16 LE byte-order mark, so that
+  // the profile functions keep its text in Unicode. False, touching nothing,
+  // when something exists at `path` or the file cannot be made.
+  virtual bool CreateUnicodeTextFile(const std::wstring& path) = 0;
   virtual bool SetFileAttributes(const std::wstring& path, uint32_t attributes) = 0;
   virtual bool DeleteFile(const std::wstring& path) = 0;
   // CreateDirectoryW with default security.
@@ -144,8 +176,10 @@ class Os {
   // SHGetSpecialFolderPathW into a MAX_PATH buffer; `create` asks the platform
   // to make the folder when it is missing. False when it cannot be named.
   virtual bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) = 0;
-  // GetModuleFileNameW(GetModuleHandleW(NULL)) into a MAX_PATH buffer.
-  virtual std::wstring GetModuleFileName() = 0;
+  // GetModuleFileNameW(GetModuleHandleW(NULL)) into a MAX_PATH buffer: the
+  // count it returns, 0 on failure and MAX_PATH (260) when the path filled
+  // the buffer and may have been cut; `path` holds the text that was copied.
+  virtual uint32_t GetModuleFileName(std::wstring& path) = 0;
   // _wfsopen(path, L"rt", _SH_DENYWR); no file when it cannot be opened.
   virtual std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) = 0;
 

@@ -1,14 +1,69 @@
 #include "power/command_runner.h"
 
+#include "settings/data_folder.h"
+#include "shared/text.h"
+#include "shared/trace.h"
 namespace tav {
+namespace {
 
-int RunProcessAndWait(Os& os, const std::wstring& commandLine) {
+int Run(Os& os, const std::wstring* applicationName, const std::wstring& commandLine) {
+  const std::wstring child =
+      commandLine + (applicationName ? L" (program " + Quoted(*applicationName) + L")" : L"");
   // Process creation may write into its command-line buffer: hand it a copy.
   std::wstring buffer = commandLine;
-  std::unique_ptr<OsProcess> process = os.CreateHiddenProcess(buffer);
-  if (!process) return 0;
+  const uint32_t started = os.GetTickCount();
+  std::unique_ptr<OsProcess> process = os.CreateHiddenProcess(applicationName, buffer);
+  if (!process) {
+    Trace(os, L"child not started: " + child);
+    return 0;
+  }
   process->WaitForExit();
+  const uint32_t milliseconds = os.GetTickCount() - started;
+  // The exit code is read for the trace alone: a started child is a success.
+  uint32_t exitCode = 0;
+  const std::wstring code = process->GetExitCode(exitCode)
+                                ? L"exit code " + std::to_wstring(exitCode)
+                                : std::wstring(L"exit code unknown");
+  Trace(os, L"child ended: " + child + L": " + code + L", " + std::to_wstring(milliseconds) +
+                L" ms");
   return 1;  // the process handle closes with `process`
+}
+
+// The file name of a program as the platform's search looks for it.
+std::wstring ProgramFileName(const std::wstring& programName) {
+  return programName.find(L'.') == std::wstring::npos ? programName + L".exe" : programName;
+}
+
+}  // namespace
+
+int RunProcessAndWait(Os& os, const std::wstring& commandLine) {
+  return Run(os, nullptr, commandLine);
+}
+
+int RunSystemProgramAndWait(Os& os, const std::wstring& commandLine) {
+  // System command lines name their program by a bare name, unquoted.
+  const std::wstring name = commandLine.substr(0, commandLine.find(L' '));
+  const std::wstring program = SystemProgramPath(os, name);
+  if (program.empty()) {
+    Trace(os, L"child not started: no system folder to take " + name + L" from: " + commandLine);
+    return 0;
+  }
+  return Run(os, &program, commandLine);
+}
+
+std::wstring SystemProgramPath(Os& os, const std::wstring& programName) {
+  const std::wstring fileName = ProgramFileName(programName);
+  const std::wstring toolFolder = GetModuleFolder(os);
+  if (!toolFolder.empty()) {
+    const std::wstring beside = os.PathCombine(toolFolder, fileName);
+    const uint32_t attributes = beside.empty() ? kInvalidFileAttributes
+                                               : os.GetFileAttributes(beside);
+    if (attributes != kInvalidFileAttributes && !(attributes & kFileAttributeDirectory))
+      return beside;
+  }
+  const std::wstring systemFolder = os.GetSystemDirectory();
+  if (systemFolder.empty()) return L"";
+  return os.PathCombine(systemFolder, fileName);
 }
 
 }  // namespace tav

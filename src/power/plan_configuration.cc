@@ -8,11 +8,10 @@
 #include "settings/current_plan_record.h"
 #include "settings/data_folder.h"
 #include "shared/text.h"
+#include "shared/trace.h"
 
 namespace tav {
 namespace {
-
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 // "powercfg.exe <arguments...>", the arguments separated by single blanks.
 std::wstring Powercfg(std::initializer_list<std::wstring> arguments) {
@@ -25,7 +24,7 @@ std::wstring Powercfg(std::initializer_list<std::wstring> arguments) {
 // sequence with 0. Exit codes of powercfg.exe are not read.
 int RunAll(Os& os, const std::vector<std::wstring>& commands) {
   for (const std::wstring& command : commands) {
-    if (!RunProcessAndWait(os, command)) return 0;
+    if (!RunSystemProgramAndWait(os, command)) return 0;
   }
   return 1;
 }
@@ -58,7 +57,11 @@ int ApplyPowerSettings(Os& os, int& inDataFolder, const std::wstring* settingsPa
   planGuid.clear();
   if (settingsPath == nullptr) return 0;
   int mustCreate = CheckRecordedProfile(os, *settingsPath, inDataFolder);
-  if (IsWindowsXp(os)) return ConfigurePlanByName(os, settings, mustCreate);
+  if (IsWindowsXp(os)) {
+    Trace(os, L"apply: Windows XP, schemes by name");
+    return ConfigurePlanByName(os, settings, mustCreate);
+  }
+  Trace(os, L"apply: plans by GUID");
   return ConfigurePlanByGuid(os, settings, mustCreate, planGuid);
 }
 
@@ -69,21 +72,32 @@ int CheckRecordedProfile(Os& os, const std::wstring& settingsPath, int& inDataFo
   std::wstring profilePath;
   std::wstring profileName;
   ReadCurrentProfile(os, record, profilePath, profileName);
-  return (profilePath.empty() || profileName.empty()) ? 1 : 0;
+  const int noProfile = (profilePath.empty() || profileName.empty()) ? 1 : 0;
+  Trace(os, std::wstring(inDataFolder ? L"profile: in the data folder; " : L"profile: elsewhere; ") +
+                (noProfile ? L"none recorded in " : L"recorded in ") + Quoted(record.Path));
+  return noProfile;
 }
 
 int ConfigurePlanByGuid(Os& os, const PowerSettings& settings, int mustCreate,
                         std::wstring& planGuid) {
   // Discovery alone decides whether the plan is made on this path.
   if (!FindDedicatedPlanGuid(os, mustCreate, planGuid)) return 0;
-  std::vector<std::wstring> commands;
+  std::vector<std::wstring> activation;
   if (mustCreate == 1) {
-    commands.push_back(Powercfg({L"/DUPLICATESCHEME", kPowerSaverPlanGuid, planGuid}));
-    commands.push_back(Powercfg({L"/CHANGENAME", planGuid, Quoted(kDedicatedPlanName),
-                                 Quoted(kDedicatedPlanDescription)}));
+    activation.push_back(
+        Powercfg({L"/DUPLICATESCHEME", ChooseBasePlanGuid(os), planGuid}));
+    activation.push_back(Powercfg({L"/CHANGENAME", planGuid, Quoted(kDedicatedPlanName),
+                                   Quoted(kDedicatedPlanDescription)}));
   }
   // "/CHANGE" acts on the active plan, so the plan is activated first.
-  commands.push_back(Powercfg({L"/SETACTIVE", planGuid}));
+  activation.push_back(Powercfg({L"/SETACTIVE", planGuid}));
+  if (!RunAll(os, activation)) return 0;
+  // Unless the system now reports the dedicated plan as active (a policy may
+  // keep the active plan, a copy may have failed), "/CHANGE" would rewrite
+  // the user's own plan: nothing more is run.
+  if (!ConfirmDedicatedPlanActive(os, planGuid)) return 0;
+
+  std::vector<std::wstring> commands;
   commands.push_back(ChangeActive(L"/monitor-timeout-ac", settings.DisplayAcTime));
   commands.push_back(ChangeActive(L"/monitor-timeout-dc", settings.DisplayDcTime));
   commands.push_back(SetBrightness(L"/SETACVALUEINDEX", planGuid, settings.DisplayAcBright));
@@ -125,13 +139,14 @@ int RemoveDedicatedPlan(Os& os, const std::wstring* planGuid) {
     int mustCreate = 1;  // looks only for the base scheme
     std::wstring baseSchemeName;
     if (!FindSchemeByName(os, mustCreate, baseSchemeName)) return 0;
-    if (!RunProcessAndWait(os, Powercfg({L"/SETACTIVE", Quoted(baseSchemeName)}))) return 0;
-    return RunProcessAndWait(os, Powercfg({L"/DELETE", Quoted(kDedicatedPlanName)}));
+    if (!RunSystemProgramAndWait(os, Powercfg({L"/SETACTIVE", Quoted(baseSchemeName)}))) return 0;
+    return RunSystemProgramAndWait(os, Powercfg({L"/DELETE", Quoted(kDedicatedPlanName)}));
   }
   if (planGuid == nullptr) return 0;
+  Trace(os, L"remove: plan " + *planGuid);
   // The active plan cannot be deleted; a failed activation still tries.
-  RunProcessAndWait(os, Powercfg({L"/SETACTIVE", kPowerSaverPlanGuid}));
-  return RunProcessAndWait(os, Powercfg({L"/DELETE", Quoted(*planGuid)}));
+  RunSystemProgramAndWait(os, Powercfg({L"/SETACTIVE", ChooseBasePlanGuid(os)}));
+  return RunSystemProgramAndWait(os, Powercfg({L"/DELETE", Quoted(*planGuid)}));
 }
 
 }  // namespace tav

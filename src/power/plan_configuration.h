@@ -5,6 +5,7 @@
 #include <string>
 
 #include "os/os.h"
+#include "power/builtin_plans.h"
 #include "settings/power_settings.h"
 
 namespace tav {
@@ -12,7 +13,6 @@ namespace tav {
 inline constexpr wchar_t kPowercfgProgram[] = L"powercfg.exe";
 inline constexpr wchar_t kDedicatedPlanDescription[] =
     L"「Vantrel 電源プラン設定ツール」が使用する電源プランです。";
-inline constexpr wchar_t kPowerSaverPlanGuid[] = L"a1841308-3541-4fab-bc81-f71556f20b4a";
 inline constexpr wchar_t kDisplaySubgroupGuid[] = L"7516b95f-f776-4464-8c53-06167f40cc99";
 inline constexpr wchar_t kBrightnessSettingGuid[] = L"aded5e82-b909-4619-9949-f5d71dac0bcb";
 

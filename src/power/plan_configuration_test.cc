@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "power/plan_discovery.h"
 #include "testing/fake_os.h"
 
@@ -97,6 +99,12 @@ class PlanConfigurationTest : public ::testing::Test {
     settings.SleepDcTime = 25;
     settings.StopAcTime = 60;
     settings.StopDcTime = 0;
+    Reset();
+  }
+  // A machine with Windows' own plans, the power saver among them.
+  void Reset() {
+    os = FakeOs();
+    os.AddBuiltInPlans();
   }
   void UseWindowsXp() {
     os.versionMajor = 5;
@@ -142,7 +150,7 @@ TEST_F(PlanConfigurationTest, GuidPathConfiguresTheExistingPlanWhateverTheRecord
   EXPECT_EQ(planGuid, kExistingGuid);
 
   os.commandLines.clear();
-  os.plans.clear();
+  os.plans.pop_back();  // the dedicated plan
   RecordUserProfile();
   ASSERT_EQ(Apply(), 1);  // a recorded profile does not stop the plan being made
   EXPECT_EQ(os.commandLines.size(), 14u);
@@ -150,19 +158,82 @@ TEST_F(PlanConfigurationTest, GuidPathConfiguresTheExistingPlanWhateverTheRecord
 
 TEST_F(PlanConfigurationTest, GuidPathStopsAtTheFirstCommandThatCannotStart) {
   for (int k : {1, 2, 3, 6, 13, 14}) {
-    os = FakeOs();
+    Reset();
     FailRun(k);
     EXPECT_EQ(Apply(), 0) << k;
     EXPECT_EQ(os.commandLines, Prefix(kNewPlanCommands, k)) << k;
     EXPECT_EQ(planGuid, kNewGuid) << k;  // discovery's GUID stays for the caller
   }
   for (int k : {1, 4, 12}) {
-    os = FakeOs();
+    Reset();
     AddDedicatedPlan();
     FailRun(k);
     EXPECT_EQ(Apply(), 0) << k;
     EXPECT_EQ(os.commandLines, Prefix(kExistingPlanCommands, k)) << k;
   }
+}
+
+// "/CHANGE" names no plan: unless the system reports the dedicated plan as
+// active after "/SETACTIVE", nothing more runs and the user's plan keeps its
+// values.
+TEST_F(PlanConfigurationTest, GuidPathStopsWhenThePlanIsNotActiveAfterActivation) {
+  struct Case {
+    const char* what;
+    std::function<void(FakeOs&)> machine;
+    bool activeUnchanged;  // the activation itself did not happen
+  };
+  const std::vector<Case> cases = {
+      {"a policy keeps the active plan", [](FakeOs& os) { os.activationRefused = true; }, true},
+      {"the copy was not made (no base plan at all)", [](FakeOs& os) { os.plans.clear(); }, true},
+      {"PowerGetActiveScheme fails", [](FakeOs& os) { os.getActiveSchemeError = 2; }, false},
+  };
+  for (const Case& c : cases) {
+    Reset();
+    c.machine(os);
+    const Guid activeBefore = os.activePlan;
+    EXPECT_EQ(Apply(), 0) << c.what;
+    ASSERT_EQ(os.commandLines.size(), 3u) << c.what;
+    EXPECT_EQ(os.commandLines[2], kNewPlanCommands[2]) << c.what;  // the "/SETACTIVE"
+    if (c.activeUnchanged) {
+      EXPECT_TRUE(os.activePlan == activeBefore) << c.what;
+    }
+    EXPECT_EQ(planGuid, kNewGuid) << c.what;
+  }
+  // An existing plan whose activation is refused: one command only.
+  Reset();
+  AddDedicatedPlan();
+  os.activationRefused = true;
+  EXPECT_EQ(Apply(), 0);
+  EXPECT_EQ(os.commandLines, Prefix(kExistingPlanCommands, 1));
+}
+
+TEST_F(PlanConfigurationTest, GuidPathWithoutThePowerSaverCopiesBalanced) {
+  os.plans.pop_back();  // Modern Standby machines ship without the power saver
+  ASSERT_EQ(Apply(), 1);
+  std::vector<std::wstring> expected = kNewPlanCommands;
+  expected[0] = L"powercfg.exe /DUPLICATESCHEME 381b4222-f694-41f0-9685-ff5bb260df2e " + kNewGuid;
+  EXPECT_EQ(os.commandLines, expected);
+  EXPECT_TRUE(os.activePlan == GuidFromText(kNewGuid));
+}
+
+TEST_F(PlanConfigurationTest, WithoutPowerGetActiveSchemeThePlanMustExist) {
+  os.getActiveSchemeAvailable = false;
+  ASSERT_EQ(Apply(), 1);
+  EXPECT_EQ(os.commandLines, kNewPlanCommands);
+
+  Reset();
+  os.getActiveSchemeAvailable = false;
+  os.plans.clear();  // the copy cannot be made
+  EXPECT_EQ(Apply(), 0);
+  EXPECT_EQ(os.commandLines.size(), 3u);
+}
+
+TEST_F(PlanConfigurationTest, PowercfgIsStartedFromTheSystemFolderWithItsCommandLineUnchanged) {
+  ASSERT_EQ(Apply(), 1);
+  ASSERT_EQ(os.applicationNames.size(), kNewPlanCommands.size());
+  for (const std::wstring& application : os.applicationNames)
+    EXPECT_EQ(application, L"C:\\Windows\\system32\\powercfg.exe");
+  EXPECT_EQ(os.commandLines, kNewPlanCommands);
 }
 
 TEST_F(PlanConfigurationTest, DiscoveryFailureRunsNothing) {
@@ -198,7 +269,7 @@ TEST_F(PlanConfigurationTest, WindowsXpCreatesAMissingSchemeFromTheBase) {
 
 TEST_F(PlanConfigurationTest, WindowsXpStopsAtTheFirstCommandThatCannotStart) {
   for (int k : {1, 2, 5, 11}) {
-    os = FakeOs();
+    Reset();
     UseWindowsXp();
     os.xpSchemes = {kXpBaseSchemeName};
     FailRun(k);
@@ -206,7 +277,7 @@ TEST_F(PlanConfigurationTest, WindowsXpStopsAtTheFirstCommandThatCannotStart) {
     EXPECT_EQ(os.commandLines, Prefix(kXpNewSchemeCommands, k)) << k;
     EXPECT_EQ(planGuid, L"");
   }
-  os = FakeOs();
+  Reset();
   UseWindowsXp();
   os.enumPwrSchemesFails = true;
   EXPECT_EQ(Apply(), 0);
@@ -242,7 +313,7 @@ TEST_F(PlanConfigurationTest, CheckRecordedProfile) {
       {L"Setting.ini", kUserRecord, true, 0, 0},  // no folder at all
   };
   for (const RecordCase& c : cases) {
-    os = FakeOs();
+    Reset();
     if (!c.recordFile.empty()) {
       os.SetProfileValue(c.recordFile, L"Current", L"ProfilePath", c.settingsPath);
       if (c.withName) os.SetProfileValue(c.recordFile, L"Current", L"ProfileName", L"Night");
@@ -262,17 +333,27 @@ TEST_F(PlanConfigurationTest, RemovalOnTheGuidPathQuotesTheGuid) {
                 L"powercfg.exe /DELETE \"11111111-2222-3333-4444-555555555555\""}));
 }
 
+TEST_F(PlanConfigurationTest, RemovalWithoutThePowerSaverActivatesBalanced) {
+  os.plans.pop_back();
+  const std::wstring guid = kExistingGuid;
+  EXPECT_EQ(RemoveDedicatedPlan(os, &guid), 1);
+  EXPECT_EQ(os.commandLines,
+            (std::vector<std::wstring>{
+                L"powercfg.exe /SETACTIVE 381b4222-f694-41f0-9685-ff5bb260df2e",
+                L"powercfg.exe /DELETE \"11111111-2222-3333-4444-555555555555\""}));
+}
+
 TEST_F(PlanConfigurationTest, RemovalOnTheGuidPathDeletesEvenWhenActivationFails) {
   const std::wstring guid = kExistingGuid;
   FailRun(1);
   EXPECT_EQ(RemoveDedicatedPlan(os, &guid), 1);
   EXPECT_EQ(os.commandLines.size(), 2u);
 
-  os = FakeOs();
+  Reset();
   FailRun(2);
   EXPECT_EQ(RemoveDedicatedPlan(os, &guid), 0);
 
-  os = FakeOs();
+  Reset();
   EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 0);
   EXPECT_TRUE(os.commandLines.empty());
 }
@@ -293,14 +374,14 @@ TEST_F(PlanConfigurationTest, RemovalOnWindowsXpStopsWhenActivationFails) {
   EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 0);
   EXPECT_EQ(os.commandLines.size(), 1u);
 
-  os = FakeOs();
+  Reset();
   UseWindowsXp();
   os.xpSchemes = {kXpBaseSchemeName};
   FailRun(2);
   EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 0);
   EXPECT_EQ(os.commandLines.size(), 2u);
 
-  os = FakeOs();
+  Reset();
   UseWindowsXp();
   os.enumPwrSchemesFails = true;
   EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 0);

@@ -1,8 +1,9 @@
 #include "power/plan_discovery.h"
 
+#include "power/builtin_plans.h"
 #include "settings/current_plan_record.h"
 #include "shared/text.h"
-
+#include "shared/trace.h"
 namespace tav {
 namespace {
 
@@ -28,9 +29,12 @@ std::wstring StripBraces(const std::wstring& text) { return StripRepeated(text, 
 
 // Walks the system's plans for the recorded GUID or, without one, for the
 // first plan named like the dedicated plan. 1 when found; `planGuid` then
-// holds its GUID text (the recorded one, or the enumerated plan's).
+// holds its GUID text (the recorded one, or the enumerated plan's). One of
+// Windows' own plans is never taken for the dedicated plan, whatever a record
+// or its name says: the configuration would overwrite the user's settings.
 int SearchPlans(Os& os, OsPowerLibrary& library, std::wstring& planGuid) {
   const bool guidRecorded = !planGuid.empty();
+  if (guidRecorded && IsBuiltInPlan(planGuid)) return 0;
   for (uint32_t index = 0;; ++index) {
     Guid guid{};
     uint32_t size = kGuidBufferBytes;
@@ -42,10 +46,11 @@ int SearchPlans(Os& os, OsPowerLibrary& library, std::wstring& planGuid) {
     std::wstring name;
     uint32_t nameSize = kFriendlyNameBufferBytes;
     if (library.PowerReadFriendlyName(guid, name, nameSize) != 0) continue;  // unreadable
-    if (name == kDedicatedPlanName) {
-      planGuid = PlanGuidToString(os, guid);
-      return 1;
-    }
+    if (name != kDedicatedPlanName) continue;
+    std::wstring text = PlanGuidToString(os, guid);
+    if (IsBuiltInPlan(text)) continue;
+    planGuid = std::move(text);
+    return 1;
   }
 }
 
@@ -56,24 +61,89 @@ int FindDedicatedPlanGuid(Os& os, int& mustCreate, std::wstring& planGuid) {
   CurrentRecordFile record = OpenCurrentRecordFile(os, 1);
   if (!ReadCurrentPlanGuid(os, record, planGuid)) return 0;
   if (!planGuid.empty()) planGuid = StripBraces(planGuid);
+  const std::wstring recorded = planGuid;
+  Trace(os, recorded.empty() ? L"plan: no GUID recorded in " + Quoted(record.Path)
+                             : L"plan: GUID " + recorded + L" recorded in " + Quoted(record.Path));
 
   {
     std::unique_ptr<OsPowerLibrary> library = os.LoadPowerLibrary();
-    if (!library) return 0;
+    if (!library) {
+      Trace(os, L"plan: powrprof.dll cannot be loaded or lacks PowerEnumerate or "
+                L"PowerReadFriendlyName: discovery failed");
+      return 0;
+    }
+    if (!recorded.empty() && IsBuiltInPlan(recorded))
+      Trace(os, L"plan: the recorded GUID is one of Windows' own plans: not used");
     const int found = SearchPlans(os, *library, planGuid);
     mustCreate = (found && !planGuid.empty()) ? 0 : 1;
   }  // the library is freed before COM is touched
 
-  if (mustCreate == 1) {
-    Guid guid{};
-    {
-      ComScope com(os);
-      if (!os.CoCreateGuid(guid)) return 0;
-    }
-    planGuid = PlanGuidToString(os, guid);
-    if (planGuid.empty()) return 0;
+  if (mustCreate == 0) {
+    Trace(os, recorded.empty() ? L"plan: found by its name: " + planGuid
+                               : L"plan: found by its recorded GUID");
+    return 1;
   }
+  Guid guid{};
+  {
+    ComScope com(os);
+    if (!os.CoCreateGuid(guid)) {
+      Trace(os, L"plan: not found, and CoCreateGuid failed: discovery failed");
+      return 0;
+    }
+  }
+  planGuid = PlanGuidToString(os, guid);
+  if (planGuid.empty()) {
+    Trace(os, L"plan: not found, and the new GUID has no text form: discovery failed");
+    return 0;
+  }
+  Trace(os, L"plan: not found; it is made as " + planGuid);
   return 1;
+}
+
+bool PlanIsListed(Os& os, OsPowerLibrary& library, const std::wstring& planGuid) {
+  for (uint32_t index = 0;; ++index) {
+    Guid guid{};
+    uint32_t size = kGuidBufferBytes;
+    if (library.PowerEnumerate(index, guid, size) != 0) return false;
+    if (EqualsIgnoreCase(PlanGuidToString(os, guid), planGuid)) return true;
+  }
+}
+
+int ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {
+  if (planGuid.empty()) return 0;
+  std::unique_ptr<OsPowerLibrary> library = os.LoadPowerLibrary();
+  if (!library) {
+    Trace(os, L"active plan: powrprof.dll cannot be loaded: not confirmed");
+    return 0;
+  }
+  // Asks the system, not powercfg.exe: its exit codes are never read, and an
+  // activation refused by a policy, or of a plan that was never made, leaves
+  // another plan active.
+  if (library->HasPowerGetActiveScheme()) {
+    Guid active{};
+    const uint32_t error = library->PowerGetActiveScheme(active);
+    if (error != 0) {
+      Trace(os, L"active plan: PowerGetActiveScheme failed with " + std::to_wstring(error) +
+                    L": not confirmed");
+      return 0;
+    }
+    const std::wstring activeGuid = PlanGuidToString(os, active);
+    if (!EqualsIgnoreCase(activeGuid, planGuid)) {
+      Trace(os, L"active plan: " + activeGuid + L", not " + planGuid +
+                    L" (a policy keeps the active plan, or the plan was not made): "
+                    L"nothing more is run");
+      return 0;
+    }
+    Trace(os, L"active plan: " + planGuid + L", confirmed");
+    return 1;
+  }
+  // Without that function the activation cannot be seen; the plan must at
+  // least exist.
+  const bool listed = PlanIsListed(os, *library, planGuid);
+  Trace(os, listed ? L"active plan: no PowerGetActiveScheme; the plan exists"
+                   : L"active plan: no PowerGetActiveScheme, and the plan does not exist: "
+                     L"nothing more is run");
+  return listed ? 1 : 0;
 }
 
 std::wstring PlanGuidToString(Os& os, const Guid& guid) {
@@ -98,7 +168,10 @@ int FindSchemeByName(Os& os, int& mustCreate, std::wstring& baseSchemeName) {
   baseSchemeName.clear();
   SchemeSearch search;
   search.targetName = mustCreate == 0 ? kDedicatedPlanName : kXpBaseSchemeName;
-  if (!os.EnumPwrSchemes(&SchemeSearchCallback, &search)) return 0;
+  if (!os.EnumPwrSchemes(&SchemeSearchCallback, &search)) {
+    Trace(os, L"scheme: EnumPwrSchemes failed: discovery failed");
+    return 0;
+  }
   if (search.found == 0) {
     mustCreate = 1;
     // The dedicated scheme is missing: look for the base scheme instead.
@@ -108,6 +181,9 @@ int FindSchemeByName(Os& os, int& mustCreate, std::wstring& baseSchemeName) {
     }
   }
   baseSchemeName = search.found == 1 ? search.targetName : search.lastName;
+  Trace(os, std::wstring(mustCreate == 0 ? L"scheme: found by its name"
+                                         : L"scheme: it is made; base scheme ") +
+                (mustCreate == 0 ? L"" : Quoted(baseSchemeName)));
   return 1;
 }
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "os/utf8.h"
+#include "power/builtin_plans.h"
 #include "shared/text.h"
 #include "testing/fake_os.h"
 
@@ -153,6 +155,111 @@ TEST_F(PlanDiscoveryTest, ReadingTheRecordClearsItsReadOnlyAttribute) {
   AddPlan(kPlanA, L"x");
   ASSERT_EQ(Find(), 1);
   EXPECT_EQ(os.GetFileAttributes(kMachineFile) & kFileAttributeReadOnly, 0u);
+}
+
+// Windows' own plans are never the dedicated plan: the configuration would
+// rewrite the user's settings. A record or a name that points at one is
+// passed over as if that plan were not there.
+TEST_F(PlanDiscoveryTest, BuiltInPlansAreNeverAdopted) {
+  const std::vector<std::wstring> builtIns = {
+      L"381b4222-f694-41f0-9685-ff5bb260df2e", L"8C5E7FDA-E8BF-4A96-9A85-A6E23A8C635C",
+      L"a1841308-3541-4fab-bc81-f71556f20b4a", L"e9a42b02-d5df-448d-aa00-03f14749eb61"};
+  for (const std::wstring& builtIn : builtIns) {
+    SCOPED_TRACE(ToUtf8(builtIn));
+    // Recorded: a new GUID, whatever the plan is called.
+    os = FakeOs();
+    AddPlan(builtIn, kDedicatedPlanName);
+    Record(L"{" + builtIn + L"}");
+    ASSERT_EQ(Find(), 1);
+    EXPECT_EQ(mustCreate, 1);
+    EXPECT_EQ(planGuid, kFirstNewGuid);
+
+    // Named like the dedicated plan: the next plan of that name is taken.
+    os = FakeOs();
+    AddPlan(builtIn, kDedicatedPlanName);
+    AddPlan(kPlanB, kDedicatedPlanName);
+    ASSERT_EQ(Find(), 1);
+    EXPECT_EQ(mustCreate, 0);
+    EXPECT_EQ(planGuid, kPlanB);
+
+    // The only plan of that name: a new one is made.
+    os = FakeOs();
+    AddPlan(builtIn, kDedicatedPlanName);
+    ASSERT_EQ(Find(), 1);
+    EXPECT_EQ(mustCreate, 1);
+    EXPECT_EQ(planGuid, kFirstNewGuid);
+  }
+}
+
+TEST_F(PlanDiscoveryTest, MalformedRecordedGuidMakesANewGuid) {
+  for (const wchar_t* recorded : {L"not a guid", L"0A1B2C3D-4E5F-6071-8293", L"{x}"}) {
+    os = FakeOs();
+    AddPlan(kPlanA, kDedicatedPlanName);
+    Record(recorded);
+    ASSERT_EQ(Find(), 1);
+    EXPECT_EQ(mustCreate, 1);
+    EXPECT_EQ(planGuid, kFirstNewGuid);
+  }
+}
+
+// The plan must be the one the system reports as active before "/CHANGE"
+// (which names no plan) may run; without PowerGetActiveScheme it must at
+// least exist.
+TEST(PlanConfirmationTest, EachOutcome) {
+  const Guid ours = GuidFromText(kPlanA);
+  const Guid balanced = GuidFromText(L"381b4222-f694-41f0-9685-ff5bb260df2e");
+  struct Case {
+    const char* what;
+    bool library;
+    bool hasFunction;
+    uint32_t error;
+    Guid active;
+    bool listed;
+    int expected;
+  };
+  const std::vector<Case> cases = {
+      {"our plan active", true, true, 0, ours, true, 1},
+      {"another plan active", true, true, 0, balanced, true, 0},
+      {"the call fails", true, true, 5, ours, true, 0},
+      {"no such function, plan listed", true, false, 0, balanced, true, 1},
+      {"no such function, plan missing", true, false, 0, balanced, false, 0},
+      {"no power library", false, true, 0, ours, true, 0},
+  };
+  for (const Case& c : cases) {
+    FakeOs os;
+    os.AddBuiltInPlans();
+    if (c.listed) os.plans.push_back(FakePlan{ours, kDedicatedPlanName});
+    os.powerLibraryAvailable = c.library;
+    os.getActiveSchemeAvailable = c.hasFunction;
+    os.getActiveSchemeError = c.error;
+    os.activePlan = c.active;
+    EXPECT_EQ(ConfirmDedicatedPlanActive(os, L"0a1b2c3d-4e5f-6071-8293-a4b5c6d7e8f9"), c.expected)
+        << c.what;
+    EXPECT_EQ(Count(os, L"PowerGetActiveScheme"), c.library && c.hasFunction ? 1 : 0) << c.what;
+    EXPECT_EQ(Count(os, L"FreePowerLibrary"), c.library ? 1 : 0) << c.what;
+  }
+  FakeOs os;
+  os.AddBuiltInPlans();
+  EXPECT_EQ(ConfirmDedicatedPlanActive(os, L""), 0);
+}
+
+TEST(PlanBaseTest, PowerSaverWhereListedElseBalanced) {
+  FakeOs os;
+  os.AddBuiltInPlans();
+  EXPECT_EQ(ChooseBasePlanGuid(os), kPowerSaverPlanGuid);
+
+  os.plans.pop_back();  // the power saver, as on Modern Standby machines
+  EXPECT_EQ(ChooseBasePlanGuid(os), kBalancedPlanGuid);
+  os.plans.clear();
+  EXPECT_EQ(ChooseBasePlanGuid(os), kBalancedPlanGuid);
+
+  // Upper-case enumeration text still counts as listed.
+  os.plans.push_back(FakePlan{GuidFromText(L"A1841308-3541-4FAB-BC81-F71556F20B4A"), L"x"});
+  EXPECT_EQ(ChooseBasePlanGuid(os), kPowerSaverPlanGuid);
+
+  // Plans that cannot be listed: the power saver, as always.
+  os.powerLibraryAvailable = false;
+  EXPECT_EQ(ChooseBasePlanGuid(os), kPowerSaverPlanGuid);
 }
 
 TEST(PlanDiscoveryGuidTextTest, BracesAreStrippedAndFailureGivesEmpty) {

@@ -5,12 +5,22 @@
 #include "power/command_runner.h"
 #include "settings/data_folder.h"
 #include "shared/text.h"
+#include "shared/trace.h"
 
 namespace tav {
 
 int HandOffSuspend(Os& os, bool hibernate, int32_t timeHour, int32_t timeMinute) {
   // The companion lies beside the tool; it is started without looking first.
-  const std::wstring companion = GetModuleFolder(os) + L"\\" + kSuspendCompanionName;
+  // Without a folder (the tool's own path could not be read whole) there is
+  // no companion to start: "\\TAV_PowerSaveSuspend.exe" would name the root
+  // of the current drive.
+  const std::wstring folder = GetModuleFolder(os);
+  if (folder.empty()) {
+    Trace(os, L"hand-off: the tool's own folder is unknown (its path may be cut): "
+              L"no companion started");
+    return 0;
+  }
+  const std::wstring companion = folder + L"\\" + kSuspendCompanionName;
   const std::wstring quoted = L"\"" + companion + L"\"";
 
   // A pending request is always cancelled first; no new one without that.

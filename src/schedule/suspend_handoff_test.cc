@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "os/path_strings.h"
 #include "testing/fake_os.h"
 
 namespace tav {
@@ -63,6 +64,20 @@ TEST(SuspendHandOffFailures, RequestThatCannotStartGivesZeroAfterTheCancelRan) {
   ASSERT_GE(os.events.size(), 2u);
   EXPECT_EQ(os.events[1], L"Exited:" + kCancel);
   EXPECT_EQ(os.events.back(), L"RunFailed:" + kCompanion + L" /SUSPEND");
+}
+
+// A module path that filled the whole MAX_PATH buffer may be cut; its folder
+// would be some other folder, so no companion is started from it.
+TEST(SuspendHandOffFailures, CutModulePathStartsNothing) {
+  FakeOs os;
+  os.moduleFileName = L"C:\\" + std::wstring(250, L'a') + L"\\TAV_PowerSaveSetting.exe";
+  EXPECT_EQ(HandOffSuspend(os, false, -1, -1), 0);
+  EXPECT_TRUE(os.commandLines.empty());
+
+  // One character shorter than the buffer still fits whole.
+  os.moduleFileName = L"C:\\" + std::wstring(kMaxPath - 1 - 3 - 9, L'a') + L"\\tool.exe";
+  ASSERT_EQ(os.moduleFileName.size(), kMaxPath - 1);
+  EXPECT_EQ(HandOffSuspend(os, false, -1, -1), 1);
 }
 
 TEST(SuspendHandOffFailures, CompanionIsLookedForBesideTheTool) {

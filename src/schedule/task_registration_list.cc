@@ -5,6 +5,7 @@
 #include "power/command_runner.h"
 #include "shared/file_attributes.h"
 #include "shared/text.h"
+#include "shared/trace.h"
 
 namespace tav {
 namespace {
@@ -23,18 +24,21 @@ std::wstring FieldValue(std::wstring_view rest) { return StripRepeated(rest, L'"
 
 // One line (or one piece of a long line): finds the first complete entry and
 // hands it on. Fields are cut at runs of "/"; a blank field ends the line.
-void HandleLine(Os& os, std::wstring_view line) {
+void HandleLine(Os& os, std::wstring_view line, size_t lineNumber) {
+  const std::wstring where = L"task list: line " + std::to_wstring(lineNumber) + L": ";
   std::wstring taskName;
   std::wstring xmlPath;
+  bool fieldSeen = false;
   size_t pos = 0;
   while (pos < line.size()) {
     while (pos < line.size() && line[pos] == L'/') ++pos;
-    if (pos >= line.size()) return;
+    if (pos >= line.size()) break;
     size_t end = line.find(L'/', pos);
     if (end == std::wstring_view::npos) end = line.size();
     std::wstring field = TrimWhiteSpace(line.substr(pos, end - pos));
     pos = end;
-    if (field.empty()) return;
+    if (field.empty()) break;
+    fieldSeen = true;
 
     std::wstring_view view(field);
     if (EqualsIgnoreCase(view.substr(0, 3), L"TN:")) {
@@ -46,15 +50,29 @@ void HandleLine(Os& os, std::wstring_view line) {
     if (taskName.empty() || xmlPath.empty()) continue;
 
     // A complete entry finishes the line, whatever becomes of it. An entry
-    // that cannot be quoted safely is left alone, its XML file included.
-    if (IsQuotable(taskName) && IsQuotable(xmlPath) && os.PathFileExists(xmlPath)) {
+    // that cannot be quoted safely is left alone, its XML file included; so
+    // is one whose XML path is not a plain file: the elevated tool would
+    // clear the attribute of, and delete, whatever a link or junction that
+    // another user made points to.
+    const std::wstring entry = Quoted(taskName) + L" from " + Quoted(xmlPath);
+    if (!IsQuotable(taskName) || !IsQuotable(xmlPath)) {
+      Trace(os, where + L"skipped " + entry +
+                    L": a value holds a double quote or ends in a backslash");
+    } else if (!os.PathFileExists(xmlPath)) {
+      Trace(os, where + L"skipped " + entry + L": the XML file does not exist");
+    } else if (!os.IsRegularFile(xmlPath)) {
+      Trace(os, where + L"skipped " + entry +
+                    L": the XML path is a link, junction, folder or device");
+    } else {
+      Trace(os, where + L"registering " + entry);
       RegisterScheduledTask(os, &xmlPath, &taskName);
       // The registration program has ended: its XML file is no longer needed.
       ClearReadOnlyAttribute(os, xmlPath);
-      os.DeleteFile(xmlPath);
+      if (!os.DeleteFile(xmlPath)) Trace(os, where + L"the XML file could not be deleted");
     }
     return;
   }
+  if (fieldSeen) Trace(os, where + L"no complete entry");
 }
 
 }  // namespace
@@ -62,17 +80,24 @@ void HandleLine(Os& os, std::wstring_view line) {
 int ProcessTaskRegistrationList(Os& os, const std::wstring* listPath) {
   if (!listPath) return 0;
   std::unique_ptr<OsTextFile> file = os.OpenTextFileForReading(*listPath);
-  if (!file) return 0;
+  if (!file) {
+    Trace(os, L"task list: " + Quoted(*listPath) +
+                  L" cannot be opened for reading (missing, locked or not accessible)");
+    return 0;
+  }
 
   std::wstring piece;
+  size_t lineNumber = 0;
   while (file->ReadLine(piece, kListLineBufferChars)) {
     // The piece is a C string: anything behind an embedded NUL is not seen.
-    HandleLine(os, std::wstring_view(piece.c_str()));
+    HandleLine(os, std::wstring_view(piece.c_str()), ++lineNumber);
   }
   file.reset();
 
   ClearReadOnlyAttribute(os, *listPath);
-  os.DeleteFile(*listPath);
+  const bool deleted = os.DeleteFile(*listPath);
+  Trace(os, L"task list: " + std::to_wstring(lineNumber) + L" line(s) read; the list " +
+                (deleted ? L"was deleted" : L"could not be deleted"));
   return 1;
 }
 
@@ -81,7 +106,7 @@ int RegisterScheduledTask(Os& os, const std::wstring* xmlPath, const std::wstrin
   if (!IsQuotable(*xmlPath) || !IsQuotable(*taskName)) return 0;
   std::wstring commandLine =
       L"schtasks /Create /TN \"" + *taskName + L"\" /XML \"" + *xmlPath + L"\" /F";
-  return RunProcessAndWait(os, commandLine);
+  return RunSystemProgramAndWait(os, commandLine);
 }
 
 }  // namespace tav

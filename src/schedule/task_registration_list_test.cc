@@ -133,6 +133,45 @@ TEST(TaskRegistrationListFiles, MissingXmlSkipsTheLineAndLaterLinesGoOn) {
   EXPECT_FALSE(os.HasFile(kXmlB));
 }
 
+// The tool runs elevated: an XML path that is a link, junction or other
+// reparse point, a folder or a device would make it register, unprotect and
+// delete whatever that points to. Such an entry finishes its line untouched.
+TEST(TaskRegistrationListFiles, XmlThatIsNoPlainFileIsLeftAlone) {
+  const std::vector<std::pair<const char*, uint32_t>> kinds = {
+      {"symbolic link or junction", kFileAttributeReparsePoint | kFileAttributeArchive},
+      {"read-only link", kFileAttributeReparsePoint | kFileAttributeReadOnly},
+      {"device", kFileAttributeDevice},
+      {"folder", kFileAttributeDirectory},
+  };
+  for (const auto& [what, attributes] : kinds) {
+    AttributeRecordingOs os;
+    os.AddFile(kXmlA, L"", attributes);
+    os.AddFile(kXmlB);
+    EXPECT_EQ(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml/TN:B/XML:C:\\Tasks\\b.xml\n"
+                          L"/TN:C/XML:C:\\Tasks\\b.xml\n"),
+              1)
+        << what;
+    EXPECT_EQ(os.commandLines, std::vector<std::wstring>{Schtasks(L"C", kXmlB)}) << what;
+    EXPECT_TRUE(os.HasFile(kXmlA)) << what;
+    EXPECT_EQ(os.GetFileAttributes(kXmlA), attributes) << what;
+    for (const auto& [path, written] : os.writes) EXPECT_NE(path, kXmlA) << what;
+    EXPECT_FALSE(os.HasFile(kList)) << what;  // the list itself is still consumed
+  }
+  // A folder added as a folder (not a file with that attribute) as well.
+  FakeOs os;
+  os.AddFolder(kXmlA);
+  EXPECT_EQ(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml\n"), 1);
+  EXPECT_TRUE(os.commandLines.empty());
+}
+
+TEST(TaskRegistrationListFiles, SchtasksIsStartedFromATrustedFolder) {
+  FakeOs os;
+  os.AddFile(kXmlA);
+  EXPECT_EQ(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml\n"), 1);
+  EXPECT_EQ(os.applicationNames, std::vector<std::wstring>{L"C:\\Windows\\system32\\schtasks.exe"});
+  EXPECT_EQ(os.commandLines, std::vector<std::wstring>{Schtasks(L"A", kXmlA)});
+}
+
 TEST(TaskRegistrationListFiles, RegisteredXmlIsDeletedAndSkippedOnesKept) {
   FakeOs os;
   os.AddFile(kXmlA);

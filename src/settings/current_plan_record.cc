@@ -3,6 +3,7 @@
 #include "settings/data_folder.h"
 #include "shared/file_attributes.h"
 #include "shared/text.h"
+#include "shared/trace.h"
 
 namespace tav {
 namespace {
@@ -13,12 +14,30 @@ std::wstring ReadRecordValue(Os& os, const std::wstring& path, const wchar_t* ke
   return os.GetPrivateProfileString(kRecordSection, key, L"", kTextBufferChars, path);
 }
 
+// A record file that the tool makes is made as UTF-16 LE with a byte-order
+// mark before its first value is written: the profile functions then keep
+// its text in Unicode, so a Japanese profile name survives any ANSI code
+// page. An existing file keeps its encoding.
+void CreateRecordFileIfMissing(Os& os, const std::wstring& path) {
+  if (path.empty() || os.PathFileExists(path)) return;
+  Trace(os, L"record: " + Quoted(path) +
+                (os.CreateUnicodeTextFile(path) ? L" created as UTF-16" : L" cannot be created"));
+}
+
 // Writes one key of the "Current" section; a failure clears `result`. An
 // empty path is a record file name that did not fit into MAX_PATH: nothing
 // is written anywhere else in its place.
 void WriteRecordValue(Os& os, const std::wstring& path, const wchar_t* key,
                       const std::wstring& value, int& result) {
-  if (path.empty() || !os.WritePrivateProfileString(kRecordSection, key, value, path)) result = 0;
+  if (path.empty()) {
+    Trace(os, std::wstring(L"record: ") + key + L" not written: the record's path does not fit");
+    result = 0;
+    return;
+  }
+  const bool written = os.WritePrivateProfileString(kRecordSection, key, value, path);
+  Trace(os, L"record: " + std::wstring(key) + L"=" + value + L" in " + Quoted(path) +
+                (written ? L": written" : L": failed"));
+  if (!written) result = 0;
 }
 
 }  // namespace
@@ -67,12 +86,14 @@ int WriteCurrentPlanRecord(Os& os, const std::wstring* settingsPath,
   const bool inDataFolder = EqualsIgnoreCase(settingsFolder, machineFolder);
   std::wstring target =
       os.PathCombine(settingsFolder, inDataFolder ? kMachineRecordFileName : kUserRecordFileName);
+  CreateRecordFileIfMissing(os, target);
   WriteRecordValue(os, target, kRecordProfilePathKey, *settingsPath, result);
   WriteRecordValue(os, target, kRecordProfileNameKey, *profileName, result);
 
   if (!inDataFolder) {
     os.FlushPrivateProfile(target);
     target = os.PathCombine(machineFolder, kMachineRecordFileName);
+    CreateRecordFileIfMissing(os, target);
     WriteRecordValue(os, target, kRecordProfilePathKey, *settingsPath, result);
     WriteRecordValue(os, target, kRecordProfileNameKey, *profileName, result);
   }

@@ -36,6 +36,10 @@ class CurrentPlanRecordTest : public ::testing::Test {
       if (e.rfind(prefix, 0) == 0) out.push_back(e);
     return out;
   }
+  size_t IndexOf(const std::wstring& event) const {
+    return static_cast<size_t>(std::find(os.events.begin(), os.events.end(), event) -
+                               os.events.begin());
+  }
 
   FakeOs os;
 };
@@ -133,6 +137,33 @@ TEST_F(CurrentPlanRecordTest, WritesIntoTheRightFiles) {
     // The data folder's record is flushed last, after every write.
     EXPECT_EQ(os.events.back(), L"Flush:" + (c.separateRecord ? kMachineFile : c.profileRecord));
   }
+}
+
+// Records the tool makes are UTF-16 LE with a byte-order mark, so that the
+// profile functions keep a Japanese name on any ANSI code page; files that
+// exist keep their encoding and are not made again.
+TEST_F(CurrentPlanRecordTest, NewRecordFilesAreMadeUnicodeBeforeTheFirstWrite) {
+  const std::wstring name = L"夜間";
+  const std::wstring guid = L"a1b2c3d4-0000-1111-2222-333344445555";
+  const std::wstring settings = kOtherFolder + L"\\Night.ini";
+  os.AddFolder(kOtherFolder);
+  ASSERT_EQ(WriteCurrentPlanRecord(os, &settings, &name, &guid), 1);
+  EXPECT_TRUE(os.IsUnicodeFile(kOtherRecord));
+  EXPECT_TRUE(os.IsUnicodeFile(kMachineFile));
+  for (const std::wstring& file : {kOtherRecord, kMachineFile}) {
+    const size_t created = IndexOf(L"CreateUnicodeFile:" + file);
+    const size_t firstWrite = IndexOf(L"WriteProfile:" + file + L"|ProfilePath");
+    EXPECT_LT(created, firstWrite);
+    EXPECT_LT(firstWrite, os.events.size());
+  }
+
+  // Existing files, whatever their encoding, are written as they are.
+  os = FakeOs();
+  os.AddFile(kMachineFile, L"[GENERAL]\n");
+  os.AddFile(kOtherRecord, L"");
+  ASSERT_EQ(WriteCurrentPlanRecord(os, &settings, &name, &guid), 1);
+  EXPECT_TRUE(Events(L"CreateUnicodeFile").empty());
+  EXPECT_FALSE(os.IsUnicodeFile(kMachineFile));
 }
 
 TEST_F(CurrentPlanRecordTest, ReadOnlyTargetFailsButEveryWriteIsAttempted) {

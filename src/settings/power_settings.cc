@@ -1,5 +1,8 @@
 #include "settings/power_settings.h"
 
+#include "shared/text.h"
+#include "shared/trace.h"
+
 namespace tav {
 namespace {
 
@@ -38,6 +41,16 @@ int LoadPowerSettings(Os& os, const std::wstring* settingsPath, PowerSettings* o
   // A failed read leaves defaults whose Name is empty; the Name decides.
   ReadPowerSettingsFile(os, settingsPath, &local);
   *out = local;
+  if (!os.PathFileExists(*settingsPath)) {
+    Trace(os, L"settings: " + Quoted(*settingsPath) + L" does not exist");
+  } else if (out->Version.empty()) {
+    Trace(os, L"settings: " + Quoted(*settingsPath) + L" has no [GENERAL] Version");
+  } else if (out->Name.empty()) {
+    Trace(os, L"settings: " + Quoted(*settingsPath) + L" has no [GENERAL] Name");
+  } else {
+    Trace(os, L"settings: " + Quoted(*settingsPath) + L" loaded: " + Quoted(out->Name) +
+                  L", version " + out->Version);
+  }
   return out->Name.empty() ? 0 : 1;
 }
 

@@ -62,4 +62,6 @@ std::wstring TwoDigitText(int32_t value) {
   return text;
 }
 
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
 }  // namespace tav

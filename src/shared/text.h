@@ -20,5 +20,7 @@ std::wstring StripRepeated(std::wstring_view text, wchar_t leading, wchar_t trai
 std::wstring DecimalText(int32_t value);
 // %02d: at least two digits, a leading zero below 10.
 std::wstring TwoDigitText(int32_t value);
+// `text` between double quotes, nothing escaped.
+std::wstring Quoted(const std::wstring& text);
 
 }  // namespace tav

@@ -35,8 +35,13 @@ class FakeProcess : public OsProcess {
   FakeProcess(FakeOs& os, std::wstring commandLine) : os_(os), commandLine_(std::move(commandLine)) {}
   ~FakeProcess() override { os_.events.push_back(L"CloseProcess"); }
   void WaitForExit() override {
+    os_.RunPowercfgActivation(commandLine_);
     if (os_.onRun) os_.onRun(commandLine_);
     os_.events.push_back(L"Exited:" + commandLine_);
+  }
+  bool GetExitCode(uint32_t& exitCode) override {
+    exitCode = os_.childExitCode;
+    return true;
   }
 
  private:
@@ -93,6 +98,14 @@ class FakePowerLibrary : public OsPowerLibrary {
     return 2;
   }
 
+  bool HasPowerGetActiveScheme() override { return os_.getActiveSchemeAvailable; }
+  uint32_t PowerGetActiveScheme(Guid& active) override {
+    os_.events.push_back(L"PowerGetActiveScheme");
+    if (os_.getActiveSchemeError != 0) return os_.getActiveSchemeError;
+    active = os_.activePlan;
+    return 0;
+  }
+
  private:
   FakeOs& os_;
 };
@@ -100,6 +113,58 @@ class FakePowerLibrary : public OsPowerLibrary {
 }  // namespace
 
 FakeOs::FakeOs() {}
+
+std::vector<std::wstring> FakeOs::TraceLinesWith(const std::wstring& text) const {
+  std::vector<std::wstring> found;
+  for (const std::wstring& line : traceLines)
+    if (line.find(text) != std::wstring::npos) found.push_back(line);
+  return found;
+}
+
+uint32_t FakeOs::GetTickCount() {
+  const uint32_t now = tickCount;
+  tickCount += 5;
+  return now;
+}
+
+void FakeOs::DebugOutput(const std::wstring& line) { traceLines.push_back(line); }
+
+void FakeOs::AddBuiltInPlans() {
+  plans.push_back(FakePlan{GuidFromText(L"381b4222-f694-41f0-9685-ff5bb260df2e"), L"Balanced"});
+  plans.push_back(
+      FakePlan{GuidFromText(L"8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c"), L"High performance"});
+  plans.push_back(FakePlan{GuidFromText(L"a1841308-3541-4fab-bc81-f71556f20b4a"), L"Power saver"});
+  activePlan = plans[plans.size() - 3].guid;
+}
+
+void FakeOs::RunPowercfgActivation(const std::wstring& commandLine) {
+  // Only the plan commands with bare GUID arguments change the fake's plans.
+  auto isGuid = [](const std::wstring& text) {
+    return text.size() == 36 && text.find(L'"') == std::wstring::npos;
+  };
+  auto listed = [this](const Guid& guid) {
+    for (const FakePlan& plan : plans)
+      if (plan.guid == guid) return &plan;
+    return static_cast<const FakePlan*>(nullptr);
+  };
+  const std::wstring activate = L"powercfg.exe /SETACTIVE ";
+  const std::wstring duplicate = L"powercfg.exe /DUPLICATESCHEME ";
+  if (commandLine.compare(0, activate.size(), activate) == 0) {
+    const std::wstring argument = commandLine.substr(activate.size());
+    if (activationRefused || !isGuid(argument)) return;
+    const Guid guid = GuidFromText(argument);
+    if (listed(guid)) activePlan = guid;
+  } else if (commandLine.compare(0, duplicate.size(), duplicate) == 0) {
+    const std::wstring base = commandLine.substr(duplicate.size(), 36);
+    const std::wstring copy = commandLine.size() > duplicate.size() + 37
+                                  ? commandLine.substr(duplicate.size() + 37)
+                                  : L"";
+    if (!isGuid(base) || !isGuid(copy)) return;
+    const FakePlan* original = listed(GuidFromText(base));
+    if (original && !listed(GuidFromText(copy)))
+      plans.push_back(FakePlan{GuidFromText(copy), original->name});
+  }
+}
 
 std::wstring FakeOs::Key(const std::wstring& path) { return Lower(path); }
 
@@ -199,8 +264,10 @@ bool FakeOs::ToLocalTime(int64_t, LocalTimeFields& fields) {
   return true;
 }
 
-std::unique_ptr<OsProcess> FakeOs::CreateHiddenProcess(std::wstring& commandLine) {
+std::unique_ptr<OsProcess> FakeOs::CreateHiddenProcess(const std::wstring* applicationName,
+                                                       std::wstring& commandLine) {
   commandLines.push_back(commandLine);
+  applicationNames.push_back(applicationName ? *applicationName : L"");
   if (!canStart(commandLine)) {
     events.push_back(L"RunFailed:" + commandLine);
     return nullptr;
@@ -219,6 +286,28 @@ uint32_t FakeOs::GetFileAttributes(const std::wstring& path) {
   if (folders_.count(Key(path))) return kFileAttributeDirectory;
   return kInvalidFileAttributes;
 }
+
+bool FakeOs::IsRegularFile(const std::wstring& path) {
+  const File* f = FindFile(path);
+  const uint32_t notPlain =
+      kFileAttributeDirectory | kFileAttributeDevice | kFileAttributeReparsePoint;
+  return f != nullptr && (f->attributes & notPlain) == 0;
+}
+
+bool FakeOs::CreateUnicodeTextFile(const std::wstring& path) {
+  events.push_back(L"CreateUnicodeFile:" + path);
+  if (path.empty() || PathFileExists(path) || failingProfileWrites.count(Key(path))) return false;
+  File& f = files_[Key(path)];
+  f.unicode = true;
+  return true;
+}
+
+bool FakeOs::IsUnicodeFile(const std::wstring& path) const {
+  const File* f = FindFile(path);
+  return f != nullptr && f->unicode;
+}
+
+std::wstring FakeOs::GetSystemDirectory() { return systemDirectory; }
 
 bool FakeOs::SetFileAttributes(const std::wstring& path, uint32_t attributes) {
   File* f = FindFile(path);
@@ -254,7 +343,12 @@ bool FakeOs::GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstrin
   return true;
 }
 
-std::wstring FakeOs::GetModuleFileName() { return moduleFileName; }
+uint32_t FakeOs::GetModuleFileName(std::wstring& path) {
+  path = moduleFileName;
+  if (path.size() < kMaxPath) return static_cast<uint32_t>(path.size());
+  path.resize(kMaxPath - 1);
+  return static_cast<uint32_t>(kMaxPath);
+}
 
 std::unique_ptr<OsTextFile> FakeOs::OpenTextFileForReading(const std::wstring& path) {
   const File* f = FindFile(path);

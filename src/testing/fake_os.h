@@ -32,7 +32,18 @@ class FakeOs : public Os {
   // "FreePowerLibrary", "CoInitialize", "CoUninitialize", ...
   std::vector<std::wstring> events;
   std::vector<std::wstring> commandLines;  // every CreateHiddenProcess call
+  // The application name of each call, in step with `commandLines`; empty
+  // where none was given.
+  std::vector<std::wstring> applicationNames;
 
+  // The built-in plans of a Windows 10 machine (Balanced, High performance,
+  // Power saver), Balanced active; appended to `plans`.
+  void AddBuiltInPlans();
+  // Files made by CreateUnicodeTextFile (UTF-16 LE with a byte-order mark).
+  bool IsUnicodeFile(const std::wstring& path) const;
+  // What powercfg.exe does with "/SETACTIVE" and "/DUPLICATESCHEME" of
+  // listed plans; called for every started process when it ends.
+  void RunPowercfgActivation(const std::wstring& commandLine);
   // Adds a file (text content, for OpenTextFileForReading) with attributes.
   void AddFile(const std::wstring& path, const std::wstring& text = L"",
                uint32_t attributes = kFileAttributeArchive);
@@ -71,12 +82,21 @@ class FakeOs : public Os {
   std::function<bool(const std::wstring&)> canStart = [](const std::wstring&) { return true; };
   // Called while a started process "runs" (between creation and its end).
   std::function<void(const std::wstring&)> onRun;
+  uint32_t childExitCode = 0;  // what every ended child reports
+
+  // Every trace line, as DebugOutput received it.
+  std::vector<std::wstring> traceLines;
+  // Trace lines that contain `text`.
+  std::vector<std::wstring> TraceLinesWith(const std::wstring& text) const;
+  uint32_t tickCount = 1000;  // GetTickCount; advances 5 ms at every reading
 
   std::wstring commonAppData = L"C:\\ProgramData";
   std::wstring localAppData = L"C:\\Users\\User\\AppData\\Local";
   bool commonAppDataFails = false;
   bool localAppDataFails = false;
+  // Longer than MAX_PATH - 1 characters: cut, and the buffer size returned.
   std::wstring moduleFileName = L"C:\\Program Files\\VARENTO\\TAV_PowerSaveSetting.exe";
+  std::wstring systemDirectory = L"C:\\Windows\\system32";  // empty: cannot be named
   // Paths whose profile writes fail (besides read-only files).
   std::set<std::wstring> failingProfileWrites;
   // Folders that cannot be created.
@@ -84,6 +104,14 @@ class FakeOs : public Os {
 
   bool powerLibraryAvailable = true;
   std::vector<FakePlan> plans;
+  // The active plan, as PowerGetActiveScheme reports it. A started
+  // "powercfg.exe /SETACTIVE <guid>" makes that plan active when it is
+  // listed in `plans` and `activationRefused` is false (a policy that keeps
+  // the active plan); "/DUPLICATESCHEME <listed> <new>" lists the new plan.
+  Guid activePlan{};
+  bool activationRefused = false;
+  bool getActiveSchemeAvailable = true;  // false: the library lacks it
+  uint32_t getActiveSchemeError = 0;     // non-zero: the call fails with it
   int friendlyNameReads = 0;
   std::vector<std::wstring> xpSchemes;
   bool enumPwrSchemesFails = false;
@@ -103,16 +131,22 @@ class FakeOs : public Os {
   WindowRef FindWindowByClass(const std::wstring& className) override;
   bool PostMessage(WindowRef window, uint32_t message, uintptr_t wParam,
                    intptr_t lParam) override;
+  uint32_t GetTickCount() override;
+  void DebugOutput(const std::wstring& line) override;
   int64_t CurrentTime() override;
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
-  std::unique_ptr<OsProcess> CreateHiddenProcess(std::wstring& commandLine) override;
+  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,
+                                                 std::wstring& commandLine) override;
+  std::wstring GetSystemDirectory() override;
   bool PathFileExists(const std::wstring& path) override;
   uint32_t GetFileAttributes(const std::wstring& path) override;
+  bool IsRegularFile(const std::wstring& path) override;
+  bool CreateUnicodeTextFile(const std::wstring& path) override;
   bool SetFileAttributes(const std::wstring& path, uint32_t attributes) override;
   bool DeleteFile(const std::wstring& path) override;
   bool CreateDirectory(const std::wstring& path) override;
   bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) override;
-  std::wstring GetModuleFileName() override;
+  uint32_t GetModuleFileName(std::wstring& path) override;
   std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) override;
   std::wstring PathCombine(const std::wstring& folder, const std::wstring& file) override;
   bool PathAppend(std::wstring& path, const std::wstring& more) override;
@@ -136,6 +170,7 @@ class FakeOs : public Os {
   struct File {
     std::wstring text;
     uint32_t attributes = kFileAttributeArchive;
+    bool unicode = false;  // made by CreateUnicodeTextFile
     // section -> key -> value, in order of writing; names as first written.
     std::vector<std::pair<std::wstring, std::vector<std::pair<std::wstring, std::wstring>>>>
         profile;

@@ -182,7 +182,7 @@ void CheckProcesses(tav::Os& os, const std::wstring& work, const std::wstring& s
 
   std::wstring commandLine = L"\"" + child + L"\" --child \"" + marker + L"\"";
   const std::wstring original = commandLine;
-  auto process = os.CreateHiddenProcess(commandLine);
+  auto process = os.CreateHiddenProcess(nullptr, commandLine);
   Check("process with a quoted path with blanks starts", process != nullptr);
   if (process) process->WaitForExit();
   Check("process waited for until its end", ReadBytes(marker).rfind("hidden=", 0) == 0);
@@ -192,7 +192,7 @@ void CheckProcesses(tav::Os& os, const std::wstring& work, const std::wstring& s
 
   for (const wchar_t* line : {L"", L"no_such_program_tav.exe /x", L"\"C:\\no where\\x.exe\""}) {
     std::wstring missing = line;
-    Check("process " + ToUtf8(Show(line)) + " not started", os.CreateHiddenProcess(missing) == nullptr);
+    Check("process " + ToUtf8(Show(line)) + " not started", os.CreateHiddenProcess(nullptr, missing) == nullptr);
   }
 }
 
@@ -233,7 +233,9 @@ void CheckFiles(tav::Os& os, const std::wstring& work, const std::wstring& self)
   Check("missing file attributes", os.GetFileAttributes(file) == tav::kInvalidFileAttributes);
   Check("missing file not deleted", !os.DeleteFile(file));
 
-  const std::wstring module = os.GetModuleFileName();
+  std::wstring module;
+  const uint32_t moduleLength = os.GetModuleFileName(module);
+  Check("module file name length", moduleLength == module.size());
   Check("module file name", module.size() > self.size() - 1 &&
                                 lstrcmpiW(module.c_str(), self.c_str()) == 0,
         Show(module));

@@ -1,6 +1,7 @@
 // Files and folders with Windows' rules on top of POSIX ones: the read-only
 // attribute is "no write permission at all", and a read-only file cannot be
 // deleted, as DeleteFileW refuses it.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +33,25 @@ uint32_t FileAttributes(const std::string& path) {
   if (S_ISDIR(info.st_mode)) attributes |= kFileAttributeDirectory;
   if ((info.st_mode & kAnyWrite) == 0) attributes |= kFileAttributeReadOnly;
   return attributes == 0 ? kFileAttributeNormal : attributes;
+}
+
+bool IsRegularFileItself(const std::string& path) {
+  struct stat info;
+  return !path.empty() && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool CreateUtf16LeFile(const std::string& path) {
+  if (path.empty()) return false;
+  // O_EXCL with O_CREAT also refuses a dangling symbolic link.
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  static const char kByteOrderMark[] = {'\xFF', '\xFE'};
+  const bool ok = write(fd, kByteOrderMark, sizeof kByteOrderMark) ==
+                  static_cast<ssize_t>(sizeof kByteOrderMark);
+  close(fd);
+  // A file that did not get its mark is no Unicode file: it is not left behind.
+  if (!ok) unlink(path.c_str());
+  return ok;
 }
 
 bool ChangeFileAttributes(const std::string& path, uint32_t attributes) {

@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -134,9 +135,47 @@ TEST_F(PosixFilesTest, SpecialFoldersAreNamedAndMadeOnRequest) {
   EXPECT_FALSE(MakePosixOs(config)->GetSpecialFolderPath(SpecialFolder::CommonAppData, true, path));
 }
 
+// Only a regular file reached as named is plain: links are not followed, and
+// folders, devices, FIFOs and sockets are not files to register or delete.
+TEST_F(PosixFilesTest, RegularFileOnlyWithoutFollowingLinks) {
+  WriteFile(dir_ / "file", "x");
+  ASSERT_EQ(symlink((dir_ / "file").c_str(), (dir_ / "link").c_str()), 0);
+  ASSERT_EQ(symlink((dir_ / "nowhere").c_str(), (dir_ / "dangling").c_str()), 0);
+  ASSERT_EQ(mkdir((dir_ / "folder").c_str(), 0755), 0);
+  ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0644), 0);
+  EXPECT_TRUE(os_->IsRegularFile(Win("file")));
+  for (const char* name : {"link", "dangling", "folder", "fifo", "missing"})
+    EXPECT_FALSE(os_->IsRegularFile(Win(name))) << name;
+  EXPECT_FALSE(os_->IsRegularFile(L"\\dev\\null"));
+  EXPECT_FALSE(os_->IsRegularFile(L""));
+}
+
+TEST_F(PosixFilesTest, UnicodeTextFileHoldsOnlyTheByteOrderMarkAndIsNeverReplaced) {
+  ASSERT_TRUE(os_->CreateUnicodeTextFile(Win("new.ini")));
+  EXPECT_EQ(ReadFile(dir_ / "new.ini"), std::string("\xFF\xFE"));
+  EXPECT_FALSE(os_->CreateUnicodeTextFile(Win("new.ini")));
+  WriteFile(dir_ / "old.ini", "[A]\n");
+  EXPECT_FALSE(os_->CreateUnicodeTextFile(Win("old.ini")));
+  EXPECT_EQ(ReadFile(dir_ / "old.ini"), "[A]\n");
+  // A dangling link is not followed to make its target.
+  ASSERT_EQ(symlink((dir_ / "target.ini").c_str(), (dir_ / "link.ini").c_str()), 0);
+  EXPECT_FALSE(os_->CreateUnicodeTextFile(Win("link.ini")));
+  EXPECT_NE(access((dir_ / "target.ini").c_str(), F_OK), 0);
+  EXPECT_FALSE(os_->CreateUnicodeTextFile(Win("no-folder/x.ini")));
+
+  // The profile functions keep such a file in UTF-16 LE.
+  ASSERT_TRUE(os_->WritePrivateProfileString(L"Current", L"ProfileName", L"夜間", Win("new.ini")));
+  const std::string bytes = ReadFile(dir_ / "new.ini");
+  EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFE[\0", 4));
+  EXPECT_EQ(os_->GetPrivateProfileString(L"Current", L"ProfileName", L"", 1024, Win("new.ini")),
+            L"夜間");
+}
+
 TEST_F(PosixFilesTest, ModuleFileNameIsTheRunningExecutableInWindowsForm) {
-  std::wstring path = os_->GetModuleFileName();
+  std::wstring path;
+  const uint32_t length = os_->GetModuleFileName(path);
   ASSERT_FALSE(path.empty());
+  EXPECT_EQ(length, path.size());
   EXPECT_EQ(path.front(), L'\\');
   EXPECT_EQ(path.find(L'/'), std::wstring::npos);
   EXPECT_EQ(NativePath(path), ExecutablePath());

@@ -90,6 +90,18 @@ class PosixOs : public Os {
     return posix::SendWindowMessage(windows_[window - 1], message, wParam, lParam);
   }
 
+  uint32_t GetTickCount() override {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
+                                 static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+  }
+
+  void DebugOutput(const std::wstring& line) override {
+    if (!config_.trace) return;
+    posix::WriteDebugLine(posix::ToUtf8(line));
+  }
+
   int64_t CurrentTime() override { return static_cast<int64_t>(std::time(nullptr)); }
 
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override {
@@ -104,8 +116,18 @@ class PosixOs : public Os {
     return true;
   }
 
-  std::unique_ptr<OsProcess> CreateHiddenProcess(std::wstring& commandLine) override {
-    return posix::StartHiddenProcess(commandLine, ModuleFolder());
+  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,
+                                                 std::wstring& commandLine) override {
+    const std::string program =
+        applicationName ? posix::NativePath(*applicationName) : std::string();
+    if (applicationName && program.empty()) return nullptr;
+    return posix::StartHiddenProcess(program, commandLine, ModuleFolder());
+  }
+
+  std::wstring GetSystemDirectory() override {
+    if (config_.systemDir.empty()) return L"";
+    std::wstring folder = FolderForCore(config_.systemDir);
+    return folder.size() >= kMaxPath ? L"" : folder;
   }
 
   bool PathFileExists(const std::wstring& path) override {
@@ -114,6 +136,14 @@ class PosixOs : public Os {
 
   uint32_t GetFileAttributes(const std::wstring& path) override {
     return posix::FileAttributes(posix::NativePath(path));
+  }
+
+  bool IsRegularFile(const std::wstring& path) override {
+    return posix::IsRegularFileItself(posix::NativePath(path));
+  }
+
+  bool CreateUnicodeTextFile(const std::wstring& path) override {
+    return posix::CreateUtf16LeFile(posix::NativePath(path));
   }
 
   bool SetFileAttributes(const std::wstring& path, uint32_t attributes) override {
@@ -140,11 +170,13 @@ class PosixOs : public Os {
     return true;
   }
 
-  std::wstring GetModuleFileName() override {
-    // A MAX_PATH buffer: a longer path is cut, as GetModuleFileNameW does.
-    std::wstring path = posix::WindowsPath(posix::ExecutablePath());
-    if (path.size() >= kMaxPath) path.resize(kMaxPath - 1);
-    return path;
+  uint32_t GetModuleFileName(std::wstring& path) override {
+    // A MAX_PATH buffer: a longer path is cut and the whole buffer size
+    // returned, as GetModuleFileNameW does.
+    path = posix::WindowsPath(posix::ExecutablePath());
+    if (path.size() < kMaxPath) return static_cast<uint32_t>(path.size());
+    path.resize(kMaxPath - 1);
+    return static_cast<uint32_t>(kMaxPath);
   }
 
   std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) override {
@@ -230,6 +262,9 @@ PosixConfig PosixConfig::FromEnvironment() {
   if (config.runtimeDir.empty()) config.runtimeDir = EnvironmentValue("XDG_RUNTIME_DIR");
   if (config.runtimeDir.empty()) config.runtimeDir = "/tmp";
   config.standinDir = EnvironmentValue("TAV_STANDIN_DIR");
+  config.trace = EnvironmentValue("TAV_POWERSAVE_TRACE") == "1";
+  config.systemDir = EnvironmentValue("TAV_POSIX_SYSTEM_DIR");
+  if (config.systemDir.empty()) config.systemDir = "/usr/bin";
   return config;
 }
 

@@ -17,9 +17,12 @@ struct PosixConfig {
   std::string localAppData;   // CSIDL_LOCAL_APPDATA: $XDG_DATA_HOME or ~/.local/share
   std::string runtimeDir;     // lock file and window socket: $XDG_RUNTIME_DIR or /tmp
   std::string standinDir;     // plan store of the power stand-ins; empty: the module folder
+  std::string systemDir;      // GetSystemDirectoryW, the system programs: /usr/bin
+  bool trace = false;         // debug output on standard error: TAV_POWERSAVE_TRACE=1
 
   // The defaults above, each overridable for tests by TAV_POSIX_COMMON_APPDATA,
-  // TAV_POSIX_LOCAL_APPDATA, TAV_POSIX_RUNTIME_DIR and TAV_STANDIN_DIR.
+  // TAV_POSIX_LOCAL_APPDATA, TAV_POSIX_RUNTIME_DIR, TAV_STANDIN_DIR and
+  // TAV_POSIX_SYSTEM_DIR; the trace is on with TAV_POWERSAVE_TRACE=1.
   static PosixConfig FromEnvironment();
 };
 

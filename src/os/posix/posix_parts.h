@@ -32,14 +32,22 @@ bool SendWindowMessage(const std::string& socketPath, uint32_t message, uintptr_
 std::string FindProgram(const std::wstring& name, const std::string& moduleFolder,
                         const std::string& searchPath);
 // Starts the program of a Windows command line detached from any terminal,
-// its standard streams on /dev/null. No handle when nothing was started.
-std::unique_ptr<OsProcess> StartHiddenProcess(const std::wstring& commandLine,
+// its standard streams on /dev/null: `program` when it is not empty (a
+// regular file, started without a search), else the one FindProgram finds
+// for the first token. No handle when nothing was started.
+std::unique_ptr<OsProcess> StartHiddenProcess(const std::string& program,
+                                              const std::wstring& commandLine,
                                               const std::string& moduleFolder);
 
 // --- files-posix.cc ---------------------------------------------------------
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);
 uint32_t FileAttributes(const std::string& path);
+// lstat: a regular file, not a symbolic link, folder, device, FIFO or socket.
+bool IsRegularFileItself(const std::string& path);
+// A new file holding only the UTF-16 LE byte-order mark; false, touching
+// nothing, when anything (a dangling link too) exists at `path`.
+bool CreateUtf16LeFile(const std::string& path);
 bool ChangeFileAttributes(const std::string& path, uint32_t attributes);
 bool RemoveFile(const std::string& path);
 bool MakeDirectory(const std::string& path);
@@ -47,6 +55,11 @@ bool MakeDirectory(const std::string& path);
 bool MakeDirectories(const std::string& path);
 // The running executable (/proc/self/exe); empty when it cannot be read.
 std::string ExecutablePath();
+
+// --- debug_output-posix.cc --------------------------------------------------
+// Writes one line and a line feed to standard error in a single write. A
+// closed or full standard error loses the line quietly: no signal, no error.
+void WriteDebugLine(const std::string& line);
 
 // --- text_file-posix.cc -----------------------------------------------------
 std::unique_ptr<OsTextFile> OpenTextFile(const std::string& path);

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,7 +27,7 @@ class PosixProcessTest : public ::testing::Test {
  protected:
   std::unique_ptr<OsProcess> Run(const std::wstring& commandLine) {
     std::wstring copy = commandLine;
-    auto process = os_->CreateHiddenProcess(copy);
+    auto process = os_->CreateHiddenProcess(nullptr, copy);
     if (process) process->WaitForExit();
     return process;
   }
@@ -101,7 +102,7 @@ TEST_F(PosixProcessTest, NothingIsStartedForMissingOrUnusablePrograms) {
   };
   for (const std::wstring& commandLine : commandLines) {
     std::wstring copy = commandLine;
-    EXPECT_EQ(os_->CreateHiddenProcess(copy), nullptr) << ToUtf8(commandLine);
+    EXPECT_EQ(os_->CreateHiddenProcess(nullptr, copy), nullptr) << ToUtf8(commandLine);
   }
   EXPECT_FALSE(FileExists(marker));
 }
@@ -115,7 +116,7 @@ TEST_F(PosixProcessTest, CallersStringIsUnchanged) {
   WriteFile(dir_ / "p", "#!/bin/sh\nexit 0\n", 0755);
   const std::wstring original = L"\"" + WindowsPath(dir_ / "p") + L"\" \"a b\" c\\\"d";
   std::wstring commandLine = original;
-  auto process = os_->CreateHiddenProcess(commandLine);
+  auto process = os_->CreateHiddenProcess(nullptr, commandLine);
   ASSERT_NE(process, nullptr);
   process->WaitForExit();
   EXPECT_EQ(commandLine, original);
@@ -125,14 +126,14 @@ TEST_F(PosixProcessTest, WaitForExitWaitsAndTheHandleNeverLeavesAZombie) {
   const std::string marker = dir_ / "done";
   WriteFile(dir_ / "slow", "#!/bin/sh\nsleep 0.3\ntouch '" + marker + "'\n", 0755);
   std::wstring commandLine = FromUtf8(dir_ / "slow");
-  auto waited = os_->CreateHiddenProcess(commandLine);
+  auto waited = os_->CreateHiddenProcess(nullptr, commandLine);
   ASSERT_NE(waited, nullptr);
   waited->WaitForExit();
   EXPECT_TRUE(FileExists(marker));
   waited->WaitForExit();  // a second wait returns at once
 
   std::remove(marker.c_str());
-  auto dropped = os_->CreateHiddenProcess(commandLine);
+  auto dropped = os_->CreateHiddenProcess(nullptr, commandLine);
   ASSERT_NE(dropped, nullptr);
   dropped.reset();  // never waited for: the handle reaps the child itself
   EXPECT_TRUE(FileExists(marker));
@@ -229,6 +230,35 @@ TEST_F(FindProgramTest, ExeIsAppendedOnlyToNamesWithoutExtension) {
   EXPECT_EQ(FindProgram(L"tool", "", bin), bin + "/tool");
   Program(bin + "/task.cmd.exe");
   EXPECT_EQ(FindProgram(L"task.cmd", "", bin), "");
+}
+
+// A given application path is started as it is, with the command line's
+// first token passed on untouched; no search takes place.
+TEST_F(PosixProcessTest, ApplicationPathIsStartedWithoutASearch) {
+  const std::string script = dir_ / "real program.sh";
+  const std::string out = dir_ / "args.out";
+  WriteArgumentScript(script, out);
+  std::wstring commandLine = L"powercfg.exe /SETACTIVE x";
+  const std::wstring application = WindowsPath(script);
+  auto process = os_->CreateHiddenProcess(&application, commandLine);
+  ASSERT_NE(process, nullptr);
+  process->WaitForExit();
+  EXPECT_EQ(ReadFile(out), "[/SETACTIVE]\n[x]\n");
+
+  ASSERT_EQ(mkdir((dir_ / "folder.exe").c_str(), 0755), 0);
+  for (const std::string& missing : {dir_ / "missing.exe", dir_ / "folder.exe"}) {
+    const std::wstring path = WindowsPath(missing);
+    std::wstring line = L"powercfg.exe /x";
+    EXPECT_EQ(os_->CreateHiddenProcess(&path, line), nullptr) << missing;
+  }
+}
+
+TEST_F(PosixProcessTest, SystemDirectoryIsTheConfiguredFolder) {
+  PosixConfig config = dir_.Config();
+  config.systemDir = dir_ / "system32";
+  EXPECT_EQ(MakePosixOs(config)->GetSystemDirectory(), WindowsPath(config.systemDir));
+  config.systemDir.clear();
+  EXPECT_EQ(MakePosixOs(config)->GetSystemDirectory(), L"");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The power library stand-in: "PowerEnumerate", "PowerReadFriendlyName" and
-// "EnumPwrSchemes" answered from the plan store file that the powercfg
+// The power library stand-in: "PowerEnumerate", "PowerReadFriendlyName",
+// "PowerGetActiveScheme" and "EnumPwrSchemes" answered from the plan store file that the powercfg
 // stand-in keeps.
 #include <vector>
 
@@ -27,7 +27,8 @@ uint32_t Utf16Units(const std::wstring& text) {
 
 class StandinPowerLibrary : public OsPowerLibrary {
  public:
-  explicit StandinPowerLibrary(std::vector<standin::Plan> plans) : plans_(std::move(plans)) {}
+  StandinPowerLibrary(std::vector<standin::Plan> plans, std::string activePlan)
+      : plans_(std::move(plans)), activePlan_(std::move(activePlan)) {}
 
   uint32_t PowerEnumerate(uint32_t index, Guid& guid, uint32_t& bufferSize) override {
     if (index >= plans_.size()) return kErrorNoMoreItems;
@@ -59,8 +60,17 @@ class StandinPowerLibrary : public OsPowerLibrary {
     return kErrorFileNotFound;
   }
 
+  bool HasPowerGetActiveScheme() override { return true; }
+
+  // The store's active plan, as the system reports its active scheme.
+  uint32_t PowerGetActiveScheme(Guid& active) override {
+    if (activePlan_.empty()) return kErrorFileNotFound;
+    return ParseGuid(activePlan_, active) ? kErrorSuccess : kErrorInvalidData;
+  }
+
  private:
   std::vector<standin::Plan> plans_;
+  std::string activePlan_;
 };
 
 }  // namespace
@@ -68,7 +78,7 @@ class StandinPowerLibrary : public OsPowerLibrary {
 std::unique_ptr<OsPowerLibrary> LoadStandinPowerLibrary(const std::string& storePath) {
   standin::PlanStore store;
   if (!standin::LoadPlanStore(storePath, store)) return nullptr;
-  return std::make_unique<StandinPowerLibrary>(std::move(store.plans));
+  return std::make_unique<StandinPowerLibrary>(std::move(store.plans), store.activePlan);
 }
 
 bool EnumStandinSchemes(const std::string& storePath, SchemeCallback callback, void* context) {

@@ -31,14 +31,29 @@ class ChildProcess : public OsProcess {
 
   void WaitForExit() override {
     if (reaped_) return;
-    int status = 0;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    while (waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
     }
     reaped_ = true;
   }
 
+  // The exit status; a child ended by a signal reads as 128 + the signal's
+  // number, as shells report it.
+  bool GetExitCode(uint32_t& exitCode) override {
+    if (!reaped_) return false;
+    if (WIFEXITED(status_)) {
+      exitCode = static_cast<uint32_t>(WEXITSTATUS(status_));
+      return true;
+    }
+    if (WIFSIGNALED(status_)) {
+      exitCode = 128u + static_cast<uint32_t>(WTERMSIG(status_));
+      return true;
+    }
+    return false;
+  }
+
  private:
   pid_t pid_;
+  int status_ = 0;
   bool reaped_ = false;
 };
 
@@ -143,11 +158,17 @@ std::string FindProgram(const std::wstring& name, const std::string& moduleFolde
   return "";
 }
 
-std::unique_ptr<OsProcess> StartHiddenProcess(const std::wstring& commandLine,
+std::unique_ptr<OsProcess> StartHiddenProcess(const std::string& applicationPath,
+                                              const std::wstring& commandLine,
                                               const std::string& moduleFolder) {
   std::vector<std::wstring> arguments = SplitCommandLine(commandLine);
-  const char* searchPath = getenv("PATH");
-  std::string program = FindProgram(arguments[0], moduleFolder, searchPath ? searchPath : "");
+  std::string program = applicationPath;
+  if (program.empty()) {
+    const char* searchPath = getenv("PATH");
+    program = FindProgram(arguments[0], moduleFolder, searchPath ? searchPath : "");
+  } else if (!IsRegularFile(program)) {
+    program.clear();  // a given program is not searched for
+  }
   if (program.empty()) return nullptr;
 
   std::vector<std::string> argumentBytes;

@@ -1,4 +1,5 @@
 // Files, folders and the program's own path.
+#include "os/win32/unique_handle.h"
 #include "os/win32/win32_os_impl.h"
 #include "os/win32/windows_api.h"
 
@@ -32,13 +33,57 @@ bool Win32Os::GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstri
   return true;
 }
 
-std::wstring Win32Os::GetModuleFileName() {
+uint32_t Win32Os::GetModuleFileName(std::wstring& path) {
   wchar_t buffer[MAX_PATH] = {};
-  // The length bounds the text: a cut path is not terminated on Windows XP.
+  // The count bounds the text: a cut path is not terminated on Windows XP;
+  // later versions cut it to MAX_PATH - 1 characters and terminate it. Both
+  // return MAX_PATH then.
   DWORD length = ::GetModuleFileNameW(::GetModuleHandleW(nullptr), buffer, MAX_PATH);
   if (length > MAX_PATH) length = MAX_PATH;
-  // Later versions cut the path to MAX_PATH - 1 characters and terminate it.
-  return std::wstring(buffer, wcsnlen(buffer, length));
+  path.assign(buffer, wcsnlen(buffer, length));
+  return length;
+}
+
+bool Win32Os::IsRegularFile(const std::wstring& path) {
+  // Opened for no access, as itself: FILE_FLAG_OPEN_REPARSE_POINT keeps a
+  // link or junction from being followed, FILE_FLAG_BACKUP_SEMANTICS lets a
+  // folder open so that it can be told apart. A device (CON, COM1, a pipe)
+  // is not a disk file.
+  UniqueHandle file(::CreateFileW(path.c_str(), 0,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                  nullptr));
+  if (!file || ::GetFileType(file.get()) != FILE_TYPE_DISK) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!::GetFileInformationByHandle(file.get(), &info)) return false;
+  const DWORD notPlain =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT;
+  return (info.dwFileAttributes & notPlain) == 0;
+}
+
+bool Win32Os::CreateUnicodeTextFile(const std::wstring& path) {
+  UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  static const unsigned char kByteOrderMark[] = {0xFF, 0xFE};
+  DWORD written = 0;
+  const bool ok = ::WriteFile(file.get(), kByteOrderMark, sizeof kByteOrderMark, &written,
+                              nullptr) &&
+                  written == sizeof kByteOrderMark;
+  file.Reset();
+  // A file that did not get its mark is no Unicode file: it is not left behind.
+  if (!ok) ::DeleteFileW(path.c_str());
+  return ok;
+}
+
+std::wstring Win32Os::GetSystemDirectory() {
+  wchar_t buffer[MAX_PATH] = {};
+  // Under WoW64 a 32-bit tool gets "System32" too; the file system
+  // redirects it to the 32-bit programs, as for any 32-bit caller.
+  const UINT length = ::GetSystemDirectoryW(buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return L"";
+  return std::wstring(buffer, length);
 }
 
 }  // namespace tav::win32

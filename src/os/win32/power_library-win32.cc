@@ -21,6 +21,8 @@ using PowerReadFriendlyNameFunction = DWORD(WINAPI*)(HKEY rootPowerKey, const GU
                                                      const GUID* subGroupGuid,
                                                      const GUID* settingGuid, UCHAR* buffer,
                                                      DWORD* bufferSize);
+using PowerGetActiveSchemeFunction = DWORD(WINAPI*)(HKEY userRootPowerKey,
+                                                    GUID** activePolicyGuid);
 
 template <typename Function>
 Function Lookup(HMODULE module, const char* name) {
@@ -31,8 +33,12 @@ Function Lookup(HMODULE module, const char* name) {
 class Win32PowerLibrary final : public OsPowerLibrary {
  public:
   Win32PowerLibrary(UniqueModule module, PowerEnumerateFunction enumerate,
-                    PowerReadFriendlyNameFunction readFriendlyName)
-      : module_(std::move(module)), enumerate_(enumerate), readFriendlyName_(readFriendlyName) {}
+                    PowerReadFriendlyNameFunction readFriendlyName,
+                    PowerGetActiveSchemeFunction getActiveScheme)
+      : module_(std::move(module)),
+        enumerate_(enumerate),
+        readFriendlyName_(readFriendlyName),
+        getActiveScheme_(getActiveScheme) {}
 
   uint32_t PowerEnumerate(uint32_t index, Guid& guid, uint32_t& bufferSize) override {
     GUID buffer = ToSystemGuid(guid);
@@ -59,10 +65,23 @@ class Win32PowerLibrary final : public OsPowerLibrary {
     return result;
   }
 
+  bool HasPowerGetActiveScheme() override { return getActiveScheme_ != nullptr; }
+
+  uint32_t PowerGetActiveScheme(Guid& active) override {
+    if (!getActiveScheme_) return ERROR_PROC_NOT_FOUND;
+    UniqueLocalMem<GUID> scheme;  // the system allocates it; LocalFree frees it
+    const DWORD result = getActiveScheme_(nullptr, scheme.Receive());
+    if (result != ERROR_SUCCESS) return result;
+    if (!scheme.get()) return ERROR_INVALID_DATA;
+    active = FromSystemGuid(*scheme.get());
+    return ERROR_SUCCESS;
+  }
+
  private:
   UniqueModule module_;  // freed with the object
   PowerEnumerateFunction enumerate_;
   PowerReadFriendlyNameFunction readFriendlyName_;
+  PowerGetActiveSchemeFunction getActiveScheme_;  // null where the library lacks it
 };
 
 }  // namespace
@@ -75,7 +94,11 @@ std::unique_ptr<OsPowerLibrary> Win32Os::LoadPowerLibrary() {
   auto readFriendlyName =
       Lookup<PowerReadFriendlyNameFunction>(module.get(), "PowerReadFriendlyName");
   if (!readFriendlyName) return nullptr;
-  return std::make_unique<Win32PowerLibrary>(std::move(module), enumerate, readFriendlyName);
+  // Optional: the active plan is confirmed by existence where it is missing.
+  auto getActiveScheme =
+      Lookup<PowerGetActiveSchemeFunction>(module.get(), "PowerGetActiveScheme");
+  return std::make_unique<Win32PowerLibrary>(std::move(module), enumerate, readFriendlyName,
+                                             getActiveScheme);
 }
 
 }  // namespace tav::win32

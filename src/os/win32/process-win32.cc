@@ -12,6 +12,12 @@ class Win32Process final : public OsProcess {
  public:
   explicit Win32Process(UniqueHandle process) : process_(std::move(process)) {}
   void WaitForExit() override { ::WaitForSingleObject(process_.get(), INFINITE); }
+  bool GetExitCode(uint32_t& exitCode) override {
+    DWORD code = 0;
+    if (!::GetExitCodeProcess(process_.get(), &code)) return false;
+    exitCode = code;
+    return true;
+  }
 
  private:
   UniqueHandle process_;  // closed with the object
@@ -19,7 +25,8 @@ class Win32Process final : public OsProcess {
 
 }  // namespace
 
-std::unique_ptr<OsProcess> Win32Os::CreateHiddenProcess(std::wstring& commandLine) {
+std::unique_ptr<OsProcess> Win32Os::CreateHiddenProcess(const std::wstring* applicationName,
+                                                        std::wstring& commandLine) {
   // CreateProcessW may write into the command line it is given.
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(L'\0');
@@ -32,7 +39,7 @@ std::unique_ptr<OsProcess> Win32Os::CreateHiddenProcess(std::wstring& commandLin
   PROCESS_INFORMATION info;
   ::ZeroMemory(&info, sizeof info);
 
-  BOOL created = ::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  BOOL created = ::CreateProcessW(applicationName ? applicationName->c_str() : nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                   nullptr, &startup, &info);
   // Whatever came back is owned from here on; the thread handle is not needed.
   UniqueHandle process(info.hProcess);

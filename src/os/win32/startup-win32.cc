@@ -13,6 +13,14 @@ void Win32Os::SelectUserDefaultLocale() { std::setlocale(LC_ALL, ""); }
 
 uint32_t Win32Os::GetCurrentProcessId() { return ::GetCurrentProcessId(); }
 
+uint32_t Win32Os::GetTickCount() { return ::GetTickCount(); }
+
+void Win32Os::DebugOutput(const std::wstring& line) {
+  // A debug-output viewer shows each call as one line; elevated processes
+  // included when it runs elevated too.
+  ::OutputDebugStringW((line + L"\n").c_str());
+}
+
 bool Win32Os::ProcessIdToSessionId(uint32_t processId, uint32_t& sessionId) {
   DWORD session = 0;
   if (!::ProcessIdToSessionId(processId, &session)) return false;

@@ -65,15 +65,15 @@ class UniqueModule {
   HMODULE module_ = nullptr;
 };
 
-// Memory handed out by COM (StringFromCLSID and the like), freed with
-// CoTaskMemFree. Pass Receive() where the call wants the address to fill.
-template <typename T>
-class UniqueCoTaskMem {
+// Memory that a system call hands out for the caller to free. Pass
+// Receive() where the call wants the address to fill.
+template <typename T, typename Free>
+class UniqueSystemMemory {
  public:
-  UniqueCoTaskMem() = default;
-  UniqueCoTaskMem(const UniqueCoTaskMem&) = delete;
-  UniqueCoTaskMem& operator=(const UniqueCoTaskMem&) = delete;
-  ~UniqueCoTaskMem() { Reset(); }
+  UniqueSystemMemory() = default;
+  UniqueSystemMemory(const UniqueSystemMemory&) = delete;
+  UniqueSystemMemory& operator=(const UniqueSystemMemory&) = delete;
+  ~UniqueSystemMemory() { Reset(); }
 
   T* get() const { return memory_; }
   T** Receive() {
@@ -81,12 +81,27 @@ class UniqueCoTaskMem {
     return &memory_;
   }
   void Reset() {
-    if (memory_) ::CoTaskMemFree(memory_);
+    if (memory_) Free{}(memory_);
     memory_ = nullptr;
   }
 
  private:
   T* memory_ = nullptr;
 };
+
+struct CoTaskMemFreer {
+  void operator()(void* memory) const { ::CoTaskMemFree(memory); }
+};
+struct LocalFreer {
+  void operator()(void* memory) const { ::LocalFree(memory); }
+};
+
+// From COM (StringFromCLSID and the like), freed with CoTaskMemFree.
+template <typename T>
+using UniqueCoTaskMem = UniqueSystemMemory<T, CoTaskMemFreer>;
+// From LocalAlloc inside a system call (PowerGetActiveScheme and the like),
+// freed with LocalFree.
+template <typename T>
+using UniqueLocalMem = UniqueSystemMemory<T, LocalFreer>;
 
 }  // namespace tav::win32

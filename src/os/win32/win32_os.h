@@ -9,4 +9,11 @@ namespace tav {
 
 std::unique_ptr<Os> MakeWin32Os();
 
+namespace win32 {
+// Takes the current folder out of the DLL search and, where the system
+// offers it, turns on the redirection-trust mitigation. Called first thing by
+// the entry; every failure leaves the process as it was.
+void HardenProcess();
+}  // namespace win32
+
 }  // namespace tav

@@ -18,18 +18,24 @@ class Win32Os final : public Os {
   WindowRef FindWindowByClass(const std::wstring& className) override;
   bool PostMessage(WindowRef window, uint32_t message, uintptr_t wParam,
                    intptr_t lParam) override;
+  uint32_t GetTickCount() override;
+  void DebugOutput(const std::wstring& line) override;
   int64_t CurrentTime() override;
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
 
-  std::unique_ptr<OsProcess> CreateHiddenProcess(std::wstring& commandLine) override;
+  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,
+                                                 std::wstring& commandLine) override;
+  std::wstring GetSystemDirectory() override;
 
   bool PathFileExists(const std::wstring& path) override;
   uint32_t GetFileAttributes(const std::wstring& path) override;
+  bool IsRegularFile(const std::wstring& path) override;
+  bool CreateUnicodeTextFile(const std::wstring& path) override;
   bool SetFileAttributes(const std::wstring& path, uint32_t attributes) override;
   bool DeleteFile(const std::wstring& path) override;
   bool CreateDirectory(const std::wstring& path) override;
   bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) override;
-  std::wstring GetModuleFileName() override;
+  uint32_t GetModuleFileName(std::wstring& path) override;
   std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) override;
 
   std::wstring PathCombine(const std::wstring& folder, const std::wstring& file) override;

@@ -22,6 +22,7 @@
 #undef DeleteFile
 #undef GetFileAttributes
 #undef GetModuleFileName
+#undef GetSystemDirectory
 #undef GetPrivateProfileInt
 #undef GetPrivateProfileString
 #undef PathAppend

@@ -8,7 +8,10 @@
 //
 // For tests, TAV_POWERCFG_FAIL_AT=N makes the N-th start that sees the
 // variable fail with exit code 1 without touching the store; starts are
-// counted in <state folder>/powercfg.count.
+// counted in <state folder>/powercfg.count. While a file named
+// policy-keeps-active-plan exists in the state folder, every "/SETACTIVE" is
+// refused (exit code 1, store untouched), as under a group policy that sets
+// the active plan.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -43,6 +46,22 @@ bool IsStartToFail() {
   return count == wanted;
 }
 
+// "/SETACTIVE" or its alias "/S", in any letter case.
+bool IsActivation(const std::vector<std::string>& args) {
+  if (args.empty() || args[0].size() < 2 || (args[0][0] != '/' && args[0][0] != '-')) return false;
+  std::string name = args[0].substr(1);
+  for (char& c : name)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return name == "SETACTIVE" || name == "S";
+}
+
+bool PolicyKeepsActivePlan() {
+  FILE* f = OpenUtf8Path(StateFilePath(StateDir(), "policy-keeps-active-plan"), "rb");
+  if (!f) return false;
+  std::fclose(f);
+  return true;
+}
+
 void Print(FILE* stream, const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stream);
 }
@@ -55,6 +74,11 @@ int Run(int argc, char** argv) {
   }
   std::vector<std::string> args;
   for (const std::wstring& arg : Arguments(argc, argv)) args.push_back(ToUtf8(arg));
+
+  if (IsActivation(args) && PolicyKeepsActivePlan()) {
+    Print(stderr, "The active power scheme is set by a group policy and cannot be changed.\n");
+    return 1;
+  }
 
   const std::string path = PlanStorePath();
   PlanStore store;

@@ -6,6 +6,7 @@
 // Each call appends one line to powrprof.log in the same folder:
 //   PowerEnumerate <index> -> <result>
 //   PowerReadFriendlyName <plan GUID> -> <result>
+//   PowerGetActiveScheme -> <result>
 //   EnumPwrSchemes -> <result>
 // The scheme callback takes wide strings, as the system's DLL passes them.
 #ifndef UNICODE
@@ -107,6 +108,20 @@ DWORD ReadPlanName(const GUID* scheme, const GUID* subgroup, const GUID* setting
                  bufferSize);
 }
 
+// The store's active plan in a GUID the caller frees with LocalFree.
+DWORD ActiveScheme(GUID** active) {
+  if (!active) return ERROR_INVALID_PARAMETER;
+  *active = nullptr;
+  PlanStore store;
+  if (!LoadStore(store)) return ERROR_INVALID_DATA;
+  if (!IsGuidText(store.activePlan)) return ERROR_FILE_NOT_FOUND;
+  GUID* guid = static_cast<GUID*>(LocalAlloc(LMEM_FIXED, sizeof(GUID)));
+  if (!guid) return ERROR_NOT_ENOUGH_MEMORY;
+  *guid = ToGuid(store.activePlan);
+  *active = guid;
+  return ERROR_SUCCESS;
+}
+
 // Time-outs are kept in minutes; POWER_POLICY counts seconds.
 POWER_POLICY ToPolicy(const PowerValues& values) {
   auto seconds = [](const std::map<std::string, int>& from, const char* key) {
@@ -170,6 +185,7 @@ DWORD WINAPI PowerEnumerate(HKEY, const GUID*, const GUID*, POWER_DATA_ACCESSOR,
 DWORD WINAPI PowerReadFriendlyName(HKEY, const GUID*, const GUID*, const GUID*, PUCHAR,
                                    LPDWORD) TAV_EXPORT_NAME(PowerReadFriendlyName);
 BOOLEAN WINAPI EnumPwrSchemes(PWRSCHEMESENUMPROC, LPARAM) TAV_EXPORT_NAME(EnumPwrSchemes);
+DWORD WINAPI PowerGetActiveScheme(HKEY, GUID**) TAV_EXPORT_NAME(PowerGetActiveScheme);
 int WINAPI StandinPowrprofMarker() TAV_EXPORT_NAME(StandinPowrprofMarker);
 
 DWORD WINAPI PowerEnumerate(HKEY rootPowerKey, const GUID* schemeGuid,
@@ -198,6 +214,12 @@ DWORD WINAPI PowerReadFriendlyName(HKEY rootPowerKey, const GUID* schemeGuid,
 BOOLEAN WINAPI EnumPwrSchemes(PWRSCHEMESENUMPROC callback, LPARAM context) {
   const BOOLEAN result = tav::standin::EnumerateSchemes(callback, context);
   Log("EnumPwrSchemes -> " + std::to_string(result));
+  return result;
+}
+
+DWORD WINAPI PowerGetActiveScheme(HKEY userRootPowerKey, GUID** activePolicyGuid) {
+  const DWORD result = tav::standin::ActiveScheme(activePolicyGuid);
+  Log("PowerGetActiveScheme -> " + std::to_string(result));
   return result;
 }
 

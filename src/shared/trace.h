@@ -1,0 +1,24 @@
+// The diagnostic trace: one line per decision and per child program, so that
+// a support engineer can tell why a run ended as it did. It goes to the
+// platform's debug output (Windows: OutputDebugStringW, always; the native
+// build: standard error when TAV_POWERSAVE_TRACE=1) and never to a file. It
+// changes nothing the tool does.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "os/os.h"
+
+namespace tav {
+
+// Longest line handed to the platform; a longer one is cut and says so.
+inline constexpr size_t kTraceLineLimit = 4096;
+
+// Emits "TAV_PowerSaveSetting[<pid>]: <text>".
+void Trace(Os& os, const std::wstring& text);
+
+// "HH:MM" of an hour and a minute; "--:--" for a value below 0.
+std::wstring ClockText(int32_t hour, int32_t minute);
+
+}  // namespace tav
