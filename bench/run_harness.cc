@@ -356,7 +356,8 @@ std::string WriteProfile(const Sandbox& box) {
   return path;
 }
 
-// A plan store that already holds the dedicated plan, found by its name.
+// A plan store that already holds the dedicated plan, found by its name, and
+// active, as a run leaves it.
 void WriteStoreWithPlan(const std::string& stateDir) {
   fs::create_directories(stateDir);
   standin::PlanStore store = standin::DefaultPlanStore();
@@ -364,6 +365,7 @@ void WriteStoreWithPlan(const std::string& stateDir) {
   plan.guid = kExistingPlanGuid;
   plan.name = kPlanName;
   store.plans.push_back(plan);
+  store.activePlan = kExistingPlanGuid;
   if (!standin::SavePlanStore(standin::PlanStorePathIn(stateDir), store))
     Fail("cannot write the plan store in " + stateDir);
 }
@@ -413,9 +415,13 @@ int main(int argc, char** argv) {
   Sandbox box(BENCH_TOOL, BENCH_INSTANT_CHILD, BENCH_FLOOR, BENCH_PEAK_RSS);
   if (!keep) removeOnFailure = box.root;
   const std::string profile = WinPath(WriteProfile(box));
-  const std::string stateNew = box.root + "/state-new";  // default plans only
+  // The default plans only, in a store file that /SETACTIVE can change.
+  const std::string stateNew = box.root + "/state-new";
   const std::string stateExisting = box.root + "/state-existing";
   fs::create_directories(stateNew);
+  if (!tav::standin::SavePlanStore(tav::standin::PlanStorePathIn(stateNew),
+                                   tav::standin::DefaultPlanStore()))
+    Fail("cannot write the plan store in " + stateNew);
   WriteStoreWithPlan(stateExisting);
   // A new plan: nothing recorded and no plan of that name, before every run:
   // the first application of a profile, with every record written.
