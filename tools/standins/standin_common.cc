@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "os/command_line_args.h"
+#include "os/posix/plan_store.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -44,6 +45,8 @@ std::string StateDir() {
   if (dir && *dir) return dir;
   return ExecutableFolder(nullptr);
 }
+
+std::string PlanStorePath() { return PlanStorePathIn(StateDir()); }
 
 std::wstring RawCommandLine(int argc, char** argv) {
 #ifdef _WIN32

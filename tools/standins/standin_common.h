@@ -11,6 +11,8 @@ namespace tav::standin {
 
 // TAV_STANDIN_DIR when set, else the folder of the running executable.
 std::string StateDir();
+// <StateDir()>/plan-store.txt
+std::string PlanStorePath();
 // The command line as the process received it: GetCommandLineW on Windows;
 // elsewhere argv quoted back the way Windows would split it.
 std::wstring RawCommandLine(int argc, char** argv);

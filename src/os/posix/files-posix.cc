@@ -90,11 +90,15 @@ bool MakeDirectories(const std::string& path) {
 }
 
 std::string ExecutablePath() {
-  std::string buffer(4096, '\0');
-  ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
-  if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) return "";
-  buffer.resize(static_cast<size_t>(n));
-  return buffer;
+  // Read once: every child start asks for the tool's folder.
+  static const std::string path = [] {
+    std::string buffer(4096, '\0');
+    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) return std::string();
+    buffer.resize(static_cast<size_t>(n));
+    return buffer;
+  }();
+  return path;
 }
 
 }  // namespace tav::posix

@@ -50,7 +50,10 @@ class PosixOs : public Os {
  public:
   explicit PosixOs(const PosixConfig& config) : config_(config) {}
 
-  void SelectUserDefaultLocale() override { std::setlocale(LC_ALL, ""); }
+  // Only the character category: the core's character classification and
+  // the task list's decoding use it, and nothing here reads the others; each
+  // of them would load a locale file at every start.
+  void SelectUserDefaultLocale() override { std::setlocale(LC_CTYPE, ""); }
 
   uint32_t GetCurrentProcessId() override { return static_cast<uint32_t>(getpid()); }
 

@@ -4,7 +4,7 @@
 
 #include "os/posix/posix_parts.h"
 #include "os/posix/posix_test_support.h"
-#include "standins/plan_store.h"
+#include "os/posix/plan_store.h"
 
 namespace tav::posix::testing {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "os/posix/posix_parts.h"
 #include "os/posix/posix_paths.h"
-#include "standins/plan_store.h"
+#include "os/posix/plan_store.h"
 
 namespace tav::posix {
 namespace {

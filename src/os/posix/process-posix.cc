@@ -177,7 +177,8 @@ std::unique_ptr<OsProcess> StartHiddenProcess(const std::string& applicationPath
   for (std::string& argument : argumentBytes) argv.push_back(argument.data());
   argv.push_back(nullptr);
 
-  SpawnSetup setup;
+  // The same for every child, so made once.
+  static const SpawnSetup setup;
   if (!setup.ok) return nullptr;
   pid_t pid = 0;
   if (posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes, argv.data(),

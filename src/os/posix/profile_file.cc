@@ -354,7 +354,7 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
   const bool wide = IsUtf16(doc.encoding_);
   if (wide && body.size() % 2 != 0) {
     // Not text; it stays last so that every line keeps its alignment.
-    doc.oddByte_ = body.substr(body.size() - 1);
+    doc.oddByte_.assign(1, body.back());
     body.remove_suffix(1);
   }
   const bool bigEndian = doc.encoding_ == ProfileEncoding::kUtf16Be;
@@ -586,6 +586,15 @@ ProfileStore::ProfileStore() = default;
 
 ProfileStore::ProfileStore(ReplaceHook beforeReplace) : beforeReplace_(std::move(beforeReplace)) {}
 
+ProfileStore::~ProfileStore() { SyncReplacedFolders(); }
+
+// Best effort: each rename is done either way, and its file was synced.
+void ProfileStore::SyncReplacedFolders() {
+  for (const std::string& folder : unsyncedFolders_) SyncFolder(folder);
+  folderSyncCount_ += unsyncedFolders_.size();
+  unsyncedFolders_.clear();
+}
+
 ProfileStore::Identity ProfileStore::IdentityOf(const struct stat& info) {
   Identity id;
   id.device = info.st_dev;
@@ -599,6 +608,16 @@ ProfileStore::Identity ProfileStore::IdentityOf(const struct stat& info) {
 ProfileStore::Load ProfileStore::LoadDocument(const std::string& path,
                                               std::shared_ptr<const ProfileDocument>& document,
                                               struct stat* info) {
+  // A cached copy costs one stat while the file is unchanged.
+  struct stat status;
+  auto cached = cache_.find(path);
+  if (cached != cache_.end() && ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+      cached->second.identity == IdentityOf(status)) {
+    if (info) *info = status;
+    cached->second.lastUse = ++useCounter_;
+    document = cached->second.document;
+    return Load::kLoaded;
+  }
   // O_NONBLOCK: a FIFO in the profile's place must not hang the reader.
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd.valid()) {
@@ -606,19 +625,12 @@ ProfileStore::Load ProfileStore::LoadDocument(const std::string& path,
     cache_.erase(path);
     return error == ENOENT || error == ENOTDIR ? Load::kMissing : Load::kUnreadable;
   }
-  struct stat status;
   if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
     cache_.erase(path);
     return Load::kUnreadable;
   }
   if (info) *info = status;
   const Identity identity = IdentityOf(status);
-  auto cached = cache_.find(path);
-  if (cached != cache_.end() && cached->second.identity == identity) {
-    cached->second.lastUse = ++useCounter_;
-    document = cached->second.document;
-    return Load::kLoaded;
-  }
   std::string bytes;
   if (!ReadAll(fd.get(), bytes)) {
     cache_.erase(path);
@@ -666,18 +678,21 @@ bool ProfileStore::WriteString(const std::string& path, const std::wstring& sect
   std::shared_ptr<const ProfileDocument> current;
   struct stat info;
   const Load load = LoadDocument(target, current, &info);
-  cache_.erase(path);
-  cache_.erase(target);
   if (load == Load::kUnreadable) return false;
   const bool exists = load == Load::kLoaded;
+  // A read-only file refuses every write, one that would change nothing too.
   if (exists && !IsWritable(target, info)) return false;
 
   ProfileDocument updated = exists ? *current : ProfileDocument();
   switch (updated.Set(section, key, value)) {
     case ProfileChange::kRefused: return false;
+    // The file already holds the value: it is left alone (no temporary
+    // file, no sync, no rename) and its parsed copy stays cached.
     case ProfileChange::kUnchanged: return true;
     case ProfileChange::kChanged: break;
   }
+  cache_.erase(path);
+  cache_.erase(target);
   if (!IsWritableFolder(FolderOf(target))) return false;
   return ReplaceFile(target, updated.Serialize(), exists ? &info : nullptr);
 }
@@ -685,7 +700,7 @@ bool ProfileStore::WriteString(const std::string& path, const std::wstring& sect
 // Writes `bytes` to a new file beside `target`, syncs it and renames it over
 // `target`: readers see the old file or the new one, never a part.
 bool ProfileStore::ReplaceFile(const std::string& target, const std::string& bytes,
-                               const struct stat* existing) const {
+                               const struct stat* existing) {
   static std::atomic<unsigned> counter{0};
   const std::string prefix = FolderOf(target) + "/." + FileNameOf(target) + ".tmp-" +
                              std::to_string(::getpid()) + "-";
@@ -717,7 +732,7 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
     ::unlink(temporary.c_str());
     return false;
   }
-  SyncFolder(FolderOf(target));
+  unsyncedFolders_.insert(FolderOf(target));
   return true;
 }
 
@@ -725,11 +740,17 @@ void ProfileStore::Flush(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   cache_.erase(path);
   cache_.erase(ResolveLink(path));
+  SyncReplacedFolders();
 }
 
 size_t ProfileStore::ParseCount() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return parseCount_;
+}
+
+size_t ProfileStore::FolderSyncCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return folderSyncCount_;
 }
 
 }  // namespace tav::posix

@@ -4,7 +4,10 @@
 //
 // ProfileDocument is the file format alone (bytes in, bytes out, no I/O);
 // ProfileStore adds the files: a cache of parsed files, and writes that
-// replace a file whole so that an interrupted write never leaves it cut.
+// replace a file whole so that an interrupted write never leaves it cut. A
+// write syncs its temporary file before the rename; the renames are made
+// durable by Flush (which syncs their folders) or at the store's end, so a
+// run of writes to one file syncs its folder once.
 //
 // Reading, as Windows does it: section and key names match without regard to
 // case and with white space around them ignored; only the first section of a
@@ -43,6 +46,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -119,6 +123,10 @@ class ProfileStore {
 
   ProfileStore();
   explicit ProfileStore(ReplaceHook beforeReplace);
+  // Syncs the folders of the files replaced since the last Flush.
+  ~ProfileStore();
+  ProfileStore(const ProfileStore&) = delete;
+  ProfileStore& operator=(const ProfileStore&) = delete;
 
   // GetPrivateProfileStringW into a buffer of `bufferChars` characters. A
   // missing or unreadable file gives the default.
@@ -133,11 +141,14 @@ class ProfileStore {
   // the file unchanged, when it cannot be written.
   bool WriteString(const std::string& path, const std::wstring& section, const std::wstring& key,
                    const std::wstring& value);
-  // WritePrivateProfileStringW(NULL, NULL, NULL, path): drops the cached copy.
+  // WritePrivateProfileStringW(NULL, NULL, NULL, path): drops the cached
+  // copy and makes every write so far durable.
   void Flush(const std::string& path);
 
   // How many times a file was read and parsed (for tests of the cache).
   size_t ParseCount() const;
+  // How many times a folder was synced (for tests of the durable writes).
+  size_t FolderSyncCount() const;
 
  private:
   struct Identity {
@@ -157,7 +168,8 @@ class ProfileStore {
 
   static Identity IdentityOf(const struct stat& info);
   bool ReplaceFile(const std::string& target, const std::string& bytes,
-                   const struct stat* existing) const;
+                   const struct stat* existing);
+  void SyncReplacedFolders();
 
   // The parsed file, from the cache when the file is unchanged. On kLoaded
   // `info` (when given) receives the file's status.
@@ -169,8 +181,10 @@ class ProfileStore {
   ReplaceHook beforeReplace_;
   mutable std::mutex mutex_;
   std::map<std::string, CacheEntry> cache_;
+  std::set<std::string> unsyncedFolders_;  // folders of replaced files
   uint64_t useCounter_ = 0;
   size_t parseCount_ = 0;
+  size_t folderSyncCount_ = 0;
 };
 
 }  // namespace tav::posix

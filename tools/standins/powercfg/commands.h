@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "standins/plan_store.h"
+#include "os/posix/plan_store.h"
 
 namespace tav::standin {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "standins/plan_store.h"
+#include "os/posix/plan_store.h"
 #include "standins/powercfg/commands.h"
 #include "standins/standin_common.h"
 

@@ -17,7 +17,7 @@
 
 #include <string>
 
-#include "standins/plan_store.h"
+#include "os/posix/plan_store.h"
 #include "standins/standin_common.h"
 
 namespace tav::standin {

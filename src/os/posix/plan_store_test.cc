@@ -1,4 +1,4 @@
-#include "standins/plan_store.h"
+#include "os/posix/plan_store.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

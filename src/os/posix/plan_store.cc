@@ -23,14 +23,14 @@
 // in key order. Text values escape "\" as "\\", a line feed as "\n" and a
 // carriage return as "\r". Lines starting with "#" and blank lines are
 // ignored. Saving writes the same bytes for the same store.
-#include "standins/plan_store.h"
+#include "os/posix/plan_store.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 
-#include "standins/standin_common.h"
+#include "os/utf8.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -198,8 +198,6 @@ FILE* OpenUtf8Path(const std::string& path, const char* mode) {
   return std::fopen(path.c_str(), mode);
 #endif
 }
-
-std::string PlanStorePath() { return PlanStorePathIn(StateDir()); }
 
 std::string FormatPlanStore(const PlanStore& store) {
   std::string out = "# Stand-in power management state\n";

@@ -1,6 +1,7 @@
 // The plan store: the state of the stand-in power management, kept in one
-// text file that the powercfg stand-in changes and the stand-in power
-// libraries (POSIX layer, Windows powrprof.dll) read.
+// text file that the POSIX layer's power library reads and the stand-ins
+// (powercfg, the Windows powrprof.dll) read and write. Plain C++ apart from
+// opening files by UTF-8 path, so the Windows stand-ins build it too.
 #pragma once
 
 #include <cstdint>
@@ -45,8 +46,6 @@ struct PlanStore {
 PlanStore DefaultPlanStore();
 // A decimal int with an optional "-", nothing else; false when it does not fit.
 bool ParseInteger(const std::string& text, int& value);
-// <StateDir()>/plan-store.txt
-std::string PlanStorePath();
 // <dir>/plan-store.txt, with this platform's separator.
 std::string PlanStorePathIn(const std::string& dir);
 // <dir>/<name>, with this platform's separator.
