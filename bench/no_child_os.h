@@ -50,6 +50,7 @@ class NoChildOs : public Os {
   }
   uint32_t GetTickCount() override { return os_->GetTickCount(); }
   void DebugOutput(const std::wstring& line) override { os_->DebugOutput(line); }
+  bool IsDebugOutputOn() override { return os_->IsDebugOutputOn(); }
   int64_t CurrentTime() override { return os_->CurrentTime(); }
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override {
     return os_->ToLocalTime(seconds, fields);

@@ -123,7 +123,7 @@ TEST_F(EntryTraceTest, TaskEntriesAndTheHandOffCheckSayWhy) {
              L"/TN:C/XML:C:\\Tasks\\link.xml\n/TN:D\"x/XML:C:\\Tasks\\b.xml\n/TN:E\n\n");
   os.localTime = {12, 0};
   EXPECT_EQ(Run(L"/F:\"" + list + L"\"/S:1201"), 0);
-  EXPECT_TRUE(Traced(L"task list: line 1: registering \"A\" from \"C:\\Tasks\\a.xml\""));
+  EXPECT_TRUE(Traced(L"task list: line 1: registered \"A\" from \"C:\\Tasks\\a.xml\"; the XML file was deleted"));
   EXPECT_TRUE(Traced(L"task list: line 2: skipped \"B\" from \"C:\\Tasks\\missing.xml\": the XML "
                      L"file does not exist"));
   EXPECT_TRUE(Traced(L"task list: line 3: skipped \"C\" from \"C:\\Tasks\\link.xml\": the XML path "
@@ -158,6 +158,16 @@ TEST(TraceTest, LongLinesAreCutAndSaySo) {
   EXPECT_EQ(os.traceLines[0].substr(os.traceLines[0].size() - 19), L" ... (cut at 4 KiB)");
   EXPECT_EQ(os.traceLines[1].size(), kTraceLineLimit);
   EXPECT_EQ(os.traceLines[1].back(), L'y');
+
+  // Where nobody can read the trace (the native build without the
+  // variable) no line is even made.
+  FakeOs quiet;
+  quiet.debugOutputOn = false;
+  Trace(quiet, L"x");
+  quiet.AddFile(L"C:\\l.txt", L"/TN:A/XML:C:\\a.xml\n/TN:B\n");
+  const std::wstring list = L"/F:\"C:\\l.txt\"";
+  EXPECT_EQ(RunEntry(quiet, &list), 0);
+  EXPECT_TRUE(quiet.traceLines.empty());
 
   // A 1 MiB command line is traced cut, and the run goes on as always.
   const std::wstring huge = L"/N:" + std::wstring(1 << 20, L'a');

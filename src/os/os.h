@@ -116,7 +116,8 @@ class Os {
   virtual ~Os() = default;
 
   // --- Start-up --------------------------------------------------------------
-  // setlocale(LC_ALL, ""): the user's default locale for the runtime library.
+  // setlocale(LC_ALL, ""): the user's default locale for the runtime library
+  // (the POSIX layer selects only LC_CTYPE, the one category the tool uses).
   virtual void SelectUserDefaultLocale() = 0;
   virtual uint32_t GetCurrentProcessId() = 0;
   // ProcessIdToSessionId; false when the call fails.
@@ -139,6 +140,10 @@ class Os {
   // OutputDebugStringW of one finished trace line (see shared/trace.h). Never
   // fails the run; where nobody listens it costs next to nothing.
   virtual void DebugOutput(const std::wstring& line) = 0;
+  // Whether DebugOutput lines can reach anyone: always on Windows, where a
+  // viewer may start listening at any time; natively only when asked for.
+  // Lets the trace skip building lines that would go nowhere.
+  virtual bool IsDebugOutputOn() = 0;
   // time(): seconds since the epoch.
   virtual int64_t CurrentTime() = 0;
   // localtime(): false when the conversion fails.

@@ -22,13 +22,29 @@ bool IsQuotable(const std::wstring& value) {
 // The value of a tagged field: every leading and trailing double quote removed.
 std::wstring FieldValue(std::wstring_view rest) { return StripRepeated(rest, L'"', L'"'); }
 
-// One line (or one piece of a long line): finds the first complete entry and
-// hands it on. Fields are cut at runs of "/"; a blank field ends the line.
-void HandleLine(Os& os, std::wstring_view line, size_t lineNumber) {
-  const std::wstring where = L"task list: line " + std::to_wstring(lineNumber) + L": ";
+// What became of one line, for the trace.
+enum class LineOutcome {
+  kBlank,       // no field before the line ended
+  kIncomplete,  // fields, but no task name and XML path together
+  kUnquotable,  // a value holds a double quote or ends in a backslash
+  kMissing,     // the XML file does not exist
+  kNotPlain,    // the XML path is a link, junction, folder or device
+  kRegistered,  // handed to schtasks; the XML file deleted
+  kNotDeleted,  // handed to schtasks; the XML file could not be deleted
+};
+
+struct LineResult {
+  LineOutcome outcome = LineOutcome::kBlank;
   std::wstring taskName;
   std::wstring xmlPath;
-  bool fieldSeen = false;
+};
+
+// One line (or one piece of a long line): finds the first complete entry and
+// hands it on. Fields are cut at runs of "/"; a blank field ends the line.
+LineResult HandleLine(Os& os, std::wstring_view line) {
+  LineResult result;
+  std::wstring& taskName = result.taskName;
+  std::wstring& xmlPath = result.xmlPath;
   size_t pos = 0;
   while (pos < line.size()) {
     while (pos < line.size() && line[pos] == L'/') ++pos;
@@ -38,7 +54,7 @@ void HandleLine(Os& os, std::wstring_view line, size_t lineNumber) {
     std::wstring field = TrimWhiteSpace(line.substr(pos, end - pos));
     pos = end;
     if (field.empty()) break;
-    fieldSeen = true;
+    result.outcome = LineOutcome::kIncomplete;
 
     std::wstring_view view(field);
     if (EqualsIgnoreCase(view.substr(0, 3), L"TN:")) {
@@ -54,25 +70,50 @@ void HandleLine(Os& os, std::wstring_view line, size_t lineNumber) {
     // is one whose XML path is not a plain file: the elevated tool would
     // clear the attribute of, and delete, whatever a link or junction that
     // another user made points to.
-    const std::wstring entry = Quoted(taskName) + L" from " + Quoted(xmlPath);
     if (!IsQuotable(taskName) || !IsQuotable(xmlPath)) {
-      Trace(os, where + L"skipped " + entry +
-                    L": a value holds a double quote or ends in a backslash");
+      result.outcome = LineOutcome::kUnquotable;
     } else if (!os.PathFileExists(xmlPath)) {
-      Trace(os, where + L"skipped " + entry + L": the XML file does not exist");
+      result.outcome = LineOutcome::kMissing;
     } else if (!os.IsRegularFile(xmlPath)) {
-      Trace(os, where + L"skipped " + entry +
-                    L": the XML path is a link, junction, folder or device");
+      result.outcome = LineOutcome::kNotPlain;
     } else {
-      Trace(os, where + L"registering " + entry);
       RegisterScheduledTask(os, &xmlPath, &taskName);
       // The registration program has ended: its XML file is no longer needed.
       ClearReadOnlyAttribute(os, xmlPath);
-      if (!os.DeleteFile(xmlPath)) Trace(os, where + L"the XML file could not be deleted");
+      result.outcome =
+          os.DeleteFile(xmlPath) ? LineOutcome::kRegistered : LineOutcome::kNotDeleted;
     }
+    return result;
+  }
+  return result;
+}
+
+void TraceLine(Os& os, size_t lineNumber, const LineResult& line) {
+  if (line.outcome == LineOutcome::kBlank) return;
+  std::wstring text = L"task list: line " + std::to_wstring(lineNumber) + L": ";
+  if (line.outcome == LineOutcome::kIncomplete) {
+    Trace(os, text + L"no complete entry");
     return;
   }
-  if (fieldSeen) Trace(os, where + L"no complete entry");
+  const std::wstring entry = Quoted(line.taskName) + L" from " + Quoted(line.xmlPath);
+  switch (line.outcome) {
+    case LineOutcome::kUnquotable:
+      text += L"skipped " + entry + L": a value holds a double quote or ends in a backslash";
+      break;
+    case LineOutcome::kMissing:
+      text += L"skipped " + entry + L": the XML file does not exist";
+      break;
+    case LineOutcome::kNotPlain:
+      text += L"skipped " + entry + L": the XML path is a link, junction, folder or device";
+      break;
+    case LineOutcome::kRegistered:
+      text += L"registered " + entry + L"; the XML file was deleted";
+      break;
+    default:
+      text += L"registered " + entry + L"; the XML file could not be deleted";
+      break;
+  }
+  Trace(os, text);
 }
 
 }  // namespace
@@ -86,11 +127,15 @@ int ProcessTaskRegistrationList(Os& os, const std::wstring* listPath) {
     return 0;
   }
 
+  // A long list costs no trace text where nobody reads it.
+  const bool tracing = os.IsDebugOutputOn();
   std::wstring piece;
   size_t lineNumber = 0;
   while (file->ReadLine(piece, kListLineBufferChars)) {
     // The piece is a C string: anything behind an embedded NUL is not seen.
-    HandleLine(os, std::wstring_view(piece.c_str()), ++lineNumber);
+    const LineResult line = HandleLine(os, std::wstring_view(piece.c_str()));
+    ++lineNumber;
+    if (tracing) TraceLine(os, lineNumber, line);
   }
   file.reset();
 

@@ -5,6 +5,7 @@
 namespace tav {
 
 void Trace(Os& os, const std::wstring& text) {
+  if (!os.IsDebugOutputOn()) return;
   std::wstring line =
       L"TAV_PowerSaveSetting[" + std::to_wstring(os.GetCurrentProcessId()) + L"]: " + text;
   if (line.size() > kTraceLineLimit) {

@@ -86,6 +86,7 @@ class FakeOs : public Os {
 
   // Every trace line, as DebugOutput received it.
   std::vector<std::wstring> traceLines;
+  bool debugOutputOn = true;
   // Trace lines that contain `text`.
   std::vector<std::wstring> TraceLinesWith(const std::wstring& text) const;
   uint32_t tickCount = 1000;  // GetTickCount; advances 5 ms at every reading
@@ -133,6 +134,7 @@ class FakeOs : public Os {
                    intptr_t lParam) override;
   uint32_t GetTickCount() override;
   void DebugOutput(const std::wstring& line) override;
+  bool IsDebugOutputOn() override { return debugOutputOn; }
   int64_t CurrentTime() override;
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
   std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,

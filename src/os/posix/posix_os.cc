@@ -105,6 +105,8 @@ class PosixOs : public Os {
     posix::WriteDebugLine(posix::ToUtf8(line));
   }
 
+  bool IsDebugOutputOn() override { return config_.trace; }
+
   int64_t CurrentTime() override { return static_cast<int64_t>(std::time(nullptr)); }
 
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override {

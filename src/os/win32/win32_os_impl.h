@@ -20,6 +20,7 @@ class Win32Os final : public Os {
                    intptr_t lParam) override;
   uint32_t GetTickCount() override;
   void DebugOutput(const std::wstring& line) override;
+  bool IsDebugOutputOn() override { return true; }
   int64_t CurrentTime() override;
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
 
