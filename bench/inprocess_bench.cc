@@ -64,6 +64,7 @@ std::unique_ptr<Os> NewPosixOs() {
   config.localAppData = TempRoot() + "/local";
   config.runtimeDir = TempRoot();
   config.standinDir = TempRoot();
+  config.systemDir = TempRoot() + "/system";
   return MakePosixOs(config);
 }
 
@@ -246,6 +247,7 @@ void BM_TaskList_FakeOs_10MiB(benchmark::State& state) {
   const std::wstring listPath = L"C:\\Lists\\tasks.txt";
   const std::wstring text = posix::FromUtf8(TaskListText());
   testing::FakeOs os;
+  os.debugOutputOn = false;  // as natively without the trace
   for (auto _ : state) {
     state.PauseTiming();
     os.AddFile(listPath, text);
@@ -290,6 +292,7 @@ void BM_RunEntry_NewPlan_NoChildren(benchmark::State& state) {
   config.localAppData = folder + "/local";
   config.runtimeDir = folder;
   config.standinDir = folder;
+  config.systemDir = folder;
   for (auto _ : state) {
     state.PauseTiming();
     std::error_code ec;
@@ -309,7 +312,7 @@ void BM_RunEntry_NewPlan_NoChildren(benchmark::State& state) {
 void BM_TaskList_1000Entries_NoChildren(benchmark::State& state) {
   const std::string folder = TempRoot() + "/tasks";
   fs::create_directories(folder);
-  const std::string bin = folder + "/bin";
+  const std::string bin = TempRoot() + "/system";  // the system folder of NewPosixOs
   fs::create_directories(bin);
   WriteFile(bin + "/schtasks.exe", "");
   fs::permissions(bin + "/schtasks.exe", fs::perms::owner_all);

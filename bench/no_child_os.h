@@ -1,13 +1,16 @@
 // An Os that is PosixOs in everything except child programs: a started
 // program "ends" at once without a process. Runs the tool's own work in
-// process, so that its cost can be told apart from the children's.
+// process, so that its cost can be told apart from the children's. The one
+// effect of powercfg.exe that the tool asks the system about, the active plan
+// after "/SETACTIVE <GUID>", is kept here and reported by the power library.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "os/os.h"
-
+#include "os/posix/posix_parts.h"
+#include "os/utf8.h"
 namespace tav::bench {
 
 class NoChildOs : public Os {
@@ -25,6 +28,9 @@ class NoChildOs : public Os {
       }
     };
     ++started;
+    const std::wstring activate = L"powercfg.exe /SETACTIVE ";
+    if (commandLine.compare(0, activate.size(), activate) == 0)
+      activePlan_ = ToUtf8(commandLine.substr(activate.size()));
     return std::make_unique<Ended>();
   }
 
@@ -97,7 +103,33 @@ class NoChildOs : public Os {
     return os_->WritePrivateProfileString(section, key, value, path);
   }
   void FlushPrivateProfile(const std::wstring& path) override { os_->FlushPrivateProfile(path); }
-  std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override { return os_->LoadPowerLibrary(); }
+  std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override {
+    // The inner library, with the active plan that the last "/SETACTIVE" set.
+    class ActivePlanLibrary : public OsPowerLibrary {
+     public:
+      ActivePlanLibrary(std::unique_ptr<OsPowerLibrary> inner, std::string active)
+          : inner_(std::move(inner)), active_(std::move(active)) {}
+      uint32_t PowerEnumerate(uint32_t index, Guid& guid, uint32_t& bufferSize) override {
+        return inner_->PowerEnumerate(index, guid, bufferSize);
+      }
+      uint32_t PowerReadFriendlyName(const Guid& plan, std::wstring& name,
+                                     uint32_t& bufferSizeBytes) override {
+        return inner_->PowerReadFriendlyName(plan, name, bufferSizeBytes);
+      }
+      bool HasPowerGetActiveScheme() override { return true; }
+      uint32_t PowerGetActiveScheme(Guid& active) override {
+        if (active_.empty()) return inner_->PowerGetActiveScheme(active);
+        return posix::ParseGuid(active_, active) ? 0 : 13;
+      }
+
+     private:
+      std::unique_ptr<OsPowerLibrary> inner_;
+      std::string active_;
+    };
+    std::unique_ptr<OsPowerLibrary> inner = os_->LoadPowerLibrary();
+    if (!inner) return nullptr;
+    return std::make_unique<ActivePlanLibrary>(std::move(inner), activePlan_);
+  }
   bool EnumPwrSchemes(SchemeCallback callback, void* context) override {
     return os_->EnumPwrSchemes(callback, context);
   }
@@ -110,6 +142,7 @@ class NoChildOs : public Os {
 
  private:
   std::unique_ptr<Os> os_;
+  std::string activePlan_;  // GUID text of the last "/SETACTIVE"
 };
 
 }  // namespace tav::bench
