@@ -163,11 +163,11 @@ std::unique_ptr<OsProcess> StartHiddenProcess(const std::string& applicationPath
                                               const std::string& moduleFolder) {
   std::vector<std::wstring> arguments = SplitCommandLine(commandLine);
   std::string program = applicationPath;
+  // A given program is started as it is, without a search: posix_spawn
+  // itself refuses a path that names nothing, a folder or no program.
   if (program.empty()) {
     const char* searchPath = getenv("PATH");
     program = FindProgram(arguments[0], moduleFolder, searchPath ? searchPath : "");
-  } else if (!IsRegularFile(program)) {
-    program.clear();  // a given program is not searched for
   }
   if (program.empty()) return nullptr;
 
