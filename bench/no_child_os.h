@@ -11,6 +11,7 @@
 #include "os/os.h"
 #include "os/posix/posix_parts.h"
 #include "os/utf8.h"
+
 namespace tav::bench {
 
 class NoChildOs : public Os {

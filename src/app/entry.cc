@@ -5,6 +5,7 @@
 #include "app/launch_options.h"
 #include "app/windows_version.h"
 #include "shared/trace.h"
+
 namespace tav {
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include "shared/text.h"
 #include "shared/trace.h"
+
 namespace tav {
 namespace {
 

@@ -6,6 +6,7 @@
 #include "settings/current_plan_record.h"
 #include "shared/text.h"
 #include "shared/trace.h"
+
 namespace tav {
 
 int SystemRunSteps::ProcessTaskRegistrationList(const std::wstring& listPath) {

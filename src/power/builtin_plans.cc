@@ -3,6 +3,7 @@
 #include "power/plan_discovery.h"
 #include "shared/text.h"
 #include "shared/trace.h"
+
 namespace tav {
 
 bool IsBuiltInPlan(const std::wstring& planGuid) {

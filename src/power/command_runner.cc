@@ -3,6 +3,7 @@
 #include "settings/data_folder.h"
 #include "shared/text.h"
 #include "shared/trace.h"
+
 namespace tav {
 namespace {
 

@@ -4,6 +4,7 @@
 #include "settings/current_plan_record.h"
 #include "shared/text.h"
 #include "shared/trace.h"
+
 namespace tav {
 namespace {
 
@@ -119,35 +120,33 @@ int ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {
   }
   // Asks the system, not powercfg.exe: its exit codes are never read, and an
   // activation refused by a policy, or of a plan that was never made, leaves
-  // another plan active.
+  // another plan active. A library whose PowerGetActiveScheme answers "not
+  // implemented" (Wine's) lacks it as much as one without the export.
   Guid active{};
-  // A library whose PowerGetActiveScheme answers "not implemented" (Wine's)
-  // lacks it as much as one without the export.
   const uint32_t error =
       library->HasPowerGetActiveScheme() ? library->PowerGetActiveScheme(active) : kNotImplemented;
-  if (error != kNotImplemented) {
-    if (error != 0) {
-      Trace(os, L"active plan: PowerGetActiveScheme failed with " + std::to_wstring(error) +
-                    L": not confirmed");
-      return 0;
-    }
-    const std::wstring activeGuid = PlanGuidToString(os, active);
-    if (!EqualsIgnoreCase(activeGuid, planGuid)) {
-      Trace(os, L"active plan: " + activeGuid + L", not " + planGuid +
-                    L" (a policy keeps the active plan, or the plan was not made): "
-                    L"nothing more is run");
-      return 0;
-    }
-    Trace(os, L"active plan: " + planGuid + L", confirmed");
-    return 1;
+  if (error == kNotImplemented) {
+    // The activation cannot be seen; the plan must at least exist.
+    const bool listed = PlanIsListed(os, *library, planGuid);
+    Trace(os, listed ? L"active plan: PowerGetActiveScheme missing; the plan exists"
+                     : L"active plan: PowerGetActiveScheme missing, and the plan does not "
+                       L"exist: nothing more is run");
+    return listed ? 1 : 0;
   }
-  // Without that function the activation cannot be seen; the plan must at
-  // least exist.
-  const bool listed = PlanIsListed(os, *library, planGuid);
-  Trace(os, listed ? L"active plan: PowerGetActiveScheme missing; the plan exists"
-                   : L"active plan: PowerGetActiveScheme missing, and the plan does not exist: "
-                     L"nothing more is run");
-  return listed ? 1 : 0;
+  if (error != 0) {
+    Trace(os, L"active plan: PowerGetActiveScheme failed with " + std::to_wstring(error) +
+                  L": not confirmed");
+    return 0;
+  }
+  const std::wstring activeGuid = PlanGuidToString(os, active);
+  if (!EqualsIgnoreCase(activeGuid, planGuid)) {
+    Trace(os, L"active plan: " + activeGuid + L", not " + planGuid +
+                  L" (a policy keeps the active plan, or the plan was not made): "
+                  L"nothing more is run");
+    return 0;
+  }
+  Trace(os, L"active plan: " + planGuid + L", confirmed");
+  return 1;
 }
 
 std::wstring PlanGuidToString(Os& os, const Guid& guid) {
