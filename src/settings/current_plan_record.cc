@@ -20,8 +20,8 @@ std::wstring ReadRecordValue(Os& os, const std::wstring& path, const wchar_t* ke
 // page. An existing file keeps its encoding.
 void CreateRecordFileIfMissing(Os& os, const std::wstring& path) {
   if (path.empty() || os.PathFileExists(path)) return;
-  Trace(os, L"record: " + Quoted(path) +
-                (os.CreateUnicodeTextFile(path) ? L" created as UTF-16" : L" cannot be created"));
+  const bool created = os.CreateUnicodeTextFile(path);
+  Trace(os, L"record: " + Quoted(path) + (created ? L" created as UTF-16" : L" cannot be created"));
 }
 
 // Writes one key of the "Current" section; a failure clears `result`. An
