@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "os/win32/guid-win32.h"
+#include "os/win32/procedure_lookup.h"
 #include "os/win32/unique_handle.h"
 #include "os/win32/win32_os_impl.h"
 #include "os/win32/windows_api.h"
@@ -23,12 +24,6 @@ using PowerReadFriendlyNameFunction = DWORD(WINAPI*)(HKEY rootPowerKey, const GU
                                                      DWORD* bufferSize);
 using PowerGetActiveSchemeFunction = DWORD(WINAPI*)(HKEY userRootPowerKey,
                                                     GUID** activePolicyGuid);
-
-template <typename Function>
-Function Lookup(HMODULE module, const char* name) {
-  // FARPROC is a generic function pointer: the real signature is restored here.
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
 
 class Win32PowerLibrary final : public OsPowerLibrary {
  public:
@@ -89,14 +84,14 @@ class Win32PowerLibrary final : public OsPowerLibrary {
 std::unique_ptr<OsPowerLibrary> Win32Os::LoadPowerLibrary() {
   UniqueModule module(::LoadLibraryW(L"powrprof.dll"));
   if (!module) return nullptr;
-  auto enumerate = Lookup<PowerEnumerateFunction>(module.get(), "PowerEnumerate");
+  auto enumerate = LookupProcedure<PowerEnumerateFunction>(module.get(), "PowerEnumerate");
   if (!enumerate) return nullptr;
   auto readFriendlyName =
-      Lookup<PowerReadFriendlyNameFunction>(module.get(), "PowerReadFriendlyName");
+      LookupProcedure<PowerReadFriendlyNameFunction>(module.get(), "PowerReadFriendlyName");
   if (!readFriendlyName) return nullptr;
   // Optional: the active plan is confirmed by existence where it is missing.
   auto getActiveScheme =
-      Lookup<PowerGetActiveSchemeFunction>(module.get(), "PowerGetActiveScheme");
+      LookupProcedure<PowerGetActiveSchemeFunction>(module.get(), "PowerGetActiveScheme");
   return std::make_unique<Win32PowerLibrary>(std::move(module), enumerate, readFriendlyName,
                                              getActiveScheme);
 }

@@ -39,7 +39,8 @@ std::unique_ptr<OsProcess> Win32Os::CreateHiddenProcess(const std::wstring* appl
   PROCESS_INFORMATION info;
   ::ZeroMemory(&info, sizeof info);
 
-  BOOL created = ::CreateProcessW(applicationName ? applicationName->c_str() : nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  const wchar_t* application = applicationName ? applicationName->c_str() : nullptr;
+  BOOL created = ::CreateProcessW(application, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                   nullptr, &startup, &info);
   // Whatever came back is owned from here on; the thread handle is not needed.
   UniqueHandle process(info.hProcess);

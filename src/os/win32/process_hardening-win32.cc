@@ -1,4 +1,5 @@
 // Hardening of the elevated process before it touches any file or program.
+#include "os/win32/procedure_lookup.h"
 #include "os/win32/win32_os.h"
 #include "os/win32/windows_api.h"
 
@@ -16,9 +17,8 @@ using SetProcessMitigationPolicyFunction = BOOL(WINAPI*)(int policy, PVOID buffe
 
 template <typename Function>
 Function Kernel32Function(const char* name) {
-  HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");  // always loaded; not freed
-  if (!kernel32) return nullptr;
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(kernel32, name)));
+  // kernel32.dll is always loaded; its handle is not counted, so not freed.
+  return LookupProcedure<Function>(::GetModuleHandleW(L"kernel32.dll"), name);
 }
 
 }  // namespace
