@@ -215,7 +215,8 @@ const Command kCommands[] = {
 
 }  // namespace
 
-CommandResult RunPowercfgCommand(const std::vector<std::string>& args, PlanStore& store) {
+CommandResult RunPowercfgCommand(const std::vector<std::string>& args, PlanStore& store,
+                                 bool activationLocked) {
   if (args.empty() || !IsSwitch(args[0])) return Fail("no command");
   std::string name = args[0].substr(1);
   std::transform(name.begin(), name.end(), name.begin(),
@@ -225,6 +226,12 @@ CommandResult RunPowercfgCommand(const std::vector<std::string>& args, PlanStore
     if (name != command.names[0] && !(command.names[1] && name == command.names[1])) continue;
     if (rest.size() < command.minArgs || rest.size() > command.maxArgs)
       return Fail("wrong number of arguments");
+    if (activationLocked && command.run == SetActive) {
+      CommandResult refused;
+      refused.exitCode = 1;
+      refused.output = "The active power scheme is set by a group policy and cannot be changed.\n";
+      return refused;
+    }
     // Work on a copy so that a rejected command leaves the store as it was.
     PlanStore changed = store;
     CommandResult result = command.run(rest, changed);

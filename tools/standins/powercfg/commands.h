@@ -17,6 +17,9 @@ struct CommandResult {
 
 // `args` are the arguments after the program name, UTF-8. Switches start
 // with "/" or "-" and are matched without regard to case.
-CommandResult RunPowercfgCommand(const std::vector<std::string>& args, PlanStore& store);
+// `activationLocked` stands for a group policy that sets the active plan:
+// every "/SETACTIVE" is then refused and the store left as it was.
+CommandResult RunPowercfgCommand(const std::vector<std::string>& args, PlanStore& store,
+                                 bool activationLocked = false);
 
 }  // namespace tav::standin

@@ -46,15 +46,6 @@ bool IsStartToFail() {
   return count == wanted;
 }
 
-// "/SETACTIVE" or its alias "/S", in any letter case.
-bool IsActivation(const std::vector<std::string>& args) {
-  if (args.empty() || args[0].size() < 2 || (args[0][0] != '/' && args[0][0] != '-')) return false;
-  std::string name = args[0].substr(1);
-  for (char& c : name)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return name == "SETACTIVE" || name == "S";
-}
-
 bool PolicyKeepsActivePlan() {
   FILE* f = OpenUtf8Path(StateFilePath(StateDir(), "policy-keeps-active-plan"), "rb");
   if (!f) return false;
@@ -75,18 +66,13 @@ int Run(int argc, char** argv) {
   std::vector<std::string> args;
   for (const std::wstring& arg : Arguments(argc, argv)) args.push_back(ToUtf8(arg));
 
-  if (IsActivation(args) && PolicyKeepsActivePlan()) {
-    Print(stderr, "The active power scheme is set by a group policy and cannot be changed.\n");
-    return 1;
-  }
-
   const std::string path = PlanStorePath();
   PlanStore store;
   if (!LoadPlanStore(path, store)) {
     Print(stderr, "powercfg: cannot read " + path + "\n");
     return 1;
   }
-  const CommandResult result = RunPowercfgCommand(args, store);
+  const CommandResult result = RunPowercfgCommand(args, store, PolicyKeepsActivePlan());
   Print(result.exitCode == 0 ? stdout : stderr, result.output);
   if (result.exitCode != 0) return result.exitCode;
   if (result.changed && !SavePlanStore(path, store)) {

@@ -259,6 +259,27 @@ TEST_F(PowercfgTest, FailAtMakesOnlyTheNamedStartFail) {
   EXPECT_EQ(Store().plans[0].values.ac.at("disk-timeout"), 33);
 }
 
+// The policy switch: while its file exists, every activation is refused
+// whatever its spelling, the store stays as it was, and other commands work.
+TEST_F(PowercfgTest, PolicyFileRefusesEveryActivationOnly) {
+  ASSERT_EQ(Run(L"powercfg.exe /CHANGE /disk-timeout-ac 7"), 0);  // the store exists
+  const std::string activeBefore = Store().activePlan;
+  ASSERT_NE(activeBefore, kPowerSaver);
+  std::ofstream(dir_ + "/policy-keeps-active-plan").close();
+  const std::string before = ReadAll(PlanStorePathIn(dir_));
+  for (const wchar_t* command : {L"powercfg.exe /SETACTIVE ", L"powercfg.exe /setactive ",
+                                 L"powercfg.exe /S ", L"powercfg.exe -SetActive "}) {
+    EXPECT_EQ(Run(command + W(kPowerSaver)), 1) << ToUtf8(command);
+    EXPECT_TRUE(ReadAll(PlanStorePathIn(dir_)) == before) << ToUtf8(command);
+  }
+  EXPECT_EQ(Run(L"powercfg.exe /CHANGE /disk-timeout-ac 11"), 0);
+  EXPECT_EQ(Store().activePlan, activeBefore);
+
+  std::remove((dir_ + "/policy-keeps-active-plan").c_str());
+  EXPECT_EQ(Run(L"powercfg.exe /SETACTIVE " + W(kPowerSaver)), 0);
+  EXPECT_EQ(Store().activePlan, kPowerSaver);
+}
+
 TEST_F(PowercfgTest, ListAndQueryShowThePlansWithoutWritingTheStore) {
   ASSERT_EQ(Run(L"powercfg.exe /LIST"), 0);
   EXPECT_NE(output_.find("381b4222-f694-41f0-9685-ff5bb260df2e  (バランス) *\n"), std::string::npos)
