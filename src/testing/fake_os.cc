@@ -4,6 +4,7 @@
 #include <cwctype>
 
 #include "os/path_strings.h"
+#include "power/builtin_plans.h"
 
 namespace tav::testing {
 namespace {
@@ -35,7 +36,7 @@ class FakeProcess : public OsProcess {
   FakeProcess(FakeOs& os, std::wstring commandLine) : os_(os), commandLine_(std::move(commandLine)) {}
   ~FakeProcess() override { os_.events.push_back(L"CloseProcess"); }
   void WaitForExit() override {
-    os_.RunPowercfgActivation(commandLine_);
+    os_.ApplyPowercfgEffects(commandLine_);
     if (os_.onRun) os_.onRun(commandLine_);
     os_.events.push_back(L"Exited:" + commandLine_);
   }
@@ -130,14 +131,13 @@ uint32_t FakeOs::GetTickCount() {
 void FakeOs::DebugOutput(const std::wstring& line) { traceLines.push_back(line); }
 
 void FakeOs::AddBuiltInPlans() {
-  plans.push_back(FakePlan{GuidFromText(L"381b4222-f694-41f0-9685-ff5bb260df2e"), L"Balanced"});
-  plans.push_back(
-      FakePlan{GuidFromText(L"8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c"), L"High performance"});
-  plans.push_back(FakePlan{GuidFromText(L"a1841308-3541-4fab-bc81-f71556f20b4a"), L"Power saver"});
-  activePlan = plans[plans.size() - 3].guid;
+  plans.push_back(FakePlan{GuidFromText(kBalancedPlanGuid), L"Balanced"});
+  plans.push_back(FakePlan{GuidFromText(kHighPerformancePlanGuid), L"High performance"});
+  plans.push_back(FakePlan{GuidFromText(kPowerSaverPlanGuid), L"Power saver"});
+  activePlan = GuidFromText(kBalancedPlanGuid);
 }
 
-void FakeOs::RunPowercfgActivation(const std::wstring& commandLine) {
+void FakeOs::ApplyPowercfgEffects(const std::wstring& commandLine) {
   // Only the plan commands with bare GUID arguments change the fake's plans.
   auto isGuid = [](const std::wstring& text) {
     return text.size() == 36 && text.find(L'"') == std::wstring::npos;

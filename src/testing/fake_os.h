@@ -43,7 +43,7 @@ class FakeOs : public Os {
   bool IsUnicodeFile(const std::wstring& path) const;
   // What powercfg.exe does with "/SETACTIVE" and "/DUPLICATESCHEME" of
   // listed plans; called for every started process when it ends.
-  void RunPowercfgActivation(const std::wstring& commandLine);
+  void ApplyPowercfgEffects(const std::wstring& commandLine);
   // Adds a file (text content, for OpenTextFileForReading) with attributes.
   void AddFile(const std::wstring& path, const std::wstring& text = L"",
                uint32_t attributes = kFileAttributeArchive);
