@@ -35,16 +35,12 @@ std::wstring StripBraces(const std::wstring& text) { return StripRepeated(text, 
 // Windows' own plans is never taken for the dedicated plan, whatever a record
 // or its name says: the configuration would overwrite the user's settings.
 int SearchPlans(Os& os, OsPowerLibrary& library, std::wstring& planGuid) {
-  const bool guidRecorded = !planGuid.empty();
-  if (guidRecorded && IsBuiltInPlan(planGuid)) return 0;
+  if (!planGuid.empty())
+    return !IsBuiltInPlan(planGuid) && PlanIsListed(os, library, planGuid) ? 1 : 0;
   for (uint32_t index = 0;; ++index) {
     Guid guid{};
     uint32_t size = kGuidBufferBytes;
     if (library.PowerEnumerate(index, guid, size) != 0) return 0;
-    if (guidRecorded) {
-      if (EqualsIgnoreCase(PlanGuidToString(os, guid), planGuid)) return 1;
-      continue;
-    }
     std::wstring name;
     uint32_t nameSize = kFriendlyNameBufferBytes;
     if (library.PowerReadFriendlyName(guid, name, nameSize) != 0) continue;  // unreadable
