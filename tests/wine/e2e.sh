@@ -10,9 +10,9 @@
 # stand-ins logged, the plan store, the INI files and the main window
 # stand-in's message log.
 #
-# Trees: windows-x64 in a 64-bit prefix, windows-x86 in a 32-bit prefix when
-# wine32 is installed (TAV_WINE_TREES overrides the list; TAV_WINE_GROUPS
-# picks groups of cases, e.g. "plan record"). The prefixes run a
+# Trees: windows-x64 in a 64-bit prefix, windows-x86 in a 32-bit prefix where
+# the machine runs 32-bit code (lib.sh; TAV_WINE_TREES overrides the list;
+# TAV_WINE_GROUPS picks groups of cases, e.g. "plan record"). The prefixes run a
 # Japanese Windows (ANSI code page 932, time zone UTC+9), the setting that the
 # tool's Japanese texts are made for.
 #
@@ -1054,7 +1054,7 @@ run_tree() {
 # --- Main ------------------------------------------------------------------------
 
 if [ -z "$wine_loader64" ] || ! command -v Xvfb >/dev/null || ! command -v iconv >/dev/null; then
-  fail "Wine, Xvfb and iconv available" "wine=$wine_loader64"
+  fail "Wine, Xvfb and iconv available" "$(wine_missing)"
   finish
 fi
 wine_begin
@@ -1064,11 +1064,8 @@ localedef -i ja_JP -f UTF-8 "$work/locale/$wine_locale" >/dev/null 2>&1 \
   && [ "$(LOCPATH=$work/locale LC_ALL=$wine_locale locale charmap 2>/dev/null)" = UTF-8 ] \
   || { fail "Japanese locale compiled" "localedef needs the package locales (scripts/install-deps)"; finish; }
 wine_env=(env LOCPATH="$work/locale" LC_ALL=$wine_locale LANG=$wine_locale TZ=$wine_tz)
-for tree in ${TAV_WINE_TREES:-windows-x64 windows-x86}; do
-  if [ "$tree" = windows-x86 ] && [ -z "$wine_loader32" ]; then
-    echo "SKIP windows-x86: wine32 is not installed (scripts/install-deps installs it)"
-    continue
-  fi
+wine_select_trees ${TAV_WINE_TREES:-windows-x64 windows-x86}
+for tree in "${wine_trees[@]}"; do
   run_tree "$tree"
 done
 finish

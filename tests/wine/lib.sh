@@ -10,11 +10,43 @@ passed=0
 failed=0
 pass() { echo "PASS $1"; passed=$((passed + 1)); }
 fail() { echo "FAIL $1${2:+ -- $2}"; failed=$((failed + 1)); }
-# Prints the closing line and ends the suite: non-zero when anything failed.
+# Prints which trees ran under Wine (once they were chosen) and the closing
+# line, and ends the suite: non-zero when anything failed. A skipped tree is
+# never counted.
 finish() {
+  if [ "$wine_trees_chosen" = yes ]; then
+    echo "Under Wine: ${wine_trees[*]:-no tree} ran${wine_trees_skipped[*]:+; skipped: ${wine_trees_skipped[*]} ($TAV_32BIT_REASON)}"
+  fi
   echo "$passed passed, $failed failed"
   [ "$failed" -eq 0 ]
   exit
+}
+
+# --- Trees ----------------------------------------------------------------------
+
+# Whether this machine runs 32-bit code: the test command's one probe, run
+# here only when a suite is started on its own.
+source scripts/probe-32bit
+wine_trees=()
+wine_trees_skipped=()
+wine_trees_chosen=no
+
+# Sets `wine_trees` to those of the given trees that can run under Wine here.
+# The x86 tree needs a machine that runs 32-bit code; where it does not, the
+# tree is skipped with a SKIP line. Where it does, a missing wine32 fails.
+wine_select_trees() {
+  local tree
+  wine_trees_chosen=yes
+  for tree in "$@"; do
+    if [ "$tree" = windows-x86 ] && [ "$TAV_RUNS_32BIT" != yes ]; then
+      echo "SKIP windows-x86 under Wine: $TAV_32BIT_REASON"
+      wine_trees_skipped+=("$tree")
+    elif [ "$tree" = windows-x86 ] && [ -z "$wine_loader32" ]; then
+      fail "windows-x86: wine32 installed" "this machine runs 32-bit code; scripts/install-deps test installs it"
+    else
+      wine_trees+=("$tree")
+    fi
+  done
 }
 
 # --- Wine and X ---------------------------------------------------------------
@@ -23,6 +55,16 @@ finish() {
 wine_loader64=$(command -v wine64 || { [ -x /usr/lib/wine/wine64 ] && echo /usr/lib/wine/wine64; } || command -v wine || true)
 wine_loader32=$([ -x /usr/lib/wine/wine ] && echo /usr/lib/wine/wine || true)
 wine_server=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+
+# What of the Wine test set is missing here, for a failure message: Wine is
+# part of it (scripts/install-deps test), so no Wine suite passes without it.
+wine_missing() {
+  local missing=""
+  [ -n "$wine_loader64" ] || missing="Wine (wine64) is not installed"
+  command -v Xvfb >/dev/null || missing="${missing:+$missing; }Xvfb is not installed"
+  command -v iconv >/dev/null || missing="${missing:+$missing; }iconv is not installed"
+  echo "${missing:-nothing}; scripts/install-deps test installs the test set"
+}
 
 work=""
 # A command prefix for every Wine program that a suite starts, e.g.

@@ -20,6 +20,9 @@ source tests/wine/lib.sh
 
 # --- Static checks ------------------------------------------------------------
 
+# The project version, kept in CMakeLists.txt only.
+version=$(sed -n 's/^project(TAV_PowerSaveSetting VERSION \([0-9]*\.[0-9]*\.[0-9]*\).*/\1/p' CMakeLists.txt)
+
 system_dlls="kernel32.dll user32.dll shell32.dll shlwapi.dll ole32.dll powrprof.dll msvcrt.dll advapi32.dll"
 
 # dll!function for every import of a PE file (DLL names in lower case).
@@ -66,10 +69,11 @@ static_checks() {
     && pass "$name: manifest lists 5 supported systems" || fail "$name: manifest lists 5 supported systems"
   grep -q 'VALUE "ProductName", "TAV_PowerSaveSetting"' <<<"$resources" \
     && grep -q 'VALUE "CompanyName", "VARENTO"' <<<"$resources" \
-    && grep -q 'VALUE "FileVersion", "1.0.0.0"' <<<"$resources" \
-    && grep -q 'VALUE "ProductVersion", "1.0.0.0"' <<<"$resources" \
-    && grep -q 'FILEVERSION 1, 0, 0, 0' <<<"$resources" \
-    && pass "$name: version resource" || fail "$name: version resource"
+    && grep -q "VALUE \"FileVersion\", \"$version.0\"" <<<"$resources" \
+    && grep -q "VALUE \"ProductVersion\", \"$version.0\"" <<<"$resources" \
+    && grep -q "FILEVERSION ${version//./, }, 0" <<<"$resources" \
+    && grep -q "assemblyIdentity .*version=\"\"$version.0\"\"" <<<"$resources" \
+    && pass "$name: version resource and manifest: $version.0" || fail "$name: version resource and manifest: $version.0"
 
   if [ "$arch" = windows-x86 ]; then
     local allowed missing major minor
@@ -96,9 +100,11 @@ static_checks windows-x86 i686-w64-mingw32 "$dist/windows-x86/TAV_PowerSaveSetti
 
 equipment=$dist/windows-x64/test-equipment
 if [ -z "$wine_loader64" ] || ! command -v Xvfb >/dev/null; then
-  fail "wine: Wine and Xvfb available" "wine=$wine_loader64"
+  fail "wine: Wine and Xvfb available" "$(wine_missing)"
   finish
 fi
+# Only the x64 tree runs here; the x86 tree gets the static checks above.
+wine_select_trees windows-x64
 for needed in "$dist/windows-x64/TAV_PowerSaveSetting.exe" "$equipment/launcher.exe" \
               "$equipment/main_window.exe" "$equipment/mutex_holder.exe"; do
   [ -f "$needed" ] || { fail "wine: $needed present" "run scripts/build"; finish; }
