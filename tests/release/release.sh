@@ -17,7 +17,7 @@ cd "$(dirname "$0")/../.."
 root=$PWD
 source tests/wine/lib.sh
 
-for tool in openssl osslsigncode cmake sha256sum; do
+for tool in openssl osslsigncode cmake zip sha256sum; do
   command -v "$tool" >/dev/null || { fail "release: $tool available" "scripts/install-deps test installs it"; finish; }
 done
 version=$(sed -n 's/^project(TAV_PowerSaveSetting VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -39,12 +39,13 @@ openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=TAV_PowerSaveSettin
   && pass "release: test certificate made" || { fail "release: test certificate made"; finish; }
 printf 'not a certificate\n' >"$work/cert/garbage.p12"
 
-# Runs scripts/release into `out` with the given environment; `status` and
-# `output` keep what it did.
+# Runs scripts/release --no-build into `out` with only the signing variables
+# given (NAME=value...); `status` and `output` keep what it did.
 run_release() {
   local out=$1
   shift
-  output=$(env TAV_RELEASE_DIR="$out" "$@" ./scripts/release --no-build 2>&1)
+  output=$(env -u TAV_SIGN_PKCS12 -u TAV_SIGN_PASSWORD -u TAV_SIGN_TIMESTAMP_URL \
+    TAV_RELEASE_DIR="$out" "$@" ./scripts/release --no-build 2>&1)
   status=$?
 }
 
@@ -56,10 +57,11 @@ archive_names() {
 
 # name | environment (space-separated assignments) | message expected
 bad_cases=(
-  "no certificate file|TAV_SIGN_PKCS12=$work/cert/missing.p12 TAV_SIGN_PASSWORD=$password|no such file"
-  "not a PKCS#12 file|TAV_SIGN_PKCS12=$work/cert/garbage.p12 TAV_SIGN_PASSWORD=$password|cannot read"
-  "wrong password|TAV_SIGN_PKCS12=$work/cert/signer.p12 TAV_SIGN_PASSWORD=wrong-$password|wrong password"
-  "no password for a protected file|TAV_SIGN_PKCS12=$work/cert/signer.p12|wrong password"
+  "no certificate file|TAV_SIGN_PKCS12=$work/cert/missing.p12 TAV_SIGN_PASSWORD=$password|release: TAV_SIGN_PKCS12: no such file"
+  "a folder for the certificate|TAV_SIGN_PKCS12=$work/cert TAV_SIGN_PASSWORD=$password|release: TAV_SIGN_PKCS12: not a readable file"
+  "not a PKCS#12 file|TAV_SIGN_PKCS12=$work/cert/garbage.p12 TAV_SIGN_PASSWORD=$password|release: TAV_SIGN_PKCS12: cannot read"
+  "wrong password|TAV_SIGN_PKCS12=$work/cert/signer.p12 TAV_SIGN_PASSWORD=wrong-$password|release: TAV_SIGN_PKCS12: wrong password"
+  "no password for a protected file|TAV_SIGN_PKCS12=$work/cert/signer.p12|release: TAV_SIGN_PKCS12: wrong password"
 )
 for entry in "${bad_cases[@]}"; do
   IFS='|' read -r name assignments expected <<<"$entry"
@@ -68,10 +70,10 @@ for entry in "${bad_cases[@]}"; do
   # A stale archive of the same version must not survive either.
   : >"$out/TAV_PowerSaveSetting-$version-windows-x64.zip"
   read -ra environment <<<"$assignments"
-  run_release "$out" -u TAV_SIGN_PASSWORD "${environment[@]}"
+  run_release "$out" "${environment[@]}"
   problems=""
   [ "$status" -ne 0 ] || problems="$problems exit 0;"
-  grep -qi "$expected" <<<"$output" || problems="$problems message not '$expected': $(tail -n1 <<<"$output");"
+  grep -qF "$expected" <<<"$output" || problems="$problems message not '$expected': $(tail -n1 <<<"$output");"
   left=$(find "$out" -name '*.zip' ! -empty | wc -l)
   [ "$left" -eq 0 ] || problems="$problems $left archives left;"
   [ -z "$problems" ] && pass "release: $name stops cleanly" || fail "release: $name stops cleanly" "$problems"
@@ -103,7 +105,7 @@ check_archives() {
   done
 }
 
-run_release "$work/unsigned" -u TAV_SIGN_PKCS12
+run_release "$work/unsigned"
 [ "$status" -eq 0 ] && grep -q 'NOT signed' <<<"$output" \
   && pass "release: unsigned run says so" || fail "release: unsigned run" "exit $status: $(tail -n2 <<<"$output")"
 check_archives "$work/unsigned" "release unsigned"
@@ -112,7 +114,7 @@ for arch in x64 x86; do
     && pass "release unsigned: $arch executable is the one of dist/" \
     || fail "release unsigned: $arch executable is the one of dist/"
 done
-run_release "$work/unsigned-again" -u TAV_SIGN_PKCS12
+run_release "$work/unsigned-again"
 same=yes
 for name in $(archive_names); do
   cmp -s "$work/unsigned/$name" "$work/unsigned-again/$name" || same=no
@@ -122,7 +124,7 @@ done
 
 # --- Signed ----------------------------------------------------------------------------
 
-output=$(env TAV_RELEASE_DIR="$work/signed" TAV_SIGN_PKCS12="$work/cert/signer.p12" \
+output=$(env -u TAV_SIGN_TIMESTAMP_URL TAV_RELEASE_DIR="$work/signed" TAV_SIGN_PKCS12="$work/cert/signer.p12" \
   TAV_SIGN_PASSWORD="$password" ./scripts/release 2>&1)
 status=$?
 [ "$status" -eq 0 ] && [ "$(grep -c 'signed and verified' <<<"$output")" -eq 2 ] \
@@ -139,6 +141,17 @@ for arch in x64 x86; do
     fail "release signed: $arch signature verifies" "$(grep -iE 'error|fail' <<<"$verify" | head -n2 | tr '\n' ' ')"
   fi
 done
+# A certificate file without a password signs too (TAV_SIGN_PASSWORD unset).
+openssl pkcs12 -export -inkey "$work/cert/key.pem" -in "$work/cert/cert.pem" \
+  -out "$work/cert/open.p12" -passout pass: >/dev/null 2>&1
+run_release "$work/open" TAV_SIGN_PKCS12="$work/cert/open.p12"
+mkdir -p "$work/open/x64"
+if [ "$status" -eq 0 ] && (cd "$work/open/x64" && cmake -E tar xf "../TAV_PowerSaveSetting-$version-windows-x64.zip") \
+   && osslsigncode verify -CAfile "$work/cert/cert.pem" -in "$work/open/x64/TAV_PowerSaveSetting.exe" >/dev/null 2>&1; then
+  pass "release: a certificate without a password signs"
+else
+  fail "release: a certificate without a password signs" "exit $status: $(tail -n2 <<<"$output")"
+fi
 # Control: the same check refuses an executable without a signature.
 osslsigncode verify -CAfile "$work/cert/cert.pem" -in dist/windows-x64/TAV_PowerSaveSetting.exe >/dev/null 2>&1 \
   && fail "release: verification refuses the unsigned executable" \
