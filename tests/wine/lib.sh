@@ -15,7 +15,7 @@ fail() { echo "FAIL $1${2:+ -- $2}"; failed=$((failed + 1)); }
 # never counted.
 finish() {
   if [ "$wine_trees_chosen" = yes ]; then
-    echo "Under Wine: ${wine_trees[*]:-no tree} ran${wine_trees_skipped[*]:+; skipped: ${wine_trees_skipped[*]} ($TAV_32BIT_REASON)}"
+    echo "Under Wine: ${wine_trees[*]:-no tree} ran${wine_trees_skipped[*]:+; ${wine_trees_skipped[*]} skipped: $TAV_32BIT_REASON}"
   fi
   echo "$passed passed, $failed failed"
   [ "$failed" -eq 0 ]
