@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "app/launch_options.h"
-#include "app/windows_version.h"
+#include "shared/windows_version.h"
 #include "shared/trace.h"
 
 namespace tav {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/windows_version.h"
+#include "shared/windows_version.h"
 #include "testing/fake_os.h"
 
 namespace tav {

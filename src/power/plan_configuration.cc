@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "app/windows_version.h"
-#include "power/command_runner.h"
+#include "shared/windows_version.h"
+#include "shared/command_runner.h"
 #include "power/plan_discovery.h"
 #include "settings/current_plan_record.h"
 #include "settings/data_folder.h"

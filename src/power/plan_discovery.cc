@@ -1,6 +1,7 @@
 #include "power/plan_discovery.h"
 
 #include "power/builtin_plans.h"
+#include "power/plan_list.h"
 #include "settings/current_plan_record.h"
 #include "shared/text.h"
 #include "shared/trace.h"
@@ -8,7 +9,6 @@
 namespace tav {
 namespace {
 
-constexpr uint32_t kGuidBufferBytes = 16;
 constexpr uint32_t kNotImplemented = 120;  // ERROR_CALL_NOT_IMPLEMENTED
 
 // COM initialised for the lifetime of the scope; uninitialised only when the
@@ -37,19 +37,18 @@ std::wstring StripBraces(const std::wstring& text) { return StripRepeated(text, 
 int SearchPlans(Os& os, OsPowerLibrary& library, std::wstring& planGuid) {
   if (!planGuid.empty())
     return !IsBuiltInPlan(planGuid) && PlanIsListed(os, library, planGuid) ? 1 : 0;
-  for (uint32_t index = 0;; ++index) {
-    Guid guid{};
-    uint32_t size = kGuidBufferBytes;
-    if (library.PowerEnumerate(index, guid, size) != 0) return 0;
+  std::wstring text;
+  const std::optional<Guid> found = FindListedPlan(library, [&](const Guid& guid) {
     std::wstring name;
     uint32_t nameSize = kFriendlyNameBufferBytes;
-    if (library.PowerReadFriendlyName(guid, name, nameSize) != 0) continue;  // unreadable
-    if (name != kDedicatedPlanName) continue;
-    std::wstring text = PlanGuidToString(os, guid);
-    if (IsBuiltInPlan(text)) continue;
-    planGuid = std::move(text);
-    return 1;
-  }
+    if (library.PowerReadFriendlyName(guid, name, nameSize) != 0) return false;  // unreadable
+    if (name != kDedicatedPlanName) return false;
+    text = PlanGuidToString(os, guid);
+    return !IsBuiltInPlan(text);
+  });
+  if (!found) return 0;
+  planGuid = std::move(text);
+  return 1;
 }
 
 }  // namespace
@@ -98,15 +97,6 @@ int FindDedicatedPlanGuid(Os& os, int& mustCreate, std::wstring& planGuid) {
   return 1;
 }
 
-bool PlanIsListed(Os& os, OsPowerLibrary& library, const std::wstring& planGuid) {
-  for (uint32_t index = 0;; ++index) {
-    Guid guid{};
-    uint32_t size = kGuidBufferBytes;
-    if (library.PowerEnumerate(index, guid, size) != 0) return false;
-    if (EqualsIgnoreCase(PlanGuidToString(os, guid), planGuid)) return true;
-  }
-}
-
 int ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {
   if (planGuid.empty()) return 0;
   std::unique_ptr<OsPowerLibrary> library = os.LoadPowerLibrary();
@@ -143,12 +133,6 @@ int ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {
   }
   Trace(os, L"active plan: " + planGuid + L", confirmed");
   return 1;
-}
-
-std::wstring PlanGuidToString(Os& os, const Guid& guid) {
-  std::wstring text;
-  if (!os.StringFromClsid(guid, text)) return L"";
-  return StripBraces(text);
 }
 
 bool SchemeSearchCallback(const std::wstring& schemeName, void* context) {

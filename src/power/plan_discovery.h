@@ -5,6 +5,7 @@
 #include <string>
 
 #include "os/os.h"
+#include "power/plan_list.h"
 
 namespace tav {
 
@@ -18,15 +19,11 @@ int FindDedicatedPlanGuid(Os& os, int& mustCreate, std::wstring& planGuid);
 // Windows XP. 1 when the scheme list could be read; `mustCreate` is read and
 // may become 1; `baseSchemeName` names the scheme to fall back on.
 int FindSchemeByName(Os& os, int& mustCreate, std::wstring& baseSchemeName);
-// Whether the system's plan list holds `planGuid` (text form, any case).
-bool PlanIsListed(Os& os, OsPowerLibrary& library, const std::wstring& planGuid);
 // 1 when the system reports `planGuid` as its active plan
 // ("PowerGetActiveScheme"), or, where the power library lacks that function
 // or answers ERROR_CALL_NOT_IMPLEMENTED, when the plan at least exists. 0 otherwise, and when the power
 // library cannot be loaded.
 int ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid);
-// "a1841308-3541-..." form without braces; empty when the conversion fails.
-std::wstring PlanGuidToString(Os& os, const Guid& guid);
 
 // The context of one Windows XP scheme search.
 struct SchemeSearch {

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "power/command_runner.h"
-#include "settings/data_folder.h"
+#include "shared/command_runner.h"
+#include "shared/module_folder.h"
 #include "shared/text.h"
 #include "shared/trace.h"
 

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "power/command_runner.h"
+#include "shared/command_runner.h"
 #include "shared/file_attributes.h"
 #include "shared/text.h"
 #include "shared/trace.h"

@@ -30,14 +30,4 @@ std::wstring GetDataFolder(Os& os) { return ProductFolderIn(os, SpecialFolder::C
 
 std::wstring GetUserDataFolder(Os& os) { return ProductFolderIn(os, SpecialFolder::LocalAppData); }
 
-std::wstring GetModuleFolder(Os& os) {
-  std::wstring path;
-  const uint32_t length = os.GetModuleFileName(path);
-  // A path that filled the whole buffer may have been cut: its folder would
-  // be some other folder, so none is named.
-  if (length == 0 || length >= kMaxPath) return L"";
-  os.PathRemoveFileSpec(path);
-  return path;
-}
-
 }  // namespace tav

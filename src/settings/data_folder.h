@@ -1,4 +1,4 @@
-// The machine-wide and per-user data folders and the tool's own folder.
+// The machine-wide and per-user data folders.
 #pragma once
 
 #include <string>
@@ -15,7 +15,5 @@ inline constexpr wchar_t kProductFolderName[] = L"TAV_POWERSAVE";
 std::wstring GetDataFolder(Os& os);
 // The same for the user's local application-data folder.
 std::wstring GetUserDataFolder(Os& os);
-// The folder of the tool's own executable.
-std::wstring GetModuleFolder(Os& os);
 
 }  // namespace tav

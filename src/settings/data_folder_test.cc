@@ -71,12 +71,5 @@ TEST(DataFolderTest, OverlongBaseFolderCreatesNothingRelative) {
                                                   L"\\VARENTO"}));
 }
 
-TEST(DataFolderTest, ModuleFolderDropsTheFileName) {
-  FakeOs os;
-  EXPECT_EQ(GetModuleFolder(os), L"C:\\Program Files\\VARENTO");
-  os.moduleFileName = L"D:\\Tools\\Power Save\\TAV_PowerSaveSetting.exe";
-  EXPECT_EQ(GetModuleFolder(os), L"D:\\Tools\\Power Save");
-}
-
 }  // namespace
 }  // namespace tav

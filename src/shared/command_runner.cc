@@ -1,6 +1,6 @@
-#include "power/command_runner.h"
+#include "shared/command_runner.h"
 
-#include "settings/data_folder.h"
+#include "shared/module_folder.h"
 #include "shared/text.h"
 #include "shared/trace.h"
 

@@ -1,4 +1,4 @@
-#include "power/command_runner.h"
+#include "shared/command_runner.h"
 
 #include <gtest/gtest.h>
 

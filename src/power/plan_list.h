@@ -1,0 +1,22 @@
+// The system's list of power plans, as the power library enumerates it, and
+// the text form of a plan GUID.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "os/os.h"
+
+namespace tav {
+
+// The first listed plan for which `matches` is true, in the order the
+// library lists them; nothing when none matches or the list cannot be read.
+std::optional<Guid> FindListedPlan(OsPowerLibrary& library,
+                                   const std::function<bool(const Guid&)>& matches);
+// Whether the system's plan list holds `planGuid` (text form, any case).
+bool PlanIsListed(Os& os, OsPowerLibrary& library, const std::wstring& planGuid);
+// "a1841308-3541-..." form without braces; empty when the conversion fails.
+std::wstring PlanGuidToString(Os& os, const Guid& guid);
+
+}  // namespace tav
