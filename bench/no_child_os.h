@@ -131,8 +131,8 @@ class NoChildOs : public Os {
     if (!inner) return nullptr;
     return std::make_unique<ActivePlanLibrary>(std::move(inner), activePlan_);
   }
-  bool EnumPwrSchemes(SchemeCallback callback, void* context) override {
-    return os_->EnumPwrSchemes(callback, context);
+  std::optional<std::vector<std::wstring>> EnumPwrSchemes() override {
+    return os_->EnumPwrSchemes();
   }
   bool CoInitialize() override { return os_->CoInitialize(); }
   void CoUninitialize() override { os_->CoUninitialize(); }

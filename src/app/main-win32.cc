@@ -12,5 +12,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // parses it itself.
   const std::wstring commandLine = tav::win32::CommandLineTail(::GetCommandLineW());
   std::unique_ptr<tav::Os> os = tav::MakeWin32Os();
-  return tav::RunEntry(*os, &commandLine);
+  return tav::RunEntry(*os, commandLine);
 }

@@ -12,7 +12,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tav {
 
@@ -106,10 +108,6 @@ class OsPowerLibrary {
   // HasPowerGetActiveScheme() is true.
   virtual uint32_t PowerGetActiveScheme(Guid& active) = 0;
 };
-
-// EnumPwrSchemes callback: called once per scheme with its name; returns true
-// to go on, false to stop the enumeration.
-using SchemeCallback = bool (*)(const std::wstring& schemeName, void* context);
 
 class Os {
  public:
@@ -216,9 +214,10 @@ class Os {
   // "PowerReadFriendlyName". No library when it cannot be loaded or either
   // function is missing; the library is freed on those paths.
   virtual std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() = 0;
-  // EnumPwrSchemes (Windows XP): non-zero when the enumeration ran, also when
-  // the callback stopped it.
-  virtual bool EnumPwrSchemes(SchemeCallback callback, void* context) = 0;
+  // EnumPwrSchemes (Windows XP): the schemes' names in the order listed, a
+  // scheme reported without a name as an empty one; nothing when the
+  // enumeration failed.
+  virtual std::optional<std::vector<std::wstring>> EnumPwrSchemes() = 0;
 
   // --- COM ------------------------------------------------------------------
   virtual bool CoInitialize() = 0;

@@ -46,13 +46,9 @@ LineResult HandleLine(Os& os, std::wstring_view line) {
   std::wstring& taskName = result.taskName;
   std::wstring& xmlPath = result.xmlPath;
   size_t pos = 0;
-  while (pos < line.size()) {
-    while (pos < line.size() && line[pos] == L'/') ++pos;
-    if (pos >= line.size()) break;
-    size_t end = line.find(L'/', pos);
-    if (end == std::wstring_view::npos) end = line.size();
-    std::wstring field = TrimWhiteSpace(line.substr(pos, end - pos));
-    pos = end;
+  while (true) {
+    const std::wstring field = TrimWhiteSpace(NextSlashField(line, pos));
+    // The end of the line, or a field of white space only, ends the line.
     if (field.empty()) break;
     result.outcome = LineOutcome::kIncomplete;
 
@@ -77,7 +73,7 @@ LineResult HandleLine(Os& os, std::wstring_view line) {
     } else if (!os.IsRegularFile(xmlPath)) {
       result.outcome = LineOutcome::kNotPlain;
     } else {
-      RegisterScheduledTask(os, &xmlPath, &taskName);
+      RegisterScheduledTask(os, xmlPath, taskName);
       // The registration program has ended: its XML file is no longer needed.
       ClearReadOnlyAttribute(os, xmlPath);
       result.outcome =
@@ -118,13 +114,12 @@ void TraceLine(Os& os, size_t lineNumber, const LineResult& line) {
 
 }  // namespace
 
-int ProcessTaskRegistrationList(Os& os, const std::wstring* listPath) {
-  if (!listPath) return 0;
-  std::unique_ptr<OsTextFile> file = os.OpenTextFileForReading(*listPath);
+bool ProcessTaskRegistrationList(Os& os, const std::wstring& listPath) {
+  std::unique_ptr<OsTextFile> file = os.OpenTextFileForReading(listPath);
   if (!file) {
-    Trace(os, L"task list: " + Quoted(*listPath) +
+    Trace(os, L"task list: " + Quoted(listPath) +
                   L" cannot be opened for reading (missing, locked or not accessible)");
-    return 0;
+    return false;
   }
 
   // A long list costs no trace text where nobody reads it.
@@ -139,19 +134,18 @@ int ProcessTaskRegistrationList(Os& os, const std::wstring* listPath) {
   }
   file.reset();
 
-  ClearReadOnlyAttribute(os, *listPath);
-  const bool deleted = os.DeleteFile(*listPath);
+  ClearReadOnlyAttribute(os, listPath);
+  const bool deleted = os.DeleteFile(listPath);
   Trace(os, L"task list: " + std::to_wstring(lineNumber) + L" line(s) read; the list " +
                 (deleted ? L"was deleted" : L"could not be deleted"));
-  return 1;
+  return true;
 }
 
-int RegisterScheduledTask(Os& os, const std::wstring* xmlPath, const std::wstring* taskName) {
-  if (!xmlPath || !taskName) return 0;
-  if (!IsQuotable(*xmlPath) || !IsQuotable(*taskName)) return 0;
-  std::wstring commandLine =
-      L"schtasks /Create /TN \"" + *taskName + L"\" /XML \"" + *xmlPath + L"\" /F";
-  return RunSystemProgramAndWait(os, commandLine);
+bool RegisterScheduledTask(Os& os, const std::wstring& xmlPath, const std::wstring& taskName) {
+  if (xmlPath.empty() || taskName.empty()) return false;
+  if (!IsQuotable(xmlPath) || !IsQuotable(taskName)) return false;
+  return RunSystemProgramAndWait(
+      os, L"schtasks /Create /TN " + Quoted(taskName) + L" /XML " + Quoted(xmlPath) + L" /F");
 }
 
 }  // namespace tav

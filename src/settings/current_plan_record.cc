@@ -24,29 +24,29 @@ void CreateRecordFileIfMissing(Os& os, const std::wstring& path) {
   Trace(os, L"record: " + Quoted(path) + (created ? L" created as UTF-16" : L" cannot be created"));
 }
 
-// Writes one key of the "Current" section; a failure clears `result`. An
+// Writes one key of the "Current" section; a failure clears `allWritten`. An
 // empty path is a record file name that did not fit into MAX_PATH: nothing
 // is written anywhere else in its place.
 void WriteRecordValue(Os& os, const std::wstring& path, const wchar_t* key,
-                      const std::wstring& value, int& result) {
+                      const std::wstring& value, bool& allWritten) {
   if (path.empty()) {
     Trace(os, std::wstring(L"record: ") + key + L" not written: the record's path does not fit");
-    result = 0;
+    allWritten = false;
     return;
   }
   const bool written = os.WritePrivateProfileString(kRecordSection, key, value, path);
   Trace(os, L"record: " + std::wstring(key) + L"=" + value + L" in " + Quoted(path) +
                 (written ? L": written" : L": failed"));
-  if (!written) result = 0;
+  if (!written) allWritten = false;
 }
 
 }  // namespace
 
-CurrentRecordFile OpenCurrentRecordFile(Os& os, int machineWide) {
+CurrentRecordFile OpenCurrentRecordFile(Os& os, RecordFile which) {
   CurrentRecordFile file;
-  file.MachineWide = machineWide;
+  file.Which = which;
   const wchar_t* fileName;
-  if (machineWide != 0) {
+  if (which == RecordFile::Machine) {
     file.Folder = GetDataFolder(os);
     fileName = kMachineRecordFileName;
   } else {
@@ -60,47 +60,47 @@ CurrentRecordFile OpenCurrentRecordFile(Os& os, int machineWide) {
   return file;
 }
 
-int ReadCurrentPlanGuid(Os& os, const CurrentRecordFile& recordFile, std::wstring& guid) {
-  if (recordFile.MachineWide == 0) return 0;
-  guid = ReadRecordValue(os, recordFile.Path, kRecordGuidKey);
-  return 1;
+std::optional<std::wstring> ReadCurrentPlanGuid(Os& os, const CurrentRecordFile& recordFile) {
+  if (recordFile.Which != RecordFile::Machine) return std::nullopt;
+  return ReadRecordValue(os, recordFile.Path, kRecordGuidKey);
 }
 
-int ReadCurrentProfile(Os& os, const CurrentRecordFile& recordFile, std::wstring& profilePath,
-                       std::wstring& profileName) {
-  profilePath = ReadRecordValue(os, recordFile.Path, kRecordProfilePathKey);
-  profileName = ReadRecordValue(os, recordFile.Path, kRecordProfileNameKey);
-  return 1;
+RecordedProfile ReadCurrentProfile(Os& os, const CurrentRecordFile& recordFile) {
+  RecordedProfile profile;
+  profile.Path = ReadRecordValue(os, recordFile.Path, kRecordProfilePathKey);
+  profile.Name = ReadRecordValue(os, recordFile.Path, kRecordProfileNameKey);
+  return profile;
 }
 
-int WriteCurrentPlanRecord(Os& os, const std::wstring* settingsPath,
-                           const std::wstring* profileName, const std::wstring* planGuid) {
-  if (settingsPath == nullptr || profileName == nullptr) return 0;
-  int result = 1;
+bool WriteCurrentPlanRecord(Os& os, const std::wstring& settingsPath,
+                            const std::wstring& profileName, const std::wstring& planGuid) {
+  // Nothing to record without both: no record names a nameless profile.
+  if (settingsPath.empty() || profileName.empty()) return false;
+  bool allWritten = true;
   const std::wstring machineFolder = GetDataFolder(os);
-  std::wstring settingsFolder = *settingsPath;
-  os.PathRemoveFileSpec(settingsFolder);
 
   // A profile in the data folder is recorded in its Setting.ini; one elsewhere
   // gets a MySetting.ini beside it, and the data folder's Setting.ini as well.
-  const bool inDataFolder = EqualsIgnoreCase(settingsFolder, machineFolder);
+  const bool inDataFolder = LiesDirectlyIn(os, settingsPath, machineFolder);
+  std::wstring settingsFolder = settingsPath;
+  os.PathRemoveFileSpec(settingsFolder);
   std::wstring target =
       os.PathCombine(settingsFolder, inDataFolder ? kMachineRecordFileName : kUserRecordFileName);
   CreateRecordFileIfMissing(os, target);
-  WriteRecordValue(os, target, kRecordProfilePathKey, *settingsPath, result);
-  WriteRecordValue(os, target, kRecordProfileNameKey, *profileName, result);
+  WriteRecordValue(os, target, kRecordProfilePathKey, settingsPath, allWritten);
+  WriteRecordValue(os, target, kRecordProfileNameKey, profileName, allWritten);
 
   if (!inDataFolder) {
     os.FlushPrivateProfile(target);
     target = os.PathCombine(machineFolder, kMachineRecordFileName);
     CreateRecordFileIfMissing(os, target);
-    WriteRecordValue(os, target, kRecordProfilePathKey, *settingsPath, result);
-    WriteRecordValue(os, target, kRecordProfileNameKey, *profileName, result);
+    WriteRecordValue(os, target, kRecordProfilePathKey, settingsPath, allWritten);
+    WriteRecordValue(os, target, kRecordProfileNameKey, profileName, allWritten);
   }
   // Only the data folder's Setting.ini carries the plan GUID.
-  if (planGuid != nullptr) WriteRecordValue(os, target, kRecordGuidKey, *planGuid, result);
+  WriteRecordValue(os, target, kRecordGuidKey, planGuid, allWritten);
   os.FlushPrivateProfile(target);
-  return result;
+  return allWritten;
 }
 
 }  // namespace tav

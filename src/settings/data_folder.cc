@@ -1,6 +1,6 @@
 #include "settings/data_folder.h"
 
-#include "os/path_strings.h"
+#include "shared/text.h"
 
 namespace tav {
 namespace {
@@ -29,5 +29,11 @@ std::wstring ProductFolderIn(Os& os, SpecialFolder base) {
 std::wstring GetDataFolder(Os& os) { return ProductFolderIn(os, SpecialFolder::CommonAppData); }
 
 std::wstring GetUserDataFolder(Os& os) { return ProductFolderIn(os, SpecialFolder::LocalAppData); }
+
+bool LiesDirectlyIn(Os& os, const std::wstring& path, const std::wstring& folder) {
+  std::wstring parent = path;
+  os.PathRemoveFileSpec(parent);
+  return EqualsIgnoreCase(parent, folder);
+}
 
 }  // namespace tav

@@ -15,5 +15,9 @@ inline constexpr wchar_t kProductFolderName[] = L"TAV_POWERSAVE";
 std::wstring GetDataFolder(Os& os);
 // The same for the user's local application-data folder.
 std::wstring GetUserDataFolder(Os& os);
+// True when the file at `path` lies directly in `folder` (its path less the
+// last element, as PathRemoveFileSpecW cuts it, equals `folder` without
+// regard to case). The one test of "is the settings file in the data folder".
+bool LiesDirectlyIn(Os& os, const std::wstring& path, const std::wstring& folder);
 
 }  // namespace tav

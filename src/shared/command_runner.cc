@@ -7,7 +7,7 @@
 namespace tav {
 namespace {
 
-int Run(Os& os, const std::wstring* applicationName, const std::wstring& commandLine) {
+bool Run(Os& os, const std::wstring* applicationName, const std::wstring& commandLine) {
   const std::wstring child =
       commandLine + (applicationName ? L" (program " + Quoted(*applicationName) + L")" : L"");
   // Process creation may write into its command-line buffer: hand it a copy.
@@ -16,7 +16,7 @@ int Run(Os& os, const std::wstring* applicationName, const std::wstring& command
   std::unique_ptr<OsProcess> process = os.CreateHiddenProcess(applicationName, buffer);
   if (!process) {
     Trace(os, L"child not started: " + child);
-    return 0;
+    return false;
   }
   process->WaitForExit();
   const uint32_t milliseconds = os.GetTickCount() - started;
@@ -27,7 +27,7 @@ int Run(Os& os, const std::wstring* applicationName, const std::wstring& command
                                 : std::wstring(L"exit code unknown");
   Trace(os, L"child ended: " + child + L": " + code + L", " + std::to_wstring(milliseconds) +
                 L" ms");
-  return 1;  // the process handle closes with `process`
+  return true;  // the process handle closes with `process`
 }
 
 // The file name of a program as the platform's search looks for it.
@@ -37,17 +37,17 @@ std::wstring ProgramFileName(const std::wstring& programName) {
 
 }  // namespace
 
-int RunProcessAndWait(Os& os, const std::wstring& commandLine) {
+bool RunProcessAndWait(Os& os, const std::wstring& commandLine) {
   return Run(os, nullptr, commandLine);
 }
 
-int RunSystemProgramAndWait(Os& os, const std::wstring& commandLine) {
+bool RunSystemProgramAndWait(Os& os, const std::wstring& commandLine) {
   // System command lines name their program by a bare name, unquoted.
   const std::wstring name = commandLine.substr(0, commandLine.find(L' '));
   const std::wstring program = SystemProgramPath(os, name);
   if (program.empty()) {
     Trace(os, L"child not started: no system folder to take " + name + L" from: " + commandLine);
-    return 0;
+    return false;
   }
   return Run(os, &program, commandLine);
 }

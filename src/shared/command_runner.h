@@ -7,17 +7,17 @@
 
 namespace tav {
 
-// Non-zero when the process was created (and has ended); 0 when none was
+// True when the process was created (and has ended); false when none was
 // created. The child's exit code is never read. `commandLine` is unchanged.
 // The platform finds the program named by its first token; used for the
 // companion, whose first token is its full path in double quotes.
-int RunProcessAndWait(Os& os, const std::wstring& commandLine);
+bool RunProcessAndWait(Os& os, const std::wstring& commandLine);
 
 // The same for a system program ("powercfg.exe", "schtasks") named by the
 // first token of `commandLine`, started from the file SystemProgramPath
-// gives; the command line reaches the program unchanged. 0, starting
+// gives; the command line reaches the program unchanged. False, starting
 // nothing, when no trusted folder can be named.
-int RunSystemProgramAndWait(Os& os, const std::wstring& commandLine);
+bool RunSystemProgramAndWait(Os& os, const std::wstring& commandLine);
 
 // Where a system program is started from: the file of that name in the
 // tool's own folder when one is there (administrators put stand-ins or

@@ -416,12 +416,10 @@ std::unique_ptr<OsPowerLibrary> FakeOs::LoadPowerLibrary() {
   return std::make_unique<FakePowerLibrary>(*this);
 }
 
-bool FakeOs::EnumPwrSchemes(SchemeCallback callback, void* context) {
+std::optional<std::vector<std::wstring>> FakeOs::EnumPwrSchemes() {
   ++enumPwrSchemesCalls;
-  if (enumPwrSchemesFails) return false;
-  for (const auto& name : xpSchemes)
-    if (!callback(name, context)) break;
-  return true;
+  if (enumPwrSchemesFails) return std::nullopt;
+  return xpSchemes;
 }
 
 bool FakeOs::CoInitialize() {

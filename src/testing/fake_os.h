@@ -162,7 +162,7 @@ class FakeOs : public Os {
                                  const std::wstring& value, const std::wstring& path) override;
   void FlushPrivateProfile(const std::wstring& path) override;
   std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override;
-  bool EnumPwrSchemes(SchemeCallback callback, void* context) override;
+  std::optional<std::vector<std::wstring>> EnumPwrSchemes() override;
   bool CoInitialize() override;
   void CoUninitialize() override;
   bool CoCreateGuid(Guid& guid) override;

@@ -515,17 +515,16 @@ void CheckPowerLibrary(tav::Os& os) {
       if (expected) LocalFree(expected);
     }
   }
-  struct Seen {
-    int count = 0;
-  } seen;
-  const bool ran = os.EnumPwrSchemes(
-      [](const std::wstring&, void* context) {
-        ++static_cast<Seen*>(context)->count;
-        return false;  // stop at once
-      },
-      &seen);
-  Check("EnumPwrSchemes stops when the callback asks", seen.count <= 1,
-        std::to_wstring(ran) + L" " + std::to_wstring(seen.count));
+  // Names are copied whole from the system's C strings: none holds a NUL.
+  const std::optional<std::vector<std::wstring>> schemes = os.EnumPwrSchemes();
+  bool wholeNames = true;
+  if (schemes) {
+    for (const std::wstring& name : *schemes)
+      if (name.find(L'\0') != std::wstring::npos) wholeNames = false;
+  }
+  Check("EnumPwrSchemes lists whole names", wholeNames,
+        std::to_wstring(schemes.has_value()) + L" " +
+            std::to_wstring(schemes ? schemes->size() : 0));
 }
 
 // PowerGetActiveScheme through the layer against the stand-in, whose answer

@@ -222,8 +222,8 @@ class PosixOs : public Os {
     return posix::LoadStandinPowerLibrary(PlanStorePath());
   }
 
-  bool EnumPwrSchemes(SchemeCallback callback, void* context) override {
-    return posix::EnumStandinSchemes(PlanStorePath(), callback, context);
+  std::optional<std::vector<std::wstring>> EnumPwrSchemes() override {
+    return posix::EnumStandinSchemes(PlanStorePath());
   }
 
   bool CoInitialize() override { return true; }

@@ -69,7 +69,7 @@ std::unique_ptr<OsTextFile> OpenTextFile(const std::string& path);
 // once here; no library when the store cannot be read.
 std::unique_ptr<OsPowerLibrary> LoadStandinPowerLibrary(const std::string& storePath);
 // Calls back with the name of each scheme of the store in order.
-bool EnumStandinSchemes(const std::string& storePath, SchemeCallback callback, void* context);
+std::optional<std::vector<std::wstring>> EnumStandinSchemes(const std::string& storePath);
 
 // --- guid-posix.cc ----------------------------------------------------------
 bool NewGuid(Guid& guid);

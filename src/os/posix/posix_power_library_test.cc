@@ -5,6 +5,7 @@
 #include "os/posix/posix_parts.h"
 #include "os/posix/posix_test_support.h"
 #include "os/posix/plan_store.h"
+#include "os/utf8.h"
 
 namespace tav::posix::testing {
 namespace {
@@ -76,24 +77,20 @@ TEST_F(PosixPowerLibraryTest, FriendlyNamesFailWhenUnreadableOrTooLong) {
   EXPECT_EQ(name, L"\U0001F600xyz");
 }
 
-bool Collect(const std::wstring& name, void* context) {
-  auto* names = static_cast<std::vector<std::wstring>*>(context);
-  names->push_back(name);
-  return name != L"バッテリの最大利用";
-}
-
-TEST_F(PosixPowerLibraryTest, SchemesAreCalledBackInOrderUntilStopped) {
-  std::vector<std::wstring> names;
-  ASSERT_TRUE(os_->EnumPwrSchemes(&Collect, &names));
-  EXPECT_EQ(names,
-            (std::vector<std::wstring>{L"ポータブル/ラップトップ", L"バッテリの最大利用"}));
+TEST_F(PosixPowerLibraryTest, SchemesAreListedInOrder) {
+  std::vector<std::wstring> expected;
+  for (const standin::Scheme& scheme : store_.schemes) expected.push_back(tav::FromUtf8(scheme.name));
+  ASSERT_GE(expected.size(), 3u);
+  EXPECT_EQ(expected[0], L"ポータブル/ラップトップ");
+  EXPECT_EQ(expected[1], L"バッテリの最大利用");
+  EXPECT_EQ(os_->EnumPwrSchemes(), std::optional<std::vector<std::wstring>>(expected));
 
   store_.schemes.pop_back();
   store_.schemes.erase(store_.schemes.begin() + 1);
   ASSERT_TRUE(standin::SavePlanStore(dir_ / "plan-store.txt", store_));
-  names.clear();
-  ASSERT_TRUE(os_->EnumPwrSchemes(&Collect, &names));
-  EXPECT_EQ(names, std::vector<std::wstring>{L"ポータブル/ラップトップ"});
+  expected.pop_back();
+  expected.erase(expected.begin() + 1);
+  EXPECT_EQ(os_->EnumPwrSchemes(), std::optional<std::vector<std::wstring>>(expected));
 }
 
 TEST_F(PosixPowerLibraryTest, StoreIsReadOnceWhenTheLibraryLoads) {
@@ -111,9 +108,7 @@ TEST_F(PosixPowerLibraryTest, UnreadableStoreMeansNoLibrary) {
   std::remove((dir_ / "plan-store.txt").c_str());
   ASSERT_EQ(mkdir((dir_ / "plan-store.txt").c_str(), 0755), 0);
   EXPECT_EQ(os_->LoadPowerLibrary(), nullptr);
-  std::vector<std::wstring> names;
-  EXPECT_FALSE(os_->EnumPwrSchemes(&Collect, &names));
-  EXPECT_TRUE(names.empty());
+  EXPECT_EQ(os_->EnumPwrSchemes(), std::nullopt);
 }
 
 }  // namespace

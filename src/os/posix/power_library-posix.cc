@@ -81,13 +81,13 @@ std::unique_ptr<OsPowerLibrary> LoadStandinPowerLibrary(const std::string& store
   return std::make_unique<StandinPowerLibrary>(std::move(store.plans), store.activePlan);
 }
 
-bool EnumStandinSchemes(const std::string& storePath, SchemeCallback callback, void* context) {
+std::optional<std::vector<std::wstring>> EnumStandinSchemes(const std::string& storePath) {
   standin::PlanStore store;
-  if (!standin::LoadPlanStore(storePath, store)) return false;
-  for (const standin::Scheme& scheme : store.schemes) {
-    if (!callback(FromUtf8(scheme.name), context)) break;
-  }
-  return true;
+  if (!standin::LoadPlanStore(storePath, store)) return std::nullopt;
+  std::vector<std::wstring> names;
+  names.reserve(store.schemes.size());
+  for (const standin::Scheme& scheme : store.schemes) names.push_back(FromUtf8(scheme.name));
+  return names;
 }
 
 }  // namespace tav::posix

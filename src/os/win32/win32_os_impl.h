@@ -53,7 +53,7 @@ class Win32Os final : public Os {
   void FlushPrivateProfile(const std::wstring& path) override;
 
   std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override;
-  bool EnumPwrSchemes(SchemeCallback callback, void* context) override;
+  std::optional<std::vector<std::wstring>> EnumPwrSchemes() override;
 
   bool CoInitialize() override;
   void CoUninitialize() override;
