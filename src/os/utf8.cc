@@ -12,7 +12,10 @@ bool IsScalar(uint32_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); 
 bool IsHighSurrogate(uint32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(uint32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-void AppendUtf8(std::string& out, uint32_t c) {
+}  // namespace
+
+void AppendUtf8(std::string& out, char32_t codePoint) {
+  uint32_t c = codePoint;
   if (!IsScalar(c)) c = kReplacement;
   if (c < 0x80) {
     out += static_cast<char>(c);
@@ -30,6 +33,8 @@ void AppendUtf8(std::string& out, uint32_t c) {
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
+
+namespace {
 
 // Decodes one well-formed sequence at `i`; 0 when the bytes there are not one.
 size_t DecodeOne(std::string_view s, size_t i, uint32_t& c) {
@@ -69,7 +74,7 @@ std::string ToUtf8(std::wstring_view text) {
         IsLowSurrogate(static_cast<uint32_t>(text[i + 1]))) {
       c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint32_t>(text[++i]) - 0xDC00);
     }
-    AppendUtf8(out, c);
+    AppendUtf8(out, static_cast<char32_t>(c));
   }
   return out;
 }

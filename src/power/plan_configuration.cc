@@ -5,6 +5,7 @@
 #include "power/plan_discovery.h"
 #include "settings/current_plan_record.h"
 #include "settings/data_folder.h"
+#include "settings/setting_table.h"
 #include "shared/command_runner.h"
 #include "shared/text.h"
 #include "shared/trace.h"
@@ -99,16 +100,22 @@ std::optional<std::wstring> ConfigurePlanByGuid(Os& os, const PowerSettings& set
   if (!ConfirmDedicatedPlanActive(os, planGuid)) return std::nullopt;
 
   std::vector<std::wstring> commands;
-  commands.push_back(ChangeActive(L"/monitor-timeout-ac", settings.DisplayAcTime));
-  commands.push_back(ChangeActive(L"/monitor-timeout-dc", settings.DisplayDcTime));
-  commands.push_back(SetBrightness(L"/SETACVALUEINDEX", planGuid, settings.DisplayAcBright));
-  commands.push_back(SetBrightness(L"/SETDCVALUEINDEX", planGuid, settings.DisplayDcBright));
-  commands.push_back(ChangeActive(L"/disk-timeout-ac", settings.HddAcTime));
-  commands.push_back(ChangeActive(L"/disk-timeout-dc", settings.HddDcTime));
-  commands.push_back(ChangeActive(L"/standby-timeout-ac", settings.SleepAcTime));
-  commands.push_back(ChangeActive(L"/standby-timeout-dc", settings.SleepDcTime));
-  commands.push_back(ChangeActive(L"/hibernate-timeout-ac", settings.StopAcTime));
-  commands.push_back(ChangeActive(L"/hibernate-timeout-dc", settings.StopDcTime));
+  for (const NumericSetting& setting : kNumericSettings) {
+    const int32_t value = settings.*setting.field;
+    switch (setting.powercfg) {
+      case PowercfgSetting::Change:
+        commands.push_back(ChangeActive(setting.changeOption, value));
+        break;
+      case PowercfgSetting::AcBrightnessIndex:
+        commands.push_back(SetBrightness(L"/SETACVALUEINDEX", planGuid, value));
+        break;
+      case PowercfgSetting::DcBrightnessIndex:
+        commands.push_back(SetBrightness(L"/SETDCVALUEINDEX", planGuid, value));
+        break;
+      case PowercfgSetting::None:
+        break;
+    }
+  }
   // Activated again so that the values written above take effect.
   commands.push_back(Powercfg({L"/SETACTIVE", planGuid}));
   if (!RunAll(os, commands)) return std::nullopt;
@@ -126,14 +133,11 @@ bool ConfigurePlanByName(Os& os, const PowerSettings& settings, bool mustCreate)
     commands.push_back(Powercfg({L"/SETACTIVE", Quoted(baseSchemeName)}));
     commands.push_back(Powercfg({L"/CREATE", Quoted(kDedicatedPlanName)}));
   }
-  commands.push_back(ChangeScheme(L"/monitor-timeout-ac", settings.DisplayAcTime));
-  commands.push_back(ChangeScheme(L"/monitor-timeout-dc", settings.DisplayDcTime));
-  commands.push_back(ChangeScheme(L"/disk-timeout-ac", settings.HddAcTime));
-  commands.push_back(ChangeScheme(L"/disk-timeout-dc", settings.HddDcTime));
-  commands.push_back(ChangeScheme(L"/standby-timeout-ac", settings.SleepAcTime));
-  commands.push_back(ChangeScheme(L"/standby-timeout-dc", settings.SleepDcTime));
-  commands.push_back(ChangeScheme(L"/hibernate-timeout-ac", settings.StopAcTime));
-  commands.push_back(ChangeScheme(L"/hibernate-timeout-dc", settings.StopDcTime));
+  // The Windows XP command set has no brightness: only the "/CHANGE" rows.
+  for (const NumericSetting& setting : kNumericSettings) {
+    if (setting.powercfg == PowercfgSetting::Change)
+      commands.push_back(ChangeScheme(setting.changeOption, settings.*setting.field));
+  }
   commands.push_back(Powercfg({L"/SETACTIVE", Quoted(kDedicatedPlanName)}));
   return RunAll(os, commands);
 }

@@ -1,5 +1,6 @@
 #include "settings/power_settings.h"
 
+#include "settings/setting_table.h"
 #include "shared/text.h"
 #include "shared/trace.h"
 
@@ -61,19 +62,15 @@ bool ReadPowerSettingsFile(Os& os, const std::wstring& path, PowerSettings& r) {
   r.Name = ReadText(os, L"GENERAL", L"Name", path);
   if (r.Name.empty()) return false;
 
-  r.DisplayAcTime = ReadInt(os, L"DISPLAY", L"DisplayAcTime", 0, 0, path);
-  r.DisplayDcTime = ReadInt(os, L"DISPLAY", L"DisplayDcTime", 0, 0, path);
-  r.DisplayAcBright = NormalizeBrightness(ReadInt(os, L"DISPLAY", L"DisplayAcBright", -1, -1, path));
-  r.DisplayDcBright = NormalizeBrightness(ReadInt(os, L"DISPLAY", L"DisplayDcBright", -1, -1, path));
-
-  r.HddAcTime = ReadInt(os, L"HDD", L"HddAcTime", 0, 0, path);
-  r.HddDcTime = ReadInt(os, L"HDD", L"HddDcTime", 0, 0, path);
-
-  r.SleepAcTime = ReadInt(os, L"SYSTEM", L"SleepAcTime", 0, 0, path);
-  r.SleepDcTime = ReadInt(os, L"SYSTEM", L"SleepDcTime", 0, 0, path);
-  r.StopAcTime = ReadInt(os, L"SYSTEM", L"StopAcTime", 0, 0, path);
-  r.StopDcTime = ReadInt(os, L"SYSTEM", L"StopDcTime", 0, 0, path);
-  r.StopCheckBox = ReadInt(os, L"SYSTEM", L"StopCheckBox", 0, 0, path) == 1 ? 1 : 0;
+  for (const NumericSetting& setting : kNumericSettings) {
+    const int32_t value =
+        ReadInt(os, setting.section, setting.key, setting.defaultValue, setting.floor, path);
+    switch (setting.clamp) {
+      case Clamp::AtLeast: r.*setting.field = value; break;
+      case Clamp::Brightness: r.*setting.field = NormalizeBrightness(value); break;
+      case Clamp::Flag: r.*setting.field = value == 1 ? 1 : 0; break;
+    }
+  }
   ReadTimeOfDay(os, L"SYSTEM", L"SleepStartTime", path, r.SleepStartTime);
   ReadTimeOfDay(os, L"SYSTEM", L"ResumeTime", path, r.ResumeTime);
 

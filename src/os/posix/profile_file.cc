@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "os/utf8.h"
+
 namespace tav::posix {
 namespace {
 
@@ -150,24 +152,6 @@ void DecodeUtf16(std::string_view s, bool bigEndian, std::wstring& out) {
     AppendCodePoint(out, (u >= 0xD800 && u <= 0xDFFF) ? kReplacement : u);
   }
   if (i < s.size()) AppendCodePoint(out, kReplacement);
-}
-
-void EncodeUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 void EncodeUtf16Unit(uint32_t unit, bool bigEndian, std::string& out) {
@@ -408,7 +392,7 @@ std::string ProfileDocument::Encode(std::wstring_view text) const {
     if (IsUtf16(encoding_))
       EncodeUtf16(cp, encoding_ == ProfileEncoding::kUtf16Be, bytes);
     else
-      EncodeUtf8(cp, bytes);
+      tav::AppendUtf8(bytes, cp);
   }
   return bytes;
 }
