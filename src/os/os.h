@@ -87,19 +87,22 @@ class OsTextFile {
   virtual bool ReadLine(std::wstring& piece, size_t bufferChars) = 0;
 };
 
+// The buffer that a plan's friendly name is read into, in bytes.
+inline constexpr uint32_t kFriendlyNameBufferBytes = 1024;
+
 // "powrprof.dll" with "PowerEnumerate" and "PowerReadFriendlyName" resolved.
 // Destroying it frees the library (FreeLibrary).
 class OsPowerLibrary {
  public:
   virtual ~OsPowerLibrary() = default;
-  // PowerEnumerate(NULL, NULL, NULL, ACCESS_SCHEME, index, buffer, &size):
-  // 0 when a plan GUID was returned in `guid`.
-  virtual uint32_t PowerEnumerate(uint32_t index, Guid& guid, uint32_t& bufferSize) = 0;
-  // PowerReadFriendlyName(NULL, &plan, NULL, NULL, buffer, &sizeInBytes):
-  // 0 when the name was read. A name that does not fit into `bufferSizeBytes`
-  // (terminator included) fails.
-  virtual uint32_t PowerReadFriendlyName(const Guid& plan, std::wstring& name,
-                                         uint32_t& bufferSizeBytes) = 0;
+  // PowerEnumerate(NULL, NULL, NULL, ACCESS_SCHEME, index, buffer, &size)
+  // into a buffer of one GUID: the plan GUID at `index`; nothing when the
+  // call fails (past the last plan, too).
+  virtual std::optional<Guid> PowerEnumerate(uint32_t index) = 0;
+  // PowerReadFriendlyName(NULL, &plan, NULL, NULL, buffer, &sizeInBytes)
+  // into a buffer of kFriendlyNameBufferBytes: the plan's name; nothing when
+  // the call fails, also for a name that does not fit (terminator included).
+  virtual std::optional<std::wstring> PowerReadFriendlyName(const Guid& plan) = 0;
   // Whether the library exports "PowerGetActiveScheme" (looked up at run
   // time; it is optional, unlike the two functions above).
   virtual bool HasPowerGetActiveScheme() = 0;
@@ -149,12 +152,13 @@ class Os {
 
   // --- Child processes -------------------------------------------------------
   // CreateProcessW(applicationName, commandLine, ..., STARTF_USESHOWWINDOW /
-  // SW_HIDE): no handle when no process was created. A null
-  // `applicationName` lets the platform find the program named by the first
-  // token of `commandLine`; a given one is started as it is, without a search.
+  // SW_HIDE): no handle when no process was created. An empty
+  // `applicationName` (NULL for the platform) lets it find the program named
+  // by the first token of `commandLine`; a given one is started as it is,
+  // without a search.
   // `commandLine` is the caller's private writable buffer; the platform may
   // change it.
-  virtual std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,
+  virtual std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring& applicationName,
                                                          std::wstring& commandLine) = 0;
   // GetSystemDirectoryW: the folder of the system's own programs; empty when
   // it cannot be named or does not fit into MAX_PATH.

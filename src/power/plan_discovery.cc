@@ -10,7 +10,6 @@ namespace tav {
 namespace {
 
 constexpr uint32_t kNotImplemented = 120;  // ERROR_CALL_NOT_IMPLEMENTED
-constexpr uint32_t kFriendlyNameBufferBytes = 1024;
 
 // COM initialised for the lifetime of the scope; uninitialised only when the
 // initialisation succeeded, so the calls stay balanced.
@@ -39,10 +38,8 @@ bool SearchPlans(Os& os, OsPowerLibrary& library, std::wstring& planGuid) {
   if (!planGuid.empty()) return !IsBuiltInPlan(planGuid) && PlanIsListed(os, library, planGuid);
   std::wstring text;
   const std::optional<Guid> found = FindListedPlan(library, [&](const Guid& guid) {
-    std::wstring name;
-    uint32_t nameSize = kFriendlyNameBufferBytes;
-    if (library.PowerReadFriendlyName(guid, name, nameSize) != 0) return false;  // unreadable
-    if (name != kDedicatedPlanName) return false;
+    const std::optional<std::wstring> name = library.PowerReadFriendlyName(guid);
+    if (!name || *name != kDedicatedPlanName) return false;  // unreadable, or another name
     text = PlanGuidToString(os, guid);
     return !IsBuiltInPlan(text);
   });

@@ -3,19 +3,12 @@
 #include "shared/text.h"
 
 namespace tav {
-namespace {
-
-constexpr uint32_t kGuidBufferBytes = 16;
-
-}  // namespace
-
 std::optional<Guid> FindListedPlan(OsPowerLibrary& library,
                                    const std::function<bool(const Guid&)>& matches) {
   for (uint32_t index = 0;; ++index) {
-    Guid guid{};
-    uint32_t size = kGuidBufferBytes;
-    if (library.PowerEnumerate(index, guid, size) != 0) return std::nullopt;
-    if (matches(guid)) return guid;
+    const std::optional<Guid> guid = library.PowerEnumerate(index);
+    if (!guid) return std::nullopt;
+    if (matches(*guid)) return guid;
   }
 }
 

@@ -7,9 +7,12 @@
 namespace tav {
 namespace {
 
-bool Run(Os& os, const std::wstring* applicationName, const std::wstring& commandLine) {
+// Runs `commandLine`; an empty `applicationName` lets the platform search for
+// the program.
+bool Run(Os& os, const std::wstring& applicationName, const std::wstring& commandLine) {
   const std::wstring child =
-      commandLine + (applicationName ? L" (program " + Quoted(*applicationName) + L")" : L"");
+      commandLine +
+      (applicationName.empty() ? L"" : L" (program " + Quoted(applicationName) + L")");
   // Process creation may write into its command-line buffer: hand it a copy.
   std::wstring buffer = commandLine;
   const uint32_t started = os.GetTickCount();
@@ -38,7 +41,7 @@ std::wstring ProgramFileName(const std::wstring& programName) {
 }  // namespace
 
 bool RunProcessAndWait(Os& os, const std::wstring& commandLine) {
-  return Run(os, nullptr, commandLine);
+  return Run(os, L"", commandLine);
 }
 
 bool RunSystemProgramAndWait(Os& os, const std::wstring& commandLine) {
@@ -49,7 +52,7 @@ bool RunSystemProgramAndWait(Os& os, const std::wstring& commandLine) {
     Trace(os, L"child not started: no system folder to take " + name + L" from: " + commandLine);
     return false;
   }
-  return Run(os, &program, commandLine);
+  return Run(os, program, commandLine);
 }
 
 std::wstring SystemProgramPath(Os& os, const std::wstring& programName) {

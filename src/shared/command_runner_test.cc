@@ -13,7 +13,7 @@ using testing::FakeOs;
 // CreateProcessW may.
 class ScribblingOs : public FakeOs {
  public:
-  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,
+  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring& applicationName,
                                                  std::wstring& commandLine) override {
     auto process = FakeOs::CreateHiddenProcess(applicationName, commandLine);
     commandLine.assign(commandLine.size(), L'#');

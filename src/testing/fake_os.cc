@@ -80,23 +80,21 @@ class FakePowerLibrary : public OsPowerLibrary {
  public:
   explicit FakePowerLibrary(FakeOs& os) : os_(os) {}
   ~FakePowerLibrary() override { os_.events.push_back(L"FreePowerLibrary"); }
-  uint32_t PowerEnumerate(uint32_t index, Guid& guid, uint32_t& bufferSize) override {
-    if (index >= os_.plans.size() || bufferSize < 16) return 259;  // ERROR_NO_MORE_ITEMS
-    guid = os_.plans[index].guid;
-    return 0;
+  std::optional<Guid> PowerEnumerate(uint32_t index) override {
+    if (index >= os_.plans.size()) return std::nullopt;  // ERROR_NO_MORE_ITEMS
+    return os_.plans[index].guid;
   }
-  uint32_t PowerReadFriendlyName(const Guid& plan, std::wstring& name,
-                                 uint32_t& bufferSizeBytes) override {
+  std::optional<std::wstring> PowerReadFriendlyName(const Guid& plan) override {
     ++os_.friendlyNameReads;
     for (const auto& p : os_.plans) {
       if (p.guid == plan) {
-        if (!p.nameReadable) return 2;
-        if ((p.name.size() + 1) * 2 > bufferSizeBytes) return 234;  // ERROR_MORE_DATA
-        name = p.name;
-        return 0;
+        if (!p.nameReadable) return std::nullopt;
+        // ERROR_MORE_DATA: the name and its terminator do not fit.
+        if ((p.name.size() + 1) * 2 > kFriendlyNameBufferBytes) return std::nullopt;
+        return p.name;
       }
     }
-    return 2;
+    return std::nullopt;
   }
 
   bool HasPowerGetActiveScheme() override { return os_.getActiveSchemeAvailable; }
@@ -264,10 +262,10 @@ bool FakeOs::ToLocalTime(int64_t, LocalTimeFields& fields) {
   return true;
 }
 
-std::unique_ptr<OsProcess> FakeOs::CreateHiddenProcess(const std::wstring* applicationName,
+std::unique_ptr<OsProcess> FakeOs::CreateHiddenProcess(const std::wstring& applicationName,
                                                        std::wstring& commandLine) {
   commandLines.push_back(commandLine);
-  applicationNames.push_back(applicationName ? *applicationName : L"");
+  applicationNames.push_back(applicationName);
   if (!canStart(commandLine)) {
     events.push_back(L"RunFailed:" + commandLine);
     return nullptr;

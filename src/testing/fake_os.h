@@ -137,7 +137,7 @@ class FakeOs : public Os {
   bool IsDebugOutputOn() override { return debugOutputOn; }
   int64_t CurrentTime() override;
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
-  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,
+  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring& applicationName,
                                                  std::wstring& commandLine) override;
   std::wstring GetSystemDirectory() override;
   bool PathFileExists(const std::wstring& path) override;

@@ -121,11 +121,11 @@ class PosixOs : public Os {
     return true;
   }
 
-  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,
+  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring& applicationName,
                                                  std::wstring& commandLine) override {
     const std::string program =
-        applicationName ? posix::NativePath(*applicationName) : std::string();
-    if (applicationName && program.empty()) return nullptr;
+        applicationName.empty() ? std::string() : posix::NativePath(applicationName);
+    if (!applicationName.empty() && program.empty()) return nullptr;
     return posix::StartHiddenProcess(program, commandLine, ModuleFolder());
   }
 

@@ -12,11 +12,7 @@ namespace {
 
 constexpr uint32_t kErrorSuccess = 0;
 constexpr uint32_t kErrorFileNotFound = 2;
-constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorInvalidData = 13;
-constexpr uint32_t kErrorMoreData = 234;
-constexpr uint32_t kErrorNoMoreItems = 259;
-constexpr uint32_t kGuidBytes = 16;
 
 // UTF-16 code units of a wide string.
 uint32_t Utf16Units(const std::wstring& text) {
@@ -30,34 +26,24 @@ class StandinPowerLibrary : public OsPowerLibrary {
   StandinPowerLibrary(std::vector<standin::Plan> plans, std::string activePlan)
       : plans_(std::move(plans)), activePlan_(std::move(activePlan)) {}
 
-  uint32_t PowerEnumerate(uint32_t index, Guid& guid, uint32_t& bufferSize) override {
-    if (index >= plans_.size()) return kErrorNoMoreItems;
-    if (bufferSize < kGuidBytes) {
-      bufferSize = kGuidBytes;
-      return kErrorMoreData;
-    }
-    if (!ParseGuid(plans_[index].guid, guid)) return kErrorInvalidData;
-    bufferSize = kGuidBytes;
-    return kErrorSuccess;
+  std::optional<Guid> PowerEnumerate(uint32_t index) override {
+    if (index >= plans_.size()) return std::nullopt;  // ERROR_NO_MORE_ITEMS
+    Guid guid;
+    if (!ParseGuid(plans_[index].guid, guid)) return std::nullopt;  // ERROR_INVALID_DATA
+    return guid;
   }
 
-  uint32_t PowerReadFriendlyName(const Guid& plan, std::wstring& name,
-                                 uint32_t& bufferSizeBytes) override {
+  std::optional<std::wstring> PowerReadFriendlyName(const Guid& plan) override {
     for (const standin::Plan& candidate : plans_) {
       Guid guid;
       if (!ParseGuid(candidate.guid, guid) || !(guid == plan)) continue;
-      if (candidate.nameUnreadable) return kErrorAccessDenied;
+      if (candidate.nameUnreadable) return std::nullopt;  // ERROR_ACCESS_DENIED
       std::wstring text = FromUtf8(candidate.name);
-      uint32_t needed = (Utf16Units(text) + 1) * 2;
-      if (needed > bufferSizeBytes) {
-        bufferSizeBytes = needed;
-        return kErrorMoreData;
-      }
-      name = text;
-      bufferSizeBytes = needed;
-      return kErrorSuccess;
+      // ERROR_MORE_DATA: the name and its terminator do not fit the buffer.
+      if ((Utf16Units(text) + 1) * 2 > kFriendlyNameBufferBytes) return std::nullopt;
+      return text;
     }
-    return kErrorFileNotFound;
+    return std::nullopt;  // ERROR_FILE_NOT_FOUND
   }
 
   bool HasPowerGetActiveScheme() override { return true; }

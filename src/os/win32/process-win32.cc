@@ -25,7 +25,7 @@ class Win32Process final : public OsProcess {
 
 }  // namespace
 
-std::unique_ptr<OsProcess> Win32Os::CreateHiddenProcess(const std::wstring* applicationName,
+std::unique_ptr<OsProcess> Win32Os::CreateHiddenProcess(const std::wstring& applicationName,
                                                         std::wstring& commandLine) {
   // CreateProcessW may write into the command line it is given.
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
@@ -39,7 +39,7 @@ std::unique_ptr<OsProcess> Win32Os::CreateHiddenProcess(const std::wstring* appl
   PROCESS_INFORMATION info;
   ::ZeroMemory(&info, sizeof info);
 
-  const wchar_t* application = applicationName ? applicationName->c_str() : nullptr;
+  const wchar_t* application = applicationName.empty() ? nullptr : applicationName.c_str();
   BOOL created = ::CreateProcessW(application, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                   nullptr, &startup, &info);
   // Whatever came back is owned from here on; the thread handle is not needed.

@@ -24,7 +24,7 @@ class Win32Os final : public Os {
   int64_t CurrentTime() override;
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
 
-  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,
+  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring& applicationName,
                                                  std::wstring& commandLine) override;
   std::wstring GetSystemDirectory() override;
 
