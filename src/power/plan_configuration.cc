@@ -1,5 +1,6 @@
 #include "power/plan_configuration.h"
 
+#include <iterator>
 #include <vector>
 
 #include "power/plan_discovery.h"
@@ -81,10 +82,11 @@ ProfileCheck CheckRecordedProfile(Os& os, const std::wstring& settingsPath) {
 
 std::optional<std::wstring> ConfigurePlanByGuid(Os& os, const PowerSettings& settings) {
   // Discovery alone decides whether the plan is made on this path.
-  const std::optional<DedicatedPlan> plan = FindDedicatedPlan(os);
+  std::optional<DedicatedPlan> plan = FindDedicatedPlan(os);
   if (!plan) return std::nullopt;
   const std::wstring& planGuid = plan->Guid;
   std::vector<std::wstring> activation;
+  activation.reserve(3);
   if (plan->MustCreate) {
     activation.push_back(
         Powercfg({L"/DUPLICATESCHEME", ChooseBasePlanGuid(os), planGuid}));
@@ -99,7 +101,9 @@ std::optional<std::wstring> ConfigurePlanByGuid(Os& os, const PowerSettings& set
   // the user's own plan: nothing more is run.
   if (!ConfirmDedicatedPlanActive(os, planGuid)) return std::nullopt;
 
+  // One command per table row at most, and the final activation.
   std::vector<std::wstring> commands;
+  commands.reserve(std::size(kNumericSettings) + 1);
   for (const NumericSetting& setting : kNumericSettings) {
     const int32_t value = settings.*setting.field;
     switch (setting.powercfg) {
@@ -119,7 +123,7 @@ std::optional<std::wstring> ConfigurePlanByGuid(Os& os, const PowerSettings& set
   // Activated again so that the values written above take effect.
   commands.push_back(Powercfg({L"/SETACTIVE", planGuid}));
   if (!RunAll(os, commands)) return std::nullopt;
-  return planGuid;
+  return std::move(plan->Guid);
 }
 
 bool ConfigurePlanByName(Os& os, const PowerSettings& settings, bool mustCreate) {
@@ -128,6 +132,7 @@ bool ConfigurePlanByName(Os& os, const PowerSettings& settings, bool mustCreate)
   if (!scheme) return false;
   const std::wstring& baseSchemeName = scheme->BaseSchemeName;
   std::vector<std::wstring> commands;
+  commands.reserve(std::size(kNumericSettings) + 3);
   if (scheme->MustCreate) {
     // The new scheme copies the active one: make the base scheme active first.
     commands.push_back(Powercfg({L"/SETACTIVE", Quoted(baseSchemeName)}));

@@ -52,7 +52,9 @@ bool SearchPlans(Os& os, OsPowerLibrary& library, std::wstring& planGuid) {
 
 std::optional<DedicatedPlan> FindDedicatedPlan(Os& os) {
   const CurrentRecordFile record = OpenCurrentRecordFile(os, RecordFile::Machine);
-  std::wstring planGuid = ReadCurrentPlanGuid(os, record).value_or(L"");
+  std::wstring planGuid;
+  if (std::optional<std::wstring> recordedGuid = ReadCurrentPlanGuid(os, record))
+    planGuid = std::move(*recordedGuid);
   if (!planGuid.empty()) planGuid = StripBraces(planGuid);
   const std::wstring recorded = planGuid;
   Trace(os, recorded.empty() ? L"plan: no GUID recorded in " + Quoted(record.Path)
@@ -74,7 +76,7 @@ std::optional<DedicatedPlan> FindDedicatedPlan(Os& os) {
   if (found) {
     Trace(os, recorded.empty() ? L"plan: found by its name: " + planGuid
                                : L"plan: found by its recorded GUID");
-    return DedicatedPlan{planGuid, false};
+    return DedicatedPlan{std::move(planGuid), false};
   }
   Guid guid{};
   {
@@ -90,7 +92,7 @@ std::optional<DedicatedPlan> FindDedicatedPlan(Os& os) {
     return std::nullopt;
   }
   Trace(os, L"plan: not found; it is made as " + planGuid);
-  return DedicatedPlan{planGuid, true};
+  return DedicatedPlan{std::move(planGuid), true};
 }
 
 bool ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {

@@ -2,7 +2,6 @@
 // the text form of a plan GUID.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -10,10 +9,17 @@
 
 namespace tav {
 
-// The first listed plan for which `matches` is true, in the order the
+// The first listed plan for which `matches(guid)` is true, in the order the
 // library lists them; nothing when none matches or the list cannot be read.
-std::optional<Guid> FindListedPlan(OsPowerLibrary& library,
-                                   const std::function<bool(const Guid&)>& matches);
+// The one walk over the plan list.
+template <typename Matches>
+std::optional<Guid> FindListedPlan(OsPowerLibrary& library, Matches&& matches) {
+  for (uint32_t index = 0;; ++index) {
+    const std::optional<Guid> guid = library.PowerEnumerate(index);
+    if (!guid) return std::nullopt;
+    if (matches(*guid)) return guid;
+  }
+}
 // Whether the system's plan list holds `planGuid` (text form, any case).
 bool PlanIsListed(Os& os, OsPowerLibrary& library, const std::wstring& planGuid);
 // "a1841308-3541-..." form without braces; empty when the conversion fails.

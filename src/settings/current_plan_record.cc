@@ -81,9 +81,8 @@ bool WriteCurrentPlanRecord(Os& os, const std::wstring& settingsPath,
 
   // A profile in the data folder is recorded in its Setting.ini; one elsewhere
   // gets a MySetting.ini beside it, and the data folder's Setting.ini as well.
-  const bool inDataFolder = LiesDirectlyIn(os, settingsPath, machineFolder);
-  std::wstring settingsFolder = settingsPath;
-  os.PathRemoveFileSpec(settingsFolder);
+  const std::wstring settingsFolder = FolderOfFile(os, settingsPath);
+  const bool inDataFolder = IsSameFolder(settingsFolder, machineFolder);
   std::wstring target =
       os.PathCombine(settingsFolder, inDataFolder ? kMachineRecordFileName : kUserRecordFileName);
   CreateRecordFileIfMissing(os, target);

@@ -30,10 +30,16 @@ std::wstring GetDataFolder(Os& os) { return ProductFolderIn(os, SpecialFolder::C
 
 std::wstring GetUserDataFolder(Os& os) { return ProductFolderIn(os, SpecialFolder::LocalAppData); }
 
+std::wstring FolderOfFile(Os& os, const std::wstring& path) {
+  std::wstring folder = path;
+  os.PathRemoveFileSpec(folder);
+  return folder;
+}
+
+bool IsSameFolder(const std::wstring& a, const std::wstring& b) { return EqualsIgnoreCase(a, b); }
+
 bool LiesDirectlyIn(Os& os, const std::wstring& path, const std::wstring& folder) {
-  std::wstring parent = path;
-  os.PathRemoveFileSpec(parent);
-  return EqualsIgnoreCase(parent, folder);
+  return IsSameFolder(FolderOfFile(os, path), folder);
 }
 
 }  // namespace tav

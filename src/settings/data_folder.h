@@ -15,9 +15,13 @@ inline constexpr wchar_t kProductFolderName[] = L"TAV_POWERSAVE";
 std::wstring GetDataFolder(Os& os);
 // The same for the user's local application-data folder.
 std::wstring GetUserDataFolder(Os& os);
-// True when the file at `path` lies directly in `folder` (its path less the
-// last element, as PathRemoveFileSpecW cuts it, equals `folder` without
-// regard to case). The one test of "is the settings file in the data folder".
+// The folder of the file at `path`: the path less its last element, as
+// PathRemoveFileSpecW cuts it.
+std::wstring FolderOfFile(Os& os, const std::wstring& path);
+// Whether two folder paths name the same folder: equal without regard to case.
+bool IsSameFolder(const std::wstring& a, const std::wstring& b);
+// True when the file at `path` lies directly in `folder`. The one test of
+// "is the settings file in the data folder", with the two helpers above.
 bool LiesDirectlyIn(Os& os, const std::wstring& path, const std::wstring& folder);
 
 }  // namespace tav
