@@ -17,7 +17,8 @@ int SystemRunSteps::LoadPowerSettings(const std::wstring& settingsPath, PowerSet
 }
 int SystemRunSteps::ApplyPowerSettings(int& inDataFolder, const std::wstring& settingsPath,
                                        PowerSettings settings, std::wstring& planGuid) {
-  return tav::ApplyPowerSettings(os_, inDataFolder, &settingsPath, settings, planGuid);
+  return tav::ApplyPowerSettings(os_, inDataFolder, &settingsPath, settings, planGuid,
+                                 planOrigin_);
 }
 int SystemRunSteps::WriteCurrentPlanRecord(const std::wstring& settingsPath,
                                            const std::wstring& profileName,
@@ -98,6 +99,9 @@ int RunSequence(RunSteps& steps, const LaunchOptions& options, std::wstring* out
     // The one roll-back: a plan made for the machine-wide settings file is not
     // left behind without its record. The removal's own result is not used.
     if (inDataFolder == 0) return End(outcome, 0, L"the record could not be written; the plan stays");
+    if (!steps.PlanMadeByThisRun())
+      return End(outcome, 0,
+                 L"the record could not be written; the plan was there before the run and stays");
     steps.Trace(L"roll-back: the plan made for the data folder's settings file is removed");
     steps.RemoveDedicatedPlan(planGuid);
     return End(outcome, 0, L"the record could not be written; the plan was removed again");

@@ -6,6 +6,7 @@
 
 #include "app/launch_options.h"
 #include "os/os.h"
+#include "power/plan_origin.h"
 #include "settings/power_settings.h"
 
 namespace tav {
@@ -23,6 +24,10 @@ class RunSteps {
                                      const std::wstring& profileName,
                                      const std::wstring& planGuid) = 0;
   virtual int RemoveDedicatedPlan(const std::wstring& planGuid) = 0;
+  // Whether the last ApplyPowerSettings made the plan rather than found it;
+  // the roll-back removes only such a plan. Steps that cannot tell answer
+  // true, the rule before plans were told apart.
+  virtual bool PlanMadeByThisRun() { return true; }
   virtual int HandOffSuspend(bool hibernate, int32_t timeHour, int32_t timeMinute) = 0;
   virtual int64_t CurrentTime() = 0;
   virtual bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) = 0;
@@ -40,6 +45,7 @@ class SystemRunSteps : public RunSteps {
   int WriteCurrentPlanRecord(const std::wstring& settingsPath, const std::wstring& profileName,
                              const std::wstring& planGuid) override;
   int RemoveDedicatedPlan(const std::wstring& planGuid) override;
+  bool PlanMadeByThisRun() override { return planOrigin_ == PlanOrigin::kMadeByThisRun; }
   int HandOffSuspend(bool hibernate, int32_t timeHour, int32_t timeMinute) override;
   int64_t CurrentTime() override;
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
@@ -47,6 +53,7 @@ class SystemRunSteps : public RunSteps {
 
  private:
   Os& os_;
+  PlanOrigin planOrigin_ = PlanOrigin::kFound;
 };
 
 // 1 for success, 0 for failure; the first failing step ends the run.

@@ -1,5 +1,7 @@
 #include "power/command_runner.h"
 
+#include <optional>
+
 #include "settings/data_folder.h"
 #include "shared/text.h"
 #include "shared/trace.h"
@@ -7,7 +9,15 @@
 namespace tav {
 namespace {
 
-int Run(Os& os, const std::wstring* applicationName, const std::wstring& commandLine) {
+// Whole seconds of a time limit, for the trace.
+std::wstring SecondsText(std::chrono::milliseconds limit) {
+  return std::to_wstring(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) + L" s";
+}
+
+// Without `timeLimit` the wait has no end (the companion may legitimately
+// wait for the machine).
+int Run(Os& os, const std::wstring* applicationName, const std::wstring& commandLine,
+        std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) {
   const std::wstring child =
       commandLine + (applicationName ? L" (program " + Quoted(*applicationName) + L")" : L"");
   // Process creation may write into its command-line buffer: hand it a copy.
@@ -18,7 +28,14 @@ int Run(Os& os, const std::wstring* applicationName, const std::wstring& command
     Trace(os, L"child not started: " + child);
     return 0;
   }
-  process->WaitForExit();
+  if (!timeLimit) {
+    process->WaitForExit();
+  } else if (!process->WaitForExitWithin(*timeLimit)) {
+    process->Terminate();
+    Trace(os, L"child ended by the tool after its time limit of " + SecondsText(*timeLimit) +
+                  L": " + child + L": counted as not started");
+    return 0;
+  }
   const uint32_t milliseconds = os.GetTickCount() - started;
   // The exit code is read for the trace alone: a started child is a success.
   uint32_t exitCode = 0;
@@ -42,6 +59,11 @@ int RunProcessAndWait(Os& os, const std::wstring& commandLine) {
 }
 
 int RunSystemProgramAndWait(Os& os, const std::wstring& commandLine) {
+  return RunSystemProgramAndWait(os, commandLine, kSystemProgramTimeLimit);
+}
+
+int RunSystemProgramAndWait(Os& os, const std::wstring& commandLine,
+                            std::chrono::milliseconds timeLimit) {
   // System command lines name their program by a bare name, unquoted.
   const std::wstring name = commandLine.substr(0, commandLine.find(L' '));
   const std::wstring program = SystemProgramPath(os, name);
@@ -49,7 +71,7 @@ int RunSystemProgramAndWait(Os& os, const std::wstring& commandLine) {
     Trace(os, L"child not started: no system folder to take " + name + L" from: " + commandLine);
     return 0;
   }
-  return Run(os, &program, commandLine);
+  return Run(os, &program, commandLine, timeLimit);
 }
 
 std::wstring SystemProgramPath(Os& os, const std::wstring& programName) {

@@ -7,6 +7,7 @@
 #include "power/plan_discovery.h"
 #include "settings/current_plan_record.h"
 #include "settings/data_folder.h"
+#include "settings/record_file_checks.h"
 #include "shared/text.h"
 #include "shared/trace.h"
 
@@ -54,15 +55,23 @@ std::wstring FolderOf(const std::wstring& path) {
 
 int ApplyPowerSettings(Os& os, int& inDataFolder, const std::wstring* settingsPath,
                        PowerSettings settings, std::wstring& planGuid) {
+  PlanOrigin origin = PlanOrigin::kFound;
+  return ApplyPowerSettings(os, inDataFolder, settingsPath, std::move(settings), planGuid, origin);
+}
+
+int ApplyPowerSettings(Os& os, int& inDataFolder, const std::wstring* settingsPath,
+                       PowerSettings settings, std::wstring& planGuid, PlanOrigin& origin) {
   planGuid.clear();
   if (settingsPath == nullptr) return 0;
+  // Nothing is changed for records that could not be written safely.
+  if (!RecordFilesUsable(os, *settingsPath)) return 0;
   int mustCreate = CheckRecordedProfile(os, *settingsPath, inDataFolder);
   if (IsWindowsXp(os)) {
     Trace(os, L"apply: Windows XP, schemes by name");
-    return ConfigurePlanByName(os, settings, mustCreate);
+    return ConfigurePlanByName(os, settings, mustCreate, origin);
   }
   Trace(os, L"apply: plans by GUID");
-  return ConfigurePlanByGuid(os, settings, mustCreate, planGuid);
+  return ConfigurePlanByGuid(os, settings, mustCreate, planGuid, origin);
 }
 
 int CheckRecordedProfile(Os& os, const std::wstring& settingsPath, int& inDataFolder) {
@@ -80,8 +89,15 @@ int CheckRecordedProfile(Os& os, const std::wstring& settingsPath, int& inDataFo
 
 int ConfigurePlanByGuid(Os& os, const PowerSettings& settings, int mustCreate,
                         std::wstring& planGuid) {
+  PlanOrigin origin = PlanOrigin::kFound;
+  return ConfigurePlanByGuid(os, settings, mustCreate, planGuid, origin);
+}
+
+int ConfigurePlanByGuid(Os& os, const PowerSettings& settings, int mustCreate,
+                        std::wstring& planGuid, PlanOrigin& origin) {
   // Discovery alone decides whether the plan is made on this path.
   if (!FindDedicatedPlanGuid(os, mustCreate, planGuid)) return 0;
+  origin = mustCreate == 1 ? PlanOrigin::kMadeByThisRun : PlanOrigin::kFound;
   std::vector<std::wstring> activation;
   if (mustCreate == 1) {
     activation.push_back(
@@ -114,8 +130,15 @@ int ConfigurePlanByGuid(Os& os, const PowerSettings& settings, int mustCreate,
 }
 
 int ConfigurePlanByName(Os& os, const PowerSettings& settings, int mustCreate) {
+  PlanOrigin origin = PlanOrigin::kFound;
+  return ConfigurePlanByName(os, settings, mustCreate, origin);
+}
+
+int ConfigurePlanByName(Os& os, const PowerSettings& settings, int mustCreate,
+                        PlanOrigin& origin) {
   std::wstring baseSchemeName;
   if (!FindSchemeByName(os, mustCreate, baseSchemeName)) return 0;
+  origin = mustCreate == 1 ? PlanOrigin::kMadeByThisRun : PlanOrigin::kFound;
   std::vector<std::wstring> commands;
   if (mustCreate == 1) {
     // The new scheme copies the active one: make the base scheme active first.

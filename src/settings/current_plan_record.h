@@ -21,17 +21,23 @@ struct CurrentRecordFile {
   int MachineWide = 0;  // 1: Setting.ini in the data folder; 0: MySetting.ini
   std::wstring Folder;  // the data folder used; empty when it cannot be named
   std::wstring Path;    // full path of the record file
+  bool Refused = false;  // failed a check when opened: neither read nor written
 };
 
-// Names the record file and clears its read-only attribute.
+// Names the record file and clears its read-only attribute through the file
+// opened as itself; a file that fails its checks is marked Refused and left
+// alone.
 CurrentRecordFile OpenCurrentRecordFile(Os& os, int machineWide);
 // 1 with the "GUID" value in `guid` for the machine-wide file; 0 (guid
-// unchanged) for the user's file.
+// unchanged) for the user's file or a refused one.
 int ReadCurrentPlanGuid(Os& os, const CurrentRecordFile& recordFile, std::wstring& guid);
-// Reads "ProfilePath" and "ProfileName" (empty when missing); always 1.
+// Reads "ProfilePath" and "ProfileName" (empty when missing or refused);
+// always 1.
 int ReadCurrentProfile(Os& os, const CurrentRecordFile& recordFile, std::wstring& profilePath,
                        std::wstring& profileName);
-// Records an applied profile; 1 when every key write succeeded. Null
+// Records an applied profile; 1 when every key write succeeded. Each record
+// file is written only while it is held open as verified (a refused or
+// missing one fails its writes), in a data folder that is held too. Null
 // `settingsPath` or `profileName`: 0, nothing written. Null `planGuid`: no
 // "GUID" written.
 int WriteCurrentPlanRecord(Os& os, const std::wstring* settingsPath,
