@@ -23,6 +23,8 @@ class NoChildOs : public Os {
                                                  std::wstring& commandLine) override {
     struct Ended : OsProcess {
       void WaitForExit() override {}
+      bool WaitForExitWithin(std::chrono::milliseconds) override { return true; }
+      void Terminate() override {}
       bool GetExitCode(uint32_t& exitCode) override {
         exitCode = 0;
         return true;
@@ -77,6 +79,10 @@ class NoChildOs : public Os {
   uint32_t GetModuleFileName(std::wstring& path) override { return os_->GetModuleFileName(path); }
   std::wstring GetSystemDirectory() override { return os_->GetSystemDirectory(); }
   bool IsRegularFile(const std::wstring& path) override { return os_->IsRegularFile(path); }
+  FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath) override {
+    return os_->PinFile(path, finalPath);
+  }
+  FolderPin PinFolder(const std::wstring& path) override { return os_->PinFolder(path); }
   bool CreateUnicodeTextFile(const std::wstring& path) override {
     return os_->CreateUnicodeTextFile(path);
   }
