@@ -15,10 +15,10 @@ class Win32Process final : public OsProcess {
   explicit Win32Process(UniqueHandle process) : process_(std::move(process)) {}
   void WaitForExit() override { ::WaitForSingleObject(process_.get(), INFINITE); }
   bool WaitForExitWithin(std::chrono::milliseconds limit) override {
-    const auto count = limit.count();
+    // A limit beyond INFINITE - 1 ms (49 days) is cut: INFINITE means none.
+    const long long count = static_cast<long long>(limit.count());
     const DWORD milliseconds =
-        count <= 0 ? 0 : (count >= static_cast<decltype(count)>(INFINITE) ? INFINITE - 1
-                                                                          : static_cast<DWORD>(count));
+        count <= 0 ? 0 : (count >= 0xFFFFFFFELL ? 0xFFFFFFFEu : static_cast<DWORD>(count));
     return ::WaitForSingleObject(process_.get(), milliseconds) == WAIT_OBJECT_0;
   }
   void Terminate() override {
