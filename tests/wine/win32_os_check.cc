@@ -602,7 +602,7 @@ int RunProbeChild(const wchar_t* value, const wchar_t* marker) {
 }
 
 void CheckChildren(tav::Os& os, const std::wstring& work, const std::wstring& self) {
-  const std::wstring marker = work + L"\stdin.txt";
+  const std::wstring marker = work + L"\\stdin.txt";
   DeleteFileW(marker.c_str());
   std::wstring line = L"\"" + self + L"\" --stdin \"" + marker + L"\"";
   auto child = os.CreateHiddenProcess(nullptr, line);
@@ -614,7 +614,7 @@ void CheckChildren(tav::Os& os, const std::wstring& work, const std::wstring& se
   // An inheritable handle of the tool's own does not reach the child.
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   const HANDLE event = CreateEventW(&inheritable, TRUE, FALSE, nullptr);
-  const std::wstring probe = work + L"\probe.txt";
+  const std::wstring probe = work + L"\\probe.txt";
   DeleteFileW(probe.c_str());
   line = L"\"" + self + L"\" --probe " +
          std::to_wstring(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(event))) +
@@ -643,24 +643,29 @@ void CheckChildren(tav::Os& os, const std::wstring& work, const std::wstring& se
 // Pins through the Win32 layer: what each kind of path gives, and what a
 // held file allows others (reading and writing, not renaming or deleting).
 void CheckPins(tav::Os& os, const std::wstring& work) {
-  const std::wstring folder = work + L"\pins";
+  const std::wstring folder = work + L"\\pins";
   CreateDirectoryW(folder.c_str(), nullptr);
-  const std::wstring file = folder + L"\Setting.ini";
-  const std::wstring hard = folder + L"\hard.ini";
+  const std::wstring file = folder + L"\\Setting.ini";
+  const std::wstring hard = folder + L"\\hard.ini";
   DeleteFileW(hard.c_str());
   SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
   WriteBytes(file, "[GENERAL]\r\nName=Quiet\r\n");
   using tav::FileCheck;
   using tav::FinalPathCheck;
   Check("pin: plain file passes", os.PinFile(file, FinalPathCheck::kCompare).check == FileCheck::kPassed);
-  Check("pin: path spelled with . and another case passes",
-        os.PinFile(folder + L"\.\SETTING.INI", FinalPathCheck::kCompare).check == FileCheck::kPassed);
-  Check("pin: missing file", os.PinFile(folder + L"\none.ini", FinalPathCheck::kCompare).check ==
+  const FileCheck spelled = os.PinFile(folder + L"\\.\\SETTING.INI", FinalPathCheck::kCompare).check;
+  Check("pin: path spelled with . and another case passes", spelled == FileCheck::kPassed,
+        tav::DescribeFileCheck(spelled));
+  Check("pin: missing file", os.PinFile(folder + L"\\none.ini", FinalPathCheck::kCompare).check ==
                                  FileCheck::kMissing);
   Check("pin: folder is not a file", os.PinFile(folder, FinalPathCheck::kCompare).check == FileCheck::kNotFile);
   Check("pin: folder passes as a folder", os.PinFolder(folder).check == FileCheck::kPassed);
   Check("pin: file is not a folder", os.PinFolder(file).check == FileCheck::kNotFolder);
-  Check("pin: device is not a file", os.PinFile(L"\\.\NUL", FinalPathCheck::kSkip).check == FileCheck::kNotFile);
+  // Windows says "not a disk file"; Wine may refuse to open the device so.
+  const tav::FilePin device = os.PinFile(L"\\\\.\\NUL", FinalPathCheck::kSkip);
+  Check("pin: device is refused",
+        !device.file && (device.check == FileCheck::kNotFile || device.check == FileCheck::kUnopenable),
+        tav::DescribeFileCheck(device.check));
   if (CreateHardLinkW(hard.c_str(), file.c_str(), nullptr)) {
     Check("pin: hard-linked file", os.PinFile(file, FinalPathCheck::kSkip).check == FileCheck::kHardLinked);
     DeleteFileW(hard.c_str());
@@ -669,7 +674,7 @@ void CheckPins(tav::Os& os, const std::wstring& work) {
   }
 
   tav::FilePin pin = os.PinFile(file, FinalPathCheck::kCompare);
-  const std::wstring moved = folder + L"\moved.ini";
+  const std::wstring moved = folder + L"\\moved.ini";
   Check("pin: held file cannot be renamed", !MoveFileW(file.c_str(), moved.c_str()));
   Check("pin: held file cannot be deleted by name", !DeleteFileW(file.c_str()));
   Check("pin: profile functions still write the held file",
@@ -683,8 +688,11 @@ void CheckPins(tav::Os& os, const std::wstring& work) {
   }
   SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
   if (pin.file) pin.file->ClearReadOnlyAttribute();
+  const DWORD cleared = GetFileAttributesW(file.c_str());
   Check("pin: read-only cleared through the handle, nothing else",
-        GetFileAttributesW(file.c_str()) == FILE_ATTRIBUTE_HIDDEN);
+        cleared != INVALID_FILE_ATTRIBUTES && !(cleared & FILE_ATTRIBUTE_READONLY) &&
+            (cleared & FILE_ATTRIBUTE_HIDDEN),
+        std::to_wstring(cleared));
   Check("pin: deleted through the handle", pin.file && pin.file->Delete() &&
                                                GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES);
 
@@ -697,7 +705,7 @@ void CheckPins(tav::Os& os, const std::wstring& work) {
 
   tav::FolderPin held = os.PinFolder(folder);
   Check("pin: held folder cannot be renamed",
-        held.folder && !MoveFileW(folder.c_str(), (work + L"\pins-moved").c_str()));
+        held.folder && !MoveFileW(folder.c_str(), (work + L"\\pins-moved").c_str()));
 }
 
 int wmain(int argc, wchar_t** argv) {
