@@ -23,6 +23,8 @@ class NoChildOs : public ForwardingOs {
                                                  std::wstring& commandLine) override {
     struct Ended : OsProcess {
       void WaitForExit() override {}
+      bool WaitForExitWithin(std::chrono::milliseconds) override { return true; }
+      void Terminate() override {}
       bool GetExitCode(uint32_t& exitCode) override {
         exitCode = 0;
         return true;

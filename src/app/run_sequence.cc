@@ -94,6 +94,8 @@ RunOutcome RunSequence(RunSteps& steps, const LaunchOptions& options) {
     // The one roll-back: a plan made for the machine-wide settings file is not
     // left behind without its record. The removal's own result is not used.
     if (!applied->InDataFolder) return Failed(L"the record could not be written; the plan stays");
+    if (applied->Origin != PlanOrigin::kMadeByThisRun)
+      return Failed(L"the record could not be written; the plan was there before the run and stays");
     steps.Trace(L"roll-back: the plan made for the data folder's settings file is removed");
     steps.RemoveDedicatedPlan(applied->PlanGuid);
     return Failed(L"the record could not be written; the plan was removed again");

@@ -19,6 +19,8 @@ class RunSteps {
   virtual ~RunSteps() = default;
   virtual bool ProcessTaskRegistrationList(const std::wstring& listPath) = 0;
   virtual bool LoadPowerSettings(const std::wstring& settingsPath, PowerSettings& out) = 0;
+  // The applied plan carries where it came from: the roll-back removes only
+  // a plan that this run made.
   virtual std::optional<AppliedPlan> ApplyPowerSettings(const std::wstring& settingsPath,
                                                         const PowerSettings& settings) = 0;
   virtual bool WriteCurrentPlanRecord(const std::wstring& settingsPath,

@@ -28,7 +28,7 @@ class FakeRunSteps : public RunSteps {
                                                 const PowerSettings& settings) override {
     calls.push_back(L"Apply:" + settingsPath + L"|" + settings.Name);
     if (!applyResult) return std::nullopt;
-    return AppliedPlan{appliedPlanGuid, appliedInDataFolder};
+    return AppliedPlan{appliedPlanGuid, appliedInDataFolder, appliedOrigin};
   }
   bool WriteCurrentPlanRecord(const std::wstring& settingsPath, const std::wstring& name,
                              const std::wstring& planGuid) override {
@@ -63,6 +63,8 @@ class FakeRunSteps : public RunSteps {
        removeResult = true, handOffResult = true;
   std::wstring profileName = L"Eco";
   bool appliedInDataFolder = false;
+  // Steps that cannot tell where the plan came from count it as made here.
+  PlanOrigin appliedOrigin = PlanOrigin::kMadeByThisRun;
   std::wstring appliedPlanGuid = L"a1841308-3541-4fab-bc81-f71556f20b4a";
   int64_t clock = 1000;
   LocalTimeFields localTime{9, 30};
@@ -140,12 +142,13 @@ TEST(RunSequenceTest, CallsStepsInOrderAndStopsAtTheFirstFailure) {
          s.removeResult = false;
        },
        0, {L"Load:" + kSettings, kApply, kRecord, L"Remove:" + kGuid}},
-      {"any non-zero flag rolls back", settingsOnly,
+      {"a plan found, not made, stays", settingsOnly,
        [](FakeRunSteps& s) {
          s.recordResult = false;
-         s.appliedInDataFolder = 2;
+         s.appliedInDataFolder = true;
+         s.appliedOrigin = PlanOrigin::kFound;
        },
-       0, {L"Load:" + kSettings, kApply, kRecord, L"Remove:" + kGuid}},
+       0, {L"Load:" + kSettings, kApply, kRecord}},
       {"empty plan GUID is passed on as it is", settingsOnly,
        [](FakeRunSteps& s) {
          s.appliedPlanGuid = L"";

@@ -55,6 +55,10 @@ class ForwardingOs : public Os {
     return inner_.GetFileAttributes(path);
   }
   bool IsRegularFile(const std::wstring& path) override { return inner_.IsRegularFile(path); }
+  FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath) override {
+    return inner_.PinFile(path, finalPath);
+  }
+  FolderPin PinFolder(const std::wstring& path) override { return inner_.PinFolder(path); }
   bool CreateUnicodeTextFile(const std::wstring& path) override {
     return inner_.CreateUnicodeTextFile(path);
   }

@@ -10,11 +10,14 @@
 // results, so the core reads like the algorithm it implements.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "os/file_pin.h"
 
 namespace tav {
 
@@ -71,6 +74,11 @@ class OsProcess {
   // GetExitCodeProcess after the wait, for the diagnostic trace only: no
   // result of the tool ever depends on it. False when it cannot be read.
   virtual bool GetExitCode(uint32_t& exitCode) = 0;
+  // WaitForSingleObject(process, limit): true when the child has ended
+  // within `limit`, false when it is still running.
+  virtual bool WaitForExitWithin(std::chrono::milliseconds limit) = 0;
+  // TerminateProcess, then waits until the child is gone.
+  virtual void Terminate() = 0;
 };
 
 // A text file opened for reading in text mode, shared for reading only.
@@ -152,7 +160,9 @@ class Os {
 
   // --- Child processes -------------------------------------------------------
   // CreateProcessW(applicationName, commandLine, ..., STARTF_USESHOWWINDOW /
-  // SW_HIDE): no handle when no process was created. An empty
+  // SW_HIDE): no handle when no process was created. The child's standard
+  // input, output and error are the NUL device, so a question it asks reads
+  // end-of-file; it inherits no other handle of the tool. An empty
   // `applicationName` (NULL for the platform) lets it find the program named
   // by the first token of `commandLine`; a given one is started as it is,
   // without a search.
@@ -189,6 +199,16 @@ class Os {
   virtual uint32_t GetModuleFileName(std::wstring& path) = 0;
   // _wfsopen(path, L"rt", _SH_DENYWR); no file when it cannot be opened.
   virtual std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) = 0;
+  // Opens `path` without following a link (CreateFileW with
+  // FILE_FLAG_OPEN_REPARSE_POINT) and checks through the handle: a regular
+  // disk file, no reparse point, exactly one link and, with kCompare where
+  // the system can name it (GetFinalPathNameByHandleW), a final path equal
+  // to `path` as the system compares paths. A passed file stays open,
+  // sharing read and write but not delete, until the pin is destroyed.
+  virtual FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath) = 0;
+  // The same for a folder: a real folder, no reparse point, its final path
+  // equal to `path` where the system can name it.
+  virtual FolderPin PinFolder(const std::wstring& path) = 0;
 
   // --- Path strings (shlwapi) -----------------------------------------------
   // PathCombineW into a MAX_PATH buffer; empty when the result does not fit.

@@ -6,6 +6,7 @@
 #include "power/plan_discovery.h"
 #include "settings/current_plan_record.h"
 #include "settings/data_folder.h"
+#include "settings/record_file_checks.h"
 #include "settings/setting_table.h"
 #include "shared/command_runner.h"
 #include "shared/text.h"
@@ -51,18 +52,19 @@ std::wstring SetBrightness(const wchar_t* command, const std::wstring& planGuid,
 std::optional<AppliedPlan> ApplyPowerSettings(Os& os, const std::wstring& settingsPath,
                                               const PowerSettings& settings) {
   if (settingsPath.empty()) return std::nullopt;
+  // Nothing is changed for records that could not be written safely.
+  if (!RecordFilesUsable(os, settingsPath)) return std::nullopt;
   const ProfileCheck check = CheckRecordedProfile(os, settingsPath);
-  AppliedPlan applied;
-  applied.InDataFolder = check.InDataFolder;
   if (IsWindowsXp(os)) {
     Trace(os, L"apply: Windows XP, schemes by name");
-    if (!ConfigurePlanByName(os, settings, check.NoProfileRecorded)) return std::nullopt;
-    return applied;
+    const std::optional<PlanOrigin> origin =
+        ConfigurePlanByName(os, settings, check.NoProfileRecorded);
+    if (!origin) return std::nullopt;
+    return AppliedPlan{L"", check.InDataFolder, *origin};
   }
   Trace(os, L"apply: plans by GUID");
-  std::optional<std::wstring> planGuid = ConfigurePlanByGuid(os, settings);
-  if (!planGuid) return std::nullopt;
-  applied.PlanGuid = std::move(*planGuid);
+  std::optional<AppliedPlan> applied = ConfigurePlanByGuid(os, settings);
+  if (applied) applied->InDataFolder = check.InDataFolder;
   return applied;
 }
 
@@ -80,7 +82,7 @@ ProfileCheck CheckRecordedProfile(Os& os, const std::wstring& settingsPath) {
   return check;
 }
 
-std::optional<std::wstring> ConfigurePlanByGuid(Os& os, const PowerSettings& settings) {
+std::optional<AppliedPlan> ConfigurePlanByGuid(Os& os, const PowerSettings& settings) {
   // Discovery alone decides whether the plan is made on this path.
   std::optional<DedicatedPlan> plan = FindDedicatedPlan(os);
   if (!plan) return std::nullopt;
@@ -123,13 +125,15 @@ std::optional<std::wstring> ConfigurePlanByGuid(Os& os, const PowerSettings& set
   // Activated again so that the values written above take effect.
   commands.push_back(Powercfg({L"/SETACTIVE", planGuid}));
   if (!RunAll(os, commands)) return std::nullopt;
-  return std::move(plan->Guid);
+  return AppliedPlan{std::move(plan->Guid), false,
+                     plan->MustCreate ? PlanOrigin::kMadeByThisRun : PlanOrigin::kFound};
 }
 
-bool ConfigurePlanByName(Os& os, const PowerSettings& settings, bool mustCreate) {
+std::optional<PlanOrigin> ConfigurePlanByName(Os& os, const PowerSettings& settings,
+                                              bool mustCreate) {
   const std::optional<SchemeChoice> scheme = FindSchemeByName(
       os, mustCreate ? SchemeSearchMode::BaseOnly : SchemeSearchMode::DedicatedThenBase);
-  if (!scheme) return false;
+  if (!scheme) return std::nullopt;
   const std::wstring& baseSchemeName = scheme->BaseSchemeName;
   std::vector<std::wstring> commands;
   commands.reserve(std::size(kNumericSettings) + 3);
@@ -144,7 +148,8 @@ bool ConfigurePlanByName(Os& os, const PowerSettings& settings, bool mustCreate)
       commands.push_back(ChangeScheme(setting.changeOption, settings.*setting.field));
   }
   commands.push_back(Powercfg({L"/SETACTIVE", Quoted(kDedicatedPlanName)}));
-  return RunAll(os, commands);
+  if (!RunAll(os, commands)) return std::nullopt;
+  return scheme->MustCreate ? PlanOrigin::kMadeByThisRun : PlanOrigin::kFound;
 }
 
 bool RemoveDedicatedPlan(Os& os, const std::wstring& planGuid) {

@@ -7,6 +7,7 @@
 
 #include "os/os.h"
 #include "power/builtin_plans.h"
+#include "power/plan_origin.h"
 #include "settings/power_settings.h"
 
 namespace tav {
@@ -21,6 +22,7 @@ inline constexpr wchar_t kBrightnessSettingGuid[] = L"aded5e82-b909-4619-9949-f5
 struct AppliedPlan {
   std::wstring PlanGuid;      // the dedicated plan's GUID text; empty on Windows XP
   bool InDataFolder = false;  // the settings file lies directly in the data folder
+  PlanOrigin Origin = PlanOrigin::kFound;  // whether this run made the plan
 };
 
 // Whether a profile is recorded for a settings file, and where it was looked for.
@@ -30,15 +32,20 @@ struct ProfileCheck {
 };
 
 // The plan created if needed, configured and activated; nothing on failure,
-// and for an empty settings path.
+// and for an empty settings path. A record file or data folder that fails its
+// checks (a link, a hard link, a folder elsewhere) ends it before any plan is
+// changed.
 std::optional<AppliedPlan> ApplyPowerSettings(Os& os, const std::wstring& settingsPath,
                                               const PowerSettings& settings);
 ProfileCheck CheckRecordedProfile(Os& os, const std::wstring& settingsPath);
 // GUID-based command set (14 commands for a new plan, 12 for an existing one);
-// discovery decides which. The plan's GUID text, or nothing on failure.
-std::optional<std::wstring> ConfigurePlanByGuid(Os& os, const PowerSettings& settings);
-// Windows XP name-based command set (11 and 9).
-bool ConfigurePlanByName(Os& os, const PowerSettings& settings, bool mustCreate);
+// discovery decides which. The plan's GUID text and origin, or nothing on
+// failure.
+std::optional<AppliedPlan> ConfigurePlanByGuid(Os& os, const PowerSettings& settings);
+// Windows XP name-based command set (11 and 9): the plan's origin, or nothing
+// on failure.
+std::optional<PlanOrigin> ConfigurePlanByName(Os& os, const PowerSettings& settings,
+                                              bool mustCreate);
 // True when the delete command ran. An empty planGuid on the GUID path:
 // false, nothing run.
 bool RemoveDedicatedPlan(Os& os, const std::wstring& planGuid);

@@ -52,9 +52,10 @@ bool SearchPlans(Os& os, OsPowerLibrary& library, std::wstring& planGuid) {
 
 std::optional<DedicatedPlan> FindDedicatedPlan(Os& os) {
   const CurrentRecordFile record = OpenCurrentRecordFile(os, RecordFile::Machine);
-  std::wstring planGuid;
-  if (std::optional<std::wstring> recordedGuid = ReadCurrentPlanGuid(os, record))
-    planGuid = std::move(*recordedGuid);
+  // A machine-wide record that failed its checks is not read: discovery fails.
+  std::optional<std::wstring> recordedGuid = ReadCurrentPlanGuid(os, record);
+  if (!recordedGuid) return std::nullopt;
+  std::wstring planGuid = std::move(*recordedGuid);
   if (!planGuid.empty()) planGuid = StripBraces(planGuid);
   const std::wstring recorded = planGuid;
   Trace(os, recorded.empty() ? L"plan: no GUID recorded in " + Quoted(record.Path)

@@ -26,8 +26,9 @@ enum class RecordFile {
 // The file from which the "Current" section is read.
 struct CurrentRecordFile {
   RecordFile Which = RecordFile::User;
-  std::wstring Folder;  // the data folder used; empty when it cannot be named
-  std::wstring Path;    // full path of the record file
+  std::wstring Folder;   // the data folder used; empty when it cannot be named
+  std::wstring Path;     // full path of the record file
+  bool Refused = false;  // failed a check when opened: neither read nor written
 };
 
 // The profile that a record names; each part empty when missing.
@@ -36,15 +37,19 @@ struct RecordedProfile {
   std::wstring Name;
 };
 
-// Names the record file and clears its read-only attribute.
+// Names the record file and clears its read-only attribute through the file
+// opened as itself; a file that fails its checks is marked Refused and left
+// alone.
 CurrentRecordFile OpenCurrentRecordFile(Os& os, RecordFile which);
 // The "GUID" value (empty when missing) of the machine-wide file; nothing for
-// the user's file, which carries none.
+// the user's file, which carries none, or a refused one.
 std::optional<std::wstring> ReadCurrentPlanGuid(Os& os, const CurrentRecordFile& recordFile);
-// Reads "ProfilePath" and "ProfileName".
+// Reads "ProfilePath" and "ProfileName" (empty when missing or refused).
 RecordedProfile ReadCurrentProfile(Os& os, const CurrentRecordFile& recordFile);
 // Records an applied profile; true when every key write succeeded. Every
-// write is attempted even after one failed. An empty path or name: false,
+// write is attempted even after one failed. Each record file is written only
+// while it is held open as verified (a refused or missing one fails its
+// writes), in a data folder that is held too. An empty path or name: false,
 // nothing written.
 bool WriteCurrentPlanRecord(Os& os, const std::wstring& settingsPath,
                             const std::wstring& profileName, const std::wstring& planGuid);

@@ -1,5 +1,7 @@
 #include "shared/command_runner.h"
 
+#include <optional>
+
 #include "shared/module_folder.h"
 #include "shared/text.h"
 #include "shared/trace.h"
@@ -7,9 +9,16 @@
 namespace tav {
 namespace {
 
+// Whole seconds of a time limit, for the trace.
+std::wstring SecondsText(std::chrono::milliseconds limit) {
+  return std::to_wstring(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) + L" s";
+}
+
 // Runs `commandLine`; an empty `applicationName` lets the platform search for
-// the program.
-bool Run(Os& os, const std::wstring& applicationName, const std::wstring& commandLine) {
+// the program. Without `timeLimit` the wait has no end (the companion may
+// legitimately wait for the machine).
+bool Run(Os& os, const std::wstring& applicationName, const std::wstring& commandLine,
+         std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) {
   const std::wstring child =
       commandLine +
       (applicationName.empty() ? L"" : L" (program " + Quoted(applicationName) + L")");
@@ -21,7 +30,14 @@ bool Run(Os& os, const std::wstring& applicationName, const std::wstring& comman
     Trace(os, L"child not started: " + child);
     return false;
   }
-  process->WaitForExit();
+  if (!timeLimit) {
+    process->WaitForExit();
+  } else if (!process->WaitForExitWithin(*timeLimit)) {
+    process->Terminate();
+    Trace(os, L"child ended by the tool after its time limit of " + SecondsText(*timeLimit) +
+                  L": " + child + L": counted as not started");
+    return false;
+  }
   const uint32_t milliseconds = os.GetTickCount() - started;
   // The exit code is read for the trace alone: a started child is a success.
   uint32_t exitCode = 0;
@@ -45,6 +61,11 @@ bool RunProcessAndWait(Os& os, const std::wstring& commandLine) {
 }
 
 bool RunSystemProgramAndWait(Os& os, const std::wstring& commandLine) {
+  return RunSystemProgramAndWait(os, commandLine, kSystemProgramTimeLimit);
+}
+
+bool RunSystemProgramAndWait(Os& os, const std::wstring& commandLine,
+                             std::chrono::milliseconds timeLimit) {
   // System command lines name their program by a bare name, unquoted.
   const std::wstring name = commandLine.substr(0, commandLine.find(L' '));
   const std::wstring program = SystemProgramPath(os, name);
@@ -52,7 +73,7 @@ bool RunSystemProgramAndWait(Os& os, const std::wstring& commandLine) {
     Trace(os, L"child not started: no system folder to take " + name + L" from: " + commandLine);
     return false;
   }
-  return Run(os, program, commandLine);
+  return Run(os, program, commandLine, timeLimit);
 }
 
 std::wstring SystemProgramPath(Os& os, const std::wstring& programName) {

@@ -147,6 +147,14 @@ class PosixOs : public Os {
     return posix::IsRegularFileItself(posix::NativePath(path));
   }
 
+  FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath) override {
+    return posix::PinNativeFile(posix::NativePath(path), finalPath);
+  }
+
+  FolderPin PinFolder(const std::wstring& path) override {
+    return posix::PinNativeFolder(posix::NativePath(path));
+  }
+
   bool CreateUnicodeTextFile(const std::wstring& path) override {
     return posix::CreateUtf16LeFile(posix::NativePath(path));
   }

@@ -56,6 +56,14 @@ bool MakeDirectories(const std::string& path);
 // The running executable (/proc/self/exe); empty when it cannot be read.
 std::string ExecutablePath();
 
+// --- file_pin-posix.cc -------------------------------------------------------
+// Opens `path` itself (O_PATH | O_NOFOLLOW) and checks it through the
+// descriptor: a regular file with one link, or a real folder, its final path
+// (/proc/self/fd) equal to `path` made absolute by name where asked. The
+// descriptor stays open in the pin.
+FilePin PinNativeFile(const std::string& path, FinalPathCheck finalPath);
+FolderPin PinNativeFolder(const std::string& path);
+
 // --- debug_output-posix.cc --------------------------------------------------
 // Writes one line and a line feed to standard error in a single write. A
 // closed or full standard error loses the line quietly: no signal, no error.

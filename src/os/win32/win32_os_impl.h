@@ -3,8 +3,13 @@
 #pragma once
 
 #include "os/os.h"
+#include "os/win32/file_identity-win32.h"
 
 namespace tav::win32 {
+
+// _wfsopen(path, "rtN", _SH_DENYWR), kept only when it reached the object
+// `identity` names (text_file-win32.cc).
+std::unique_ptr<OsTextFile> OpenTextFileOf(const std::wstring& path, const FileIdentity& identity);
 
 class Win32Os final : public Os {
  public:
@@ -38,6 +43,8 @@ class Win32Os final : public Os {
   bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) override;
   uint32_t GetModuleFileName(std::wstring& path) override;
   std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) override;
+  FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath) override;
+  FolderPin PinFolder(const std::wstring& path) override;
 
   std::wstring PathCombine(const std::wstring& folder, const std::wstring& file) override;
   bool PathAppend(std::wstring& path, const std::wstring& more) override;
