@@ -29,6 +29,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
+#include <string_view>
 
 #include "os/utf8.h"
 
@@ -88,18 +90,23 @@ std::string Escape(const std::string& text) {
   return out;
 }
 
-bool Unescape(const std::string& text, std::string& out) {
+bool Unescape(std::string_view text, std::string& out) {
   out.clear();
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\') {
-      out += text[i];
-      continue;
+  size_t i = 0;
+  while (i < text.size()) {
+    const size_t escape = text.find('\\', i);
+    if (escape == std::string_view::npos) {
+      out.append(text.substr(i));
+      break;
     }
-    if (++i == text.size()) return false;
-    if (text[i] == '\\') out += '\\';
-    else if (text[i] == 'n') out += '\n';
-    else if (text[i] == 'r') out += '\r';
+    out.append(text.substr(i, escape - i));
+    if (escape + 1 == text.size()) return false;
+    const char c = text[escape + 1];
+    if (c == '\\') out += '\\';
+    else if (c == 'n') out += '\n';
+    else if (c == 'r') out += '\r';
     else return false;
+    i = escape + 2;
   }
   return true;
 }
@@ -110,13 +117,19 @@ void FormatValues(const PowerValues& values, std::string& out) {
 }
 
 // "ac.<setting>" or "dc.<setting>"; false when the key is neither.
-bool ParseValueLine(const std::string& key, const std::string& value, PowerValues& values,
+bool ParseValueLine(std::string_view key, const std::string& value, PowerValues& values,
                     bool& ok) {
-  if (key.size() < 4 || key[2] != '.' || (key.compare(0, 2, "ac") && key.compare(0, 2, "dc")))
+  if (key.size() < 4 || key[2] != '.' || (key.substr(0, 2) != "ac" && key.substr(0, 2) != "dc"))
     return false;
   int v = 0;
   ok = ParseInteger(value, v);
-  if (ok) (key[0] == 'a' ? values.ac : values.dc)[key.substr(3)] = v;
+  if (!ok) return true;
+  std::map<std::string, int>& to = key[0] == 'a' ? values.ac : values.dc;
+  const std::string_view name = key.substr(3);
+  // Saved stores list values in key order: appended at the end, without a
+  // search; any other order (a hand-edited file, a repeated key) as before.
+  if (!to.empty() && std::prev(to.end())->first < name) to.emplace_hint(to.end(), name, v);
+  else to[std::string(name)] = v;
   return true;
 }
 
@@ -226,13 +239,16 @@ bool ParsePlanStore(const std::string& text, PlanStore& result) {
     if (section == kScheme) return !store.schemes.back().name.empty();
     return true;
   };
+  // Lines and keys are views of the text; one value buffer serves every line.
+  const std::string_view all = text;
+  std::string value;
   size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(pos, end - pos);
+  while (pos < all.size()) {
+    size_t end = all.find('\n', pos);
+    if (end == std::string_view::npos) end = all.size();
+    std::string_view line = all.substr(pos, end - pos);
     pos = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty() || line[0] == '#') continue;
     if (line == "[plan]" || line == "[scheme]") {
       if (!recordComplete()) return false;
@@ -241,12 +257,11 @@ bool ParsePlanStore(const std::string& text, PlanStore& result) {
       continue;
     }
     size_t eq = line.find('=');
-    if (eq == std::string::npos) return false;
-    std::string key = line.substr(0, eq);
-    while (!key.empty() && key.back() == ' ') key.pop_back();
+    if (eq == std::string_view::npos) return false;
+    std::string_view key = line.substr(0, eq);
+    while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
     size_t start = eq + 1;
     if (start < line.size() && line[start] == ' ') ++start;
-    std::string value;
     if (!Unescape(line.substr(start), value)) return false;
 
     if (section == kTop) {

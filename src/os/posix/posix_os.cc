@@ -14,6 +14,7 @@
 
 #include "os/path_strings.h"
 #include "os/posix/posix_parts.h"
+#include "os/posix/plan_store_cache.h"
 #include "os/posix/posix_paths.h"
 #include "os/posix/profile_file.h"
 #include "os/posix/window_datagram.h"
@@ -219,7 +220,7 @@ class PosixOs : public Os {
   }
 
   std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override {
-    return posix::LoadStandinPowerLibrary(PlanStorePath());
+    return posix::LoadStandinPowerLibrary(planStores_.Load(PlanStorePath()));
   }
 
   bool EnumPwrSchemes(SchemeCallback callback, void* context) override {
@@ -248,6 +249,7 @@ class PosixOs : public Os {
 
   PosixConfig config_;
   posix::ProfileStore profiles_;  // the profile functions' cached files
+  posix::PlanStoreCache planStores_;  // the power library's store, read again when changed
   std::vector<std::string> windows_;  // socket paths; a WindowRef is index + 1
 };
 
