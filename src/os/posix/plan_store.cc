@@ -116,15 +116,16 @@ void FormatValues(const PowerValues& values, std::string& out) {
   for (const auto& [key, v] : values.dc) out += "dc." + key + " = " + std::to_string(v) + "\n";
 }
 
-// "ac.<setting>" or "dc.<setting>"; false when the key is neither.
-bool ParseValueLine(std::string_view key, const std::string& value, PowerValues& values,
+// "ac.<setting>" or "dc.<setting>"; false when the key is neither. `values`
+// null: checked, not kept.
+bool ParseValueLine(std::string_view key, const std::string& value, PowerValues* values,
                     bool& ok) {
   if (key.size() < 4 || key[2] != '.' || (key.substr(0, 2) != "ac" && key.substr(0, 2) != "dc"))
     return false;
   int v = 0;
   ok = ParseInteger(value, v);
-  if (!ok) return true;
-  std::map<std::string, int>& to = key[0] == 'a' ? values.ac : values.dc;
+  if (!ok || !values) return true;
+  std::map<std::string, int>& to = key[0] == 'a' ? values->ac : values->dc;
   const std::string_view name = key.substr(3);
   // Saved stores list values in key order: appended at the end, without a
   // search; any other order (a hand-edited file, a repeated key) as before.
@@ -230,7 +231,9 @@ std::string FormatPlanStore(const PlanStore& store) {
   return out;
 }
 
-bool ParsePlanStore(const std::string& text, PlanStore& result) {
+namespace {
+
+bool Parse(const std::string& text, PlanStore& result, bool keepValues) {
   PlanStore store;
   enum { kTop, kPlan, kScheme } section = kTop;
   // A record is complete once its identifying key was seen.
@@ -283,7 +286,7 @@ bool ParsePlanStore(const std::string& text, PlanStore& result) {
       } else if (key == "name-unreadable") {
         if (value != "1" && value != "0") return false;
         plan.nameUnreadable = value == "1";
-      } else if (!ParseValueLine(key, value, plan.values, ok) || !ok) {
+      } else if (!ParseValueLine(key, value, keepValues ? &plan.values : nullptr, ok) || !ok) {
         return false;
       }
     } else {
@@ -294,7 +297,7 @@ bool ParsePlanStore(const std::string& text, PlanStore& result) {
         for (size_t i = 0; i + 1 < store.schemes.size(); ++i)
           if (EqualsNoCase(store.schemes[i].name, value)) return false;
         scheme.name = value;
-      } else if (!ParseValueLine(key, value, scheme.values, ok) || !ok) {
+      } else if (!ParseValueLine(key, value, keepValues ? &scheme.values : nullptr, ok) || !ok) {
         return false;
       }
     }
@@ -302,6 +305,14 @@ bool ParsePlanStore(const std::string& text, PlanStore& result) {
   if (!recordComplete()) return false;
   result = std::move(store);
   return true;
+}
+
+}  // namespace
+
+bool ParsePlanStore(const std::string& text, PlanStore& store) { return Parse(text, store, true); }
+
+bool ParsePlanStoreWithoutValues(const std::string& text, PlanStore& store) {
+  return Parse(text, store, false);
 }
 
 bool LoadPlanStore(const std::string& path, PlanStore& store) {

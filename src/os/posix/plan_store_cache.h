@@ -1,5 +1,7 @@
-// The plan store file read through a cache: asking again for an unchanged
-// file costs one stat and gives the copy parsed before. The file is known by
+// The plan store file read through a cache for the power library: its plans,
+// schemes and active entries, without the power values (the library reads
+// none). Asking again for an unchanged file costs one stat and gives the
+// copy parsed before. The file is known by
 // its device, inode, size and modification and change times, so a store that
 // another process replaced or rewrote (powercfg /SETACTIVE between a plan's
 // discovery and the confirmation of its activation) is read again.
@@ -19,9 +21,9 @@ namespace tav::posix {
 
 class PlanStoreCache {
  public:
-  // The store at `path`; the default store when no file is there; null when
-  // the file cannot be read or parsed, or is no regular file. A copy handed
-  // out never changes: a changed file gives a new one.
+  // The store at `path` (the default one, values included, when no file is
+  // there); null when the file cannot be read or parsed, or is no regular
+  // file. A copy handed out never changes: a changed file gives a new one.
   std::shared_ptr<const standin::PlanStore> Load(const std::string& path);
 
   // How many times a file was read and parsed (for tests of the cache).

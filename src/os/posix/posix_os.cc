@@ -179,7 +179,9 @@ class PosixOs : public Os {
   uint32_t GetModuleFileName(std::wstring& path) override {
     // A MAX_PATH buffer: a longer path is cut and the whole buffer size
     // returned, as GetModuleFileNameW does.
-    path = posix::WindowsPath(posix::ExecutablePath());
+    // Converted once: every child start asks for the tool's folder.
+    if (modulePath_.empty()) modulePath_ = posix::WindowsPath(posix::ExecutablePath());
+    path = modulePath_;
     if (path.size() < kMaxPath) return static_cast<uint32_t>(path.size());
     path.resize(kMaxPath - 1);
     return static_cast<uint32_t>(kMaxPath);
@@ -249,7 +251,8 @@ class PosixOs : public Os {
 
   PosixConfig config_;
   posix::ProfileStore profiles_;  // the profile functions' cached files
-  posix::PlanStoreCache planStores_;  // the power library's store, read again when changed
+  posix::PlanStoreCache planStores_;
+  std::wstring modulePath_;  // the running executable in Windows form, once read  // the power library's store, read again when changed
   std::vector<std::string> windows_;  // socket paths; a WindowRef is index + 1
 };
 
