@@ -85,14 +85,20 @@ size_t DecodeOne(std::string_view s, size_t i, uint32_t& c) {
 // allocation and a copy.
 std::string ToUtf8(std::wstring_view text) {
   const size_t n = text.size();
+  // ASCII is copied as it is checked; at the first other character the rest
+  // is measured, so that the result is allocated once more at most.
+  std::string out(n, '\0');
   size_t ascii = 0;
-  while (ascii < n && static_cast<uint32_t>(text[ascii]) < 0x80) ++ascii;
-  // The rest is measured first, so the result is allocated once and exactly.
+  for (; ascii < n; ++ascii) {
+    const uint32_t c = static_cast<uint32_t>(text[ascii]);
+    if (c >= 0x80) break;
+    out[ascii] = static_cast<char>(c);
+  }
+  if (ascii == n) return out;
   size_t bytes = ascii;
   for (size_t i = ascii; i < n; ++i) bytes += EncodedLength(text, i);
-  std::string out(bytes, '\0');
-  char* end = out.data();
-  for (size_t i = 0; i < ascii; ++i) *end++ = static_cast<char>(text[i]);
+  out.resize(bytes);
+  char* end = out.data() + ascii;
   for (size_t i = ascii; i < n; ++i) end = EncodeOne(end, NextCodePoint(text, i));
   return out;
 }
