@@ -1,6 +1,7 @@
 // The power library stand-in: "PowerEnumerate", "PowerReadFriendlyName",
 // "PowerGetActiveScheme" and "EnumPwrSchemes" answered from the plan store file that the powercfg
 // stand-in keeps.
+#include <memory>
 #include <vector>
 
 #include "os/posix/posix_parts.h"
@@ -27,23 +28,23 @@ uint32_t Utf16Units(const std::wstring& text) {
 
 class StandinPowerLibrary : public OsPowerLibrary {
  public:
-  StandinPowerLibrary(std::vector<standin::Plan> plans, std::string activePlan)
-      : plans_(std::move(plans)), activePlan_(std::move(activePlan)) {}
+  explicit StandinPowerLibrary(std::shared_ptr<const standin::PlanStore> store)
+      : store_(std::move(store)) {}
 
   uint32_t PowerEnumerate(uint32_t index, Guid& guid, uint32_t& bufferSize) override {
-    if (index >= plans_.size()) return kErrorNoMoreItems;
+    if (index >= store_->plans.size()) return kErrorNoMoreItems;
     if (bufferSize < kGuidBytes) {
       bufferSize = kGuidBytes;
       return kErrorMoreData;
     }
-    if (!ParseGuid(plans_[index].guid, guid)) return kErrorInvalidData;
+    if (!ParseGuid(store_->plans[index].guid, guid)) return kErrorInvalidData;
     bufferSize = kGuidBytes;
     return kErrorSuccess;
   }
 
   uint32_t PowerReadFriendlyName(const Guid& plan, std::wstring& name,
                                  uint32_t& bufferSizeBytes) override {
-    for (const standin::Plan& candidate : plans_) {
+    for (const standin::Plan& candidate : store_->plans) {
       Guid guid;
       if (!ParseGuid(candidate.guid, guid) || !(guid == plan)) continue;
       if (candidate.nameUnreadable) return kErrorAccessDenied;
@@ -64,21 +65,20 @@ class StandinPowerLibrary : public OsPowerLibrary {
 
   // The store's active plan, as the system reports its active scheme.
   uint32_t PowerGetActiveScheme(Guid& active) override {
-    if (activePlan_.empty()) return kErrorFileNotFound;
-    return ParseGuid(activePlan_, active) ? kErrorSuccess : kErrorInvalidData;
+    if (store_->activePlan.empty()) return kErrorFileNotFound;
+    return ParseGuid(store_->activePlan, active) ? kErrorSuccess : kErrorInvalidData;
   }
 
  private:
-  std::vector<standin::Plan> plans_;
-  std::string activePlan_;
+  std::shared_ptr<const standin::PlanStore> store_;  // shared with the cache, never changed
 };
 
 }  // namespace
 
-std::unique_ptr<OsPowerLibrary> LoadStandinPowerLibrary(const std::string& storePath) {
-  standin::PlanStore store;
-  if (!standin::LoadPlanStore(storePath, store)) return nullptr;
-  return std::make_unique<StandinPowerLibrary>(std::move(store.plans), store.activePlan);
+std::unique_ptr<OsPowerLibrary> LoadStandinPowerLibrary(
+    std::shared_ptr<const standin::PlanStore> store) {
+  if (!store) return nullptr;
+  return std::make_unique<StandinPowerLibrary>(std::move(store));
 }
 
 bool EnumStandinSchemes(const std::string& storePath, SchemeCallback callback, void* context) {
