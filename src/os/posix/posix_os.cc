@@ -14,6 +14,7 @@
 
 #include "os/path_strings.h"
 #include "os/posix/posix_parts.h"
+#include "os/posix/plan_store_cache.h"
 #include "os/posix/posix_paths.h"
 #include "os/posix/profile_file.h"
 #include "os/posix/window_datagram.h"
@@ -186,7 +187,9 @@ class PosixOs : public Os {
   uint32_t GetModuleFileName(std::wstring& path) override {
     // A MAX_PATH buffer: a longer path is cut and the whole buffer size
     // returned, as GetModuleFileNameW does.
-    path = posix::WindowsPath(posix::ExecutablePath());
+    // Converted once: every child start asks for the tool's folder.
+    if (modulePath_.empty()) modulePath_ = posix::WindowsPath(posix::ExecutablePath());
+    path = modulePath_;
     if (path.size() < kMaxPath) return static_cast<uint32_t>(path.size());
     path.resize(kMaxPath - 1);
     return static_cast<uint32_t>(kMaxPath);
@@ -227,7 +230,7 @@ class PosixOs : public Os {
   }
 
   std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override {
-    return posix::LoadStandinPowerLibrary(PlanStorePath());
+    return posix::LoadStandinPowerLibrary(planStores_.Load(PlanStorePath()));
   }
 
   std::optional<std::vector<std::wstring>> EnumPwrSchemes() override {
@@ -256,6 +259,8 @@ class PosixOs : public Os {
 
   PosixConfig config_;
   posix::ProfileStore profiles_;  // the profile functions' cached files
+  posix::PlanStoreCache planStores_;
+  std::wstring modulePath_;  // the running executable in Windows form, once read  // the power library's store, read again when changed
   std::vector<std::string> windows_;  // socket paths; a WindowRef is index + 1
 };
 

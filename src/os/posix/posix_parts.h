@@ -8,6 +8,10 @@
 
 #include "os/os.h"
 
+namespace tav::standin {
+struct PlanStore;
+}
+
 namespace tav::posix {
 
 // --- mutex-posix.cc ---------------------------------------------------------
@@ -73,9 +77,10 @@ void WriteDebugLine(const std::string& line);
 std::unique_ptr<OsTextFile> OpenTextFile(const std::string& path);
 
 // --- power_library-posix.cc -------------------------------------------------
-// The power library stand-in over the plan store file at `storePath`, read
-// once here; no library when the store cannot be read.
-std::unique_ptr<OsPowerLibrary> LoadStandinPowerLibrary(const std::string& storePath);
+// The power library stand-in over a plan store as read when it loads (see
+// PlanStoreCache); no library when there is no store.
+std::unique_ptr<OsPowerLibrary> LoadStandinPowerLibrary(
+    std::shared_ptr<const standin::PlanStore> store);
 // Calls back with the name of each scheme of the store in order.
 std::optional<std::vector<std::wstring>> EnumStandinSchemes(const std::string& storePath);
 

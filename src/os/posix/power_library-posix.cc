@@ -1,6 +1,7 @@
 // The power library stand-in: "PowerEnumerate", "PowerReadFriendlyName",
 // "PowerGetActiveScheme" and "EnumPwrSchemes" answered from the plan store file that the powercfg
 // stand-in keeps.
+#include <memory>
 #include <vector>
 
 #include "os/posix/posix_parts.h"
@@ -23,18 +24,18 @@ uint32_t Utf16Units(const std::wstring& text) {
 
 class StandinPowerLibrary : public OsPowerLibrary {
  public:
-  StandinPowerLibrary(std::vector<standin::Plan> plans, std::string activePlan)
-      : plans_(std::move(plans)), activePlan_(std::move(activePlan)) {}
+  explicit StandinPowerLibrary(std::shared_ptr<const standin::PlanStore> store)
+      : store_(std::move(store)) {}
 
   std::optional<Guid> PowerEnumerate(uint32_t index) override {
-    if (index >= plans_.size()) return std::nullopt;  // ERROR_NO_MORE_ITEMS
+    if (index >= store_->plans.size()) return std::nullopt;  // ERROR_NO_MORE_ITEMS
     Guid guid;
-    if (!ParseGuid(plans_[index].guid, guid)) return std::nullopt;  // ERROR_INVALID_DATA
+    if (!ParseGuid(store_->plans[index].guid, guid)) return std::nullopt;  // ERROR_INVALID_DATA
     return guid;
   }
 
   std::optional<std::wstring> PowerReadFriendlyName(const Guid& plan) override {
-    for (const standin::Plan& candidate : plans_) {
+    for (const standin::Plan& candidate : store_->plans) {
       Guid guid;
       if (!ParseGuid(candidate.guid, guid) || !(guid == plan)) continue;
       if (candidate.nameUnreadable) return std::nullopt;  // ERROR_ACCESS_DENIED
@@ -50,21 +51,20 @@ class StandinPowerLibrary : public OsPowerLibrary {
 
   // The store's active plan, as the system reports its active scheme.
   uint32_t PowerGetActiveScheme(Guid& active) override {
-    if (activePlan_.empty()) return kErrorFileNotFound;
-    return ParseGuid(activePlan_, active) ? kErrorSuccess : kErrorInvalidData;
+    if (store_->activePlan.empty()) return kErrorFileNotFound;
+    return ParseGuid(store_->activePlan, active) ? kErrorSuccess : kErrorInvalidData;
   }
 
  private:
-  std::vector<standin::Plan> plans_;
-  std::string activePlan_;
+  std::shared_ptr<const standin::PlanStore> store_;  // shared with the cache, never changed
 };
 
 }  // namespace
 
-std::unique_ptr<OsPowerLibrary> LoadStandinPowerLibrary(const std::string& storePath) {
-  standin::PlanStore store;
-  if (!standin::LoadPlanStore(storePath, store)) return nullptr;
-  return std::make_unique<StandinPowerLibrary>(std::move(store.plans), store.activePlan);
+std::unique_ptr<OsPowerLibrary> LoadStandinPowerLibrary(
+    std::shared_ptr<const standin::PlanStore> store) {
+  if (!store) return nullptr;
+  return std::make_unique<StandinPowerLibrary>(std::move(store));
 }
 
 std::optional<std::vector<std::wstring>> EnumStandinSchemes(const std::string& storePath) {
