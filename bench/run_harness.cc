@@ -12,7 +12,16 @@
 // floor and script in rounds (the first of a round rotates), and each round
 // gives one pairwise ratio, so that a noisy machine skews both sides alike.
 //
+// With --valgrind PATH, each scenario also counts the instructions of one
+// tool run and one floor run under callgrind (children not traced): a figure
+// that machine load does not move.
+//
+// For the task lists the floor also does the file work an entry requires of
+// the tool (bench_floor --task-files: the XML file's write permission back and
+// the file deleted, one system call each), so that both sides grow alike.
+//
 // Usage: bench_runs [--quick] [--no-breakdown] [--only PREFIX] [--keep]
+//                   [--valgrind PATH]
 // The sandbox lies in $TMPDIR (default /tmp): its file system decides what the
 // tool's synced record writes cost.
 #include <fcntl.h>
@@ -48,6 +57,8 @@ constexpr char kPowerSaverGuid[] = "a1841308-3541-4fab-bc81-f71556f20b4a";
 
 // The sandbox to remove when a run fails (empty with --keep).
 std::string removeOnFailure;
+// valgrind, when instructions are counted (--valgrind).
+std::string valgrindPath;
 
 [[noreturn]] void Fail(const std::string& message) {
   std::fprintf(stderr, "bench_runs: %s\n", message.c_str());
@@ -207,12 +218,35 @@ struct Scenario {
   std::function<void()> prepare;  // before every run, outside the timing
   std::vector<ToolVariation> variations;
   std::function<void()> setup = [] {};  // once, before the calibration run
+  bool floorTaskFiles = false;          // the floor deletes each entry's XML file too
 };
 
 struct ScenarioResult {
   double ratioFloor = 0;
   double toolRssKib = 0;
 };
+
+// Instructions of one run of `argv` under callgrind, its children not
+// traced; 0 when not counted.
+double Instructions(const Sandbox& box, const Scenario& s, const std::string& label,
+                    const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+  if (valgrindPath.empty()) return 0;
+  const std::string out = box.records + "/" + s.name + "-" + label + ".callgrind";
+  std::vector<std::string> command = {valgrindPath, "--tool=callgrind", "--trace-children=no",
+                                      "--callgrind-out-file=" + out};
+  command.insert(command.end(), argv.begin(), argv.end());
+  s.prepare();
+  Measurement m = Run(command, env, box.work);
+  if (m.status != 0) Fail(s.name + ": " + label + " under callgrind ended with " +
+                          std::to_string(m.status));
+  std::string text;
+  if (!ReadWholeFile(out, text)) Fail("no callgrind output " + out);
+  for (const char* key : {"\ntotals: ", "\nsummary: "}) {
+    const size_t at = text.find(key);
+    if (at != std::string::npos) return std::strtod(text.c_str() + at + std::strlen(key), nullptr);
+  }
+  Fail("no instruction total in " + out);
+}
 
 std::vector<std::string> Changed(std::vector<std::string> env,
                                  const std::vector<std::string>& change) {
@@ -271,8 +305,9 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
   WriteFile(script, body);
 
   // [0] the tool, [1] the floor, then the script and the variations.
-  std::vector<Variant> variants = {{"tool", toolArgv, env},
-                                   {"floor", {box.floor, record}, env}};
+  std::vector<std::string> floorArgv = {box.floor, record};
+  if (s.floorTaskFiles) floorArgv.push_back("--task-files");
+  std::vector<Variant> variants = {{"tool", toolArgv, env}, {"floor", floorArgv, env}};
   if (s.withScript) variants.push_back({"script", {"/bin/bash", script}, env});
   for (const ToolVariation& v : s.variations)
     variants.push_back({v.label, toolArgv, Changed(env, v.change)});
@@ -310,9 +345,12 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
     }
   }
 
+  const double toolInstructions = Instructions(box, s, "tool", toolArgv, env);
+  const double floorInstructions = Instructions(box, s, "floor", floorArgv, env);
+
   const double children = static_cast<double>(commands.size());
-  std::printf("\n== %s: %zu child runs, %d rounds\n", s.title.c_str(), commands.size(),
-              s.rounds);
+  std::printf("\n== %s: %zu child runs, %d rounds%s\n", s.title.c_str(), commands.size(),
+              s.rounds, s.floorTaskFiles ? " (the floor deletes the XML files too)" : "");
   std::printf("  %-22s %10s %10s %10s %8s %10s %9s %9s %8s %8s\n", "", "median ms", "p25", "p75",
               "/floor", "+ms/run", "+us/child", "cpu ms", "cpu/fl", "peak KiB");
   for (size_t v = 0; v < n; ++v) {
@@ -331,13 +369,18 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
     ratioScript = Median(toScript);
     std::printf("  tool/script: median of per-round ratios %.3f\n", ratioScript);
   }
+  if (toolInstructions > 0)
+    std::printf("  instructions (callgrind, children not traced): tool %.0f, floor %.0f\n",
+                toolInstructions, floorInstructions);
   std::printf("result %s children=%zu rounds=%d tool_ms=%.3f floor_ms=%.3f ratio_floor=%.3f "
               "ratio_script=%.3f cpu_ratio_floor=%.3f overhead_per_child_us=%.1f tool_per_child_us=%.1f "
-              "floor_per_child_us=%.1f tool_rss_kib=%ld floor_rss_kib=%ld\n",
+              "floor_per_child_us=%.1f tool_rss_kib=%ld floor_rss_kib=%ld tool_instructions=%.0f "
+              "floor_instructions=%.0f\n",
               s.name.c_str(), commands.size(), s.rounds, Median(ms[0]), Median(ms[1]),
               Median(ratio[0]), ratioScript, Median(cpuRatio[0]),
               1000 * Median(overhead[0]) / children, 1000 * Median(ms[0]) / children,
-              1000 * Median(ms[1]) / children, rss[0], rss[1]);
+              1000 * Median(ms[1]) / children, rss[0], rss[1], toolInstructions,
+              floorInstructions);
   std::fflush(stdout);
   return {Median(ratio[0]), static_cast<double>(rss[0])};
 }
@@ -409,7 +452,9 @@ int main(int argc, char** argv) {
     else if (a == "--keep") keep = true;
     else if (a == "--no-breakdown") breakdown = false;
     else if (a == "--only" && i + 1 < argc) only = argv[++i];
-    else Fail("usage: bench_runs [--quick] [--no-breakdown] [--only PREFIX] [--keep]");
+    else if (a == "--valgrind" && i + 1 < argc) valgrindPath = argv[++i];
+    else Fail("usage: bench_runs [--quick] [--no-breakdown] [--only PREFIX] [--keep] "
+              "[--valgrind PATH]");
   }
 
   Sandbox box(BENCH_TOOL, BENCH_INSTANT_CHILD, BENCH_FLOOR, BENCH_PEAK_RSS);
@@ -461,7 +506,7 @@ int main(int argc, char** argv) {
                          "task list, " + std::to_string(entries) + " entries (schtasks x" +
                              std::to_string(entries) + ")",
                          "/F:\"" + WinPath(folder + "/tasks.txt") + "\"", stateNew, entries,
-                         rounds, false, TaskListMaker(folder, entries), {}});
+                         rounds, false, TaskListMaker(folder, entries), {}, [] {}, true});
   }
 
   double worstApplyRatio = 0;

@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   LaunchOptions options;
   options.SettingsPath = L"stale";
   options.ActionHour = 7;
-  const bool valid = tav::ReadLaunchOptions(os, &commandLine, options);
+  const bool valid = tav::ReadLaunchOptions(os, commandLine, options);
 
   FUZZ_CHECK(PairOk(options.ActionHour, options.ActionMinute));
   FUZZ_CHECK(PairOk(options.HandOffHour, options.HandOffMinute));

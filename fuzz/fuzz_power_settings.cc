@@ -67,11 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   os->FlushPrivateProfile(settingsPath);
 
   tav::PowerSettings settings;
-  const int loaded = tav::LoadPowerSettings(*os, &settingsPath, &settings);
+  const bool loaded = tav::LoadPowerSettings(*os, settingsPath, settings);
 
   const std::wstring version = os->GetPrivateProfileString(L"GENERAL", L"Version", L"", 1024, settingsPath);
   const std::wstring name = os->GetPrivateProfileString(L"GENERAL", L"Name", L"", 1024, settingsPath);
-  FUZZ_CHECK((loaded != 0) == (!version.empty() && !name.empty()));
+  FUZZ_CHECK(loaded == (!version.empty() && !name.empty()));
   if (!loaded) return 0;
 
   FUZZ_CHECK(settings.Version == version);

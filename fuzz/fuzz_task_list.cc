@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SetUp(untouched, text);
 
   const std::wstring listPath = kList;
-  FUZZ_CHECK(tav::ProcessTaskRegistrationList(os, &listPath) == 1);
+  FUZZ_CHECK(tav::ProcessTaskRegistrationList(os, listPath));
   FUZZ_CHECK(!os.HasFile(kList));
 
   // At most one registration per line piece of at most 1023 characters.

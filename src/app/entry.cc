@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "app/launch_options.h"
-#include "app/windows_version.h"
 #include "shared/trace.h"
+#include "shared/windows_version.h"
 
 namespace tav {
 namespace {
@@ -29,12 +29,12 @@ int Finish(Os& os, int exitCode, const std::wstring& reason) {
 }
 }  // namespace
 
-int RunEntry(Os& os, const std::wstring* commandLine) {
+int RunEntry(Os& os, const std::wstring& commandLine) {
   SystemRunSteps steps(os);
   return RunEntry(os, steps, commandLine);
 }
 
-int RunEntry(Os& os, RunSteps& steps, const std::wstring* commandLine) {
+int RunEntry(Os& os, RunSteps& steps, const std::wstring& commandLine) {
   os.SelectUserDefaultLocale();
 
   // Outside the console session nothing is done, not even the parse.
@@ -62,12 +62,11 @@ int RunEntry(Os& os, RunSteps& steps, const std::wstring* commandLine) {
     return Finish(os, kExitSuccess, L"no single-instance mutex: nothing done");
   }
 
-  std::wstring outcome;
-  const int succeeded = RunSequence(steps, options, &outcome);
+  const RunOutcome outcome = RunSequence(steps, options);
   // Released before the main window hears of the end.
   ReleaseInstanceMutex(std::move(mutex));
   NotifyMainWindow(os);
-  return Finish(os, succeeded != 0 ? kExitSuccess : kExitFailure, outcome);
+  return Finish(os, outcome.Succeeded ? kExitSuccess : kExitFailure, outcome.Reason);
 }
 
 std::unique_ptr<OsMutex> AcquireInstanceMutex(Os& os) {

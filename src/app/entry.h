@@ -18,10 +18,10 @@ inline constexpr wchar_t kMainWindowClass[] = L"TAV_POWERSAVE_MAIN_UI_WINDOW_CLA
 inline constexpr uint32_t kFinishedMessage = 0x8000 + 1000;  // WM_APP + 1000
 
 // Runs one start of the tool. `commandLine` is the command line without the
-// program's own path (null: absent). Returns the exit code, 0 or 1280.
-int RunEntry(Os& os, const std::wstring* commandLine);
+// program's own path. Returns the exit code, 0 or 1280.
+int RunEntry(Os& os, const std::wstring& commandLine);
 // The same with the run sequence's steps supplied by the caller.
-int RunEntry(Os& os, RunSteps& steps, const std::wstring* commandLine);
+int RunEntry(Os& os, RunSteps& steps, const std::wstring& commandLine);
 
 // The owned single-instance mutex, or no handle.
 std::unique_ptr<OsMutex> AcquireInstanceMutex(Os& os);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/windows_version.h"
+#include "shared/windows_version.h"
 #include "testing/fake_os.h"
 
 namespace tav {
@@ -45,21 +45,23 @@ class StartUpOs : public FakeOs {
 class EventSteps : public RunSteps {
  public:
   explicit EventSteps(FakeOs& os) : os_(os) {}
-  int ProcessTaskRegistrationList(const std::wstring&) override { return Step(L"TaskList"); }
-  int LoadPowerSettings(const std::wstring&, PowerSettings& out) override {
+  bool ProcessTaskRegistrationList(const std::wstring&) override { return Step(L"TaskList"); }
+  bool LoadPowerSettings(const std::wstring&, PowerSettings& out) override {
     out.Name = L"Eco";
     if (onLoad) onLoad();
     return Step(L"Load");
   }
-  int ApplyPowerSettings(int&, const std::wstring&, PowerSettings, std::wstring&) override {
-    return Step(L"Apply");
+  std::optional<AppliedPlan> ApplyPowerSettings(const std::wstring&,
+                                                const PowerSettings&) override {
+    if (!Step(L"Apply")) return std::nullopt;
+    return AppliedPlan{};
   }
-  int WriteCurrentPlanRecord(const std::wstring&, const std::wstring&,
-                             const std::wstring&) override {
+  bool WriteCurrentPlanRecord(const std::wstring&, const std::wstring&,
+                              const std::wstring&) override {
     return Step(L"Record");
   }
-  int RemoveDedicatedPlan(const std::wstring&) override { return Step(L"Remove"); }
-  int HandOffSuspend(bool, int32_t, int32_t) override { return Step(L"HandOff"); }
+  bool RemoveDedicatedPlan(const std::wstring&) override { return Step(L"Remove"); }
+  bool HandOffSuspend(bool, int32_t, int32_t) override { return Step(L"HandOff"); }
   int64_t CurrentTime() override { return os_.CurrentTime(); }
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override {
     return os_.ToLocalTime(seconds, fields);
@@ -70,10 +72,10 @@ class EventSteps : public RunSteps {
   std::function<void()> onLoad;
 
  private:
-  int Step(const std::wstring& name) {
+  bool Step(const std::wstring& name) {
     ++calls;
     os_.events.push_back(L"Step:" + name);
-    return name == L"Load" && failLoad ? 0 : 1;
+    return !(name == L"Load" && failLoad);
   }
   FakeOs& os_;
 };
@@ -103,7 +105,7 @@ void ExpectFinishedMessageOnce(const FakeOs& os, bool windowExists) {
 struct EntryCase {
   const char* name;
   std::function<void(StartUpOs&, EventSteps&)> setUp;
-  std::optional<std::wstring> commandLine;
+  std::wstring commandLine;
   int exitCode;
   std::vector<std::wstring> events;  // with a main window; PostMessage dropped without one
 };
@@ -126,7 +128,7 @@ TEST(EntryTest, EveryPathEndsWithItsExitCodeAndOneMessage) {
        kValid, 0, Concat({start, notify})},
       {"session unknown: not parsed", [](StartUpOs& os, EventSteps&) { os.sessionCallFails = true; },
        kValid, 0, Concat({start, notify})},
-      {"absent command line", none, std::nullopt, 1280, Concat({start, notify})},
+      {"empty command line", none, L"", 1280, Concat({start, notify})},
       {"no path option", none, L"/S:0930", 1280, Concat({start, notify})},
       {"missing settings file", none, L"/N:C:\\none.ini", 1280,
        Concat({start, {L"Exists:C:\\none.ini"}, notify})},
@@ -171,8 +173,7 @@ TEST(EntryTest, EveryPathEndsWithItsExitCodeAndOneMessage) {
       EventSteps steps(os);
       c.setUp(os, steps);
 
-      const int exitCode = c.commandLine ? RunEntry(os, steps, &*c.commandLine)
-                                         : RunEntry(os, steps, nullptr);
+      const int exitCode = RunEntry(os, steps, c.commandLine);
 
       EXPECT_EQ(exitCode, c.exitCode);
       std::vector<std::wstring> expected = c.events;
@@ -191,16 +192,16 @@ TEST(EntryTest, SecondStartDuringARunStepsAsideAndMutexIsFreeAfterwards) {
   EventSteps first(os);
   EventSteps second(os);
   int secondExit = -1;
-  first.onLoad = [&] { secondExit = RunEntry(os, second, &kValid); };
+  first.onLoad = [&] { secondExit = RunEntry(os, second, kValid); };
 
-  EXPECT_EQ(RunEntry(os, first, &kValid), 0);
+  EXPECT_EQ(RunEntry(os, first, kValid), 0);
   EXPECT_EQ(secondExit, 0);
   EXPECT_EQ(second.calls, 0);
   EXPECT_EQ(os.postedMessages.size(), 2u);  // one for each start
 
   // The first start released its ownership: a third start runs.
   EventSteps third(os);
-  EXPECT_EQ(RunEntry(os, third, &kValid), 0);
+  EXPECT_EQ(RunEntry(os, third, kValid), 0);
   EXPECT_EQ(third.calls, 3);
 }
 
@@ -291,7 +292,7 @@ TEST(EntryTest, HostileCommandLinesTouchNothing) {
   for (size_t i = 0; i < lines.size(); ++i) {
     SCOPED_TRACE("command line #" + std::to_string(i));
     FakeOs os;
-    ASSERT_EQ(RunEntry(os, &lines[i]), 1280);
+    ASSERT_EQ(RunEntry(os, lines[i]), 1280);
     ASSERT_EQ(os.events, (std::vector<std::wstring>{kFindWindow, L"PostMessage"}));
     ASSERT_TRUE(os.commandLines.empty());
     ASSERT_EQ(os.postedMessages.size(), 1u);
@@ -311,7 +312,7 @@ TEST(EntryTest, NoisyCommandLinesAroundAUsablePath) {
     os.versionMajor = i % 2 ? 5 : 6;
     os.versionMinor = 1;
     EventSteps steps(os);
-    const int exitCode = RunEntry(os, steps, &line);
+    const int exitCode = RunEntry(os, steps, line);
     ASSERT_TRUE(exitCode == 0 || exitCode == 1280) << exitCode;
     ASSERT_EQ(os.postedMessages.size(), 1u);
     ASSERT_GE(os.events.size(), 2u);

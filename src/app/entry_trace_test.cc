@@ -26,7 +26,7 @@ class EntryTraceTest : public ::testing::Test {
     os.SetProfileValue(path, L"GENERAL", L"Version", L"1.00");
     os.SetProfileValue(path, L"GENERAL", L"Name", L"夜間");
   }
-  int Run(const std::wstring& commandLine) { return RunEntry(os, &commandLine); }
+  int Run(const std::wstring& commandLine) { return RunEntry(os, commandLine); }
   // True when some trace line contains `text`.
   bool Traced(const std::wstring& text) const { return !os.TraceLinesWith(text).empty(); }
   std::wstring LastLine() const { return os.traceLines.empty() ? L"" : os.traceLines.back(); }
@@ -53,8 +53,8 @@ TEST_F(EntryTraceTest, UnusableCommandLineSaysWhichRule) {
   EXPECT_TRUE(Traced(L"command line unusable: neither the settings file nor the task list exists"));
 
   os.traceLines.clear();
-  EXPECT_EQ(RunEntry(os, nullptr), 1280);
-  EXPECT_TRUE(Traced(L"command line unusable: there is none"));
+  EXPECT_EQ(RunEntry(os, L""), 1280);
+  EXPECT_TRUE(Traced(L"command line unusable: no /N: or /F: option before the end of the scan"));
 }
 
 TEST_F(EntryTraceTest, SecondInstanceAndForeignSession) {
@@ -66,7 +66,7 @@ TEST_F(EntryTraceTest, SecondInstanceAndForeignSession) {
 
   FakeOs other;
   other.processSession = 2;
-  EXPECT_EQ(RunEntry(other, nullptr), 0);
+  EXPECT_EQ(RunEntry(other, L""), 0);
   EXPECT_FALSE(other.TraceLinesWith(L"session: 2, console session 1").empty());
   EXPECT_EQ(other.traceLines.back(), kPrefix + L"exit code 0: not the console session: nothing done");
 }
@@ -166,12 +166,12 @@ TEST(TraceTest, LongLinesAreCutAndSaySo) {
   Trace(quiet, L"x");
   quiet.AddFile(L"C:\\l.txt", L"/TN:A/XML:C:\\a.xml\n/TN:B\n");
   const std::wstring list = L"/F:\"C:\\l.txt\"";
-  EXPECT_EQ(RunEntry(quiet, &list), 0);
+  EXPECT_EQ(RunEntry(quiet, list), 0);
   EXPECT_TRUE(quiet.traceLines.empty());
 
   // A 1 MiB command line is traced cut, and the run goes on as always.
   const std::wstring huge = L"/N:" + std::wstring(1 << 20, L'a');
-  EXPECT_EQ(RunEntry(os, &huge), 1280);
+  EXPECT_EQ(RunEntry(os, huge), 1280);
   for (const std::wstring& line : os.traceLines) EXPECT_LE(line.size(), kTraceLineLimit);
 }
 

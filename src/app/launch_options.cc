@@ -8,22 +8,9 @@
 namespace tav {
 namespace {
 
-constexpr wchar_t kSeparator = L'/';
 constexpr wchar_t kQuote = L'"';
 constexpr size_t kKeyLength = 2;
 constexpr size_t kTimeLength = 4;  // "HHMM"
-
-// The next token: skips a run of separators, then takes the text up to the
-// next separator or the end. `position` moves behind the separator that ended
-// the token. Empty when only separators, or nothing, remain.
-std::wstring_view NextToken(std::wstring_view text, size_t& position) {
-  while (position < text.size() && text[position] == kSeparator) ++position;
-  size_t begin = position;
-  while (position < text.size() && text[position] != kSeparator) ++position;
-  std::wstring_view token = text.substr(begin, position - begin);
-  if (position < text.size()) ++position;
-  return token;
-}
 
 // The first two characters of a token, or the whole token when shorter.
 std::wstring_view KeyOf(std::wstring_view token) { return token.substr(0, kKeyLength); }
@@ -50,16 +37,16 @@ void ApplyToken(const std::wstring& token, LaunchOptions& options, bool& pathOpt
   if (EqualsIgnoreCase(key, L"I")) {
     options.SkipOnXp = true;
   } else if (EqualsIgnoreCase(key, L"S:")) {
-    if (ParseTimeValue(&token, options.ActionHour, options.ActionMinute))
+    if (ParseTimeValue(token, options.ActionHour, options.ActionMinute))
       options.SuspendRequested = true;
   } else if (EqualsIgnoreCase(key, L"H:")) {
-    if (ParseTimeValue(&token, options.ActionHour, options.ActionMinute))
+    if (ParseTimeValue(token, options.ActionHour, options.ActionMinute))
       options.HibernateRequested = true;
   } else if (EqualsIgnoreCase(key, L"N:")) {
     options.SettingsPath = PathValue(token);
     pathOptionSeen = true;
   } else if (EqualsIgnoreCase(key, L"T:")) {
-    ParseTimeValue(&token, options.HandOffHour, options.HandOffMinute);
+    ParseTimeValue(token, options.HandOffHour, options.HandOffMinute);
   } else if (EqualsIgnoreCase(key, L"F:")) {
     options.TaskListPath = PathValue(token);
     pathOptionSeen = true;
@@ -79,14 +66,10 @@ std::wstring OptionsText(const LaunchOptions& o) {
 
 }  // namespace
 
-bool ReadLaunchOptions(Os& os, const std::wstring* commandLine, LaunchOptions& options) {
+bool ReadLaunchOptions(Os& os, const std::wstring& commandLine, LaunchOptions& options) {
   options = LaunchOptions{};
-  if (commandLine == nullptr) {
-    Trace(os, L"command line unusable: there is none");
-    return false;
-  }
-  Trace(os, L"command line: " + *commandLine);
-  const bool pathOptionSeen = ParseLaunchOptions(*commandLine, options);
+  Trace(os, L"command line: " + commandLine);
+  const bool pathOptionSeen = ParseLaunchOptions(commandLine, options);
   Trace(os, OptionsText(options));
   if (!pathOptionSeen) {
     Trace(os, L"command line unusable: no /N: or /F: option before the end of the scan");
@@ -111,7 +94,7 @@ bool ParseLaunchOptions(const std::wstring& commandLine, LaunchOptions& options)
   const std::wstring text = TrimWhiteSpace(received);
   size_t position = 0;
   while (true) {
-    const std::wstring token = TrimWhiteSpace(NextToken(text, position));
+    const std::wstring token = TrimWhiteSpace(NextSlashField(text, position));
     // The end of the text, or a token of white space only, ends the scan.
     if (token.empty()) break;
     ApplyToken(token, options, pathOptionSeen);
@@ -125,12 +108,11 @@ bool ParseLaunchOptions(const std::wstring& commandLine, LaunchOptions& options)
   return pathOptionSeen;
 }
 
-bool ParseTimeValue(const std::wstring* token, int32_t& hour, int32_t& minute) {
-  if (token == nullptr) return false;
+bool ParseTimeValue(std::wstring_view token, int32_t& hour, int32_t& minute) {
   // Reset first: a rejected token also clears what an earlier one set.
   hour = -1;
   minute = -1;
-  std::wstring_view time = std::wstring_view(*token).substr(KeyOf(*token).size());
+  std::wstring_view time = token.substr(KeyOf(token).size());
   if (time.size() != kTimeLength) return false;
   for (wchar_t c : time) {
     if (!IsDecimalDigit(c)) return false;

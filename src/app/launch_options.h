@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "os/os.h"
 
@@ -20,16 +21,16 @@ struct LaunchOptions {
   int32_t HandOffMinute = -1;
 };
 
-// Parses `commandLine` (null: absent) into `options`, which is always fully
-// written; true when the command line is usable: a path option was seen and
-// the settings path, or else the task list path, exists.
-bool ReadLaunchOptions(Os& os, const std::wstring* commandLine, LaunchOptions& options);
+// Parses `commandLine` into `options`, which is always fully written; true
+// when the command line is usable: a path option was seen and the settings
+// path, or else the task list path, exists.
+bool ReadLaunchOptions(Os& os, const std::wstring& commandLine, LaunchOptions& options);
 
 // The token scan; returns true when at least one "N:" or "F:" token was seen.
 bool ParseLaunchOptions(const std::wstring& commandLine, LaunchOptions& options);
 
-// Reads the HHMM digits behind a token's two-character key. `token` null:
-// false with hour and minute untouched. Otherwise both are set to -1 first.
-bool ParseTimeValue(const std::wstring* token, int32_t& hour, int32_t& minute);
+// Reads the HHMM digits behind a token's two-character key into `hour` and
+// `minute`, which are set to -1 first: a rejected token clears them too.
+bool ParseTimeValue(std::wstring_view token, int32_t& hour, int32_t& minute);
 
 }  // namespace tav

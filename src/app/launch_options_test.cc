@@ -135,20 +135,22 @@ TEST(LaunchOptionsTimeTest, SuspendHibernateAndHandOffTimes) {
   }
 }
 
-TEST(LaunchOptionsTimeTest, TimeValueResetsBeforeTestingAndLeavesAbsentTokenAlone) {
+TEST(LaunchOptionsTimeTest, TimeValueResetsBeforeTesting) {
   int32_t hour = 7, minute = 8;
-  EXPECT_FALSE(ParseTimeValue(nullptr, hour, minute));
-  EXPECT_EQ(hour, 7);
-  EXPECT_EQ(minute, 8);
+  EXPECT_FALSE(ParseTimeValue(L"", hour, minute));
+  EXPECT_EQ(hour, -1);
+  EXPECT_EQ(minute, -1);
 
+  hour = 7;
+  minute = 8;
   const std::wstring shortToken = L"S";
-  EXPECT_FALSE(ParseTimeValue(&shortToken, hour, minute));
+  EXPECT_FALSE(ParseTimeValue(shortToken, hour, minute));
   EXPECT_EQ(hour, -1);
   EXPECT_EQ(minute, -1);
 
   // The key is not checked here: any two characters are skipped.
   const std::wstring token = L"xy1234";
-  EXPECT_TRUE(ParseTimeValue(&token, hour, minute));
+  EXPECT_TRUE(ParseTimeValue(token, hour, minute));
   EXPECT_EQ(hour, 12);
   EXPECT_EQ(minute, 34);
 }
@@ -195,7 +197,7 @@ TEST(LaunchOptionsValidityTest, SettingsPathFirstThenListPath) {
     os.AddFile(settings);
     os.AddFile(list);
     LaunchOptions options;
-    EXPECT_EQ(ReadLaunchOptions(os, &c.commandLine, options), c.valid);
+    EXPECT_EQ(ReadLaunchOptions(os, c.commandLine, options), c.valid);
     EXPECT_EQ(os.existenceTests, c.existenceTests);
     EXPECT_TRUE(os.events.empty());  // nothing but existence tests
   }
@@ -206,7 +208,7 @@ TEST(LaunchOptionsValidityTest, EmptyPathNeverExistsWhateverThePlatformSays) {
   os.everythingExists = true;
   for (const std::wstring commandLine : {L"/N:", L"/F:\"\"", L"/N: /F:"}) {
     LaunchOptions options;
-    EXPECT_FALSE(ReadLaunchOptions(os, &commandLine, options));
+    EXPECT_FALSE(ReadLaunchOptions(os, commandLine, options));
   }
 }
 
@@ -218,9 +220,9 @@ TEST(LaunchOptionsValidityTest, OptionsAreAlwaysFullyWritten) {
   stale.SkipOnXp = stale.SuspendRequested = stale.HibernateRequested = true;
   stale.ActionHour = stale.ActionMinute = stale.HandOffHour = stale.HandOffMinute = 5;
 
-  // Absent command line: every field back to its default.
+  // Empty command line: every field back to its default.
   LaunchOptions options = stale;
-  EXPECT_FALSE(ReadLaunchOptions(os, nullptr, options));
+  EXPECT_FALSE(ReadLaunchOptions(os, L"", options));
   EXPECT_EQ(options.SettingsPath, L"");
   EXPECT_EQ(options.TaskListPath, L"");
   EXPECT_FALSE(options.SkipOnXp || options.SuspendRequested || options.HibernateRequested);
@@ -232,7 +234,7 @@ TEST(LaunchOptionsValidityTest, OptionsAreAlwaysFullyWritten) {
   // Unusable command line: what was parsed, nothing of the old values.
   options = stale;
   const std::wstring commandLine = L"/N:C:\\none.ini /H:0100";
-  EXPECT_FALSE(ReadLaunchOptions(os, &commandLine, options));
+  EXPECT_FALSE(ReadLaunchOptions(os, commandLine, options));
   EXPECT_EQ(options.SettingsPath, L"C:\\none.ini");
   EXPECT_EQ(options.TaskListPath, L"");
   EXPECT_FALSE(options.SkipOnXp || options.SuspendRequested);
@@ -250,7 +252,7 @@ TEST(LaunchOptionsValidityTest, WellFormedCommandLineFillsEveryField) {
       L"/N:\"C:\\Program Data\\Setting.ini\" /F:\"C:\\Program Data\\list.txt\" /I /S:2330 "
       L"/T:0645";
   LaunchOptions options;
-  ASSERT_TRUE(ReadLaunchOptions(os, &commandLine, options));
+  ASSERT_TRUE(ReadLaunchOptions(os, commandLine, options));
   EXPECT_EQ(options.SettingsPath, L"C:\\Program Data\\Setting.ini");
   EXPECT_EQ(options.TaskListPath, L"C:\\Program Data\\list.txt");
   EXPECT_TRUE(options.SkipOnXp);

@@ -33,5 +33,5 @@ int ExitStatusOf(int exitCode) {
 int main(int argc, char** argv) {
   std::unique_ptr<tav::Os> os = tav::MakePosixOs(tav::PosixConfig::FromEnvironment());
   std::wstring commandLine = CommandLineOf(argc, argv);
-  return ExitStatusOf(tav::RunEntry(*os, &commandLine));
+  return ExitStatusOf(tav::RunEntry(*os, commandLine));
 }

@@ -9,25 +9,25 @@
 
 namespace tav {
 
-int SystemRunSteps::ProcessTaskRegistrationList(const std::wstring& listPath) {
-  return tav::ProcessTaskRegistrationList(os_, &listPath);
+bool SystemRunSteps::ProcessTaskRegistrationList(const std::wstring& listPath) {
+  return tav::ProcessTaskRegistrationList(os_, listPath);
 }
-int SystemRunSteps::LoadPowerSettings(const std::wstring& settingsPath, PowerSettings& out) {
-  return tav::LoadPowerSettings(os_, &settingsPath, &out);
+bool SystemRunSteps::LoadPowerSettings(const std::wstring& settingsPath, PowerSettings& out) {
+  return tav::LoadPowerSettings(os_, settingsPath, out);
 }
-int SystemRunSteps::ApplyPowerSettings(int& inDataFolder, const std::wstring& settingsPath,
-                                       PowerSettings settings, std::wstring& planGuid) {
-  return tav::ApplyPowerSettings(os_, inDataFolder, &settingsPath, settings, planGuid);
+std::optional<AppliedPlan> SystemRunSteps::ApplyPowerSettings(const std::wstring& settingsPath,
+                                                              const PowerSettings& settings) {
+  return tav::ApplyPowerSettings(os_, settingsPath, settings);
 }
-int SystemRunSteps::WriteCurrentPlanRecord(const std::wstring& settingsPath,
-                                           const std::wstring& profileName,
-                                           const std::wstring& planGuid) {
-  return tav::WriteCurrentPlanRecord(os_, &settingsPath, &profileName, &planGuid);
+bool SystemRunSteps::WriteCurrentPlanRecord(const std::wstring& settingsPath,
+                                            const std::wstring& profileName,
+                                            const std::wstring& planGuid) {
+  return tav::WriteCurrentPlanRecord(os_, settingsPath, profileName, planGuid);
 }
-int SystemRunSteps::RemoveDedicatedPlan(const std::wstring& planGuid) {
-  return tav::RemoveDedicatedPlan(os_, &planGuid);
+bool SystemRunSteps::RemoveDedicatedPlan(const std::wstring& planGuid) {
+  return tav::RemoveDedicatedPlan(os_, planGuid);
 }
-int SystemRunSteps::HandOffSuspend(bool hibernate, int32_t timeHour, int32_t timeMinute) {
+bool SystemRunSteps::HandOffSuspend(bool hibernate, int32_t timeHour, int32_t timeMinute) {
   return tav::HandOffSuspend(os_, hibernate, timeHour, timeMinute);
 }
 int64_t SystemRunSteps::CurrentTime() { return os_.CurrentTime(); }
@@ -66,53 +66,51 @@ bool ActionTimeMatches(RunSteps& steps, int64_t reading, const LaunchOptions& op
   return due;
 }
 
-// Ends the run with `result`, saying how.
-int End(std::wstring* outcome, int result, const wchar_t* how) {
-  if (outcome) *outcome = how;
-  return result;
-}
+RunOutcome Succeeded(const wchar_t* how) { return RunOutcome{true, how}; }
+RunOutcome Failed(const wchar_t* how) { return RunOutcome{false, how}; }
 
 }  // namespace
 
-int RunSequence(RunSteps& steps, const LaunchOptions& options, std::wstring* outcome) {
+RunOutcome RunSequence(RunSteps& steps, const LaunchOptions& options) {
   if (options.SettingsPath.empty() && options.TaskListPath.empty())
-    return End(outcome, 0, L"neither a settings file nor a task list was named");
+    return Failed(L"neither a settings file nor a task list was named");
   if (!options.TaskListPath.empty()) {
-    if (steps.ProcessTaskRegistrationList(options.TaskListPath) == 0)
-      return End(outcome, 0, L"the task list could not be opened");
+    if (!steps.ProcessTaskRegistrationList(options.TaskListPath))
+      return Failed(L"the task list could not be opened");
   }
 
   // A task list alone is a complete run, whatever times were given.
-  if (options.SettingsPath.empty()) return End(outcome, 1, L"the task list was handled");
+  if (options.SettingsPath.empty()) return Succeeded(L"the task list was handled");
 
   PowerSettings settings;
-  if (steps.LoadPowerSettings(options.SettingsPath, settings) == 0)
-    return End(outcome, 0, L"the settings file is missing or has no Version or Name");
+  if (!steps.LoadPowerSettings(options.SettingsPath, settings))
+    return Failed(L"the settings file is missing or has no Version or Name");
 
-  std::wstring planGuid;
-  int inDataFolder = 0;
-  if (steps.ApplyPowerSettings(inDataFolder, options.SettingsPath, settings, planGuid) == 0)
-    return End(outcome, 0, L"the plan could not be found, made, activated or configured");
+  const std::optional<AppliedPlan> applied =
+      steps.ApplyPowerSettings(options.SettingsPath, settings);
+  if (!applied) return Failed(L"the plan could not be found, made, activated or configured");
 
-  if (steps.WriteCurrentPlanRecord(options.SettingsPath, settings.Name, planGuid) == 0) {
+  if (!steps.WriteCurrentPlanRecord(options.SettingsPath, settings.Name, applied->PlanGuid)) {
     // The one roll-back: a plan made for the machine-wide settings file is not
     // left behind without its record. The removal's own result is not used.
-    if (inDataFolder == 0) return End(outcome, 0, L"the record could not be written; the plan stays");
+    if (!applied->InDataFolder) return Failed(L"the record could not be written; the plan stays");
+    if (applied->Origin != PlanOrigin::kMadeByThisRun)
+      return Failed(L"the record could not be written; the plan was there before the run and stays");
     steps.Trace(L"roll-back: the plan made for the data folder's settings file is removed");
-    steps.RemoveDedicatedPlan(planGuid);
-    return End(outcome, 0, L"the record could not be written; the plan was removed again");
+    steps.RemoveDedicatedPlan(applied->PlanGuid);
+    return Failed(L"the record could not be written; the plan was removed again");
   }
 
   if (!options.SuspendRequested && !options.HibernateRequested)
-    return End(outcome, 1, L"the settings were applied and recorded");
+    return Succeeded(L"the settings were applied and recorded");
   // The clock is read after the plan's work, once.
   const int64_t now = steps.CurrentTime();
   if (!ActionTimeMatches(steps, now, options))
-    return End(outcome, 1, L"the settings were applied and recorded; no hand-off was due");
-  if (steps.HandOffSuspend(options.HibernateRequested, options.HandOffHour,
-                           options.HandOffMinute) == 0)
-    return End(outcome, 0, L"the companion could not be started");
-  return End(outcome, 1, L"the settings were applied and recorded; the request was handed off");
+    return Succeeded(L"the settings were applied and recorded; no hand-off was due");
+  if (!steps.HandOffSuspend(options.HibernateRequested, options.HandOffHour,
+                            options.HandOffMinute))
+    return Failed(L"the companion could not be started");
+  return Succeeded(L"the settings were applied and recorded; the request was handed off");
 }
 
 }  // namespace tav

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/launch_options.h"
 #include "os/os.h"
+#include "power/plan_configuration.h"
 #include "settings/power_settings.h"
 
 namespace tav {
@@ -15,15 +17,17 @@ namespace tav {
 class RunSteps {
  public:
   virtual ~RunSteps() = default;
-  virtual int ProcessTaskRegistrationList(const std::wstring& listPath) = 0;
-  virtual int LoadPowerSettings(const std::wstring& settingsPath, PowerSettings& out) = 0;
-  virtual int ApplyPowerSettings(int& inDataFolder, const std::wstring& settingsPath,
-                                 PowerSettings settings, std::wstring& planGuid) = 0;
-  virtual int WriteCurrentPlanRecord(const std::wstring& settingsPath,
-                                     const std::wstring& profileName,
-                                     const std::wstring& planGuid) = 0;
-  virtual int RemoveDedicatedPlan(const std::wstring& planGuid) = 0;
-  virtual int HandOffSuspend(bool hibernate, int32_t timeHour, int32_t timeMinute) = 0;
+  virtual bool ProcessTaskRegistrationList(const std::wstring& listPath) = 0;
+  virtual bool LoadPowerSettings(const std::wstring& settingsPath, PowerSettings& out) = 0;
+  // The applied plan carries where it came from: the roll-back removes only
+  // a plan that this run made.
+  virtual std::optional<AppliedPlan> ApplyPowerSettings(const std::wstring& settingsPath,
+                                                        const PowerSettings& settings) = 0;
+  virtual bool WriteCurrentPlanRecord(const std::wstring& settingsPath,
+                                      const std::wstring& profileName,
+                                      const std::wstring& planGuid) = 0;
+  virtual bool RemoveDedicatedPlan(const std::wstring& planGuid) = 0;
+  virtual bool HandOffSuspend(bool hibernate, int32_t timeHour, int32_t timeMinute) = 0;
   virtual int64_t CurrentTime() = 0;
   virtual bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) = 0;
   // One line of the diagnostic trace; steps that do not trace ignore it.
@@ -33,14 +37,14 @@ class RunSteps {
 class SystemRunSteps : public RunSteps {
  public:
   explicit SystemRunSteps(Os& os) : os_(os) {}
-  int ProcessTaskRegistrationList(const std::wstring& listPath) override;
-  int LoadPowerSettings(const std::wstring& settingsPath, PowerSettings& out) override;
-  int ApplyPowerSettings(int& inDataFolder, const std::wstring& settingsPath,
-                         PowerSettings settings, std::wstring& planGuid) override;
-  int WriteCurrentPlanRecord(const std::wstring& settingsPath, const std::wstring& profileName,
-                             const std::wstring& planGuid) override;
-  int RemoveDedicatedPlan(const std::wstring& planGuid) override;
-  int HandOffSuspend(bool hibernate, int32_t timeHour, int32_t timeMinute) override;
+  bool ProcessTaskRegistrationList(const std::wstring& listPath) override;
+  bool LoadPowerSettings(const std::wstring& settingsPath, PowerSettings& out) override;
+  std::optional<AppliedPlan> ApplyPowerSettings(const std::wstring& settingsPath,
+                                                const PowerSettings& settings) override;
+  bool WriteCurrentPlanRecord(const std::wstring& settingsPath, const std::wstring& profileName,
+                              const std::wstring& planGuid) override;
+  bool RemoveDedicatedPlan(const std::wstring& planGuid) override;
+  bool HandOffSuspend(bool hibernate, int32_t timeHour, int32_t timeMinute) override;
   int64_t CurrentTime() override;
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
   void Trace(const std::wstring& text) override;
@@ -49,8 +53,13 @@ class SystemRunSteps : public RunSteps {
   Os& os_;
 };
 
-// 1 for success, 0 for failure; the first failing step ends the run.
-// `outcome`, when given, says in words how the run ended, for the trace.
-int RunSequence(RunSteps& steps, const LaunchOptions& options, std::wstring* outcome = nullptr);
+// How a run ended: whether it succeeded, and why, in words for the trace.
+struct RunOutcome {
+  bool Succeeded = false;
+  std::wstring Reason;
+};
+
+// The first failing step ends the run.
+RunOutcome RunSequence(RunSteps& steps, const LaunchOptions& options);
 
 }  // namespace tav

@@ -15,33 +15,31 @@ namespace {
 // clock that moves on at every reading.
 class FakeRunSteps : public RunSteps {
  public:
-  int ProcessTaskRegistrationList(const std::wstring& listPath) override {
+  bool ProcessTaskRegistrationList(const std::wstring& listPath) override {
     calls.push_back(L"TaskList:" + listPath);
     return taskListResult;
   }
-  int LoadPowerSettings(const std::wstring& settingsPath, PowerSettings& out) override {
+  bool LoadPowerSettings(const std::wstring& settingsPath, PowerSettings& out) override {
     calls.push_back(L"Load:" + settingsPath);
     out.Name = profileName;
     return loadResult;
   }
-  int ApplyPowerSettings(int& inDataFolder, const std::wstring& settingsPath,
-                         PowerSettings settings, std::wstring& planGuid) override {
-    calls.push_back(L"Apply:" + settingsPath + L"|" + settings.Name + L"|in=" +
-                    DecimalText(inDataFolder) + L"|guid=" + planGuid);
-    inDataFolder = appliedInDataFolder;
-    planGuid = appliedPlanGuid;
-    return applyResult;
+  std::optional<AppliedPlan> ApplyPowerSettings(const std::wstring& settingsPath,
+                                                const PowerSettings& settings) override {
+    calls.push_back(L"Apply:" + settingsPath + L"|" + settings.Name);
+    if (!applyResult) return std::nullopt;
+    return AppliedPlan{appliedPlanGuid, appliedInDataFolder, appliedOrigin};
   }
-  int WriteCurrentPlanRecord(const std::wstring& settingsPath, const std::wstring& name,
+  bool WriteCurrentPlanRecord(const std::wstring& settingsPath, const std::wstring& name,
                              const std::wstring& planGuid) override {
     calls.push_back(L"Record:" + settingsPath + L"|" + name + L"|" + planGuid);
     return recordResult;
   }
-  int RemoveDedicatedPlan(const std::wstring& planGuid) override {
+  bool RemoveDedicatedPlan(const std::wstring& planGuid) override {
     calls.push_back(L"Remove:" + planGuid);
     return removeResult;
   }
-  int HandOffSuspend(bool hibernate, int32_t hour, int32_t minute) override {
+  bool HandOffSuspend(bool hibernate, int32_t hour, int32_t minute) override {
     calls.push_back(std::wstring(L"HandOff:") + (hibernate ? L"hibernate" : L"suspend") + L"|" +
                     DecimalText(hour) + L"|" + DecimalText(minute));
     return handOffResult;
@@ -61,10 +59,12 @@ class FakeRunSteps : public RunSteps {
   }
 
   std::vector<std::wstring> calls;
-  int taskListResult = 1, loadResult = 1, applyResult = 1, recordResult = 1, removeResult = 1,
-      handOffResult = 1;
+  bool taskListResult = true, loadResult = true, applyResult = true, recordResult = true,
+       removeResult = true, handOffResult = true;
   std::wstring profileName = L"Eco";
-  int appliedInDataFolder = 0;
+  bool appliedInDataFolder = false;
+  // Steps that cannot tell where the plan came from count it as made here.
+  PlanOrigin appliedOrigin = PlanOrigin::kMadeByThisRun;
   std::wstring appliedPlanGuid = L"a1841308-3541-4fab-bc81-f71556f20b4a";
   int64_t clock = 1000;
   LocalTimeFields localTime{9, 30};
@@ -94,14 +94,14 @@ LaunchOptions WithAction(LaunchOptions o, bool suspend, bool hibernate, int32_t 
   return o;
 }
 
-const std::wstring kApply = L"Apply:" + kSettings + L"|Eco|in=0|guid=";
+const std::wstring kApply = L"Apply:" + kSettings + L"|Eco";
 const std::wstring kRecord = L"Record:" + kSettings + L"|Eco|" + kGuid;
 
 struct SequenceCase {
   const char* name;
   LaunchOptions options;
   std::function<void(FakeRunSteps&)> setUp;
-  int result;
+  bool result;
   std::vector<std::wstring> calls;
 };
 
@@ -114,56 +114,57 @@ TEST(RunSequenceTest, CallsStepsInOrderAndStopsAtTheFirstFailure) {
       {"list only", Options(L"", kList), none, 1, {L"TaskList:" + kList}},
       {"list only ignores a due time", WithAction(Options(L"", kList), true, true, 9, 30), none,
        1, {L"TaskList:" + kList}},
-      {"list fails", both, [](FakeRunSteps& s) { s.taskListResult = 0; }, 0,
+      {"list fails", both, [](FakeRunSteps& s) { s.taskListResult = false; }, 0,
        {L"TaskList:" + kList}},
       {"settings only", settingsOnly, none, 1, {L"Load:" + kSettings, kApply, kRecord}},
       {"list and settings", both, none, 1,
        {L"TaskList:" + kList, L"Load:" + kSettings, kApply, kRecord}},
-      {"load fails after the tasks", both, [](FakeRunSteps& s) { s.loadResult = 0; }, 0,
+      {"load fails after the tasks", both, [](FakeRunSteps& s) { s.loadResult = false; }, 0,
        {L"TaskList:" + kList, L"Load:" + kSettings}},
       {"apply fails: nothing recorded or removed", settingsOnly,
        [](FakeRunSteps& s) {
-         s.applyResult = 0;
-         s.appliedInDataFolder = 1;
+         s.applyResult = false;
+         s.appliedInDataFolder = true;
        },
        0, {L"Load:" + kSettings, kApply}},
       {"record fails outside the data folder", settingsOnly,
-       [](FakeRunSteps& s) { s.recordResult = 0; }, 0, {L"Load:" + kSettings, kApply, kRecord}},
+       [](FakeRunSteps& s) { s.recordResult = false; }, 0, {L"Load:" + kSettings, kApply, kRecord}},
       {"record fails in the data folder", settingsOnly,
        [](FakeRunSteps& s) {
-         s.recordResult = 0;
-         s.appliedInDataFolder = 1;
+         s.recordResult = false;
+         s.appliedInDataFolder = true;
        },
        0, {L"Load:" + kSettings, kApply, kRecord, L"Remove:" + kGuid}},
       {"failed removal changes nothing", settingsOnly,
        [](FakeRunSteps& s) {
-         s.recordResult = 0;
-         s.appliedInDataFolder = 1;
-         s.removeResult = 0;
+         s.recordResult = false;
+         s.appliedInDataFolder = true;
+         s.removeResult = false;
        },
        0, {L"Load:" + kSettings, kApply, kRecord, L"Remove:" + kGuid}},
-      {"any non-zero flag rolls back", settingsOnly,
+      {"a plan found, not made, stays", settingsOnly,
        [](FakeRunSteps& s) {
-         s.recordResult = 0;
-         s.appliedInDataFolder = 2;
+         s.recordResult = false;
+         s.appliedInDataFolder = true;
+         s.appliedOrigin = PlanOrigin::kFound;
        },
-       0, {L"Load:" + kSettings, kApply, kRecord, L"Remove:" + kGuid}},
+       0, {L"Load:" + kSettings, kApply, kRecord}},
       {"empty plan GUID is passed on as it is", settingsOnly,
        [](FakeRunSteps& s) {
          s.appliedPlanGuid = L"";
-         s.recordResult = 0;
-         s.appliedInDataFolder = 1;
+         s.recordResult = false;
+         s.appliedInDataFolder = true;
        },
        0, {L"Load:" + kSettings, kApply, L"Record:" + kSettings + L"|Eco|", L"Remove:"}},
       {"in the data folder without a failure", settingsOnly,
-       [](FakeRunSteps& s) { s.appliedInDataFolder = 1; }, 1,
+       [](FakeRunSteps& s) { s.appliedInDataFolder = true; }, 1,
        {L"Load:" + kSettings, kApply, kRecord}},
   };
   for (const SequenceCase& c : cases) {
     SCOPED_TRACE(c.name);
     FakeRunSteps steps;
     c.setUp(steps);
-    EXPECT_EQ(RunSequence(steps, c.options), c.result);
+    EXPECT_EQ(RunSequence(steps, c.options).Succeeded, c.result);
     EXPECT_EQ(steps.calls, c.calls);
   }
 }
@@ -192,7 +193,7 @@ TEST(RunSequenceTest, TimeMatchAfterTheRecordWithOneReading) {
       {"hour 24 never matches midnight", WithAction(settings, true, false, 24, 0),
        [](FakeRunSteps& s) { s.localTime = {0, 0}; }, 1, then({read, convert})},
       {"hand-off fails", WithAction(settings, true, false, 9, 30),
-       [](FakeRunSteps& s) { s.handOffResult = 0; }, 0,
+       [](FakeRunSteps& s) { s.handOffResult = false; }, 0,
        then({read, convert, convert, L"HandOff:suspend|-1|-1"})},
       {"no request: clock not read", WithAction(settings, false, false, 9, 30), none, 1, applied},
       {"failed hour conversion", WithAction(settings, true, false, 9, 30),
@@ -205,13 +206,13 @@ TEST(RunSequenceTest, TimeMatchAfterTheRecordWithOneReading) {
       {"failed conversions never match a reset time", WithAction(settings, true, false, -1, -1),
        [](FakeRunSteps& s) { s.conversionResults = {false, false}; }, 1, then({read, convert})},
       {"no time match when the record fails", WithAction(settings, true, false, 9, 30),
-       [](FakeRunSteps& s) { s.recordResult = 0; }, 0, applied},
+       [](FakeRunSteps& s) { s.recordResult = false; }, 0, applied},
   };
   for (const SequenceCase& c : cases) {
     SCOPED_TRACE(c.name);
     FakeRunSteps steps;
     c.setUp(steps);
-    EXPECT_EQ(RunSequence(steps, c.options), c.result);
+    EXPECT_EQ(RunSequence(steps, c.options).Succeeded, c.result);
     EXPECT_EQ(steps.calls, c.calls);
   }
 }

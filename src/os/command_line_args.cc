@@ -12,6 +12,17 @@ std::wstring ReadArgument(const std::wstring& line, size_t& i) {
   int quotes = 0;  // non-zero while inside quotes
   size_t backslashes = 0;
   while (i < line.size()) {
+    // A run of plain characters (blanks too, inside quotes) is copied at once.
+    size_t run = i;
+    while (run < line.size() && line[run] != L'\\' && line[run] != L'"' &&
+           (quotes != 0 || !IsBlank(line[run])))
+      ++run;
+    if (run > i) {
+      arg.append(line, i, run - i);
+      backslashes = 0;
+      i = run;
+      continue;
+    }
     const wchar_t c = line[i];
     if (IsBlank(c) && quotes == 0) break;
     if (c == L'\\') {
@@ -60,15 +71,16 @@ std::vector<std::wstring> SplitCommandLine(const std::wstring& line) {
   const size_t n = line.size();
 
   // The program name: no escapes.
-  std::wstring first;
+  size_t start = i;
   if (i < n && line[i] == L'"') {
-    ++i;
-    while (i < n && line[i] != L'"') first += line[i++];
+    start = ++i;
+    while (i < n && line[i] != L'"') ++i;
+    args.push_back(line.substr(start, i - start));
     if (i < n) ++i;
   } else {
-    while (i < n && !IsBlank(line[i])) first += line[i++];
+    while (i < n && !IsBlank(line[i])) ++i;
+    args.push_back(line.substr(start, i - start));
   }
-  args.push_back(first);
 
   while (i < n && IsBlank(line[i])) ++i;
   while (i < n) {

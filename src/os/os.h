@@ -10,9 +10,14 @@
 // results, so the core reads like the algorithm it implements.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "os/file_pin.h"
 
 namespace tav {
 
@@ -69,6 +74,11 @@ class OsProcess {
   // GetExitCodeProcess after the wait, for the diagnostic trace only: no
   // result of the tool ever depends on it. False when it cannot be read.
   virtual bool GetExitCode(uint32_t& exitCode) = 0;
+  // WaitForSingleObject(process, limit): true when the child has ended
+  // within `limit`, false when it is still running.
+  virtual bool WaitForExitWithin(std::chrono::milliseconds limit) = 0;
+  // TerminateProcess, then waits until the child is gone.
+  virtual void Terminate() = 0;
 };
 
 // A text file opened for reading in text mode, shared for reading only.
@@ -85,19 +95,22 @@ class OsTextFile {
   virtual bool ReadLine(std::wstring& piece, size_t bufferChars) = 0;
 };
 
+// The buffer that a plan's friendly name is read into, in bytes.
+inline constexpr uint32_t kFriendlyNameBufferBytes = 1024;
+
 // "powrprof.dll" with "PowerEnumerate" and "PowerReadFriendlyName" resolved.
 // Destroying it frees the library (FreeLibrary).
 class OsPowerLibrary {
  public:
   virtual ~OsPowerLibrary() = default;
-  // PowerEnumerate(NULL, NULL, NULL, ACCESS_SCHEME, index, buffer, &size):
-  // 0 when a plan GUID was returned in `guid`.
-  virtual uint32_t PowerEnumerate(uint32_t index, Guid& guid, uint32_t& bufferSize) = 0;
-  // PowerReadFriendlyName(NULL, &plan, NULL, NULL, buffer, &sizeInBytes):
-  // 0 when the name was read. A name that does not fit into `bufferSizeBytes`
-  // (terminator included) fails.
-  virtual uint32_t PowerReadFriendlyName(const Guid& plan, std::wstring& name,
-                                         uint32_t& bufferSizeBytes) = 0;
+  // PowerEnumerate(NULL, NULL, NULL, ACCESS_SCHEME, index, buffer, &size)
+  // into a buffer of one GUID: the plan GUID at `index`; nothing when the
+  // call fails (past the last plan, too).
+  virtual std::optional<Guid> PowerEnumerate(uint32_t index) = 0;
+  // PowerReadFriendlyName(NULL, &plan, NULL, NULL, buffer, &sizeInBytes)
+  // into a buffer of kFriendlyNameBufferBytes: the plan's name; nothing when
+  // the call fails, also for a name that does not fit (terminator included).
+  virtual std::optional<std::wstring> PowerReadFriendlyName(const Guid& plan) = 0;
   // Whether the library exports "PowerGetActiveScheme" (looked up at run
   // time; it is optional, unlike the two functions above).
   virtual bool HasPowerGetActiveScheme() = 0;
@@ -106,10 +119,6 @@ class OsPowerLibrary {
   // HasPowerGetActiveScheme() is true.
   virtual uint32_t PowerGetActiveScheme(Guid& active) = 0;
 };
-
-// EnumPwrSchemes callback: called once per scheme with its name; returns true
-// to go on, false to stop the enumeration.
-using SchemeCallback = bool (*)(const std::wstring& schemeName, void* context);
 
 class Os {
  public:
@@ -151,12 +160,15 @@ class Os {
 
   // --- Child processes -------------------------------------------------------
   // CreateProcessW(applicationName, commandLine, ..., STARTF_USESHOWWINDOW /
-  // SW_HIDE): no handle when no process was created. A null
-  // `applicationName` lets the platform find the program named by the first
-  // token of `commandLine`; a given one is started as it is, without a search.
+  // SW_HIDE): no handle when no process was created. The child's standard
+  // input, output and error are the NUL device, so a question it asks reads
+  // end-of-file; it inherits no other handle of the tool. An empty
+  // `applicationName` (NULL for the platform) lets it find the program named
+  // by the first token of `commandLine`; a given one is started as it is,
+  // without a search.
   // `commandLine` is the caller's private writable buffer; the platform may
   // change it.
-  virtual std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,
+  virtual std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring& applicationName,
                                                          std::wstring& commandLine) = 0;
   // GetSystemDirectoryW: the folder of the system's own programs; empty when
   // it cannot be named or does not fit into MAX_PATH.
@@ -187,6 +199,16 @@ class Os {
   virtual uint32_t GetModuleFileName(std::wstring& path) = 0;
   // _wfsopen(path, L"rt", _SH_DENYWR); no file when it cannot be opened.
   virtual std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) = 0;
+  // Opens `path` without following a link (CreateFileW with
+  // FILE_FLAG_OPEN_REPARSE_POINT) and checks through the handle: a regular
+  // disk file, no reparse point, exactly one link and, with kCompare where
+  // the system can name it (GetFinalPathNameByHandleW), a final path equal
+  // to `path` as the system compares paths. A passed file stays open,
+  // sharing read and write but not delete, until the pin is destroyed.
+  virtual FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath) = 0;
+  // The same for a folder: a real folder, no reparse point, its final path
+  // equal to `path` where the system can name it.
+  virtual FolderPin PinFolder(const std::wstring& path) = 0;
 
   // --- Path strings (shlwapi) -----------------------------------------------
   // PathCombineW into a MAX_PATH buffer; empty when the result does not fit.
@@ -216,9 +238,10 @@ class Os {
   // "PowerReadFriendlyName". No library when it cannot be loaded or either
   // function is missing; the library is freed on those paths.
   virtual std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() = 0;
-  // EnumPwrSchemes (Windows XP): non-zero when the enumeration ran, also when
-  // the callback stopped it.
-  virtual bool EnumPwrSchemes(SchemeCallback callback, void* context) = 0;
+  // EnumPwrSchemes (Windows XP): the schemes' names in the order listed, a
+  // scheme reported without a name as an empty one; nothing when the
+  // enumeration failed.
+  virtual std::optional<std::vector<std::wstring>> EnumPwrSchemes() = 0;
 
   // --- COM ------------------------------------------------------------------
   virtual bool CoInitialize() = 0;

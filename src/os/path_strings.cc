@@ -1,5 +1,7 @@
 #include "os/path_strings.h"
 
+#include <algorithm>
+
 namespace tav {
 namespace {
 
@@ -76,6 +78,7 @@ std::wstring Canonicalize(const std::wstring& path) {
   const size_t n = path.size();
   auto at = [&](size_t k) { return k < n ? path[k] : L'\0'; };
   std::wstring out;
+  out.reserve(n + 1);
   size_t i = 0;
   if (path[0] == L'\\') {
     out += path[i++];
@@ -85,6 +88,14 @@ std::wstring Canonicalize(const std::wstring& path) {
     if (at(2) == L'\\') out += path[i++];
   }
   while (i < n) {
+    // Only a '.' starts a rule: the characters up to the next one are copied
+    // at once.
+    const size_t dot = std::min(path.find(L'.', i), n);
+    if (dot > i) {
+      out.append(path, i, dot - i);
+      i = dot;
+      continue;
+    }
     const wchar_t c = path[i];
     if (c == L'.' && at(i + 1) == L'\\' &&
         (i == 0 || path[i - 1] == L'\\' || path[i - 1] == L':')) {

@@ -11,6 +11,10 @@ namespace tav {
 // UTF-8 of wide text; a value that is no Unicode scalar (a lone surrogate,
 // or beyond U+10FFFF) becomes U+FFFD.
 std::string ToUtf8(std::wstring_view text);
+// Appends the UTF-8 bytes of one code point; a value that is no Unicode
+// scalar becomes U+FFFD. The one UTF-8 encoder: ToUtf8 and the profile files
+// use it.
+void AppendUtf8(std::string& out, char32_t codePoint);
 // Wide text of UTF-8; each byte of an invalid or cut-off sequence becomes
 // U+FFFD, so nothing is lost silently and decoding never stops.
 std::wstring FromUtf8(std::string_view text);

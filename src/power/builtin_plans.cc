@@ -1,6 +1,6 @@
 #include "power/builtin_plans.h"
 
-#include "power/plan_discovery.h"
+#include "power/plan_list.h"
 #include "shared/text.h"
 #include "shared/trace.h"
 

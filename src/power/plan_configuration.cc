@@ -1,14 +1,17 @@
 #include "power/plan_configuration.h"
 
+#include <iterator>
 #include <vector>
 
-#include "app/windows_version.h"
-#include "power/command_runner.h"
 #include "power/plan_discovery.h"
 #include "settings/current_plan_record.h"
 #include "settings/data_folder.h"
+#include "settings/record_file_checks.h"
+#include "settings/setting_table.h"
+#include "shared/command_runner.h"
 #include "shared/text.h"
 #include "shared/trace.h"
+#include "shared/windows_version.h"
 
 namespace tav {
 namespace {
@@ -21,12 +24,12 @@ std::wstring Powercfg(std::initializer_list<std::wstring> arguments) {
 }
 
 // Runs the commands in order; the first one that cannot be started ends the
-// sequence with 0. Exit codes of powercfg.exe are not read.
-int RunAll(Os& os, const std::vector<std::wstring>& commands) {
+// sequence with false. Exit codes of powercfg.exe are not read.
+bool RunAll(Os& os, const std::vector<std::wstring>& commands) {
   for (const std::wstring& command : commands) {
-    if (!RunSystemProgramAndWait(os, command)) return 0;
+    if (!RunSystemProgramAndWait(os, command)) return false;
   }
-  return 1;
+  return true;
 }
 
 // "/CHANGE" on the active plan (GUID command set).
@@ -44,46 +47,49 @@ std::wstring SetBrightness(const wchar_t* command, const std::wstring& planGuid,
       {command, planGuid, kDisplaySubgroupGuid, kBrightnessSettingGuid, DecimalText(value)});
 }
 
-// The settings file's folder: everything before its last backslash.
-std::wstring FolderOf(const std::wstring& path) {
-  size_t separator = path.rfind(L'\\');
-  return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
-}
-
 }  // namespace
 
-int ApplyPowerSettings(Os& os, int& inDataFolder, const std::wstring* settingsPath,
-                       PowerSettings settings, std::wstring& planGuid) {
-  planGuid.clear();
-  if (settingsPath == nullptr) return 0;
-  int mustCreate = CheckRecordedProfile(os, *settingsPath, inDataFolder);
+std::optional<AppliedPlan> ApplyPowerSettings(Os& os, const std::wstring& settingsPath,
+                                              const PowerSettings& settings) {
+  if (settingsPath.empty()) return std::nullopt;
+  // Nothing is changed for records that could not be written safely.
+  if (!RecordFilesUsable(os, settingsPath)) return std::nullopt;
+  const ProfileCheck check = CheckRecordedProfile(os, settingsPath);
   if (IsWindowsXp(os)) {
     Trace(os, L"apply: Windows XP, schemes by name");
-    return ConfigurePlanByName(os, settings, mustCreate);
+    const std::optional<PlanOrigin> origin =
+        ConfigurePlanByName(os, settings, check.NoProfileRecorded);
+    if (!origin) return std::nullopt;
+    return AppliedPlan{L"", check.InDataFolder, *origin};
   }
   Trace(os, L"apply: plans by GUID");
-  return ConfigurePlanByGuid(os, settings, mustCreate, planGuid);
+  std::optional<AppliedPlan> applied = ConfigurePlanByGuid(os, settings);
+  if (applied) applied->InDataFolder = check.InDataFolder;
+  return applied;
 }
 
-int CheckRecordedProfile(Os& os, const std::wstring& settingsPath, int& inDataFolder) {
-  inDataFolder = 0;
-  if (EqualsIgnoreCase(FolderOf(settingsPath), GetDataFolder(os))) inDataFolder = 1;
-  CurrentRecordFile record = OpenCurrentRecordFile(os, inDataFolder);
-  std::wstring profilePath;
-  std::wstring profileName;
-  ReadCurrentProfile(os, record, profilePath, profileName);
-  const int noProfile = (profilePath.empty() || profileName.empty()) ? 1 : 0;
-  Trace(os, std::wstring(inDataFolder ? L"profile: in the data folder; " : L"profile: elsewhere; ") +
-                (noProfile ? L"none recorded in " : L"recorded in ") + Quoted(record.Path));
-  return noProfile;
+ProfileCheck CheckRecordedProfile(Os& os, const std::wstring& settingsPath) {
+  ProfileCheck check;
+  check.InDataFolder = LiesDirectlyIn(os, settingsPath, GetDataFolder(os));
+  const CurrentRecordFile record =
+      OpenCurrentRecordFile(os, check.InDataFolder ? RecordFile::Machine : RecordFile::User);
+  const RecordedProfile profile = ReadCurrentProfile(os, record);
+  check.NoProfileRecorded = profile.Path.empty() || profile.Name.empty();
+  Trace(os, std::wstring(check.InDataFolder ? L"profile: in the data folder; "
+                                            : L"profile: elsewhere; ") +
+                (check.NoProfileRecorded ? L"none recorded in " : L"recorded in ") +
+                Quoted(record.Path));
+  return check;
 }
 
-int ConfigurePlanByGuid(Os& os, const PowerSettings& settings, int mustCreate,
-                        std::wstring& planGuid) {
+std::optional<AppliedPlan> ConfigurePlanByGuid(Os& os, const PowerSettings& settings) {
   // Discovery alone decides whether the plan is made on this path.
-  if (!FindDedicatedPlanGuid(os, mustCreate, planGuid)) return 0;
+  std::optional<DedicatedPlan> plan = FindDedicatedPlan(os);
+  if (!plan) return std::nullopt;
+  const std::wstring& planGuid = plan->Guid;
   std::vector<std::wstring> activation;
-  if (mustCreate == 1) {
+  activation.reserve(3);
+  if (plan->MustCreate) {
     activation.push_back(
         Powercfg({L"/DUPLICATESCHEME", ChooseBasePlanGuid(os), planGuid}));
     activation.push_back(Powercfg({L"/CHANGENAME", planGuid, Quoted(kDedicatedPlanName),
@@ -91,62 +97,74 @@ int ConfigurePlanByGuid(Os& os, const PowerSettings& settings, int mustCreate,
   }
   // "/CHANGE" acts on the active plan, so the plan is activated first.
   activation.push_back(Powercfg({L"/SETACTIVE", planGuid}));
-  if (!RunAll(os, activation)) return 0;
+  if (!RunAll(os, activation)) return std::nullopt;
   // Unless the system now reports the dedicated plan as active (a policy may
   // keep the active plan, a copy may have failed), "/CHANGE" would rewrite
   // the user's own plan: nothing more is run.
-  if (!ConfirmDedicatedPlanActive(os, planGuid)) return 0;
+  if (!ConfirmDedicatedPlanActive(os, planGuid)) return std::nullopt;
 
+  // One command per table row at most, and the final activation.
   std::vector<std::wstring> commands;
-  commands.push_back(ChangeActive(L"/monitor-timeout-ac", settings.DisplayAcTime));
-  commands.push_back(ChangeActive(L"/monitor-timeout-dc", settings.DisplayDcTime));
-  commands.push_back(SetBrightness(L"/SETACVALUEINDEX", planGuid, settings.DisplayAcBright));
-  commands.push_back(SetBrightness(L"/SETDCVALUEINDEX", planGuid, settings.DisplayDcBright));
-  commands.push_back(ChangeActive(L"/disk-timeout-ac", settings.HddAcTime));
-  commands.push_back(ChangeActive(L"/disk-timeout-dc", settings.HddDcTime));
-  commands.push_back(ChangeActive(L"/standby-timeout-ac", settings.SleepAcTime));
-  commands.push_back(ChangeActive(L"/standby-timeout-dc", settings.SleepDcTime));
-  commands.push_back(ChangeActive(L"/hibernate-timeout-ac", settings.StopAcTime));
-  commands.push_back(ChangeActive(L"/hibernate-timeout-dc", settings.StopDcTime));
+  commands.reserve(std::size(kNumericSettings) + 1);
+  for (const NumericSetting& setting : kNumericSettings) {
+    const int32_t value = settings.*setting.field;
+    switch (setting.powercfg) {
+      case PowercfgSetting::Change:
+        commands.push_back(ChangeActive(setting.changeOption, value));
+        break;
+      case PowercfgSetting::AcBrightnessIndex:
+        commands.push_back(SetBrightness(L"/SETACVALUEINDEX", planGuid, value));
+        break;
+      case PowercfgSetting::DcBrightnessIndex:
+        commands.push_back(SetBrightness(L"/SETDCVALUEINDEX", planGuid, value));
+        break;
+      case PowercfgSetting::None:
+        break;
+    }
+  }
   // Activated again so that the values written above take effect.
   commands.push_back(Powercfg({L"/SETACTIVE", planGuid}));
-  return RunAll(os, commands);
+  if (!RunAll(os, commands)) return std::nullopt;
+  return AppliedPlan{std::move(plan->Guid), false,
+                     plan->MustCreate ? PlanOrigin::kMadeByThisRun : PlanOrigin::kFound};
 }
 
-int ConfigurePlanByName(Os& os, const PowerSettings& settings, int mustCreate) {
-  std::wstring baseSchemeName;
-  if (!FindSchemeByName(os, mustCreate, baseSchemeName)) return 0;
+std::optional<PlanOrigin> ConfigurePlanByName(Os& os, const PowerSettings& settings,
+                                              bool mustCreate) {
+  const std::optional<SchemeChoice> scheme = FindSchemeByName(
+      os, mustCreate ? SchemeSearchMode::BaseOnly : SchemeSearchMode::DedicatedThenBase);
+  if (!scheme) return std::nullopt;
+  const std::wstring& baseSchemeName = scheme->BaseSchemeName;
   std::vector<std::wstring> commands;
-  if (mustCreate == 1) {
+  commands.reserve(std::size(kNumericSettings) + 3);
+  if (scheme->MustCreate) {
     // The new scheme copies the active one: make the base scheme active first.
     commands.push_back(Powercfg({L"/SETACTIVE", Quoted(baseSchemeName)}));
     commands.push_back(Powercfg({L"/CREATE", Quoted(kDedicatedPlanName)}));
   }
-  commands.push_back(ChangeScheme(L"/monitor-timeout-ac", settings.DisplayAcTime));
-  commands.push_back(ChangeScheme(L"/monitor-timeout-dc", settings.DisplayDcTime));
-  commands.push_back(ChangeScheme(L"/disk-timeout-ac", settings.HddAcTime));
-  commands.push_back(ChangeScheme(L"/disk-timeout-dc", settings.HddDcTime));
-  commands.push_back(ChangeScheme(L"/standby-timeout-ac", settings.SleepAcTime));
-  commands.push_back(ChangeScheme(L"/standby-timeout-dc", settings.SleepDcTime));
-  commands.push_back(ChangeScheme(L"/hibernate-timeout-ac", settings.StopAcTime));
-  commands.push_back(ChangeScheme(L"/hibernate-timeout-dc", settings.StopDcTime));
+  // The Windows XP command set has no brightness: only the "/CHANGE" rows.
+  for (const NumericSetting& setting : kNumericSettings) {
+    if (setting.powercfg == PowercfgSetting::Change)
+      commands.push_back(ChangeScheme(setting.changeOption, settings.*setting.field));
+  }
   commands.push_back(Powercfg({L"/SETACTIVE", Quoted(kDedicatedPlanName)}));
-  return RunAll(os, commands);
+  if (!RunAll(os, commands)) return std::nullopt;
+  return scheme->MustCreate ? PlanOrigin::kMadeByThisRun : PlanOrigin::kFound;
 }
 
-int RemoveDedicatedPlan(Os& os, const std::wstring* planGuid) {
+bool RemoveDedicatedPlan(Os& os, const std::wstring& planGuid) {
   if (IsWindowsXp(os)) {
-    int mustCreate = 1;  // looks only for the base scheme
-    std::wstring baseSchemeName;
-    if (!FindSchemeByName(os, mustCreate, baseSchemeName)) return 0;
-    if (!RunSystemProgramAndWait(os, Powercfg({L"/SETACTIVE", Quoted(baseSchemeName)}))) return 0;
+    const std::optional<SchemeChoice> scheme = FindSchemeByName(os, SchemeSearchMode::BaseOnly);
+    if (!scheme) return false;
+    if (!RunSystemProgramAndWait(os, Powercfg({L"/SETACTIVE", Quoted(scheme->BaseSchemeName)})))
+      return false;
     return RunSystemProgramAndWait(os, Powercfg({L"/DELETE", Quoted(kDedicatedPlanName)}));
   }
-  if (planGuid == nullptr) return 0;
-  Trace(os, L"remove: plan " + *planGuid);
+  if (planGuid.empty()) return false;
+  Trace(os, L"remove: plan " + planGuid);
   // The active plan cannot be deleted; a failed activation still tries.
   RunSystemProgramAndWait(os, Powercfg({L"/SETACTIVE", ChooseBasePlanGuid(os)}));
-  return RunSystemProgramAndWait(os, Powercfg({L"/DELETE", Quoted(*planGuid)}));
+  return RunSystemProgramAndWait(os, Powercfg({L"/DELETE", Quoted(planGuid)}));
 }
 
 }  // namespace tav

@@ -123,8 +123,12 @@ class PlanConfigurationTest : public ::testing::Test {
       return static_cast<int>(os.commandLines.size()) != k;
     };
   }
-  int Apply(const std::wstring& path = kSettingsPath) {
-    return ApplyPowerSettings(os, inDataFolder, &path, settings, planGuid);
+  // Applies the settings; the results land in `planGuid` and `inDataFolder`.
+  bool Apply(const std::wstring& path = kSettingsPath) {
+    const std::optional<AppliedPlan> applied = ApplyPowerSettings(os, path, settings);
+    planGuid = applied ? applied->PlanGuid : L"";
+    inDataFolder = applied ? (applied->InDataFolder ? 1 : 0) : -1;
+    return applied.has_value();
   }
   static std::vector<std::wstring> Prefix(const std::vector<std::wstring>& all, int k) {
     return std::vector<std::wstring>(all.begin(), all.begin() + k);
@@ -137,7 +141,7 @@ class PlanConfigurationTest : public ::testing::Test {
 };
 
 TEST_F(PlanConfigurationTest, GuidPathCreatesANewPlan) {
-  ASSERT_EQ(Apply(), 1);
+  ASSERT_TRUE(Apply());
   EXPECT_EQ(os.commandLines, kNewPlanCommands);
   EXPECT_EQ(planGuid, kNewGuid);
   EXPECT_EQ(inDataFolder, 0);
@@ -145,14 +149,14 @@ TEST_F(PlanConfigurationTest, GuidPathCreatesANewPlan) {
 
 TEST_F(PlanConfigurationTest, GuidPathConfiguresTheExistingPlanWhateverTheRecordedProfile) {
   AddDedicatedPlan();
-  ASSERT_EQ(Apply(), 1);  // no profile recorded, yet discovery finds the plan
+  ASSERT_TRUE(Apply());  // no profile recorded, yet discovery finds the plan
   EXPECT_EQ(os.commandLines, kExistingPlanCommands);
   EXPECT_EQ(planGuid, kExistingGuid);
 
   os.commandLines.clear();
   os.plans.pop_back();  // the dedicated plan
   RecordUserProfile();
-  ASSERT_EQ(Apply(), 1);  // a recorded profile does not stop the plan being made
+  ASSERT_TRUE(Apply());  // a recorded profile does not stop the plan being made
   EXPECT_EQ(os.commandLines.size(), 14u);
 }
 
@@ -160,15 +164,17 @@ TEST_F(PlanConfigurationTest, GuidPathStopsAtTheFirstCommandThatCannotStart) {
   for (int k : {1, 2, 3, 6, 13, 14}) {
     Reset();
     FailRun(k);
-    EXPECT_EQ(Apply(), 0) << k;
+    EXPECT_FALSE(Apply()) << k;
     EXPECT_EQ(os.commandLines, Prefix(kNewPlanCommands, k)) << k;
-    EXPECT_EQ(planGuid, kNewGuid) << k;  // discovery's GUID stays for the caller
+    // The commands used discovery's GUID; a failed application hands none back.
+    EXPECT_NE(os.commandLines.front().find(kNewGuid), std::wstring::npos) << k;
+    EXPECT_EQ(planGuid, L"") << k;
   }
   for (int k : {1, 4, 12}) {
     Reset();
     AddDedicatedPlan();
     FailRun(k);
-    EXPECT_EQ(Apply(), 0) << k;
+    EXPECT_FALSE(Apply()) << k;
     EXPECT_EQ(os.commandLines, Prefix(kExistingPlanCommands, k)) << k;
   }
 }
@@ -191,25 +197,26 @@ TEST_F(PlanConfigurationTest, GuidPathStopsWhenThePlanIsNotActiveAfterActivation
     Reset();
     c.machine(os);
     const Guid activeBefore = os.activePlan;
-    EXPECT_EQ(Apply(), 0) << c.what;
+    EXPECT_FALSE(Apply()) << c.what;
     ASSERT_EQ(os.commandLines.size(), 3u) << c.what;
     EXPECT_EQ(os.commandLines[2], kNewPlanCommands[2]) << c.what;  // the "/SETACTIVE"
     if (c.activeUnchanged) {
       EXPECT_TRUE(os.activePlan == activeBefore) << c.what;
     }
-    EXPECT_EQ(planGuid, kNewGuid) << c.what;
+    EXPECT_NE(os.commandLines[2].find(kNewGuid), std::wstring::npos) << c.what;
+    EXPECT_EQ(planGuid, L"") << c.what;  // a failed application hands no GUID back
   }
   // An existing plan whose activation is refused: one command only.
   Reset();
   AddDedicatedPlan();
   os.activationRefused = true;
-  EXPECT_EQ(Apply(), 0);
+  EXPECT_FALSE(Apply());
   EXPECT_EQ(os.commandLines, Prefix(kExistingPlanCommands, 1));
 }
 
 TEST_F(PlanConfigurationTest, GuidPathWithoutThePowerSaverCopiesBalanced) {
   os.plans.pop_back();  // Modern Standby machines ship without the power saver
-  ASSERT_EQ(Apply(), 1);
+  ASSERT_TRUE(Apply());
   std::vector<std::wstring> expected = kNewPlanCommands;
   expected[0] = L"powercfg.exe /DUPLICATESCHEME 381b4222-f694-41f0-9685-ff5bb260df2e " + kNewGuid;
   EXPECT_EQ(os.commandLines, expected);
@@ -218,18 +225,18 @@ TEST_F(PlanConfigurationTest, GuidPathWithoutThePowerSaverCopiesBalanced) {
 
 TEST_F(PlanConfigurationTest, WithoutPowerGetActiveSchemeThePlanMustExist) {
   os.getActiveSchemeAvailable = false;
-  ASSERT_EQ(Apply(), 1);
+  ASSERT_TRUE(Apply());
   EXPECT_EQ(os.commandLines, kNewPlanCommands);
 
   Reset();
   os.getActiveSchemeAvailable = false;
   os.plans.clear();  // the copy cannot be made
-  EXPECT_EQ(Apply(), 0);
+  EXPECT_FALSE(Apply());
   EXPECT_EQ(os.commandLines.size(), 3u);
 }
 
 TEST_F(PlanConfigurationTest, PowercfgIsStartedFromTheSystemFolderWithItsCommandLineUnchanged) {
-  ASSERT_EQ(Apply(), 1);
+  ASSERT_TRUE(Apply());
   ASSERT_EQ(os.applicationNames.size(), kNewPlanCommands.size());
   for (const std::wstring& application : os.applicationNames)
     EXPECT_EQ(application, L"C:\\Windows\\system32\\powercfg.exe");
@@ -238,14 +245,14 @@ TEST_F(PlanConfigurationTest, PowercfgIsStartedFromTheSystemFolderWithItsCommand
 
 TEST_F(PlanConfigurationTest, DiscoveryFailureRunsNothing) {
   os.powerLibraryAvailable = false;
-  EXPECT_EQ(Apply(), 0);
+  EXPECT_FALSE(Apply());
   EXPECT_TRUE(os.commandLines.empty());
 }
 
 TEST_F(PlanConfigurationTest, WindowsXpCreatesTheSchemeWhenNoProfileIsRecorded) {
   UseWindowsXp();
   os.xpSchemes = {L"Home", kDedicatedPlanName, kXpBaseSchemeName};
-  ASSERT_EQ(Apply(), 1);  // created even though the scheme exists
+  ASSERT_TRUE(Apply());  // created even though the scheme exists
   EXPECT_EQ(os.commandLines, kXpNewSchemeCommands);
   EXPECT_EQ(planGuid, L"");
 }
@@ -254,7 +261,7 @@ TEST_F(PlanConfigurationTest, WindowsXpConfiguresTheExistingScheme) {
   UseWindowsXp();
   RecordUserProfile();
   os.xpSchemes = {L"Home", kDedicatedPlanName};
-  ASSERT_EQ(Apply(), 1);
+  ASSERT_TRUE(Apply());
   EXPECT_EQ(os.commandLines, kXpExistingSchemeCommands);
   EXPECT_EQ(planGuid, L"");
 }
@@ -263,7 +270,7 @@ TEST_F(PlanConfigurationTest, WindowsXpCreatesAMissingSchemeFromTheBase) {
   UseWindowsXp();
   RecordUserProfile();
   os.xpSchemes = {L"Home", kXpBaseSchemeName, L"Office"};
-  ASSERT_EQ(Apply(), 1);
+  ASSERT_TRUE(Apply());
   EXPECT_EQ(os.commandLines, kXpNewSchemeCommands);
 }
 
@@ -273,44 +280,46 @@ TEST_F(PlanConfigurationTest, WindowsXpStopsAtTheFirstCommandThatCannotStart) {
     UseWindowsXp();
     os.xpSchemes = {kXpBaseSchemeName};
     FailRun(k);
-    EXPECT_EQ(Apply(), 0) << k;
+    EXPECT_FALSE(Apply()) << k;
     EXPECT_EQ(os.commandLines, Prefix(kXpNewSchemeCommands, k)) << k;
     EXPECT_EQ(planGuid, L"");
   }
   Reset();
   UseWindowsXp();
   os.enumPwrSchemesFails = true;
-  EXPECT_EQ(Apply(), 0);
+  EXPECT_FALSE(Apply());
   EXPECT_TRUE(os.commandLines.empty());
 }
 
-TEST_F(PlanConfigurationTest, MissingSettingsPathFailsAndEmptiesTheGuid) {
-  EXPECT_EQ(ApplyPowerSettings(os, inDataFolder, nullptr, settings, planGuid), 0);
+TEST_F(PlanConfigurationTest, EmptySettingsPathFailsAndRunsNothing) {
+  EXPECT_FALSE(Apply(L""));
   EXPECT_EQ(planGuid, L"");
   EXPECT_TRUE(os.commandLines.empty());
+  EXPECT_TRUE(os.events.empty());
 }
 
 struct RecordCase {
   std::wstring settingsPath;
   std::wstring recordFile;  // where the profile is recorded; empty: nowhere
   bool withName;
-  int inDataFolder;
-  int mustCreate;
+  bool inDataFolder;
+  bool mustCreate;
 };
 
 TEST_F(PlanConfigurationTest, CheckRecordedProfile) {
   const std::wstring machineRecord = kDataFolder + L"\\Setting.ini";
   const std::vector<RecordCase> cases = {
-      {kDataFolder + L"\\Setting.ini", machineRecord, true, 1, 0},
-      {L"c:\\PROGRAMDATA\\varento\\Tav_PowerSave\\Other.ini", machineRecord, true, 1, 0},
-      {kDataFolder + L"\\Setting.ini", machineRecord, false, 1, 1},
-      {kDataFolder + L"\\Setting.ini", kUserRecord, true, 1, 1},  // the user's record is not read
-      {kSettingsPath, kUserRecord, true, 0, 0},
-      {kSettingsPath, kUserRecord, false, 0, 1},
-      {kSettingsPath, machineRecord, true, 0, 1},
-      {kSettingsPath, L"", false, 0, 1},
-      {kDataFolder + L"\\Sub\\Setting.ini", machineRecord, true, 0, 1},
-      {L"Setting.ini", kUserRecord, true, 0, 0},  // no folder at all
+      {kDataFolder + L"\\Setting.ini", machineRecord, true, true, false},
+      {L"c:\\PROGRAMDATA\\varento\\Tav_PowerSave\\Other.ini", machineRecord, true, true, false},
+      {kDataFolder + L"\\Setting.ini", machineRecord, false, true, true},
+      // the user's record is not read
+      {kDataFolder + L"\\Setting.ini", kUserRecord, true, true, true},
+      {kSettingsPath, kUserRecord, true, false, false},
+      {kSettingsPath, kUserRecord, false, false, true},
+      {kSettingsPath, machineRecord, true, false, true},
+      {kSettingsPath, L"", false, false, true},
+      {kDataFolder + L"\\Sub\\Setting.ini", machineRecord, true, false, true},
+      {L"Setting.ini", kUserRecord, true, false, false},  // no folder at all
   };
   for (const RecordCase& c : cases) {
     Reset();
@@ -318,15 +327,15 @@ TEST_F(PlanConfigurationTest, CheckRecordedProfile) {
       os.SetProfileValue(c.recordFile, L"Current", L"ProfilePath", c.settingsPath);
       if (c.withName) os.SetProfileValue(c.recordFile, L"Current", L"ProfileName", L"Night");
     }
-    int flag = -1;
-    EXPECT_EQ(CheckRecordedProfile(os, c.settingsPath, flag), c.mustCreate) << c.settingsPath;
-    EXPECT_EQ(flag, c.inDataFolder) << c.settingsPath;
+    const ProfileCheck check = CheckRecordedProfile(os, c.settingsPath);
+    EXPECT_EQ(check.NoProfileRecorded, c.mustCreate) << c.settingsPath;
+    EXPECT_EQ(check.InDataFolder, c.inDataFolder) << c.settingsPath;
   }
 }
 
 TEST_F(PlanConfigurationTest, RemovalOnTheGuidPathQuotesTheGuid) {
   const std::wstring guid = kExistingGuid;
-  EXPECT_EQ(RemoveDedicatedPlan(os, &guid), 1);
+  EXPECT_TRUE(RemoveDedicatedPlan(os, guid));
   EXPECT_EQ(os.commandLines,
             (std::vector<std::wstring>{
                 L"powercfg.exe /SETACTIVE a1841308-3541-4fab-bc81-f71556f20b4a",
@@ -336,7 +345,7 @@ TEST_F(PlanConfigurationTest, RemovalOnTheGuidPathQuotesTheGuid) {
 TEST_F(PlanConfigurationTest, RemovalWithoutThePowerSaverActivatesBalanced) {
   os.plans.pop_back();
   const std::wstring guid = kExistingGuid;
-  EXPECT_EQ(RemoveDedicatedPlan(os, &guid), 1);
+  EXPECT_TRUE(RemoveDedicatedPlan(os, guid));
   EXPECT_EQ(os.commandLines,
             (std::vector<std::wstring>{
                 L"powercfg.exe /SETACTIVE 381b4222-f694-41f0-9685-ff5bb260df2e",
@@ -346,22 +355,22 @@ TEST_F(PlanConfigurationTest, RemovalWithoutThePowerSaverActivatesBalanced) {
 TEST_F(PlanConfigurationTest, RemovalOnTheGuidPathDeletesEvenWhenActivationFails) {
   const std::wstring guid = kExistingGuid;
   FailRun(1);
-  EXPECT_EQ(RemoveDedicatedPlan(os, &guid), 1);
+  EXPECT_TRUE(RemoveDedicatedPlan(os, guid));
   EXPECT_EQ(os.commandLines.size(), 2u);
 
   Reset();
   FailRun(2);
-  EXPECT_EQ(RemoveDedicatedPlan(os, &guid), 0);
+  EXPECT_FALSE(RemoveDedicatedPlan(os, guid));
 
   Reset();
-  EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 0);
+  EXPECT_FALSE(RemoveDedicatedPlan(os, L""));
   EXPECT_TRUE(os.commandLines.empty());
 }
 
 TEST_F(PlanConfigurationTest, RemovalOnWindowsXpActivatesTheBaseScheme) {
   UseWindowsXp();
   os.xpSchemes = {kDedicatedPlanName, kXpBaseSchemeName, L"Office"};
-  EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 1);
+  EXPECT_TRUE(RemoveDedicatedPlan(os, L""));
   EXPECT_EQ(os.commandLines, (std::vector<std::wstring>{
                                  L"powercfg.exe /SETACTIVE \"バッテリの最大利用\"",
                                  L"powercfg.exe /DELETE \"Vantrel電源プラン\""}));
@@ -371,20 +380,20 @@ TEST_F(PlanConfigurationTest, RemovalOnWindowsXpStopsWhenActivationFails) {
   UseWindowsXp();
   os.xpSchemes = {kXpBaseSchemeName};
   FailRun(1);
-  EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 0);
+  EXPECT_FALSE(RemoveDedicatedPlan(os, L""));
   EXPECT_EQ(os.commandLines.size(), 1u);
 
   Reset();
   UseWindowsXp();
   os.xpSchemes = {kXpBaseSchemeName};
   FailRun(2);
-  EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 0);
+  EXPECT_FALSE(RemoveDedicatedPlan(os, L""));
   EXPECT_EQ(os.commandLines.size(), 2u);
 
   Reset();
   UseWindowsXp();
   os.enumPwrSchemesFails = true;
-  EXPECT_EQ(RemoveDedicatedPlan(os, nullptr), 0);
+  EXPECT_FALSE(RemoveDedicatedPlan(os, L""));
   EXPECT_TRUE(os.commandLines.empty());
 }
 

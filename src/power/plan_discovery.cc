@@ -1,6 +1,7 @@
 #include "power/plan_discovery.h"
 
 #include "power/builtin_plans.h"
+#include "power/plan_list.h"
 #include "settings/current_plan_record.h"
 #include "shared/text.h"
 #include "shared/trace.h"
@@ -8,7 +9,6 @@
 namespace tav {
 namespace {
 
-constexpr uint32_t kGuidBufferBytes = 16;
 constexpr uint32_t kNotImplemented = 120;  // ERROR_CALL_NOT_IMPLEMENTED
 
 // COM initialised for the lifetime of the scope; uninitialised only when the
@@ -30,89 +30,78 @@ class ComScope {
 std::wstring StripBraces(const std::wstring& text) { return StripRepeated(text, L'{', L'}'); }
 
 // Walks the system's plans for the recorded GUID or, without one, for the
-// first plan named like the dedicated plan. 1 when found; `planGuid` then
+// first plan named like the dedicated plan. True when found; `planGuid` then
 // holds its GUID text (the recorded one, or the enumerated plan's). One of
 // Windows' own plans is never taken for the dedicated plan, whatever a record
 // or its name says: the configuration would overwrite the user's settings.
-int SearchPlans(Os& os, OsPowerLibrary& library, std::wstring& planGuid) {
-  if (!planGuid.empty())
-    return !IsBuiltInPlan(planGuid) && PlanIsListed(os, library, planGuid) ? 1 : 0;
-  for (uint32_t index = 0;; ++index) {
-    Guid guid{};
-    uint32_t size = kGuidBufferBytes;
-    if (library.PowerEnumerate(index, guid, size) != 0) return 0;
-    std::wstring name;
-    uint32_t nameSize = kFriendlyNameBufferBytes;
-    if (library.PowerReadFriendlyName(guid, name, nameSize) != 0) continue;  // unreadable
-    if (name != kDedicatedPlanName) continue;
-    std::wstring text = PlanGuidToString(os, guid);
-    if (IsBuiltInPlan(text)) continue;
-    planGuid = std::move(text);
-    return 1;
-  }
+bool SearchPlans(Os& os, OsPowerLibrary& library, std::wstring& planGuid) {
+  if (!planGuid.empty()) return !IsBuiltInPlan(planGuid) && PlanIsListed(os, library, planGuid);
+  std::wstring text;
+  const std::optional<Guid> found = FindListedPlan(library, [&](const Guid& guid) {
+    const std::optional<std::wstring> name = library.PowerReadFriendlyName(guid);
+    if (!name || *name != kDedicatedPlanName) return false;  // unreadable, or another name
+    text = PlanGuidToString(os, guid);
+    return !IsBuiltInPlan(text);
+  });
+  if (!found) return false;
+  planGuid = std::move(text);
+  return true;
 }
 
 }  // namespace
 
-int FindDedicatedPlanGuid(Os& os, int& mustCreate, std::wstring& planGuid) {
-  planGuid.clear();
-  CurrentRecordFile record = OpenCurrentRecordFile(os, 1);
-  if (!ReadCurrentPlanGuid(os, record, planGuid)) return 0;
+std::optional<DedicatedPlan> FindDedicatedPlan(Os& os) {
+  const CurrentRecordFile record = OpenCurrentRecordFile(os, RecordFile::Machine);
+  // A machine-wide record that failed its checks is not read: discovery fails.
+  std::optional<std::wstring> recordedGuid = ReadCurrentPlanGuid(os, record);
+  if (!recordedGuid) return std::nullopt;
+  std::wstring planGuid = std::move(*recordedGuid);
   if (!planGuid.empty()) planGuid = StripBraces(planGuid);
   const std::wstring recorded = planGuid;
   Trace(os, recorded.empty() ? L"plan: no GUID recorded in " + Quoted(record.Path)
                              : L"plan: GUID " + recorded + L" recorded in " + Quoted(record.Path));
 
+  bool found = false;
   {
     std::unique_ptr<OsPowerLibrary> library = os.LoadPowerLibrary();
     if (!library) {
       Trace(os, L"plan: powrprof.dll cannot be loaded or lacks PowerEnumerate or "
                 L"PowerReadFriendlyName: discovery failed");
-      return 0;
+      return std::nullopt;
     }
     if (!recorded.empty() && IsBuiltInPlan(recorded))
       Trace(os, L"plan: the recorded GUID is one of Windows' own plans: not used");
-    const int found = SearchPlans(os, *library, planGuid);
-    mustCreate = (found && !planGuid.empty()) ? 0 : 1;
+    found = SearchPlans(os, *library, planGuid) && !planGuid.empty();
   }  // the library is freed before COM is touched
 
-  if (mustCreate == 0) {
+  if (found) {
     Trace(os, recorded.empty() ? L"plan: found by its name: " + planGuid
                                : L"plan: found by its recorded GUID");
-    return 1;
+    return DedicatedPlan{std::move(planGuid), false};
   }
   Guid guid{};
   {
     ComScope com(os);
     if (!os.CoCreateGuid(guid)) {
       Trace(os, L"plan: not found, and CoCreateGuid failed: discovery failed");
-      return 0;
+      return std::nullopt;
     }
   }
   planGuid = PlanGuidToString(os, guid);
   if (planGuid.empty()) {
     Trace(os, L"plan: not found, and the new GUID has no text form: discovery failed");
-    return 0;
+    return std::nullopt;
   }
   Trace(os, L"plan: not found; it is made as " + planGuid);
-  return 1;
+  return DedicatedPlan{std::move(planGuid), true};
 }
 
-bool PlanIsListed(Os& os, OsPowerLibrary& library, const std::wstring& planGuid) {
-  for (uint32_t index = 0;; ++index) {
-    Guid guid{};
-    uint32_t size = kGuidBufferBytes;
-    if (library.PowerEnumerate(index, guid, size) != 0) return false;
-    if (EqualsIgnoreCase(PlanGuidToString(os, guid), planGuid)) return true;
-  }
-}
-
-int ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {
-  if (planGuid.empty()) return 0;
+bool ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {
+  if (planGuid.empty()) return false;
   std::unique_ptr<OsPowerLibrary> library = os.LoadPowerLibrary();
   if (!library) {
     Trace(os, L"active plan: powrprof.dll cannot be loaded: not confirmed");
-    return 0;
+    return false;
   }
   // Asks the system, not powercfg.exe: its exit codes are never read, and an
   // activation refused by a policy, or of a plan that was never made, leaves
@@ -127,63 +116,60 @@ int ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {
     Trace(os, listed ? L"active plan: PowerGetActiveScheme missing; the plan exists"
                      : L"active plan: PowerGetActiveScheme missing, and the plan does not "
                        L"exist: nothing more is run");
-    return listed ? 1 : 0;
+    return listed;
   }
   if (error != 0) {
     Trace(os, L"active plan: PowerGetActiveScheme failed with " + std::to_wstring(error) +
                   L": not confirmed");
-    return 0;
+    return false;
   }
   const std::wstring activeGuid = PlanGuidToString(os, active);
   if (!EqualsIgnoreCase(activeGuid, planGuid)) {
     Trace(os, L"active plan: " + activeGuid + L", not " + planGuid +
                   L" (a policy keeps the active plan, or the plan was not made): "
                   L"nothing more is run");
-    return 0;
-  }
-  Trace(os, L"active plan: " + planGuid + L", confirmed");
-  return 1;
-}
-
-std::wstring PlanGuidToString(Os& os, const Guid& guid) {
-  std::wstring text;
-  if (!os.StringFromClsid(guid, text)) return L"";
-  return StripBraces(text);
-}
-
-bool SchemeSearchCallback(const std::wstring& schemeName, void* context) {
-  if (context == nullptr) return true;
-  SchemeSearch& search = *static_cast<SchemeSearch*>(context);
-  if (EqualsIgnoreCase(schemeName, search.targetName)) {
-    search.found = 1;
-    search.targetName = schemeName;
     return false;
   }
-  search.lastName = schemeName;
+  Trace(os, L"active plan: " + planGuid + L", confirmed");
   return true;
 }
 
-int FindSchemeByName(Os& os, int& mustCreate, std::wstring& baseSchemeName) {
-  baseSchemeName.clear();
-  SchemeSearch search;
-  search.targetName = mustCreate == 0 ? kDedicatedPlanName : kXpBaseSchemeName;
-  if (!os.EnumPwrSchemes(&SchemeSearchCallback, &search)) {
-    Trace(os, L"scheme: EnumPwrSchemes failed: discovery failed");
-    return 0;
+void SearchSchemeList(const std::vector<std::wstring>& schemeNames, SchemeSearch& search) {
+  for (const std::wstring& schemeName : schemeNames) {
+    if (EqualsIgnoreCase(schemeName, search.targetName)) {
+      search.found = true;
+      search.targetName = schemeName;
+      return;
+    }
+    search.lastName = schemeName;
   }
-  if (search.found == 0) {
-    mustCreate = 1;
+}
+
+std::optional<SchemeChoice> FindSchemeByName(Os& os, SchemeSearchMode mode) {
+  SchemeSearch search;
+  search.targetName =
+      mode == SchemeSearchMode::DedicatedThenBase ? kDedicatedPlanName : kXpBaseSchemeName;
+  const std::optional<std::vector<std::wstring>> schemes = os.EnumPwrSchemes();
+  if (!schemes) {
+    Trace(os, L"scheme: EnumPwrSchemes failed: discovery failed");
+    return std::nullopt;
+  }
+  SearchSchemeList(*schemes, search);
+  SchemeChoice choice;
+  choice.MustCreate = mode == SchemeSearchMode::BaseOnly;
+  if (!search.found) {
+    choice.MustCreate = true;
     // The dedicated scheme is missing: look for the base scheme instead.
     if (!EqualsIgnoreCase(search.targetName, kXpBaseSchemeName)) {
       search.targetName = kXpBaseSchemeName;
-      os.EnumPwrSchemes(&SchemeSearchCallback, &search);
+      if (const auto again = os.EnumPwrSchemes()) SearchSchemeList(*again, search);
     }
   }
-  baseSchemeName = search.found == 1 ? search.targetName : search.lastName;
-  Trace(os, std::wstring(mustCreate == 0 ? L"scheme: found by its name"
-                                         : L"scheme: it is made; base scheme ") +
-                (mustCreate == 0 ? L"" : Quoted(baseSchemeName)));
-  return 1;
+  choice.BaseSchemeName = search.found ? search.targetName : search.lastName;
+  Trace(os, std::wstring(!choice.MustCreate ? L"scheme: found by its name"
+                                            : L"scheme: it is made; base scheme ") +
+                (!choice.MustCreate ? L"" : Quoted(choice.BaseSchemeName)));
+  return choice;
 }
 
 }  // namespace tav

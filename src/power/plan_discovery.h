@@ -2,40 +2,57 @@
 // Windows XP scheme to base it on; and the text form of a plan GUID.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "os/os.h"
+#include "power/plan_list.h"
 
 namespace tav {
 
 inline constexpr wchar_t kDedicatedPlanName[] = L"Vantrel電源プラン";
 inline constexpr wchar_t kXpBaseSchemeName[] = L"バッテリの最大利用";
-inline constexpr uint32_t kFriendlyNameBufferBytes = 1024;
 
-// 1: `planGuid` holds a GUID text and `mustCreate` says whether that plan
-// still has to be made; 0: failure.
-int FindDedicatedPlanGuid(Os& os, int& mustCreate, std::wstring& planGuid);
-// Windows XP. 1 when the scheme list could be read; `mustCreate` is read and
-// may become 1; `baseSchemeName` names the scheme to fall back on.
-int FindSchemeByName(Os& os, int& mustCreate, std::wstring& baseSchemeName);
-// Whether the system's plan list holds `planGuid` (text form, any case).
-bool PlanIsListed(Os& os, OsPowerLibrary& library, const std::wstring& planGuid);
-// 1 when the system reports `planGuid` as its active plan
+// The plan that discovery settled on.
+struct DedicatedPlan {
+  std::wstring Guid;        // text form without braces
+  bool MustCreate = false;  // a new GUID: the plan has yet to be made
+};
+
+// The dedicated plan by its recorded GUID or its name, or a new GUID for it;
+// nothing when discovery failed.
+std::optional<DedicatedPlan> FindDedicatedPlan(Os& os);
+
+// What a Windows XP scheme search looks for.
+enum class SchemeSearchMode {
+  DedicatedThenBase,  // the dedicated scheme; the base scheme when it is missing
+  BaseOnly,           // creation is decided: only the scheme to base it on
+};
+
+// The outcome of a Windows XP scheme search.
+struct SchemeChoice {
+  bool MustCreate = false;     // the dedicated scheme is missing (always for BaseOnly)
+  std::wstring BaseSchemeName;  // the scheme to fall back on
+};
+
+// Windows XP: nothing when the scheme list cannot be read.
+std::optional<SchemeChoice> FindSchemeByName(Os& os, SchemeSearchMode mode);
+
+// True when the system reports `planGuid` as its active plan
 // ("PowerGetActiveScheme"), or, where the power library lacks that function
-// or answers ERROR_CALL_NOT_IMPLEMENTED, when the plan at least exists. 0 otherwise, and when the power
-// library cannot be loaded.
-int ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid);
-// "a1841308-3541-..." form without braces; empty when the conversion fails.
-std::wstring PlanGuidToString(Os& os, const Guid& guid);
+// or answers ERROR_CALL_NOT_IMPLEMENTED, when the plan at least exists.
+// False otherwise, and when the power library cannot be loaded.
+bool ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid);
 
-// The context of one Windows XP scheme search.
+// One search of a scheme list for `targetName` (any case): on a match,
+// `found` is set and `targetName` takes the listed spelling; `lastName` is
+// the last name passed over.
 struct SchemeSearch {
-  int found = 0;
+  bool found = false;
   std::wstring targetName;
   std::wstring lastName;
 };
-
-// The EnumPwrSchemes callback; `context` is a SchemeSearch (null: go on).
-bool SchemeSearchCallback(const std::wstring& schemeName, void* context);
+void SearchSchemeList(const std::vector<std::wstring>& schemeNames, SchemeSearch& search);
 
 }  // namespace tav

@@ -35,7 +35,13 @@ class PlanDiscoveryTest : public ::testing::Test {
   void AddPlan(const std::wstring& guid, const std::wstring& name, bool readable = true) {
     os.plans.push_back(FakePlan{GuidFromText(guid), name, readable});
   }
-  int Find() { return FindDedicatedPlanGuid(os, mustCreate, planGuid); }
+  // Runs discovery; its result lands in `mustCreate` and `planGuid`.
+  bool Find() {
+    const std::optional<DedicatedPlan> plan = FindDedicatedPlan(os);
+    mustCreate = plan ? (plan->MustCreate ? 1 : 0) : -1;
+    planGuid = plan ? plan->Guid : L"";
+    return plan.has_value();
+  }
   void ExpectLibraryFreed() {
     EXPECT_EQ(Count(os, L"LoadPowerLibrary"), 1);
     EXPECT_EQ(Count(os, L"FreePowerLibrary"), os.powerLibraryAvailable ? 1 : 0);
@@ -55,8 +61,7 @@ TEST_F(PlanDiscoveryTest, RecordedGuidMatchesWhateverBracesAndCase) {
     AddPlan(kPlanB, kDedicatedPlanName);
     AddPlan(kPlanA, L"Other");
     Record(recorded);
-    mustCreate = 1;  // the incoming value is not read
-    ASSERT_EQ(Find(), 1) << recorded;
+    ASSERT_TRUE(Find()) << recorded;
     EXPECT_EQ(mustCreate, 0) << recorded;
     EXPECT_TRUE(EqualsIgnoreCase(planGuid, kPlanA)) << planGuid;
     EXPECT_EQ(planGuid.find_first_of(L"{}"), std::wstring::npos) << planGuid;
@@ -69,7 +74,7 @@ TEST_F(PlanDiscoveryTest, RecordedGuidMatchesWhateverBracesAndCase) {
 TEST_F(PlanDiscoveryTest, RecordedGuidWithoutPlanMakesANewGuidWhateverTheNames) {
   AddPlan(kPlanB, kDedicatedPlanName);
   Record(kPlanC);
-  ASSERT_EQ(Find(), 1);
+  ASSERT_TRUE(Find());
   EXPECT_EQ(mustCreate, 1);
   EXPECT_EQ(planGuid, kFirstNewGuid);
 }
@@ -77,7 +82,7 @@ TEST_F(PlanDiscoveryTest, RecordedGuidWithoutPlanMakesANewGuidWhateverTheNames) 
 TEST_F(PlanDiscoveryTest, WithoutRecordFindsThePlanByName) {
   AddPlan(kPlanA, L"Balanced");
   AddPlan(kPlanB, kDedicatedPlanName);
-  ASSERT_EQ(Find(), 1);
+  ASSERT_TRUE(Find());
   EXPECT_EQ(mustCreate, 0);
   EXPECT_EQ(planGuid, kPlanB);
   ExpectLibraryFreed();
@@ -86,7 +91,7 @@ TEST_F(PlanDiscoveryTest, WithoutRecordFindsThePlanByName) {
 TEST_F(PlanDiscoveryTest, EmptyBracesCountAsNoRecord) {
   Record(L"{}");
   AddPlan(kPlanB, kDedicatedPlanName);
-  ASSERT_EQ(Find(), 1);
+  ASSERT_TRUE(Find());
   EXPECT_EQ(planGuid, kPlanB);
 }
 
@@ -94,7 +99,7 @@ TEST_F(PlanDiscoveryTest, UnreadableNameIsSkipped) {
   AddPlan(kPlanA, kDedicatedPlanName, /*readable=*/false);
   AddPlan(kPlanC, std::wstring(600, L'x'));  // too long for the name buffer
   AddPlan(kPlanB, kDedicatedPlanName);
-  ASSERT_EQ(Find(), 1);
+  ASSERT_TRUE(Find());
   EXPECT_EQ(mustCreate, 0);
   EXPECT_EQ(planGuid, kPlanB);
   EXPECT_EQ(os.friendlyNameReads, 3);
@@ -103,14 +108,14 @@ TEST_F(PlanDiscoveryTest, UnreadableNameIsSkipped) {
 TEST_F(PlanDiscoveryTest, FirstOfTwoSameNamedPlansWins) {
   AddPlan(kPlanC, kDedicatedPlanName);
   AddPlan(kPlanB, kDedicatedPlanName);
-  ASSERT_EQ(Find(), 1);
+  ASSERT_TRUE(Find());
   EXPECT_EQ(planGuid, kPlanC);
   EXPECT_EQ(os.friendlyNameReads, 1);
 }
 
 TEST_F(PlanDiscoveryTest, NoPlanAtAllMakesANewGuidAfterFreeingTheLibrary) {
   os.guidsToCreate.push_back(GuidFromText(kPlanC));
-  ASSERT_EQ(Find(), 1);
+  ASSERT_TRUE(Find());
   EXPECT_EQ(mustCreate, 1);
   EXPECT_EQ(planGuid, kPlanC);
   std::vector<std::wstring> calls;
@@ -122,7 +127,7 @@ TEST_F(PlanDiscoveryTest, NoPlanAtAllMakesANewGuidAfterFreeingTheLibrary) {
 
 TEST_F(PlanDiscoveryTest, PlanNotFoundByNameMakesANewGuid) {
   AddPlan(kPlanA, L"Balanced");
-  ASSERT_EQ(Find(), 1);
+  ASSERT_TRUE(Find());
   EXPECT_EQ(mustCreate, 1);
   EXPECT_EQ(planGuid, kFirstNewGuid);
   ExpectLibraryFreed();
@@ -131,13 +136,13 @@ TEST_F(PlanDiscoveryTest, PlanNotFoundByNameMakesANewGuid) {
 TEST_F(PlanDiscoveryTest, MissingLibraryFails) {
   os.powerLibraryAvailable = false;
   AddPlan(kPlanB, kDedicatedPlanName);
-  EXPECT_EQ(Find(), 0);
+  EXPECT_FALSE(Find());
   EXPECT_EQ(Count(os, L"CoInitialize"), 0);
 }
 
 TEST_F(PlanDiscoveryTest, GuidCreationFailureFailsWithBalancedCom) {
   os.coCreateGuidFails = true;
-  EXPECT_EQ(Find(), 0);
+  EXPECT_FALSE(Find());
   EXPECT_EQ(Count(os, L"CoInitialize"), 1);
   EXPECT_EQ(Count(os, L"CoUninitialize"), 1);
   ExpectLibraryFreed();
@@ -145,7 +150,7 @@ TEST_F(PlanDiscoveryTest, GuidCreationFailureFailsWithBalancedCom) {
 
 TEST_F(PlanDiscoveryTest, NewGuidWithoutTextFormFails) {
   os.stringFromClsidFails = true;
-  EXPECT_EQ(Find(), 0);
+  EXPECT_FALSE(Find());
   ExpectLibraryFreed();
 }
 
@@ -153,7 +158,7 @@ TEST_F(PlanDiscoveryTest, ReadingTheRecordClearsItsReadOnlyAttribute) {
   os.AddFile(kMachineFile, L"", kFileAttributeReadOnly);
   Record(kPlanA);
   AddPlan(kPlanA, L"x");
-  ASSERT_EQ(Find(), 1);
+  ASSERT_TRUE(Find());
   EXPECT_EQ(os.GetFileAttributes(kMachineFile) & kFileAttributeReadOnly, 0u);
 }
 
@@ -170,7 +175,7 @@ TEST_F(PlanDiscoveryTest, BuiltInPlansAreNeverAdopted) {
     os = FakeOs();
     AddPlan(builtIn, kDedicatedPlanName);
     Record(L"{" + builtIn + L"}");
-    ASSERT_EQ(Find(), 1);
+    ASSERT_TRUE(Find());
     EXPECT_EQ(mustCreate, 1);
     EXPECT_EQ(planGuid, kFirstNewGuid);
 
@@ -178,14 +183,14 @@ TEST_F(PlanDiscoveryTest, BuiltInPlansAreNeverAdopted) {
     os = FakeOs();
     AddPlan(builtIn, kDedicatedPlanName);
     AddPlan(kPlanB, kDedicatedPlanName);
-    ASSERT_EQ(Find(), 1);
+    ASSERT_TRUE(Find());
     EXPECT_EQ(mustCreate, 0);
     EXPECT_EQ(planGuid, kPlanB);
 
     // The only plan of that name: a new one is made.
     os = FakeOs();
     AddPlan(builtIn, kDedicatedPlanName);
-    ASSERT_EQ(Find(), 1);
+    ASSERT_TRUE(Find());
     EXPECT_EQ(mustCreate, 1);
     EXPECT_EQ(planGuid, kFirstNewGuid);
   }
@@ -196,7 +201,7 @@ TEST_F(PlanDiscoveryTest, MalformedRecordedGuidMakesANewGuid) {
     os = FakeOs();
     AddPlan(kPlanA, kDedicatedPlanName);
     Record(recorded);
-    ASSERT_EQ(Find(), 1);
+    ASSERT_TRUE(Find());
     EXPECT_EQ(mustCreate, 1);
     EXPECT_EQ(planGuid, kFirstNewGuid);
   }
@@ -215,17 +220,17 @@ TEST(PlanConfirmationTest, EachOutcome) {
     uint32_t error;
     Guid active;
     bool listed;
-    int expected;
+    bool expected;
   };
   const std::vector<Case> cases = {
-      {"our plan active", true, true, 0, ours, true, 1},
-      {"another plan active", true, true, 0, balanced, true, 0},
-      {"the call fails", true, true, 5, ours, true, 0},
-      {"no such function, plan listed", true, false, 0, balanced, true, 1},
-      {"no such function, plan missing", true, false, 0, balanced, false, 0},
-      {"not implemented (Wine), plan listed", true, true, 120, balanced, true, 1},
-      {"not implemented (Wine), plan missing", true, true, 120, ours, false, 0},
-      {"no power library", false, true, 0, ours, true, 0},
+      {"our plan active", true, true, 0, ours, true, true},
+      {"another plan active", true, true, 0, balanced, true, false},
+      {"the call fails", true, true, 5, ours, true, false},
+      {"no such function, plan listed", true, false, 0, balanced, true, true},
+      {"no such function, plan missing", true, false, 0, balanced, false, false},
+      {"not implemented (Wine), plan listed", true, true, 120, balanced, true, true},
+      {"not implemented (Wine), plan missing", true, true, 120, ours, false, false},
+      {"no power library", false, true, 0, ours, true, false},
   };
   for (const Case& c : cases) {
     FakeOs os;
@@ -242,7 +247,7 @@ TEST(PlanConfirmationTest, EachOutcome) {
   }
   FakeOs os;
   os.AddBuiltInPlans();
-  EXPECT_EQ(ConfirmDedicatedPlanActive(os, L""), 0);
+  EXPECT_FALSE(ConfirmDedicatedPlanActive(os, L""));
 }
 
 TEST(PlanBaseTest, PowerSaverWhereListedElseBalanced) {
@@ -273,8 +278,8 @@ TEST(PlanDiscoveryGuidTextTest, BracesAreStrippedAndFailureGivesEmpty) {
 
 struct SchemeCase {
   std::vector<std::wstring> schemes;
-  int mustCreateIn;
-  int mustCreateOut;
+  SchemeSearchMode mode;
+  bool mustCreateOut;
   std::wstring base;
   int enumerations;
 };
@@ -284,51 +289,56 @@ TEST(PlanDiscoverySchemeTest, FindSchemeByName) {
   const std::wstring battery = kXpBaseSchemeName;
   const std::vector<SchemeCase> cases = {
       // The dedicated scheme exists: nothing to create.
-      {{L"Home", vantrel, battery}, 0, 0, vantrel, 1},
+      {{L"Home", vantrel, battery}, SchemeSearchMode::DedicatedThenBase, false, vantrel, 1},
       // Matched without regard to case; the system's spelling is kept.
-      {{L"Home", L"VANTREL電源プラン"}, 0, 0, L"VANTREL電源プラン", 1},
+      {{L"Home", L"VANTREL電源プラン"}, SchemeSearchMode::DedicatedThenBase, false, L"VANTREL電源プラン", 1},
       // Missing: the base scheme is looked for in a second enumeration.
-      {{L"Home", battery, L"Office"}, 0, 1, battery, 2},
+      {{L"Home", battery, L"Office"}, SchemeSearchMode::DedicatedThenBase, true, battery, 2},
       // Neither exists: the last scheme listed is the base.
-      {{L"Home", L"Office"}, 0, 1, L"Office", 2},
+      {{L"Home", L"Office"}, SchemeSearchMode::DedicatedThenBase, true, L"Office", 2},
       // Nothing listed at all.
-      {{}, 0, 1, L"", 2},
+      {{}, SchemeSearchMode::DedicatedThenBase, true, L"", 2},
       // Creation already decided: only the base scheme is looked for.
-      {{vantrel, battery}, 1, 1, battery, 1},
-      {{L"Home", vantrel}, 1, 1, vantrel, 1},
+      {{vantrel, battery}, SchemeSearchMode::BaseOnly, true, battery, 1},
+      {{L"Home", vantrel}, SchemeSearchMode::BaseOnly, true, vantrel, 1},
   };
   for (const SchemeCase& c : cases) {
     FakeOs os;
     os.xpSchemes = c.schemes;
-    int mustCreate = c.mustCreateIn;
-    std::wstring base = L"stale";
-    EXPECT_EQ(FindSchemeByName(os, mustCreate, base), 1);
-    EXPECT_EQ(mustCreate, c.mustCreateOut) << c.base;
-    EXPECT_EQ(base, c.base);
+    const std::optional<SchemeChoice> choice = FindSchemeByName(os, c.mode);
+    ASSERT_TRUE(choice.has_value()) << c.base;
+    EXPECT_EQ(choice->MustCreate, c.mustCreateOut) << c.base;
+    EXPECT_EQ(choice->BaseSchemeName, c.base);
     EXPECT_EQ(os.enumPwrSchemesCalls, c.enumerations) << c.base;
   }
 }
 
-TEST(PlanDiscoverySchemeTest, FailedEnumerationGivesEmptyBase) {
-  FakeOs os;
-  os.enumPwrSchemesFails = true;
-  int mustCreate = 0;
-  std::wstring base = L"stale";
-  EXPECT_EQ(FindSchemeByName(os, mustCreate, base), 0);
-  EXPECT_EQ(base, L"");
-  EXPECT_EQ(mustCreate, 0);
-  EXPECT_EQ(os.enumPwrSchemesCalls, 1);
+TEST(PlanDiscoverySchemeTest, FailedEnumerationGivesNothing) {
+  for (SchemeSearchMode mode : {SchemeSearchMode::DedicatedThenBase, SchemeSearchMode::BaseOnly}) {
+    FakeOs os;
+    os.enumPwrSchemesFails = true;
+    EXPECT_EQ(FindSchemeByName(os, mode).has_value(), false);
+    EXPECT_EQ(os.enumPwrSchemesCalls, 1);
+  }
 }
 
-TEST(PlanDiscoverySchemeTest, CallbackWithoutContextGoesOn) {
-  EXPECT_TRUE(SchemeSearchCallback(kDedicatedPlanName, nullptr));
+TEST(PlanDiscoverySchemeTest, ListSearchStopsAtTheMatchAndKeepsTheLastNamePassed) {
   SchemeSearch search;
   search.targetName = kDedicatedPlanName;
-  EXPECT_TRUE(SchemeSearchCallback(L"Home", &search));
+  SearchSchemeList({}, search);
+  EXPECT_FALSE(search.found);
+  EXPECT_EQ(search.lastName, L"");
+  SearchSchemeList({L"Home", L"VANTREL電源プラン", L"Office"}, search);
+  EXPECT_TRUE(search.found);
+  EXPECT_EQ(search.targetName, L"VANTREL電源プラン");
   EXPECT_EQ(search.lastName, L"Home");
-  EXPECT_FALSE(SchemeSearchCallback(kDedicatedPlanName, &search));
-  EXPECT_EQ(search.found, 1);
-  EXPECT_EQ(search.lastName, L"Home");
+
+  SchemeSearch missing;
+  missing.targetName = kDedicatedPlanName;
+  SearchSchemeList({L"Home", L"Office"}, missing);
+  EXPECT_FALSE(missing.found);
+  EXPECT_EQ(missing.targetName, kDedicatedPlanName);
+  EXPECT_EQ(missing.lastName, L"Office");
 }
 
 }  // namespace

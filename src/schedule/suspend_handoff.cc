@@ -2,14 +2,14 @@
 
 #include <string>
 
-#include "power/command_runner.h"
-#include "settings/data_folder.h"
+#include "shared/command_runner.h"
+#include "shared/module_folder.h"
 #include "shared/text.h"
 #include "shared/trace.h"
 
 namespace tav {
 
-int HandOffSuspend(Os& os, bool hibernate, int32_t timeHour, int32_t timeMinute) {
+bool HandOffSuspend(Os& os, bool hibernate, int32_t timeHour, int32_t timeMinute) {
   // The companion lies beside the tool; it is started without looking first.
   // Without a folder (the tool's own path could not be read whole) there is
   // no companion to start: "\\TAV_PowerSaveSuspend.exe" would name the root
@@ -18,18 +18,18 @@ int HandOffSuspend(Os& os, bool hibernate, int32_t timeHour, int32_t timeMinute)
   if (folder.empty()) {
     Trace(os, L"hand-off: the tool's own folder is unknown (its path may be cut): "
               L"no companion started");
-    return 0;
+    return false;
   }
   const std::wstring companion = folder + L"\\" + kSuspendCompanionName;
-  const std::wstring quoted = L"\"" + companion + L"\"";
+  const std::wstring quoted = Quoted(companion);
 
   // A pending request is always cancelled first; no new one without that.
-  if (!RunProcessAndWait(os, quoted + L" /CANCEL")) return 0;
+  if (!RunProcessAndWait(os, quoted + L" /CANCEL")) return false;
 
   std::wstring request = quoted + (hibernate ? L" /HIBERNATE" : L" /SUSPEND");
   if (timeHour >= 0 && timeMinute >= 0)
     request += L" /T:" + TwoDigitText(timeHour) + TwoDigitText(timeMinute);
-  return RunProcessAndWait(os, request) ? 1 : 0;
+  return RunProcessAndWait(os, request);
 }
 
 }  // namespace tav

@@ -10,7 +10,7 @@ namespace tav {
 inline constexpr wchar_t kSuspendCompanionName[] = L"TAV_PowerSaveSuspend.exe";
 
 // Runs the companion twice: "/CANCEL", then "/SUSPEND" or "/HIBERNATE" with
-// " /T:HHMM" when both time parts are 0 or more. 1 when both runs started.
-int HandOffSuspend(Os& os, bool hibernate, int32_t timeHour, int32_t timeMinute);
+// " /T:HHMM" when both time parts are 0 or more. True when both runs started.
+bool HandOffSuspend(Os& os, bool hibernate, int32_t timeHour, int32_t timeMinute);
 
 }  // namespace tav

@@ -28,7 +28,7 @@ class SuspendHandOffCommandLines : public ::testing::TestWithParam<HandOffCase> 
 TEST_P(SuspendHandOffCommandLines, CancelsThenRequests) {
   const HandOffCase& c = GetParam();
   FakeOs os;
-  EXPECT_EQ(HandOffSuspend(os, c.hibernate, c.hour, c.minute), 1);
+  EXPECT_TRUE(HandOffSuspend(os, c.hibernate, c.hour, c.minute));
   EXPECT_EQ(os.commandLines, (std::vector<std::wstring>{kCancel, kCompanion + c.request}));
   // The cancel run has ended before the request run starts.
   EXPECT_EQ(os.events, (std::vector<std::wstring>{
@@ -52,14 +52,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SuspendHandOffFailures, MissingCompanionGivesZeroAfterOneAttempt) {
   FakeOs os;
   os.canStart = [](const std::wstring&) { return false; };
-  EXPECT_EQ(HandOffSuspend(os, true, 6, 30), 0);
+  EXPECT_FALSE(HandOffSuspend(os, true, 6, 30));
   EXPECT_EQ(os.commandLines, std::vector<std::wstring>{kCancel});
 }
 
 TEST(SuspendHandOffFailures, RequestThatCannotStartGivesZeroAfterTheCancelRan) {
   FakeOs os;
   os.canStart = [](const std::wstring& commandLine) { return commandLine == kCancel; };
-  EXPECT_EQ(HandOffSuspend(os, false, -1, -1), 0);
+  EXPECT_FALSE(HandOffSuspend(os, false, -1, -1));
   EXPECT_EQ(os.commandLines, (std::vector<std::wstring>{kCancel, kCompanion + L" /SUSPEND"}));
   ASSERT_GE(os.events.size(), 2u);
   EXPECT_EQ(os.events[1], L"Exited:" + kCancel);
@@ -71,19 +71,19 @@ TEST(SuspendHandOffFailures, RequestThatCannotStartGivesZeroAfterTheCancelRan) {
 TEST(SuspendHandOffFailures, CutModulePathStartsNothing) {
   FakeOs os;
   os.moduleFileName = L"C:\\" + std::wstring(250, L'a') + L"\\TAV_PowerSaveSetting.exe";
-  EXPECT_EQ(HandOffSuspend(os, false, -1, -1), 0);
+  EXPECT_FALSE(HandOffSuspend(os, false, -1, -1));
   EXPECT_TRUE(os.commandLines.empty());
 
   // One character shorter than the buffer still fits whole.
   os.moduleFileName = L"C:\\" + std::wstring(kMaxPath - 1 - 3 - 9, L'a') + L"\\tool.exe";
   ASSERT_EQ(os.moduleFileName.size(), kMaxPath - 1);
-  EXPECT_EQ(HandOffSuspend(os, false, -1, -1), 1);
+  EXPECT_TRUE(HandOffSuspend(os, false, -1, -1));
 }
 
 TEST(SuspendHandOffFailures, CompanionIsLookedForBesideTheTool) {
   FakeOs os;
   os.moduleFileName = L"D:\\Tools\\tool.exe";
-  EXPECT_EQ(HandOffSuspend(os, false, -1, -1), 1);
+  EXPECT_TRUE(HandOffSuspend(os, false, -1, -1));
   ASSERT_EQ(os.commandLines.size(), 2u);
   EXPECT_EQ(os.commandLines[0], L"\"D:\\Tools\\TAV_PowerSaveSuspend.exe\" /CANCEL");
 
@@ -91,7 +91,7 @@ TEST(SuspendHandOffFailures, CompanionIsLookedForBesideTheTool) {
   // joined with one more, which Windows accepts.
   os.commandLines.clear();
   os.moduleFileName = L"D:\\tool.exe";
-  EXPECT_EQ(HandOffSuspend(os, false, -1, -1), 1);
+  EXPECT_TRUE(HandOffSuspend(os, false, -1, -1));
   ASSERT_EQ(os.commandLines.size(), 2u);
   EXPECT_EQ(os.commandLines[0], L"\"D:\\\\TAV_PowerSaveSuspend.exe\" /CANCEL");
 }

@@ -2,8 +2,7 @@
 
 #include <string_view>
 
-#include "power/command_runner.h"
-#include "shared/file_attributes.h"
+#include "shared/command_runner.h"
 #include "shared/text.h"
 #include "shared/trace.h"
 
@@ -29,6 +28,7 @@ enum class LineOutcome {
   kUnquotable,  // a value holds a double quote or ends in a backslash
   kMissing,     // the XML file does not exist
   kNotPlain,    // the XML path is a link, junction, folder or device
+  kRefused,     // the XML file has another name too, or lies behind a link
   kRegistered,  // handed to schtasks; the XML file deleted
   kNotDeleted,  // handed to schtasks; the XML file could not be deleted
 };
@@ -37,6 +37,7 @@ struct LineResult {
   LineOutcome outcome = LineOutcome::kBlank;
   std::wstring taskName;
   std::wstring xmlPath;
+  FileCheck check = FileCheck::kPassed;  // why a kRefused entry was refused
 };
 
 // One line (or one piece of a long line): finds the first complete entry and
@@ -46,13 +47,9 @@ LineResult HandleLine(Os& os, std::wstring_view line) {
   std::wstring& taskName = result.taskName;
   std::wstring& xmlPath = result.xmlPath;
   size_t pos = 0;
-  while (pos < line.size()) {
-    while (pos < line.size() && line[pos] == L'/') ++pos;
-    if (pos >= line.size()) break;
-    size_t end = line.find(L'/', pos);
-    if (end == std::wstring_view::npos) end = line.size();
-    std::wstring field = TrimWhiteSpace(line.substr(pos, end - pos));
-    pos = end;
+  while (true) {
+    const std::wstring field = TrimWhiteSpace(NextSlashField(line, pos));
+    // The end of the line, or a field of white space only, ends the line.
     if (field.empty()) break;
     result.outcome = LineOutcome::kIncomplete;
 
@@ -74,18 +71,34 @@ LineResult HandleLine(Os& os, std::wstring_view line) {
       result.outcome = LineOutcome::kUnquotable;
     } else if (!os.PathFileExists(xmlPath)) {
       result.outcome = LineOutcome::kMissing;
-    } else if (!os.IsRegularFile(xmlPath)) {
-      result.outcome = LineOutcome::kNotPlain;
     } else {
-      RegisterScheduledTask(os, &xmlPath, &taskName);
-      // The registration program has ended: its XML file is no longer needed.
-      ClearReadOnlyAttribute(os, xmlPath);
-      result.outcome =
-          os.DeleteFile(xmlPath) ? LineOutcome::kRegistered : LineOutcome::kNotDeleted;
+      // Held open from the check to the deletion, so that schtasks reads,
+      // and the tool deletes, the very file that was checked.
+      FilePin xml = os.PinFile(xmlPath, FinalPathCheck::kCompare);
+      result.check = xml.check;
+      if (xml.check == FileCheck::kLink || xml.check == FileCheck::kNotFile ||
+          xml.check == FileCheck::kMissing) {
+        result.outcome = LineOutcome::kNotPlain;
+      } else if (!xml.file) {
+        result.outcome = LineOutcome::kRefused;
+      } else {
+        RegisterScheduledTask(os, xmlPath, taskName);
+        // The registration program has ended: its XML file is no longer needed.
+        xml.file->ClearReadOnlyAttribute();
+        result.outcome =
+            xml.file->Delete() ? LineOutcome::kRegistered : LineOutcome::kNotDeleted;
+      }
     }
     return result;
   }
   return result;
+}
+
+// A list that is there but not as a plain file with one name where it was
+// meant; a missing or unopenable one keeps its usual trace.
+bool IsRefusedList(FileCheck check) {
+  return check != FileCheck::kPassed && check != FileCheck::kMissing &&
+         check != FileCheck::kUnopenable;
 }
 
 void TraceLine(Os& os, size_t lineNumber, const LineResult& line) {
@@ -106,6 +119,9 @@ void TraceLine(Os& os, size_t lineNumber, const LineResult& line) {
     case LineOutcome::kNotPlain:
       text += L"skipped " + entry + L": the XML path is a link, junction, folder or device";
       break;
+    case LineOutcome::kRefused:
+      text += L"skipped " + entry + L": the XML file " + DescribeFileCheck(line.check);
+      break;
     case LineOutcome::kRegistered:
       text += L"registered " + entry + L"; the XML file was deleted";
       break;
@@ -118,13 +134,20 @@ void TraceLine(Os& os, size_t lineNumber, const LineResult& line) {
 
 }  // namespace
 
-int ProcessTaskRegistrationList(Os& os, const std::wstring* listPath) {
-  if (!listPath) return 0;
-  std::unique_ptr<OsTextFile> file = os.OpenTextFileForReading(*listPath);
+bool ProcessTaskRegistrationList(Os& os, const std::wstring& listPath) {
+  // The list is held open from its check to its deletion. One that fails a
+  // check counts as missing: nothing is run and nothing deleted.
+  FilePin list = os.PinFile(listPath, FinalPathCheck::kCompare);
+  if (IsRefusedList(list.check)) {
+    Trace(os, L"task list: " + Quoted(listPath) + L" " + DescribeFileCheck(list.check) +
+                  L": handled as a missing list");
+    return false;
+  }
+  std::unique_ptr<OsTextFile> file = list.file ? list.file->OpenTextFileForReading() : nullptr;
   if (!file) {
-    Trace(os, L"task list: " + Quoted(*listPath) +
+    Trace(os, L"task list: " + Quoted(listPath) +
                   L" cannot be opened for reading (missing, locked or not accessible)");
-    return 0;
+    return false;
   }
 
   // A long list costs no trace text where nobody reads it.
@@ -139,19 +162,18 @@ int ProcessTaskRegistrationList(Os& os, const std::wstring* listPath) {
   }
   file.reset();
 
-  ClearReadOnlyAttribute(os, *listPath);
-  const bool deleted = os.DeleteFile(*listPath);
+  list.file->ClearReadOnlyAttribute();
+  const bool deleted = list.file->Delete();
   Trace(os, L"task list: " + std::to_wstring(lineNumber) + L" line(s) read; the list " +
                 (deleted ? L"was deleted" : L"could not be deleted"));
-  return 1;
+  return true;
 }
 
-int RegisterScheduledTask(Os& os, const std::wstring* xmlPath, const std::wstring* taskName) {
-  if (!xmlPath || !taskName) return 0;
-  if (!IsQuotable(*xmlPath) || !IsQuotable(*taskName)) return 0;
-  std::wstring commandLine =
-      L"schtasks /Create /TN \"" + *taskName + L"\" /XML \"" + *xmlPath + L"\" /F";
-  return RunSystemProgramAndWait(os, commandLine);
+bool RegisterScheduledTask(Os& os, const std::wstring& xmlPath, const std::wstring& taskName) {
+  if (xmlPath.empty() || taskName.empty()) return false;
+  if (!IsQuotable(xmlPath) || !IsQuotable(taskName)) return false;
+  return RunSystemProgramAndWait(
+      os, L"schtasks /Create /TN " + Quoted(taskName) + L" /XML " + Quoted(xmlPath) + L" /F");
 }
 
 }  // namespace tav

@@ -10,11 +10,11 @@ namespace tav {
 
 inline constexpr size_t kListLineBufferChars = 1024;
 
-// 0: `listPath` null or the file cannot be opened (nothing touched). 1: every
-// line handled and the list's deletion attempted.
-int ProcessTaskRegistrationList(Os& os, const std::wstring* listPath);
-// Runs `schtasks /Create /TN "<name>" /XML "<path>" /F`; non-zero when it
-// could be started. Null arguments: 0 and nothing run.
-int RegisterScheduledTask(Os& os, const std::wstring* xmlPath, const std::wstring* taskName);
+// False when the file cannot be opened (nothing touched); true when every
+// line was handled and the list's deletion attempted.
+bool ProcessTaskRegistrationList(Os& os, const std::wstring& listPath);
+// Runs `schtasks /Create /TN "<name>" /XML "<path>" /F`; true when it could
+// be started. An empty or unquotable argument: false and nothing run.
+bool RegisterScheduledTask(Os& os, const std::wstring& xmlPath, const std::wstring& taskName);
 
 }  // namespace tav

@@ -35,9 +35,9 @@ class AttributeRecordingOs : public FakeOs {
   }
 };
 
-int RunList(FakeOs& os, const std::wstring& text) {
+bool RunList(FakeOs& os, const std::wstring& text) {
   os.AddFile(kList, text);
-  return ProcessTaskRegistrationList(os, &kList);
+  return ProcessTaskRegistrationList(os, kList);
 }
 
 size_t IndexOf(const std::vector<std::wstring>& events, const std::wstring& event) {
@@ -58,7 +58,7 @@ TEST_P(TaskRegistrationListLines, RegistersTheExpectedTasks) {
   FakeOs os;
   os.AddFile(kXmlA);
   os.AddFile(kXmlB);
-  EXPECT_EQ(RunList(os, GetParam().text), 1);
+  EXPECT_TRUE(RunList(os, GetParam().text));
   EXPECT_EQ(os.commandLines, GetParam().expected);
   EXPECT_FALSE(os.HasFile(kList));
 }
@@ -126,9 +126,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TaskRegistrationListFiles, MissingXmlSkipsTheLineAndLaterLinesGoOn) {
   FakeOs os;
   os.AddFile(kXmlB);
-  EXPECT_EQ(RunList(os, L"/TN:A/XML:C:\\Tasks\\missing.xml/TN:B/XML:C:\\Tasks\\b.xml\n"
-                        L"/TN:C/XML:C:\\Tasks\\b.xml\n"),
-            1);
+  EXPECT_TRUE(RunList(os, L"/TN:A/XML:C:\\Tasks\\missing.xml/TN:B/XML:C:\\Tasks\\b.xml\n"
+                        L"/TN:C/XML:C:\\Tasks\\b.xml\n"));
   EXPECT_EQ(os.commandLines, std::vector<std::wstring>{Schtasks(L"C", kXmlB)});
   EXPECT_FALSE(os.HasFile(kXmlB));
 }
@@ -147,9 +146,8 @@ TEST(TaskRegistrationListFiles, XmlThatIsNoPlainFileIsLeftAlone) {
     AttributeRecordingOs os;
     os.AddFile(kXmlA, L"", attributes);
     os.AddFile(kXmlB);
-    EXPECT_EQ(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml/TN:B/XML:C:\\Tasks\\b.xml\n"
-                          L"/TN:C/XML:C:\\Tasks\\b.xml\n"),
-              1)
+    EXPECT_TRUE(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml/TN:B/XML:C:\\Tasks\\b.xml\n"
+                          L"/TN:C/XML:C:\\Tasks\\b.xml\n"))
         << what;
     EXPECT_EQ(os.commandLines, std::vector<std::wstring>{Schtasks(L"C", kXmlB)}) << what;
     EXPECT_TRUE(os.HasFile(kXmlA)) << what;
@@ -160,14 +158,14 @@ TEST(TaskRegistrationListFiles, XmlThatIsNoPlainFileIsLeftAlone) {
   // A folder added as a folder (not a file with that attribute) as well.
   FakeOs os;
   os.AddFolder(kXmlA);
-  EXPECT_EQ(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml\n"), 1);
+  EXPECT_TRUE(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml\n"));
   EXPECT_TRUE(os.commandLines.empty());
 }
 
 TEST(TaskRegistrationListFiles, SchtasksIsStartedFromATrustedFolder) {
   FakeOs os;
   os.AddFile(kXmlA);
-  EXPECT_EQ(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml\n"), 1);
+  EXPECT_TRUE(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml\n"));
   EXPECT_EQ(os.applicationNames, std::vector<std::wstring>{L"C:\\Windows\\system32\\schtasks.exe"});
   EXPECT_EQ(os.commandLines, std::vector<std::wstring>{Schtasks(L"A", kXmlA)});
 }
@@ -176,7 +174,7 @@ TEST(TaskRegistrationListFiles, RegisteredXmlIsDeletedAndSkippedOnesKept) {
   FakeOs os;
   os.AddFile(kXmlA);
   os.AddFile(kXmlB);
-  EXPECT_EQ(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml\n/XML:C:\\Tasks\\b.xml\n"), 1);
+  EXPECT_TRUE(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml\n/XML:C:\\Tasks\\b.xml\n"));
   EXPECT_FALSE(os.HasFile(kXmlA));
   EXPECT_TRUE(os.HasFile(kXmlB));
 }
@@ -186,7 +184,7 @@ TEST(TaskRegistrationListFiles, ReadOnlyFilesLoseOnlyThatAttributeAndAreDeleted)
   const uint32_t others = kFileAttributeHidden | kFileAttributeSystem | kFileAttributeArchive;
   os.AddFile(kXmlA, L"", others | kFileAttributeReadOnly);
   os.AddFile(kList, L"/TN:A/XML:C:\\Tasks\\a.xml\n", others | kFileAttributeReadOnly);
-  EXPECT_EQ(ProcessTaskRegistrationList(os, &kList), 1);
+  EXPECT_TRUE(ProcessTaskRegistrationList(os, kList));
   using Write = std::pair<std::wstring, uint32_t>;
   EXPECT_EQ(os.writes, (std::vector<Write>{{kXmlA, others}, {kList, others}}));
   EXPECT_FALSE(os.HasFile(kXmlA));
@@ -196,16 +194,16 @@ TEST(TaskRegistrationListFiles, ReadOnlyFilesLoseOnlyThatAttributeAndAreDeleted)
 TEST(TaskRegistrationListFiles, WritableFilesKeepTheirAttributes) {
   AttributeRecordingOs os;
   os.AddFile(kXmlA, L"", kFileAttributeHidden);
-  EXPECT_EQ(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml\n"), 1);
+  EXPECT_TRUE(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml\n"));
   EXPECT_TRUE(os.writes.empty());
   EXPECT_FALSE(os.HasFile(kXmlA));
 }
 
-TEST(TaskRegistrationListFiles, MissingOrNullListTouchesNothing) {
+TEST(TaskRegistrationListFiles, MissingOrEmptyListPathTouchesNothing) {
   FakeOs os;
   os.AddFile(kXmlA, L"", kFileAttributeReadOnly);
-  EXPECT_EQ(ProcessTaskRegistrationList(os, &kList), 0);
-  EXPECT_EQ(ProcessTaskRegistrationList(os, nullptr), 0);
+  EXPECT_FALSE(ProcessTaskRegistrationList(os, kList));
+  EXPECT_FALSE(ProcessTaskRegistrationList(os, L""));
   EXPECT_TRUE(os.commandLines.empty());
   EXPECT_TRUE(os.events.empty());
   EXPECT_TRUE(os.HasFile(kXmlA));
@@ -216,7 +214,7 @@ TEST(TaskRegistrationListFiles, RunnerFailureStillDeletesXmlAndList) {
   os.canStart = [](const std::wstring&) { return false; };
   os.AddFile(kXmlA);
   os.AddFile(kXmlB);
-  EXPECT_EQ(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml\n/TN:B/XML:C:\\Tasks\\b.xml\n"), 1);
+  EXPECT_TRUE(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml\n/TN:B/XML:C:\\Tasks\\b.xml\n"));
   EXPECT_EQ(os.commandLines.size(), 2u);
   EXPECT_FALSE(os.HasFile(kXmlA));
   EXPECT_FALSE(os.HasFile(kXmlB));
@@ -233,7 +231,7 @@ TEST(TaskRegistrationListFiles, XmlDeletedOnlyAfterItsRegistrationEnded) {
                                                     ? kXmlA
                                                     : kXmlB));
   };
-  EXPECT_EQ(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml\n/TN:B/XML:C:\\Tasks\\b.xml\n"), 1);
+  EXPECT_TRUE(RunList(os, L"/TN:A/XML:C:\\Tasks\\a.xml\n/TN:B/XML:C:\\Tasks\\b.xml\n"));
   EXPECT_EQ(xmlPresentWhileRunning, (std::vector<bool>{true, true}));
 
   const auto& e = os.events;
@@ -265,7 +263,7 @@ TEST(TaskRegistrationListQuotes, EntryWithQuoteInAValueIsLeftAlone) {
     os.AddFile(kXmlA);
     os.AddFile(kXmlB);
     os.AddFile(quotedXml);
-    EXPECT_EQ(RunList(os, line + L"/TN:C/XML:C:\\Tasks\\b.xml\n"), 1);
+    EXPECT_TRUE(RunList(os, line + L"/TN:C/XML:C:\\Tasks\\b.xml\n"));
     // Nothing for the refused entry nor for the rest of its line; the next
     // line is handled as usual.
     EXPECT_EQ(os.commandLines, std::vector<std::wstring>{Schtasks(L"C", kXmlB)});
@@ -275,21 +273,21 @@ TEST(TaskRegistrationListQuotes, EntryWithQuoteInAValueIsLeftAlone) {
   }
 }
 
-TEST(TaskRegistrationListQuotes, RegisterScheduledTaskRefusesQuotesAndMissingArguments) {
+TEST(TaskRegistrationListQuotes, RegisterScheduledTaskRefusesQuotesAndEmptyArguments) {
   FakeOs os;
   const std::wstring name = L"A";
   const std::wstring quotedName = L"A\" /RU \"SYSTEM";
   const std::wstring quotedXml = L"C:\\a\".xml";
-  EXPECT_EQ(RegisterScheduledTask(os, &kXmlA, &quotedName), 0);
-  EXPECT_EQ(RegisterScheduledTask(os, &quotedXml, &name), 0);
-  EXPECT_EQ(RegisterScheduledTask(os, nullptr, &name), 0);
-  EXPECT_EQ(RegisterScheduledTask(os, &kXmlA, nullptr), 0);
+  EXPECT_FALSE(RegisterScheduledTask(os, kXmlA, quotedName));
+  EXPECT_FALSE(RegisterScheduledTask(os, quotedXml, name));
+  EXPECT_FALSE(RegisterScheduledTask(os, L"", name));
+  EXPECT_FALSE(RegisterScheduledTask(os, kXmlA, L""));
   EXPECT_TRUE(os.commandLines.empty());
 
-  EXPECT_NE(RegisterScheduledTask(os, &kXmlA, &name), 0);
+  EXPECT_TRUE(RegisterScheduledTask(os, kXmlA, name));
   EXPECT_EQ(os.commandLines, std::vector<std::wstring>{Schtasks(L"A", kXmlA)});
   os.canStart = [](const std::wstring&) { return false; };
-  EXPECT_EQ(RegisterScheduledTask(os, &kXmlA, &name), 0);
+  EXPECT_FALSE(RegisterScheduledTask(os, kXmlA, name));
 }
 
 // A trailing backslash would escape the closing quote when schtasks splits
@@ -299,12 +297,12 @@ TEST(TaskRegistrationListQuotes, ValueEndingInABackslashIsLeftAlone) {
   FakeOs os;
   os.AddFile(kXmlA);
   os.AddFolder(folderXml);
-  EXPECT_EQ(RunList(os, L"/TN:A\\/XML:C:\\Tasks\\a.xml\n/TN:B/XML:C:\\Tasks\\\n"), 1);
+  EXPECT_TRUE(RunList(os, L"/TN:A\\/XML:C:\\Tasks\\a.xml\n/TN:B/XML:C:\\Tasks\\\n"));
   EXPECT_TRUE(os.commandLines.empty());
   EXPECT_TRUE(os.HasFile(kXmlA));
 
   const std::wstring name = L"A\\";
-  EXPECT_EQ(RegisterScheduledTask(os, &kXmlA, &name), 0);
+  EXPECT_FALSE(RegisterScheduledTask(os, kXmlA, name));
   EXPECT_TRUE(os.commandLines.empty());
 }
 
@@ -317,7 +315,7 @@ TEST(TaskRegistrationListNul, TextAfterAnEmbeddedNulIsNotSeen) {
   text += L"/XML:C:\\Tasks\\a.xml\n/TN:B/XML:C:\\Tasks\\b.xml";
   text += L'\0';
   text += L"/TN:C/XML:C:\\Tasks\\a.xml\n";
-  EXPECT_EQ(RunList(os, text), 1);
+  EXPECT_TRUE(RunList(os, text));
   EXPECT_EQ(os.commandLines, std::vector<std::wstring>{Schtasks(L"B", kXmlB)});
   EXPECT_TRUE(os.HasFile(kXmlA));
 }
@@ -365,7 +363,7 @@ TEST(TaskRegistrationListBadInput, LargeNoisyListRegistersOnlyCompleteEntries) {
   ++complete;
 
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(RunList(os, text), 1);
+  EXPECT_TRUE(RunList(os, text));
   double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_EQ(os.commandLines.size(), complete);

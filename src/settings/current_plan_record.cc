@@ -1,7 +1,7 @@
 #include "settings/current_plan_record.h"
 
 #include "settings/data_folder.h"
-#include "shared/file_attributes.h"
+#include "settings/record_file_checks.h"
 #include "shared/text.h"
 #include "shared/trace.h"
 
@@ -24,83 +24,106 @@ void CreateRecordFileIfMissing(Os& os, const std::wstring& path) {
   Trace(os, L"record: " + Quoted(path) + (created ? L" created as UTF-16" : L" cannot be created"));
 }
 
-// Writes one key of the "Current" section; a failure clears `result`. An
+// Writes one key of the "Current" section; a failure clears `allWritten`. An
 // empty path is a record file name that did not fit into MAX_PATH: nothing
 // is written anywhere else in its place.
-void WriteRecordValue(Os& os, const std::wstring& path, const wchar_t* key,
-                      const std::wstring& value, int& result) {
+// A record file that is not held (refused, or missing because it could not
+// be made) is not written; the refusal was traced when it was opened.
+void WriteRecordValue(Os& os, const std::wstring& path, const FilePin& held, const wchar_t* key,
+                      const std::wstring& value, bool& allWritten) {
   if (path.empty()) {
     Trace(os, std::wstring(L"record: ") + key + L" not written: the record's path does not fit");
-    result = 0;
+    allWritten = false;
+    return;
+  }
+  if (!held.file) {
+    if (!IsRefused(held.check))
+      Trace(os, std::wstring(L"record: ") + key + L" not written: " + Quoted(path) + L" " +
+                    DescribeFileCheck(held.check));
+    allWritten = false;
     return;
   }
   const bool written = os.WritePrivateProfileString(kRecordSection, key, value, path);
   Trace(os, L"record: " + std::wstring(key) + L"=" + value + L" in " + Quoted(path) +
                 (written ? L": written" : L": failed"));
-  if (!written) result = 0;
+  if (!written) allWritten = false;
+}
+
+// A record file opened as itself for the writes; a path that does not fit
+// is left to WriteRecordValue, which says so.
+FilePin Hold(Os& os, const std::wstring& path, RecordScope scope,
+             const PinnedDataFolder& dataFolder) {
+  if (path.empty()) return FilePin();
+  return HoldRecordFile(os, path, scope, dataFolder);
 }
 
 }  // namespace
 
-CurrentRecordFile OpenCurrentRecordFile(Os& os, int machineWide) {
+CurrentRecordFile OpenCurrentRecordFile(Os& os, RecordFile which) {
   CurrentRecordFile file;
-  file.MachineWide = machineWide;
-  const wchar_t* fileName;
-  if (machineWide != 0) {
-    file.Folder = GetDataFolder(os);
-    fileName = kMachineRecordFileName;
-  } else {
-    file.Folder = GetUserDataFolder(os);
-    fileName = kUserRecordFileName;
-  }
-  file.Path = os.PathCombine(file.Folder, fileName);
+  file.Which = which;
+  const bool machine = which == RecordFile::Machine;
+  file.Folder = machine ? GetDataFolder(os) : GetUserDataFolder(os);
+  file.Path = os.PathCombine(file.Folder, machine ? kMachineRecordFileName : kUserRecordFileName);
   // The record is rewritten later in the run; another program may have left
   // it read-only.
-  if (os.PathFileExists(file.Path)) ClearReadOnlyAttribute(os, file.Path);
+  if (os.PathFileExists(file.Path)) {
+    const PinnedDataFolder dataFolder = machine ? PinnedDataFolder::Pin(os) : PinnedDataFolder();
+    FilePin held = HoldRecordFile(
+        os, file.Path, machine ? RecordScope::kDataFolder : RecordScope::kUserFolder, dataFolder);
+    if (held.file) held.file->ClearReadOnlyAttribute();
+    file.Refused = IsRefused(held.check);
+  }
   return file;
 }
 
-int ReadCurrentPlanGuid(Os& os, const CurrentRecordFile& recordFile, std::wstring& guid) {
-  if (recordFile.MachineWide == 0) return 0;
-  guid = ReadRecordValue(os, recordFile.Path, kRecordGuidKey);
-  return 1;
+std::optional<std::wstring> ReadCurrentPlanGuid(Os& os, const CurrentRecordFile& recordFile) {
+  if (recordFile.Which != RecordFile::Machine || recordFile.Refused) return std::nullopt;
+  return ReadRecordValue(os, recordFile.Path, kRecordGuidKey);
 }
 
-int ReadCurrentProfile(Os& os, const CurrentRecordFile& recordFile, std::wstring& profilePath,
-                       std::wstring& profileName) {
-  profilePath = ReadRecordValue(os, recordFile.Path, kRecordProfilePathKey);
-  profileName = ReadRecordValue(os, recordFile.Path, kRecordProfileNameKey);
-  return 1;
+RecordedProfile ReadCurrentProfile(Os& os, const CurrentRecordFile& recordFile) {
+  RecordedProfile profile;
+  if (recordFile.Refused) return profile;
+  profile.Path = ReadRecordValue(os, recordFile.Path, kRecordProfilePathKey);
+  profile.Name = ReadRecordValue(os, recordFile.Path, kRecordProfileNameKey);
+  return profile;
 }
 
-int WriteCurrentPlanRecord(Os& os, const std::wstring* settingsPath,
-                           const std::wstring* profileName, const std::wstring* planGuid) {
-  if (settingsPath == nullptr || profileName == nullptr) return 0;
-  int result = 1;
-  const std::wstring machineFolder = GetDataFolder(os);
-  std::wstring settingsFolder = *settingsPath;
-  os.PathRemoveFileSpec(settingsFolder);
+bool WriteCurrentPlanRecord(Os& os, const std::wstring& settingsPath,
+                            const std::wstring& profileName, const std::wstring& planGuid) {
+  // Nothing to record without both: no record names a nameless profile.
+  if (settingsPath.empty() || profileName.empty()) return false;
+  bool allWritten = true;
+  // Held until the last write: neither folder can be swapped for a link.
+  const PinnedDataFolder dataFolder = PinnedDataFolder::Pin(os);
+  const std::wstring& machineFolder = dataFolder.Path();
 
   // A profile in the data folder is recorded in its Setting.ini; one elsewhere
   // gets a MySetting.ini beside it, and the data folder's Setting.ini as well.
-  const bool inDataFolder = EqualsIgnoreCase(settingsFolder, machineFolder);
+  const std::wstring settingsFolder = FolderOfFile(os, settingsPath);
+  const bool inDataFolder = IsSameFolder(settingsFolder, machineFolder);
   std::wstring target =
       os.PathCombine(settingsFolder, inDataFolder ? kMachineRecordFileName : kUserRecordFileName);
   CreateRecordFileIfMissing(os, target);
-  WriteRecordValue(os, target, kRecordProfilePathKey, *settingsPath, result);
-  WriteRecordValue(os, target, kRecordProfileNameKey, *profileName, result);
+  FilePin held = Hold(os, target, inDataFolder ? RecordScope::kDataFolder : RecordScope::kUserFolder,
+                      dataFolder);
+  WriteRecordValue(os, target, held, kRecordProfilePathKey, settingsPath, allWritten);
+  WriteRecordValue(os, target, held, kRecordProfileNameKey, profileName, allWritten);
 
   if (!inDataFolder) {
     os.FlushPrivateProfile(target);
+    held = FilePin();
     target = os.PathCombine(machineFolder, kMachineRecordFileName);
     CreateRecordFileIfMissing(os, target);
-    WriteRecordValue(os, target, kRecordProfilePathKey, *settingsPath, result);
-    WriteRecordValue(os, target, kRecordProfileNameKey, *profileName, result);
+    held = Hold(os, target, RecordScope::kDataFolder, dataFolder);
+    WriteRecordValue(os, target, held, kRecordProfilePathKey, settingsPath, allWritten);
+    WriteRecordValue(os, target, held, kRecordProfileNameKey, profileName, allWritten);
   }
   // Only the data folder's Setting.ini carries the plan GUID.
-  if (planGuid != nullptr) WriteRecordValue(os, target, kRecordGuidKey, *planGuid, result);
+  WriteRecordValue(os, target, held, kRecordGuidKey, planGuid, allWritten);
   os.FlushPrivateProfile(target);
-  return result;
+  return allWritten;
 }
 
 }  // namespace tav

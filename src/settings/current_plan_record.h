@@ -3,6 +3,7 @@
 // and in "MySetting.ini" beside a profile that lies elsewhere.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "os/os.h"
@@ -16,25 +17,41 @@ inline constexpr wchar_t kRecordProfilePathKey[] = L"ProfilePath";
 inline constexpr wchar_t kRecordProfileNameKey[] = L"ProfileName";
 inline constexpr wchar_t kRecordGuidKey[] = L"GUID";
 
-// The file from which the "Current" section is read.
-struct CurrentRecordFile {
-  int MachineWide = 0;  // 1: Setting.ini in the data folder; 0: MySetting.ini
-  std::wstring Folder;  // the data folder used; empty when it cannot be named
-  std::wstring Path;    // full path of the record file
+// Which record file a part of the "Current" section is read from.
+enum class RecordFile {
+  Machine,  // "Setting.ini" in the data folder, the only one with the plan GUID
+  User,     // "MySetting.ini" in the user's data folder
 };
 
-// Names the record file and clears its read-only attribute.
-CurrentRecordFile OpenCurrentRecordFile(Os& os, int machineWide);
-// 1 with the "GUID" value in `guid` for the machine-wide file; 0 (guid
-// unchanged) for the user's file.
-int ReadCurrentPlanGuid(Os& os, const CurrentRecordFile& recordFile, std::wstring& guid);
-// Reads "ProfilePath" and "ProfileName" (empty when missing); always 1.
-int ReadCurrentProfile(Os& os, const CurrentRecordFile& recordFile, std::wstring& profilePath,
-                       std::wstring& profileName);
-// Records an applied profile; 1 when every key write succeeded. Null
-// `settingsPath` or `profileName`: 0, nothing written. Null `planGuid`: no
-// "GUID" written.
-int WriteCurrentPlanRecord(Os& os, const std::wstring* settingsPath,
-                           const std::wstring* profileName, const std::wstring* planGuid);
+// The file from which the "Current" section is read.
+struct CurrentRecordFile {
+  RecordFile Which = RecordFile::User;
+  std::wstring Folder;   // the data folder used; empty when it cannot be named
+  std::wstring Path;     // full path of the record file
+  bool Refused = false;  // failed a check when opened: neither read nor written
+};
+
+// The profile that a record names; each part empty when missing.
+struct RecordedProfile {
+  std::wstring Path;
+  std::wstring Name;
+};
+
+// Names the record file and clears its read-only attribute through the file
+// opened as itself; a file that fails its checks is marked Refused and left
+// alone.
+CurrentRecordFile OpenCurrentRecordFile(Os& os, RecordFile which);
+// The "GUID" value (empty when missing) of the machine-wide file; nothing for
+// the user's file, which carries none, or a refused one.
+std::optional<std::wstring> ReadCurrentPlanGuid(Os& os, const CurrentRecordFile& recordFile);
+// Reads "ProfilePath" and "ProfileName" (empty when missing or refused).
+RecordedProfile ReadCurrentProfile(Os& os, const CurrentRecordFile& recordFile);
+// Records an applied profile; true when every key write succeeded. Every
+// write is attempted even after one failed. Each record file is written only
+// while it is held open as verified (a refused or missing one fails its
+// writes), in a data folder that is held too. An empty path or name: false,
+// nothing written.
+bool WriteCurrentPlanRecord(Os& os, const std::wstring& settingsPath,
+                            const std::wstring& profileName, const std::wstring& planGuid);
 
 }  // namespace tav

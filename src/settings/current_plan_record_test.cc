@@ -46,14 +46,14 @@ class CurrentPlanRecordTest : public ::testing::Test {
 
 TEST_F(CurrentPlanRecordTest, OpenNamesTheFileAndClearsOnlyReadOnly) {
   os.AddFile(kMachineFile, L"", kFileAttributeReadOnly | kFileAttributeHidden);
-  CurrentRecordFile machine = OpenCurrentRecordFile(os, 1);
-  EXPECT_EQ(machine.MachineWide, 1);
+  CurrentRecordFile machine = OpenCurrentRecordFile(os, RecordFile::Machine);
+  EXPECT_EQ(machine.Which, RecordFile::Machine);
   EXPECT_EQ(machine.Folder, kDataFolder);
   EXPECT_EQ(machine.Path, kMachineFile);
   EXPECT_EQ(os.GetFileAttributes(kMachineFile), kFileAttributeHidden);
 
-  CurrentRecordFile user = OpenCurrentRecordFile(os, 0);
-  EXPECT_EQ(user.MachineWide, 0);
+  CurrentRecordFile user = OpenCurrentRecordFile(os, RecordFile::User);
+  EXPECT_EQ(user.Which, RecordFile::User);
   EXPECT_EQ(user.Folder, kUserFolder);
   EXPECT_EQ(user.Path, kUserFile);
   EXPECT_FALSE(os.HasFile(kUserFile));  // a missing file is not made
@@ -61,7 +61,7 @@ TEST_F(CurrentPlanRecordTest, OpenNamesTheFileAndClearsOnlyReadOnly) {
 
 TEST_F(CurrentPlanRecordTest, UnnamedDataFolderGivesBareFileName) {
   os.commonAppDataFails = true;
-  CurrentRecordFile machine = OpenCurrentRecordFile(os, 1);
+  CurrentRecordFile machine = OpenCurrentRecordFile(os, RecordFile::Machine);
   EXPECT_EQ(machine.Folder, L"");
   EXPECT_EQ(machine.Path, L"Setting.ini");
 }
@@ -69,28 +69,23 @@ TEST_F(CurrentPlanRecordTest, UnnamedDataFolderGivesBareFileName) {
 TEST_F(CurrentPlanRecordTest, ReadsGuidOnlyFromTheMachineWideFile) {
   os.SetProfileValue(kMachineFile, L"Current", L"GUID", L"{abc}");
   os.SetProfileValue(kUserFile, L"Current", L"GUID", L"user");
-  std::wstring guid = L"before";
-  EXPECT_EQ(ReadCurrentPlanGuid(os, OpenCurrentRecordFile(os, 0), guid), 0);
-  EXPECT_EQ(guid, L"before");
-  EXPECT_EQ(ReadCurrentPlanGuid(os, OpenCurrentRecordFile(os, 1), guid), 1);
-  EXPECT_EQ(guid, L"{abc}");  // braces are left to the reader
+  EXPECT_EQ(ReadCurrentPlanGuid(os, OpenCurrentRecordFile(os, RecordFile::User)), std::nullopt);
+  EXPECT_EQ(ReadCurrentPlanGuid(os, OpenCurrentRecordFile(os, RecordFile::Machine)),
+            std::optional<std::wstring>(L"{abc}"));  // braces are left to the reader
 
   FakeOs empty;
-  guid = L"before";
-  EXPECT_EQ(ReadCurrentPlanGuid(empty, OpenCurrentRecordFile(empty, 1), guid), 1);
-  EXPECT_EQ(guid, L"");
+  EXPECT_EQ(ReadCurrentPlanGuid(empty, OpenCurrentRecordFile(empty, RecordFile::Machine)),
+            std::optional<std::wstring>(L""));
 }
 
 TEST_F(CurrentPlanRecordTest, ReadsProfileWithEmptyValuesForMissingKeys) {
   os.SetProfileValue(kUserFile, L"Current", L"ProfilePath", L"D:\\Profiles\\Night.ini");
-  std::wstring path = L"x";
-  std::wstring name = L"y";
-  EXPECT_EQ(ReadCurrentProfile(os, OpenCurrentRecordFile(os, 0), path, name), 1);
-  EXPECT_EQ(path, L"D:\\Profiles\\Night.ini");
-  EXPECT_EQ(name, L"");
-  EXPECT_EQ(ReadCurrentProfile(os, OpenCurrentRecordFile(os, 1), path, name), 1);
-  EXPECT_EQ(path, L"");
-  EXPECT_EQ(name, L"");
+  RecordedProfile user = ReadCurrentProfile(os, OpenCurrentRecordFile(os, RecordFile::User));
+  EXPECT_EQ(user.Path, L"D:\\Profiles\\Night.ini");
+  EXPECT_EQ(user.Name, L"");
+  RecordedProfile machine = ReadCurrentProfile(os, OpenCurrentRecordFile(os, RecordFile::Machine));
+  EXPECT_EQ(machine.Path, L"");
+  EXPECT_EQ(machine.Name, L"");
 }
 
 struct Placement {
@@ -113,7 +108,7 @@ TEST_F(CurrentPlanRecordTest, WritesIntoTheRightFiles) {
     os.AddFolder(kOtherFolder);
     const std::wstring name = L"夜間";
     const std::wstring guid = L"a1b2c3d4-0000-1111-2222-333344445555";
-    EXPECT_EQ(WriteCurrentPlanRecord(os, &c.settingsPath, &name, &guid), 1) << c.settingsPath;
+    EXPECT_TRUE(WriteCurrentPlanRecord(os, c.settingsPath, name, guid)) << c.settingsPath;
     EXPECT_EQ(Value(kMachineFile, L"ProfilePath"), c.settingsPath);
     EXPECT_EQ(Value(kMachineFile, L"ProfileName"), name);
     EXPECT_EQ(Value(kMachineFile, L"GUID"), guid);
@@ -147,7 +142,7 @@ TEST_F(CurrentPlanRecordTest, NewRecordFilesAreMadeUnicodeBeforeTheFirstWrite) {
   const std::wstring guid = L"a1b2c3d4-0000-1111-2222-333344445555";
   const std::wstring settings = kOtherFolder + L"\\Night.ini";
   os.AddFolder(kOtherFolder);
-  ASSERT_EQ(WriteCurrentPlanRecord(os, &settings, &name, &guid), 1);
+  ASSERT_TRUE(WriteCurrentPlanRecord(os, settings, name, guid));
   EXPECT_TRUE(os.IsUnicodeFile(kOtherRecord));
   EXPECT_TRUE(os.IsUnicodeFile(kMachineFile));
   for (const std::wstring& file : {kOtherRecord, kMachineFile}) {
@@ -161,7 +156,7 @@ TEST_F(CurrentPlanRecordTest, NewRecordFilesAreMadeUnicodeBeforeTheFirstWrite) {
   os = FakeOs();
   os.AddFile(kMachineFile, L"[GENERAL]\n");
   os.AddFile(kOtherRecord, L"");
-  ASSERT_EQ(WriteCurrentPlanRecord(os, &settings, &name, &guid), 1);
+  ASSERT_TRUE(WriteCurrentPlanRecord(os, settings, name, guid));
   EXPECT_TRUE(Events(L"CreateUnicodeFile").empty());
   EXPECT_FALSE(os.IsUnicodeFile(kMachineFile));
 }
@@ -171,7 +166,7 @@ TEST_F(CurrentPlanRecordTest, ReadOnlyTargetFailsButEveryWriteIsAttempted) {
   const std::wstring settings = kOtherFolder + L"\\Night.ini";
   const std::wstring name = L"Night";
   const std::wstring guid = L"g";
-  EXPECT_EQ(WriteCurrentPlanRecord(os, &settings, &name, &guid), 0);
+  EXPECT_FALSE(WriteCurrentPlanRecord(os, settings, name, guid));
   EXPECT_EQ(Value(kOtherRecord, L"ProfileName"), L"Night");  // the writable file is written
   EXPECT_EQ(Events(L"WriteProfileFailed:"),
             (std::vector<std::wstring>{L"WriteProfileFailed:" + kMachineFile + L"|ProfilePath",
@@ -188,7 +183,7 @@ TEST_F(CurrentPlanRecordTest, RecordThatDoesNotFitIntoMaxPathFails) {
   const std::wstring settings = longFolder + L"\\a.ini";
   const std::wstring name = L"Night";
   const std::wstring guid = L"g";
-  EXPECT_EQ(WriteCurrentPlanRecord(os, &settings, &name, &guid), 0);
+  EXPECT_FALSE(WriteCurrentPlanRecord(os, settings, name, guid));
   EXPECT_TRUE(Events(L"WriteProfile:").size() == 3u);  // only the data folder's three keys
   EXPECT_EQ(Value(kMachineFile, L"ProfilePath"), settings);
   EXPECT_TRUE(Events(L"WriteProfileFailed:").empty());
@@ -199,7 +194,7 @@ TEST_F(CurrentPlanRecordTest, ReadOnlyProfileRecordStillWritesTheDataFolder) {
   const std::wstring settings = kOtherFolder + L"\\Night.ini";
   const std::wstring name = L"Night";
   const std::wstring guid = L"g";
-  EXPECT_EQ(WriteCurrentPlanRecord(os, &settings, &name, &guid), 0);
+  EXPECT_FALSE(WriteCurrentPlanRecord(os, settings, name, guid));
   EXPECT_EQ(Value(kMachineFile, L"ProfilePath"), settings);
   EXPECT_EQ(Value(kMachineFile, L"GUID"), L"g");
   EXPECT_EQ(Events(L"WriteProfileFailed:").size(), 2u);
@@ -207,31 +202,30 @@ TEST_F(CurrentPlanRecordTest, ReadOnlyProfileRecordStillWritesTheDataFolder) {
 
 TEST_F(CurrentPlanRecordTest, OpeningTheRecordEarlierMakesAReadOnlyFileWritable) {
   os.AddFile(kMachineFile, L"", kFileAttributeReadOnly);
-  OpenCurrentRecordFile(os, 1);
+  OpenCurrentRecordFile(os, RecordFile::Machine);
   const std::wstring settings = kMachineFile;
   const std::wstring name = L"Night";
   const std::wstring guid = L"g";
-  EXPECT_EQ(WriteCurrentPlanRecord(os, &settings, &name, &guid), 1);
+  EXPECT_TRUE(WriteCurrentPlanRecord(os, settings, name, guid));
 }
 
-TEST_F(CurrentPlanRecordTest, EmptyGuidIsWrittenEmptyAndNullGuidNotAtAll) {
+TEST_F(CurrentPlanRecordTest, EmptyGuidIsWrittenEmptyAndOnlyIntoTheDataFolder) {
   const std::wstring settings = kOtherFolder + L"\\Night.ini";
   const std::wstring name = L"Night";
   const std::wstring empty;
   os.SetProfileValue(kMachineFile, L"Current", L"GUID", L"old");
-  EXPECT_EQ(WriteCurrentPlanRecord(os, &settings, &name, &empty), 1);
+  EXPECT_TRUE(WriteCurrentPlanRecord(os, settings, name, empty));
   EXPECT_EQ(Value(kMachineFile, L"GUID"), L"");
 
-  os.SetProfileValue(kMachineFile, L"Current", L"GUID", L"old");
-  EXPECT_EQ(WriteCurrentPlanRecord(os, &settings, &name, nullptr), 1);
-  EXPECT_EQ(Value(kMachineFile, L"GUID"), L"old");
+  // The profile's own record beside it never carries a GUID.
+  EXPECT_EQ(Value(kOtherRecord, L"GUID"), L"<none>");
 }
 
-TEST_F(CurrentPlanRecordTest, MissingPathOrNameWritesNothing) {
+TEST_F(CurrentPlanRecordTest, EmptyPathOrNameWritesNothing) {
   const std::wstring settings = kOtherFolder + L"\\Night.ini";
   const std::wstring name = L"Night";
-  EXPECT_EQ(WriteCurrentPlanRecord(os, nullptr, &name, &name), 0);
-  EXPECT_EQ(WriteCurrentPlanRecord(os, &settings, nullptr, &name), 0);
+  EXPECT_FALSE(WriteCurrentPlanRecord(os, L"", name, name));
+  EXPECT_FALSE(WriteCurrentPlanRecord(os, settings, L"", name));
   EXPECT_TRUE(Events(L"WriteProfile").empty());
   EXPECT_TRUE(Events(L"Flush:").empty());
 }

@@ -1,6 +1,6 @@
 #include "settings/data_folder.h"
 
-#include "os/path_strings.h"
+#include "shared/text.h"
 
 namespace tav {
 namespace {
@@ -30,14 +30,16 @@ std::wstring GetDataFolder(Os& os) { return ProductFolderIn(os, SpecialFolder::C
 
 std::wstring GetUserDataFolder(Os& os) { return ProductFolderIn(os, SpecialFolder::LocalAppData); }
 
-std::wstring GetModuleFolder(Os& os) {
-  std::wstring path;
-  const uint32_t length = os.GetModuleFileName(path);
-  // A path that filled the whole buffer may have been cut: its folder would
-  // be some other folder, so none is named.
-  if (length == 0 || length >= kMaxPath) return L"";
-  os.PathRemoveFileSpec(path);
-  return path;
+std::wstring FolderOfFile(Os& os, const std::wstring& path) {
+  std::wstring folder = path;
+  os.PathRemoveFileSpec(folder);
+  return folder;
+}
+
+bool IsSameFolder(const std::wstring& a, const std::wstring& b) { return EqualsIgnoreCase(a, b); }
+
+bool LiesDirectlyIn(Os& os, const std::wstring& path, const std::wstring& folder) {
+  return IsSameFolder(FolderOfFile(os, path), folder);
 }
 
 }  // namespace tav

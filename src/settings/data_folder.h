@@ -1,4 +1,4 @@
-// The machine-wide and per-user data folders and the tool's own folder.
+// The machine-wide and per-user data folders.
 #pragma once
 
 #include <string>
@@ -15,7 +15,13 @@ inline constexpr wchar_t kProductFolderName[] = L"TAV_POWERSAVE";
 std::wstring GetDataFolder(Os& os);
 // The same for the user's local application-data folder.
 std::wstring GetUserDataFolder(Os& os);
-// The folder of the tool's own executable.
-std::wstring GetModuleFolder(Os& os);
+// The folder of the file at `path`: the path less its last element, as
+// PathRemoveFileSpecW cuts it.
+std::wstring FolderOfFile(Os& os, const std::wstring& path);
+// Whether two folder paths name the same folder: equal without regard to case.
+bool IsSameFolder(const std::wstring& a, const std::wstring& b);
+// True when the file at `path` lies directly in `folder`. The one test of
+// "is the settings file in the data folder", with the two helpers above.
+bool LiesDirectlyIn(Os& os, const std::wstring& path, const std::wstring& folder);
 
 }  // namespace tav

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "testing/fake_os.h"
 
@@ -71,11 +72,28 @@ TEST(DataFolderTest, OverlongBaseFolderCreatesNothingRelative) {
                                                   L"\\VARENTO"}));
 }
 
-TEST(DataFolderTest, ModuleFolderDropsTheFileName) {
+// The one test of "does the settings file lie in the data folder", used by
+// the record and by the plan's roll-back decision.
+TEST(DataFolderTest, LiesDirectlyInComparesTheParentWithoutCase) {
+  const std::wstring folder = L"C:\\ProgramData\\VARENTO\\TAV_POWERSAVE";
+  struct Case {
+    std::wstring path;
+    bool inside;
+  };
+  const std::vector<Case> cases = {
+      {folder + L"\\Setting.ini", true},
+      {L"c:\\programdata\\varento\\tav_powersave\\Other.ini", true},
+      {folder + L"\\Sub\\Setting.ini", false},
+      {folder, false},  // the folder itself lies in its parent
+      {L"C:\\ProgramData\\VARENTO\\Setting.ini", false},
+      {L"Setting.ini", false},
+      {L"", false},
+  };
   FakeOs os;
-  EXPECT_EQ(GetModuleFolder(os), L"C:\\Program Files\\VARENTO");
-  os.moduleFileName = L"D:\\Tools\\Power Save\\TAV_PowerSaveSetting.exe";
-  EXPECT_EQ(GetModuleFolder(os), L"D:\\Tools\\Power Save");
+  for (const Case& c : cases) EXPECT_EQ(LiesDirectlyIn(os, c.path, folder), c.inside) << c.path;
+  // An unnamed data folder holds only paths without a folder.
+  EXPECT_TRUE(LiesDirectlyIn(os, L"Setting.ini", L""));
+  EXPECT_FALSE(LiesDirectlyIn(os, folder + L"\\Setting.ini", L""));
 }
 
 }  // namespace

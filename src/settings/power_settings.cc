@@ -1,5 +1,6 @@
 #include "settings/power_settings.h"
 
+#include "settings/setting_table.h"
 #include "shared/text.h"
 #include "shared/trace.h"
 
@@ -34,49 +35,42 @@ void ReadTaskEntry(Os& os, const wchar_t* section, const std::wstring& path, Tas
 
 }  // namespace
 
-int LoadPowerSettings(Os& os, const std::wstring* settingsPath, PowerSettings* out) {
-  if (settingsPath == nullptr || out == nullptr) return 0;
+bool LoadPowerSettings(Os& os, const std::wstring& settingsPath, PowerSettings& out) {
   PowerSettings local;
   SetPowerSettingsDefaults(local);
   // A failed read leaves defaults whose Name is empty; the Name decides.
-  ReadPowerSettingsFile(os, settingsPath, &local);
-  *out = local;
-  if (!os.PathFileExists(*settingsPath)) {
-    Trace(os, L"settings: " + Quoted(*settingsPath) + L" does not exist");
-  } else if (out->Version.empty()) {
-    Trace(os, L"settings: " + Quoted(*settingsPath) + L" has no [GENERAL] Version");
-  } else if (out->Name.empty()) {
-    Trace(os, L"settings: " + Quoted(*settingsPath) + L" has no [GENERAL] Name");
+  ReadPowerSettingsFile(os, settingsPath, local);
+  out = local;
+  if (!os.PathFileExists(settingsPath)) {
+    Trace(os, L"settings: " + Quoted(settingsPath) + L" does not exist");
+  } else if (out.Version.empty()) {
+    Trace(os, L"settings: " + Quoted(settingsPath) + L" has no [GENERAL] Version");
+  } else if (out.Name.empty()) {
+    Trace(os, L"settings: " + Quoted(settingsPath) + L" has no [GENERAL] Name");
   } else {
-    Trace(os, L"settings: " + Quoted(*settingsPath) + L" loaded: " + Quoted(out->Name) +
-                  L", version " + out->Version);
+    Trace(os, L"settings: " + Quoted(settingsPath) + L" loaded: " + Quoted(out.Name) +
+                  L", version " + out.Version);
   }
-  return out->Name.empty() ? 0 : 1;
+  return !out.Name.empty();
 }
 
-int ReadPowerSettingsFile(Os& os, const std::wstring* settingsPath, PowerSettings* record) {
-  if (record == nullptr || settingsPath == nullptr || !os.PathFileExists(*settingsPath)) return 0;
-  const std::wstring& path = *settingsPath;
-  PowerSettings& r = *record;
+bool ReadPowerSettingsFile(Os& os, const std::wstring& path, PowerSettings& r) {
+  if (!os.PathFileExists(path)) return false;
 
   r.Version = ReadText(os, L"GENERAL", L"Version", path);
-  if (r.Version.empty()) return 0;
+  if (r.Version.empty()) return false;
   r.Name = ReadText(os, L"GENERAL", L"Name", path);
-  if (r.Name.empty()) return 0;
+  if (r.Name.empty()) return false;
 
-  r.DisplayAcTime = ReadInt(os, L"DISPLAY", L"DisplayAcTime", 0, 0, path);
-  r.DisplayDcTime = ReadInt(os, L"DISPLAY", L"DisplayDcTime", 0, 0, path);
-  r.DisplayAcBright = NormalizeBrightness(ReadInt(os, L"DISPLAY", L"DisplayAcBright", -1, -1, path));
-  r.DisplayDcBright = NormalizeBrightness(ReadInt(os, L"DISPLAY", L"DisplayDcBright", -1, -1, path));
-
-  r.HddAcTime = ReadInt(os, L"HDD", L"HddAcTime", 0, 0, path);
-  r.HddDcTime = ReadInt(os, L"HDD", L"HddDcTime", 0, 0, path);
-
-  r.SleepAcTime = ReadInt(os, L"SYSTEM", L"SleepAcTime", 0, 0, path);
-  r.SleepDcTime = ReadInt(os, L"SYSTEM", L"SleepDcTime", 0, 0, path);
-  r.StopAcTime = ReadInt(os, L"SYSTEM", L"StopAcTime", 0, 0, path);
-  r.StopDcTime = ReadInt(os, L"SYSTEM", L"StopDcTime", 0, 0, path);
-  r.StopCheckBox = ReadInt(os, L"SYSTEM", L"StopCheckBox", 0, 0, path) == 1 ? 1 : 0;
+  for (const NumericSetting& setting : kNumericSettings) {
+    const int32_t value =
+        ReadInt(os, setting.section, setting.key, setting.defaultValue, setting.floor, path);
+    switch (setting.clamp) {
+      case Clamp::AtLeast: r.*setting.field = value; break;
+      case Clamp::Brightness: r.*setting.field = NormalizeBrightness(value); break;
+      case Clamp::Flag: r.*setting.field = value == 1 ? 1 : 0; break;
+    }
+  }
   ReadTimeOfDay(os, L"SYSTEM", L"SleepStartTime", path, r.SleepStartTime);
   ReadTimeOfDay(os, L"SYSTEM", L"ResumeTime", path, r.ResumeTime);
 
@@ -86,7 +80,7 @@ int ReadPowerSettingsFile(Os& os, const std::wstring* settingsPath, PowerSetting
   ReadTaskEntry(os, L"TASK_SLEEP", path, r.TaskSleep);
   ReadTaskEntry(os, L"START_TASK_PROFILE", path, r.StartTaskProfile);
   ReadTaskEntry(os, L"END_TASK_PROFILE", path, r.EndTaskProfile);
-  return 1;
+  return true;
 }
 
 void SetPowerSettingsDefaults(PowerSettings& record) { record = PowerSettings{}; }

@@ -43,11 +43,11 @@ struct PowerSettings {
   TaskEntry EndTaskProfile;     // section "END_TASK_PROFILE"
 };
 
-// Loads `settingsPath` into `out`; 1 when the file exists with a non-empty
-// "Version" and "Name", else 0. Null arguments: 0 and `out` untouched.
-int LoadPowerSettings(Os& os, const std::wstring* settingsPath, PowerSettings* out);
-// Fills `record` from the file; 1 when every key was read.
-int ReadPowerSettingsFile(Os& os, const std::wstring* settingsPath, PowerSettings* record);
+// Loads `settingsPath` into `out`, which is always written; true when the
+// file exists with a non-empty "Version" and "Name".
+bool LoadPowerSettings(Os& os, const std::wstring& settingsPath, PowerSettings& out);
+// Fills `record` from the file; true when every key was read.
+bool ReadPowerSettingsFile(Os& os, const std::wstring& settingsPath, PowerSettings& record);
 void SetPowerSettingsDefaults(PowerSettings& record);
 // The time rule: HHMM split into hour (at most 23) and minute (at most 59).
 int32_t SplitTimeOfDay(int32_t value, int32_t& hour, int32_t& minute);

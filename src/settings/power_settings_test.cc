@@ -24,7 +24,7 @@ class PowerSettingsTest : public ::testing::Test {
     Set(L"GENERAL", L"Version", L"2.00.000");
     Set(L"GENERAL", L"Name", L"Night");
   }
-  int Load(PowerSettings& out) { return LoadPowerSettings(os, &kPath, &out); }
+  bool Load(PowerSettings& out) { return LoadPowerSettings(os, kPath, out); }
 
   FakeOs os;
 };
@@ -32,7 +32,7 @@ class PowerSettingsTest : public ::testing::Test {
 TEST_F(PowerSettingsTest, OnlyVersionAndNameLoadsWithDefaults) {
   SetGeneral();
   PowerSettings s;
-  ASSERT_EQ(Load(s), 1);
+  ASSERT_TRUE(Load(s));
   EXPECT_EQ(s.Version, L"2.00.000");
   EXPECT_EQ(s.Name, L"Night");
   for (int32_t v : {s.DisplayAcTime, s.DisplayDcTime, s.HddAcTime, s.HddDcTime, s.SleepAcTime,
@@ -74,7 +74,7 @@ TEST_F(PowerSettingsTest, EveryKeyIsStoredInItsField) {
   Set(L"END_TASK_PROFILE", L"TaskName", L"End");
   Set(L"END_TASK_PROFILE", L"TaskId", L"13");
   PowerSettings s;
-  ASSERT_EQ(Load(s), 1);
+  ASSERT_TRUE(Load(s));
   EXPECT_EQ(std::vector<int32_t>({s.DisplayAcTime, s.DisplayDcTime, s.DisplayAcBright,
                                   s.DisplayDcBright, s.HddAcTime, s.HddDcTime, s.SleepAcTime,
                                   s.SleepDcTime, s.StopAcTime, s.StopDcTime, s.StopCheckBox}),
@@ -142,7 +142,7 @@ TEST_F(PowerSettingsTest, IntegerClampsAndNormalisation) {
     SetGeneral();
     Set(c.section, c.key, c.text);
     PowerSettings s;
-    ASSERT_EQ(Load(s), 1);
+    ASSERT_TRUE(Load(s));
     EXPECT_EQ(c.field(s), c.expected) << c.section << L"/" << c.key << L"=" << c.text;
   }
 }
@@ -171,7 +171,7 @@ TEST_F(PowerSettingsTest, TimeRuleForEveryTimeKey) {
       SetGeneral();
       Set(keys[k].first, keys[k].second, c.text);
       PowerSettings s;
-      ASSERT_EQ(Load(s), 1);
+      ASSERT_TRUE(Load(s));
       const TimeOfDay times[] = {s.SleepStartTime, s.ResumeTime, s.StartTime, s.EndTime};
       EXPECT_EQ(times[k].Hour, c.hour) << keys[k].second << L"=" << c.text;
       EXPECT_EQ(times[k].Minute, c.minute) << keys[k].second << L"=" << c.text;
@@ -200,7 +200,7 @@ TEST(PowerSettingsRulesTest, NormalizeBrightnessBounds) {
 TEST_F(PowerSettingsTest, MissingVersionFailsBeforeNameIsRead) {
   Set(L"GENERAL", L"Name", L"Night");
   PowerSettings s;
-  EXPECT_EQ(Load(s), 0);
+  EXPECT_FALSE(Load(s));
   EXPECT_EQ(s.Name, L"");
 }
 
@@ -208,7 +208,7 @@ TEST_F(PowerSettingsTest, EmptyNameFails) {
   Set(L"GENERAL", L"Version", L"2.00.000");
   Set(L"GENERAL", L"Name", L"");
   PowerSettings s;
-  EXPECT_EQ(Load(s), 0);
+  EXPECT_FALSE(Load(s));
 }
 
 TEST_F(PowerSettingsTest, MissingFileFailsAndLeavesDefaults) {
@@ -216,21 +216,22 @@ TEST_F(PowerSettingsTest, MissingFileFailsAndLeavesDefaults) {
   PowerSettings s;
   s.Name = L"stale";
   s.DisplayAcTime = 42;
-  EXPECT_EQ(Load(s), 0);
+  EXPECT_FALSE(Load(s));
   EXPECT_EQ(s.Version, L"2.00.000");
   EXPECT_EQ(s.Name, L"");
   EXPECT_EQ(s.DisplayAcTime, 0);
   EXPECT_EQ(s.DisplayAcBright, -1);
 }
 
-TEST_F(PowerSettingsTest, NullArgumentsLeaveOutputUntouched) {
+TEST_F(PowerSettingsTest, EmptyPathLoadsNothing) {
   SetGeneral();
   PowerSettings s;
   s.Name = L"kept";
-  EXPECT_EQ(LoadPowerSettings(os, nullptr, &s), 0);
+  EXPECT_FALSE(ReadPowerSettingsFile(os, L"", s));
   EXPECT_EQ(s.Name, L"kept");
-  EXPECT_EQ(LoadPowerSettings(os, &kPath, nullptr), 0);
-  EXPECT_EQ(ReadPowerSettingsFile(os, &kPath, nullptr), 0);
+  EXPECT_FALSE(LoadPowerSettings(os, L"", s));
+  EXPECT_EQ(s.Name, L"");  // the output is always written: the defaults
+  EXPECT_EQ(s.Version, L"2.00.000");
 }
 
 TEST_F(PowerSettingsTest, LongTextValuesAreCutTo1023Characters) {
@@ -239,7 +240,7 @@ TEST_F(PowerSettingsTest, LongTextValuesAreCutTo1023Characters) {
   Set(L"GENERAL", L"Name", longName);
   Set(L"END_TASK_PROFILE", L"TaskName", std::wstring(1024, L'x'));
   PowerSettings s;
-  ASSERT_EQ(Load(s), 1);
+  ASSERT_TRUE(Load(s));
   EXPECT_EQ(s.Name, longName.substr(0, 1023));
   EXPECT_EQ(s.EndTaskProfile.TaskName, std::wstring(1023, L'x'));
 }
@@ -247,10 +248,10 @@ TEST_F(PowerSettingsTest, LongTextValuesAreCutTo1023Characters) {
 TEST_F(PowerSettingsTest, ReadFileReportsEveryKeyRead) {
   SetGeneral();
   PowerSettings s;
-  EXPECT_EQ(ReadPowerSettingsFile(os, &kPath, &s), 1);
+  EXPECT_TRUE(ReadPowerSettingsFile(os, kPath, s));
   const std::wstring missing = L"C:\\none.ini";
   s.Name = L"unchanged";
-  EXPECT_EQ(ReadPowerSettingsFile(os, &missing, &s), 0);
+  EXPECT_FALSE(ReadPowerSettingsFile(os, missing, s));
   EXPECT_EQ(s.Name, L"unchanged");
 }
 

@@ -64,4 +64,13 @@ std::wstring TwoDigitText(int32_t value) {
 
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
+std::wstring_view NextSlashField(std::wstring_view text, size_t& position) {
+  while (position < text.size() && text[position] == L'/') ++position;
+  const size_t begin = position;
+  while (position < text.size() && text[position] != L'/') ++position;
+  const std::wstring_view field = text.substr(begin, position - begin);
+  if (position < text.size()) ++position;
+  return field;
+}
+
 }  // namespace tav

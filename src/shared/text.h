@@ -22,5 +22,10 @@ std::wstring DecimalText(int32_t value);
 std::wstring TwoDigitText(int32_t value);
 // `text` between double quotes, nothing escaped.
 std::wstring Quoted(const std::wstring& text);
+// The "/"-separated fields of the command line and of a task list line: skips
+// a run of '/', then takes the text up to the next '/' or the end. `position`
+// moves behind the '/' that ended the field. Empty when only separators, or
+// nothing, remain.
+std::wstring_view NextSlashField(std::wstring_view text, size_t& position);
 
 }  // namespace tav

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cwctype>
 #include <string>
+#include <vector>
 
 namespace tav {
 namespace {
@@ -54,6 +55,41 @@ TEST(TextTest, DecimalTexts) {
   EXPECT_EQ(TwoDigitText(7), L"07");
   EXPECT_EQ(TwoDigitText(0), L"00");
   EXPECT_EQ(TwoDigitText(99), L"99");
+}
+
+}  // namespace
+}  // namespace tav
+
+namespace tav {
+namespace {
+
+// The one '/' field scan, shared by the command line and the task list.
+TEST(TextTest, NextSlashFieldSkipsRunsOfSlashes) {
+  struct Case {
+    std::wstring text;
+    std::vector<std::wstring> fields;  // every field until the first empty one
+  };
+  const std::vector<Case> cases = {
+      {L"", {}},
+      {L"///", {}},
+      {L"a", {L"a"}},
+      {L"/N:x/F:y", {L"N:x", L"F:y"}},
+      {L"//N:x///F:y//", {L"N:x", L"F:y"}},
+      {L"N:x / T:0700", {L"N:x ", L" T:0700"}},  // blanks stay for the caller to trim
+      {L"/\"a b\"/c", {L"\"a b\"", L"c"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::wstring> fields;
+    size_t position = 0;
+    while (true) {
+      const std::wstring_view field = NextSlashField(c.text, position);
+      if (field.empty()) break;
+      fields.emplace_back(field);
+      ASSERT_LE(position, c.text.size());
+    }
+    EXPECT_EQ(fields, c.fields) << testing::PrintToString(c.text);
+    EXPECT_EQ(position, c.text.size()) << testing::PrintToString(c.text);
+  }
 }
 
 }  // namespace

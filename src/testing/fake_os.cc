@@ -44,10 +44,62 @@ class FakeProcess : public OsProcess {
     exitCode = os_.childExitCode;
     return true;
   }
+  bool WaitForExitWithin(std::chrono::milliseconds limit) override {
+    os_.waitLimits.push_back(limit);
+    if (os_.neverEnds(commandLine_)) {
+      os_.events.push_back(L"TimedOut:" + commandLine_);
+      return false;
+    }
+    WaitForExit();
+    return true;
+  }
+  void Terminate() override { os_.events.push_back(L"Terminated:" + commandLine_); }
 
  private:
   FakeOs& os_;
   std::wstring commandLine_;
+};
+
+// A pinned file: used only while the path still names the file that was
+// checked (a file deleted or replaced since then is not touched).
+class FakePinnedFile : public OsPinnedFile {
+ public:
+  FakePinnedFile(FakeOs& os, std::wstring path)
+      : os_(os), path_(std::move(path)), id_(os.FileId(path_)) {
+    ++os_.heldPins;
+  }
+  ~FakePinnedFile() override { --os_.heldPins; }
+  std::unique_ptr<OsTextFile> OpenTextFileForReading() override {
+    if (!Same()) return nullptr;
+    return os_.OpenTextFileForReading(path_);
+  }
+  void ClearReadOnlyAttribute() override {
+    const uint32_t attributes = os_.GetFileAttributes(path_);
+    if (Same() && (attributes & kFileAttributeReadOnly))
+      os_.SetFileAttributes(path_, attributes & ~kFileAttributeReadOnly);
+  }
+  bool Delete() override {
+    if (!Same()) {
+      os_.events.push_back(L"DeleteFailed:" + path_);
+      return false;
+    }
+    return os_.DeleteFile(path_);
+  }
+
+ private:
+  bool Same() const { return id_ != 0 && os_.FileId(path_) == id_; }
+  FakeOs& os_;
+  std::wstring path_;
+  uint64_t id_;
+};
+
+class FakePinnedFolder : public OsPinnedFolder {
+ public:
+  explicit FakePinnedFolder(FakeOs& os) : os_(os) { ++os_.heldPins; }
+  ~FakePinnedFolder() override { --os_.heldPins; }
+
+ private:
+  FakeOs& os_;
 };
 
 class FakeTextFile : public OsTextFile {
@@ -80,23 +132,21 @@ class FakePowerLibrary : public OsPowerLibrary {
  public:
   explicit FakePowerLibrary(FakeOs& os) : os_(os) {}
   ~FakePowerLibrary() override { os_.events.push_back(L"FreePowerLibrary"); }
-  uint32_t PowerEnumerate(uint32_t index, Guid& guid, uint32_t& bufferSize) override {
-    if (index >= os_.plans.size() || bufferSize < 16) return 259;  // ERROR_NO_MORE_ITEMS
-    guid = os_.plans[index].guid;
-    return 0;
+  std::optional<Guid> PowerEnumerate(uint32_t index) override {
+    if (index >= os_.plans.size()) return std::nullopt;  // ERROR_NO_MORE_ITEMS
+    return os_.plans[index].guid;
   }
-  uint32_t PowerReadFriendlyName(const Guid& plan, std::wstring& name,
-                                 uint32_t& bufferSizeBytes) override {
+  std::optional<std::wstring> PowerReadFriendlyName(const Guid& plan) override {
     ++os_.friendlyNameReads;
     for (const auto& p : os_.plans) {
       if (p.guid == plan) {
-        if (!p.nameReadable) return 2;
-        if ((p.name.size() + 1) * 2 > bufferSizeBytes) return 234;  // ERROR_MORE_DATA
-        name = p.name;
-        return 0;
+        if (!p.nameReadable) return std::nullopt;
+        // ERROR_MORE_DATA: the name and its terminator do not fit.
+        if ((p.name.size() + 1) * 2 > kFriendlyNameBufferBytes) return std::nullopt;
+        return p.name;
       }
     }
-    return 2;
+    return std::nullopt;
   }
 
   bool HasPowerGetActiveScheme() override { return os_.getActiveSchemeAvailable; }
@@ -177,8 +227,70 @@ const FakeOs::File* FakeOs::FindFile(const std::wstring& path) const {
   return it == files_.end() ? nullptr : &it->second;
 }
 
-void FakeOs::AddFile(const std::wstring& path, const std::wstring& text, uint32_t attributes) {
+FakeOs::File& FakeOs::NewFile(const std::wstring& path) {
   File& f = files_[Key(path)];
+  f = File();
+  f.id = nextFileId_++;
+  return f;
+}
+
+uint64_t FakeOs::FileId(const std::wstring& path) const {
+  const File* f = FindFile(path);
+  return f ? f->id : 0;
+}
+
+void FakeOs::AddLinkedFolder(const std::wstring& path) {
+  folders_.insert(Key(path));
+  linkedFolders_.insert(Key(path));
+}
+
+void FakeOs::SetLinkCount(const std::wstring& path, uint32_t links) {
+  if (File* f = FindFile(path)) f->links = links;
+}
+
+void FakeOs::MakeUnopenable(const std::wstring& path) { unopenable_.insert(Key(path)); }
+
+bool FakeOs::UnderLinkedFolder(const std::wstring& path) const {
+  std::wstring folder = path;
+  while (PathStringRemoveFileSpec(folder) && !folder.empty()) {
+    if (linkedFolders_.count(Key(folder))) return true;
+  }
+  return false;
+}
+
+FilePin FakeOs::PinFile(const std::wstring& path, FinalPathCheck finalPath) {
+  pinLog.push_back(L"PinFile:" + path);
+  if (unopenable_.count(Key(path))) return FilePin{FileCheck::kUnopenable, nullptr};
+  const File* f = FindFile(path);
+  if (!f) {
+    const bool folder = folders_.count(Key(path)) != 0;
+    return FilePin{folder ? FileCheck::kNotFile : FileCheck::kMissing, nullptr};
+  }
+  if (f->attributes & kFileAttributeReparsePoint) return FilePin{FileCheck::kLink, nullptr};
+  if (f->attributes & (kFileAttributeDirectory | kFileAttributeDevice))
+    return FilePin{FileCheck::kNotFile, nullptr};
+  if (f->links != 1) return FilePin{FileCheck::kHardLinked, nullptr};
+  if (finalPath == FinalPathCheck::kCompare && UnderLinkedFolder(path))
+    return FilePin{FileCheck::kElsewhere, nullptr};
+  return FilePin{FileCheck::kPassed, std::make_unique<FakePinnedFile>(*this, path)};
+}
+
+FolderPin FakeOs::PinFolder(const std::wstring& path) {
+  pinLog.push_back(L"PinFolder:" + path);
+  if (unopenable_.count(Key(path))) return FolderPin{FileCheck::kUnopenable, nullptr};
+  if (linkedFolders_.count(Key(path))) return FolderPin{FileCheck::kLink, nullptr};
+  if (const File* f = FindFile(path)) {
+    return FolderPin{(f->attributes & kFileAttributeReparsePoint) ? FileCheck::kLink
+                                                                  : FileCheck::kNotFolder,
+                     nullptr};
+  }
+  if (!folders_.count(Key(path))) return FolderPin{FileCheck::kMissing, nullptr};
+  if (UnderLinkedFolder(path)) return FolderPin{FileCheck::kElsewhere, nullptr};
+  return FolderPin{FileCheck::kPassed, std::make_unique<FakePinnedFolder>(*this)};
+}
+
+void FakeOs::AddFile(const std::wstring& path, const std::wstring& text, uint32_t attributes) {
+  File& f = NewFile(path);
   f.text = text;
   f.attributes = attributes;
 }
@@ -188,7 +300,7 @@ bool FakeOs::HasFolder(const std::wstring& path) const { return folders_.count(K
 
 void FakeOs::SetProfileValue(const std::wstring& path, const std::wstring& section,
                              const std::wstring& key, const std::wstring& value) {
-  File& f = files_[Key(path)];
+  File& f = FindFile(path) ? *FindFile(path) : NewFile(path);
   for (auto& [name, keys] : f.profile) {
     if (Lower(name) != Lower(section)) continue;
     for (auto& [k, v] : keys) {
@@ -264,10 +376,10 @@ bool FakeOs::ToLocalTime(int64_t, LocalTimeFields& fields) {
   return true;
 }
 
-std::unique_ptr<OsProcess> FakeOs::CreateHiddenProcess(const std::wstring* applicationName,
+std::unique_ptr<OsProcess> FakeOs::CreateHiddenProcess(const std::wstring& applicationName,
                                                        std::wstring& commandLine) {
   commandLines.push_back(commandLine);
-  applicationNames.push_back(applicationName ? *applicationName : L"");
+  applicationNames.push_back(applicationName);
   if (!canStart(commandLine)) {
     events.push_back(L"RunFailed:" + commandLine);
     return nullptr;
@@ -297,7 +409,7 @@ bool FakeOs::IsRegularFile(const std::wstring& path) {
 bool FakeOs::CreateUnicodeTextFile(const std::wstring& path) {
   events.push_back(L"CreateUnicodeFile:" + path);
   if (path.empty() || PathFileExists(path) || failingProfileWrites.count(Key(path))) return false;
-  File& f = files_[Key(path)];
+  File& f = NewFile(path);
   f.unicode = true;
   return true;
 }
@@ -416,12 +528,10 @@ std::unique_ptr<OsPowerLibrary> FakeOs::LoadPowerLibrary() {
   return std::make_unique<FakePowerLibrary>(*this);
 }
 
-bool FakeOs::EnumPwrSchemes(SchemeCallback callback, void* context) {
+std::optional<std::vector<std::wstring>> FakeOs::EnumPwrSchemes() {
   ++enumPwrSchemesCalls;
-  if (enumPwrSchemesFails) return false;
-  for (const auto& name : xpSchemes)
-    if (!callback(name, context)) break;
-  return true;
+  if (enumPwrSchemesFails) return std::nullopt;
+  return xpSchemes;
 }
 
 bool FakeOs::CoInitialize() {

@@ -4,6 +4,7 @@
 // on Windows.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -83,6 +84,26 @@ class FakeOs : public Os {
   // Called while a started process "runs" (between creation and its end).
   std::function<void(const std::wstring&)> onRun;
   uint32_t childExitCode = 0;  // what every ended child reports
+  // Children that never end by themselves: a limited wait times out
+  // ("TimedOut:<command line>") and the runner ends them ("Terminated:...").
+  std::function<bool(const std::wstring&)> neverEnds = [](const std::wstring&) { return false; };
+  std::vector<std::chrono::milliseconds> waitLimits;  // every limited wait
+
+  // --- Pins (PinFile, PinFolder) ---------------------------------------------
+  // Every pin asked for: "PinFile:<path>", "PinFolder:<path>". Kept apart
+  // from `events`, whose sequences the older tests compare whole.
+  std::vector<std::wstring> pinLog;
+  int heldPins = 0;  // pins alive right now
+  // A folder that is a link or junction: pinning it finds kLink, and a path
+  // below it compared by its final path finds kElsewhere.
+  void AddLinkedFolder(const std::wstring& path);
+  // How many names a file has (1 unless set).
+  void SetLinkCount(const std::wstring& path, uint32_t links);
+  // A path that is there but cannot be opened (kUnopenable).
+  void MakeUnopenable(const std::wstring& path);
+  // True while the file is the one added under that path earlier (not
+  // deleted, not replaced by AddFile since `id` was read).
+  uint64_t FileId(const std::wstring& path) const;
 
   // Every trace line, as DebugOutput received it.
   std::vector<std::wstring> traceLines;
@@ -137,7 +158,7 @@ class FakeOs : public Os {
   bool IsDebugOutputOn() override { return debugOutputOn; }
   int64_t CurrentTime() override;
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
-  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,
+  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring& applicationName,
                                                  std::wstring& commandLine) override;
   std::wstring GetSystemDirectory() override;
   bool PathFileExists(const std::wstring& path) override;
@@ -150,6 +171,8 @@ class FakeOs : public Os {
   bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) override;
   uint32_t GetModuleFileName(std::wstring& path) override;
   std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) override;
+  FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath) override;
+  FolderPin PinFolder(const std::wstring& path) override;
   std::wstring PathCombine(const std::wstring& folder, const std::wstring& file) override;
   bool PathAppend(std::wstring& path, const std::wstring& more) override;
   bool PathRemoveFileSpec(std::wstring& path) override;
@@ -162,7 +185,7 @@ class FakeOs : public Os {
                                  const std::wstring& value, const std::wstring& path) override;
   void FlushPrivateProfile(const std::wstring& path) override;
   std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override;
-  bool EnumPwrSchemes(SchemeCallback callback, void* context) override;
+  std::optional<std::vector<std::wstring>> EnumPwrSchemes() override;
   bool CoInitialize() override;
   void CoUninitialize() override;
   bool CoCreateGuid(Guid& guid) override;
@@ -173,6 +196,8 @@ class FakeOs : public Os {
     std::wstring text;
     uint32_t attributes = kFileAttributeArchive;
     bool unicode = false;  // made by CreateUnicodeTextFile
+    uint32_t links = 1;
+    uint64_t id = 0;  // new for every file made under a path
     // section -> key -> value, in order of writing; names as first written.
     std::vector<std::pair<std::wstring, std::vector<std::pair<std::wstring, std::wstring>>>>
         profile;
@@ -183,6 +208,12 @@ class FakeOs : public Os {
 
   std::map<std::wstring, File> files_;
   std::set<std::wstring> folders_;
+  std::set<std::wstring> linkedFolders_;
+  std::set<std::wstring> unopenable_;
+  uint64_t nextFileId_ = 1;
+  // Whether a folder above `path` is a link.
+  bool UnderLinkedFolder(const std::wstring& path) const;
+  File& NewFile(const std::wstring& path);
   bool mutexOwnedHere_ = false;
   size_t nextGuid_ = 0;
 };

@@ -1011,6 +1011,77 @@ cases_xp() {
 
 # --- One tree --------------------------------------------------------------------
 
+# Files another user shaped: Unix links in the prefix, which Wine shows as
+# plain files and folders by their attributes; only checks through an open
+# handle (final path, link count) see them.
+cases_links() {
+  local record_win="$data_folder_win\\Setting.ini" guid
+
+  case_begin "links: a hard-linked Setting.ini: exit 1280, nothing run, the other file untouched"
+  settings_file "$profile_win" "$profile_name"
+  mkdir -p "$(unix_path "$data_folder_win")"
+  printf '[Other]\r\nKept=1\r\n' >"$drive/tav data/victim.ini"
+  chmod a-w "$drive/tav data/victim.ini"
+  ln "$drive/tav data/victim.ini" "$(unix_path "$record_win")"
+  run_tool "/N:\"$profile_win\""
+  expect_exit 1280
+  expect_no_log powercfg.log
+  expect_text "other file" "$(printf '[Other]\r\nKept=1\r')" "$(cat "$drive/tav data/victim.ini")"
+  [ -z "$(find "$drive/tav data/victim.ini" -perm -u+w)" ] || note "the other file lost its read-only attribute"
+  expect_gone "$files_win\\MySetting.ini"
+  case_end
+
+  case_begin "links: a linked TAV_POWERSAVE: exit 1280, nothing run, nothing lands behind the link"
+  settings_file "$profile_win" "$profile_name"
+  mkdir -p "$drive/ProgramData/VARENTO" "$drive/tav data/elsewhere"
+  ln -s "$drive/tav data/elsewhere" "$(unix_path "$data_folder_win")"
+  run_tool "/N:\"$profile_win\""
+  expect_exit 1280
+  expect_no_log powercfg.log
+  [ -z "$(ls -A "$drive/tav data/elsewhere")" ] || note "files behind the link: $(ls -A "$drive/tav data/elsewhere")"
+  case_end
+
+  case_begin "links: an XML file behind a linked folder is neither registered nor deleted"
+  mkdir -p "$drive/tav data/real"
+  ln -s "$drive/tav data/real" "$drive/tav data/linked"
+  printf '<Task/>' >"$drive/tav data/real/x.xml"
+  printf '<Task/>' >"$drive/tav data/plain.xml"
+  printf '/TN:"Linked" /XML:"%s"\n/TN:"Plain" /XML:"%s"\n' \
+    "$files_win\\linked\\x.xml" "$files_win\\plain.xml" | write_ansi "$files_win\\list.txt"
+  run_tool "/F:\"$files_win\\list.txt\""
+  expect_exit 0
+  expect_text "schtasks command lines" "schtasks /Create /TN \"Plain\" /XML \"$files_win\\plain.xml\" /F" "$(log_of schtasks.log)"
+  [ -f "$drive/tav data/real/x.xml" ] || note "the XML file behind the link was deleted"
+  expect_gone "$files_win\\plain.xml"
+  expect_gone "$files_win\\list.txt"
+  case_end
+
+  case_begin "links: a task list behind a linked folder counts as missing: exit 1280, nothing run or deleted"
+  mkdir -p "$drive/tav data/real"
+  ln -s "$drive/tav data/real" "$drive/tav data/linked"
+  printf '<Task/>' >"$drive/tav data/plain.xml"
+  printf '/TN:"Plain" /XML:"%s"\n' "$files_win\\plain.xml" | write_ansi "$files_win\\real\\list.txt"
+  run_tool "/F:\"$files_win\\linked\\list.txt\""
+  expect_exit 1280
+  expect_no_log schtasks.log
+  [ -f "$drive/tav data/real/list.txt" ] || note "the list behind the link was deleted"
+  expect_file "$files_win\\plain.xml"
+  case_end
+
+  case_begin "links: a failed record write keeps a plan found before the run"
+  settings_file "$record_win" "$profile_name"
+  run_tool "/N:\"$record_win\""
+  guid=$(first_guid)
+  clear_logs
+  hold_file "$record_win"
+  run_tool "/N:\"$record_win\""
+  release "$holder_pid"
+  expect_exit 1280
+  expect_text "powercfg.exe commands" "$(guid_commands "$guid" 0 "${zero_values[@]}")" "$(log_of powercfg.log)"
+  [ "$(store_plans | grep -cF "$(lower "$guid")|$plan_name")" -eq 1 ] || note "the found plan is gone: $(store_plans)"
+  case_end
+}
+
 run_tree() {
   tree=$1
   local started=$SECONDS
@@ -1042,7 +1113,7 @@ run_tree() {
   wait_for_file "$drive/equip/window.ready" || { fail "$tree: main window stand-in started"; return; }
 
   local group
-  for group in ${TAV_WINE_GROUPS:-command_line settings_values plan record tasks trace handoff mutex xp}; do
+  for group in ${TAV_WINE_GROUPS:-command_line settings_values plan record tasks links trace handoff mutex xp}; do
     "cases_$group"
   done
 

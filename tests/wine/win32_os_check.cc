@@ -14,7 +14,10 @@
 // links) prints "skip <name>: <reason>" instead of passing.
 #include <windows.h>
 
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -207,7 +210,7 @@ void CheckProcesses(tav::Os& os, const std::wstring& work, const std::wstring& s
 
   std::wstring commandLine = L"\"" + child + L"\" --child \"" + marker + L"\"";
   const std::wstring original = commandLine;
-  auto process = os.CreateHiddenProcess(nullptr, commandLine);
+  auto process = os.CreateHiddenProcess(L"", commandLine);
   Check("process with a quoted path with blanks starts", process != nullptr);
   if (process) process->WaitForExit();
   Check("process waited for until its end", ReadBytes(marker).rfind("hidden=", 0) == 0);
@@ -218,7 +221,7 @@ void CheckProcesses(tav::Os& os, const std::wstring& work, const std::wstring& s
 
   for (const wchar_t* line : {L"", L"no_such_program_tav.exe /x", L"\"C:\\no where\\x.exe\""}) {
     std::wstring missing = line;
-    Check("process " + ToUtf8(Show(line)) + " not started", os.CreateHiddenProcess(nullptr, missing) == nullptr);
+    Check("process " + ToUtf8(Show(line)) + " not started", os.CreateHiddenProcess(L"", missing) == nullptr);
   }
 
   // A given application is started as it is; the command line's first token
@@ -230,7 +233,7 @@ void CheckProcesses(tav::Os& os, const std::wstring& work, const std::wstring& s
     DeleteFileW(marker.c_str());
     std::wstring line = first + L" --child \"" + marker + L"\"";
     const std::wstring lineBefore = line;
-    auto started = os.CreateHiddenProcess(&child, line);
+    auto started = os.CreateHiddenProcess(child, line);
     if (started) started->WaitForExit();
     const std::string seen = ReadBytes(marker);
     Check("application name runs that program, first token " + ToUtf8(first),
@@ -244,7 +247,7 @@ void CheckProcesses(tav::Os& os, const std::wstring& work, const std::wstring& s
   for (const std::wstring& missingApp : {work + L"\\no where\\child.exe", work + L"\\none.exe"}) {
     DeleteFileW(marker.c_str());
     std::wstring line = L"\"" + child + L"\" --child \"" + marker + L"\"";
-    auto started = os.CreateHiddenProcess(&missingApp, line);
+    auto started = os.CreateHiddenProcess(missingApp, line);
     if (started) started->WaitForExit();
     Check("missing application " + ToUtf8(Show(missingApp)) + " starts nothing",
           started == nullptr && GetFileAttributesW(marker.c_str()) == INVALID_FILE_ATTRIBUTES);
@@ -485,11 +488,9 @@ void CheckPowerLibrary(tav::Os& os) {
   auto library = os.LoadPowerLibrary();
   Check("power library loads", library != nullptr);
   if (library) {
-    tav::Guid guid;
-    uint32_t size = 1024;  // more than the one GUID that the buffer holds
-    const uint32_t result = library->PowerEnumerate(0, guid, size);
-    Check("PowerEnumerate never reports more room than one GUID", size <= 16,
-          std::to_wstring(result) + L" size " + std::to_wstring(size));
+    // Far past the last plan: nothing, whatever the system's list holds.
+    Check("PowerEnumerate past the last plan gives nothing",
+          !library->PowerEnumerate(1000000).has_value());
   }
   if (library) {
     // The wrapper passes on what the system's function answers (Wine 8's own
@@ -515,17 +516,16 @@ void CheckPowerLibrary(tav::Os& os) {
       if (expected) LocalFree(expected);
     }
   }
-  struct Seen {
-    int count = 0;
-  } seen;
-  const bool ran = os.EnumPwrSchemes(
-      [](const std::wstring&, void* context) {
-        ++static_cast<Seen*>(context)->count;
-        return false;  // stop at once
-      },
-      &seen);
-  Check("EnumPwrSchemes stops when the callback asks", seen.count <= 1,
-        std::to_wstring(ran) + L" " + std::to_wstring(seen.count));
+  // Names are copied whole from the system's C strings: none holds a NUL.
+  const std::optional<std::vector<std::wstring>> schemes = os.EnumPwrSchemes();
+  bool wholeNames = true;
+  if (schemes) {
+    for (const std::wstring& name : *schemes)
+      if (name.find(L'\0') != std::wstring::npos) wholeNames = false;
+  }
+  Check("EnumPwrSchemes lists whole names", wholeNames,
+        std::to_wstring(schemes.has_value()) + L" " +
+            std::to_wstring(schemes ? schemes->size() : 0));
 }
 
 // PowerGetActiveScheme through the layer against the stand-in, whose answer
@@ -578,8 +578,141 @@ int RunPowerStandinChecks() {
 
 }  // namespace
 
+// Child modes for the checks of children: one reads its standard input to
+// the end and reports what it saw; one probes a handle value of its parent;
+// one never ends.
+int RunStdinChild(const wchar_t* marker) {
+  char buffer[256];
+  DWORD read = 0;
+  DWORD total = 0;
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  while (ReadFile(input, buffer, sizeof buffer, &read, nullptr) && read > 0) total += read;
+  WriteBytes(marker, "eof after " + std::to_string(total) + " bytes\n");
+  return 0;
+}
+
+int RunProbeChild(const wchar_t* value, const wchar_t* marker) {
+  const HANDLE handle = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(_wtoi64(value)));
+  DWORD flags = 0;
+  WriteBytes(marker, GetHandleInformation(handle, &flags) ? "inherited\n" : "not inherited\n");
+  return 0;
+}
+
+void CheckChildren(tav::Os& os, const std::wstring& work, const std::wstring& self) {
+  const std::wstring marker = work + L"\\stdin.txt";
+  DeleteFileW(marker.c_str());
+  std::wstring line = L"\"" + self + L"\" --stdin \"" + marker + L"\"";
+  auto child = os.CreateHiddenProcess(L"", line);
+  Check("child asking a question reads end-of-file and ends",
+        child && child->WaitForExitWithin(std::chrono::seconds(20)) &&
+            ReadBytes(marker) == "eof after 0 bytes\n",
+        tav::FromUtf8(ReadBytes(marker)));
+
+  // An inheritable handle of the tool's own does not reach the child.
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  const HANDLE event = CreateEventW(&inheritable, TRUE, FALSE, nullptr);
+  const std::wstring probe = work + L"\\probe.txt";
+  DeleteFileW(probe.c_str());
+  line = L"\"" + self + L"\" --probe " +
+         std::to_wstring(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(event))) +
+         L" \"" + probe + L"\"";
+  child = os.CreateHiddenProcess(L"", line);
+  if (child) child->WaitForExitWithin(std::chrono::seconds(20));
+  if (GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "UpdateProcThreadAttribute")) {
+    Check("child inherits no other handle of the tool", ReadBytes(probe) == "not inherited\n",
+          tav::FromUtf8(ReadBytes(probe)));
+  } else {
+    Skip("child inherits no other handle of the tool", "no handle lists before Vista");
+  }
+  CloseHandle(event);
+
+  // A child that never ends is ended after an injected limit.
+  line = L"\"" + self + L"\" --forever";
+  child = os.CreateHiddenProcess(L"", line);
+  const DWORD start = GetTickCount();
+  const bool ended = child && child->WaitForExitWithin(std::chrono::milliseconds(300));
+  if (child) child->Terminate();
+  uint32_t code = 0;
+  Check("child that never ends is still running at the limit, then ended",
+        child && !ended && child->GetExitCode(code) && code == 1 && GetTickCount() - start < 20000);
+}
+
+// Pins through the Win32 layer: what each kind of path gives, and what a
+// held file allows others (reading and writing, not renaming or deleting).
+void CheckPins(tav::Os& os, const std::wstring& work) {
+  const std::wstring folder = work + L"\\pins";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring file = folder + L"\\Setting.ini";
+  const std::wstring hard = folder + L"\\hard.ini";
+  DeleteFileW(hard.c_str());
+  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  WriteBytes(file, "[GENERAL]\r\nName=Quiet\r\n");
+  using tav::FileCheck;
+  using tav::FinalPathCheck;
+  Check("pin: plain file passes", os.PinFile(file, FinalPathCheck::kCompare).check == FileCheck::kPassed);
+  const FileCheck spelled = os.PinFile(folder + L"\\.\\SETTING.INI", FinalPathCheck::kCompare).check;
+  Check("pin: path spelled with . and another case passes", spelled == FileCheck::kPassed,
+        tav::DescribeFileCheck(spelled));
+  Check("pin: missing file", os.PinFile(folder + L"\\none.ini", FinalPathCheck::kCompare).check ==
+                                 FileCheck::kMissing);
+  Check("pin: folder is not a file", os.PinFile(folder, FinalPathCheck::kCompare).check == FileCheck::kNotFile);
+  Check("pin: folder passes as a folder", os.PinFolder(folder).check == FileCheck::kPassed);
+  Check("pin: file is not a folder", os.PinFolder(file).check == FileCheck::kNotFolder);
+  // Windows says "not a disk file"; Wine may refuse to open the device so.
+  const tav::FilePin device = os.PinFile(L"\\\\.\\NUL", FinalPathCheck::kSkip);
+  Check("pin: device is refused",
+        !device.file && (device.check == FileCheck::kNotFile || device.check == FileCheck::kUnopenable),
+        tav::DescribeFileCheck(device.check));
+  if (CreateHardLinkW(hard.c_str(), file.c_str(), nullptr)) {
+    Check("pin: hard-linked file", os.PinFile(file, FinalPathCheck::kSkip).check == FileCheck::kHardLinked);
+    DeleteFileW(hard.c_str());
+  } else {
+    Skip("pin: hard-linked file", "no hard links here");
+  }
+
+  tav::FilePin pin = os.PinFile(file, FinalPathCheck::kCompare);
+  const std::wstring moved = folder + L"\\moved.ini";
+  Check("pin: held file cannot be renamed", !MoveFileW(file.c_str(), moved.c_str()));
+  Check("pin: held file cannot be deleted by name", !DeleteFileW(file.c_str()));
+  Check("pin: profile functions still write the held file",
+        os.WritePrivateProfileString(L"Current", L"GUID", L"g", file) &&
+            os.GetPrivateProfileString(L"Current", L"GUID", L"", 64, file) == L"g");
+  os.FlushPrivateProfile(file);
+  {
+    auto text = pin.file ? pin.file->OpenTextFileForReading() : nullptr;
+    std::wstring piece;
+    Check("pin: held file read as text", text && text->ReadLine(piece, 100) && piece == L"[GENERAL]\n");
+  }
+  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+  if (pin.file) pin.file->ClearReadOnlyAttribute();
+  const DWORD cleared = GetFileAttributesW(file.c_str());
+  Check("pin: read-only cleared through the handle, nothing else",
+        cleared != INVALID_FILE_ATTRIBUTES && !(cleared & FILE_ATTRIBUTE_READONLY) &&
+            (cleared & FILE_ATTRIBUTE_HIDDEN),
+        std::to_wstring(cleared));
+  Check("pin: deleted through the handle", pin.file && pin.file->Delete() &&
+                                               GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES);
+
+  WriteBytes(file, "x");
+  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+  pin = os.PinFile(file, FinalPathCheck::kCompare);
+  Check("pin: read-only file is not deleted", pin.file && !pin.file->Delete() &&
+                                                  GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES);
+  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+
+  tav::FolderPin held = os.PinFolder(folder);
+  Check("pin: held folder cannot be renamed",
+        held.folder && !MoveFileW(folder.c_str(), (work + L"\\pins-moved").c_str()));
+}
+
 int wmain(int argc, wchar_t** argv) {
   if (argc == 3 && std::wstring(argv[1]) == L"--child") return RunChild(argv[2]);
+  if (argc == 3 && std::wstring(argv[1]) == L"--stdin") return RunStdinChild(argv[2]);
+  if (argc == 4 && std::wstring(argv[1]) == L"--probe") return RunProbeChild(argv[2], argv[3]);
+  if (argc == 2 && std::wstring(argv[1]) == L"--forever") {
+    Sleep(INFINITE);
+    return 0;
+  }
   if (argc == 2 && std::wstring(argv[1]) == L"--power-standin") return RunPowerStandinChecks();
   if (argc != 2) {
     std::fprintf(stderr, "usage: win32_os_check WORKFOLDER\n");
@@ -597,6 +730,8 @@ int wmain(int argc, wchar_t** argv) {
   CheckProfile(*os, work);
   CheckTextFile(*os, work);
   CheckProcesses(*os, work, self);
+  CheckChildren(*os, work, self);
+  CheckPins(*os, work);
   CheckMutex(*os);
   CheckFiles(*os, work, self);
   CheckRegularFiles(*os, work);

@@ -29,6 +29,8 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
+#include <string_view>
 
 #include "os/utf8.h"
 
@@ -88,18 +90,23 @@ std::string Escape(const std::string& text) {
   return out;
 }
 
-bool Unescape(const std::string& text, std::string& out) {
+bool Unescape(std::string_view text, std::string& out) {
   out.clear();
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\') {
-      out += text[i];
-      continue;
+  size_t i = 0;
+  while (i < text.size()) {
+    const size_t escape = text.find('\\', i);
+    if (escape == std::string_view::npos) {
+      out.append(text.substr(i));
+      break;
     }
-    if (++i == text.size()) return false;
-    if (text[i] == '\\') out += '\\';
-    else if (text[i] == 'n') out += '\n';
-    else if (text[i] == 'r') out += '\r';
+    out.append(text.substr(i, escape - i));
+    if (escape + 1 == text.size()) return false;
+    const char c = text[escape + 1];
+    if (c == '\\') out += '\\';
+    else if (c == 'n') out += '\n';
+    else if (c == 'r') out += '\r';
     else return false;
+    i = escape + 2;
   }
   return true;
 }
@@ -109,14 +116,21 @@ void FormatValues(const PowerValues& values, std::string& out) {
   for (const auto& [key, v] : values.dc) out += "dc." + key + " = " + std::to_string(v) + "\n";
 }
 
-// "ac.<setting>" or "dc.<setting>"; false when the key is neither.
-bool ParseValueLine(const std::string& key, const std::string& value, PowerValues& values,
+// "ac.<setting>" or "dc.<setting>"; false when the key is neither. `values`
+// null: checked, not kept.
+bool ParseValueLine(std::string_view key, const std::string& value, PowerValues* values,
                     bool& ok) {
-  if (key.size() < 4 || key[2] != '.' || (key.compare(0, 2, "ac") && key.compare(0, 2, "dc")))
+  if (key.size() < 4 || key[2] != '.' || (key.substr(0, 2) != "ac" && key.substr(0, 2) != "dc"))
     return false;
   int v = 0;
   ok = ParseInteger(value, v);
-  if (ok) (key[0] == 'a' ? values.ac : values.dc)[key.substr(3)] = v;
+  if (!ok || !values) return true;
+  std::map<std::string, int>& to = key[0] == 'a' ? values->ac : values->dc;
+  const std::string_view name = key.substr(3);
+  // Saved stores list values in key order: appended at the end, without a
+  // search; any other order (a hand-edited file, a repeated key) as before.
+  if (!to.empty() && std::prev(to.end())->first < name) to.emplace_hint(to.end(), name, v);
+  else to[std::string(name)] = v;
   return true;
 }
 
@@ -217,7 +231,9 @@ std::string FormatPlanStore(const PlanStore& store) {
   return out;
 }
 
-bool ParsePlanStore(const std::string& text, PlanStore& result) {
+namespace {
+
+bool Parse(const std::string& text, PlanStore& result, bool keepValues) {
   PlanStore store;
   enum { kTop, kPlan, kScheme } section = kTop;
   // A record is complete once its identifying key was seen.
@@ -226,13 +242,16 @@ bool ParsePlanStore(const std::string& text, PlanStore& result) {
     if (section == kScheme) return !store.schemes.back().name.empty();
     return true;
   };
+  // Lines and keys are views of the text; one value buffer serves every line.
+  const std::string_view all = text;
+  std::string value;
   size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(pos, end - pos);
+  while (pos < all.size()) {
+    size_t end = all.find('\n', pos);
+    if (end == std::string_view::npos) end = all.size();
+    std::string_view line = all.substr(pos, end - pos);
     pos = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty() || line[0] == '#') continue;
     if (line == "[plan]" || line == "[scheme]") {
       if (!recordComplete()) return false;
@@ -241,12 +260,11 @@ bool ParsePlanStore(const std::string& text, PlanStore& result) {
       continue;
     }
     size_t eq = line.find('=');
-    if (eq == std::string::npos) return false;
-    std::string key = line.substr(0, eq);
-    while (!key.empty() && key.back() == ' ') key.pop_back();
+    if (eq == std::string_view::npos) return false;
+    std::string_view key = line.substr(0, eq);
+    while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
     size_t start = eq + 1;
     if (start < line.size() && line[start] == ' ') ++start;
-    std::string value;
     if (!Unescape(line.substr(start), value)) return false;
 
     if (section == kTop) {
@@ -268,7 +286,7 @@ bool ParsePlanStore(const std::string& text, PlanStore& result) {
       } else if (key == "name-unreadable") {
         if (value != "1" && value != "0") return false;
         plan.nameUnreadable = value == "1";
-      } else if (!ParseValueLine(key, value, plan.values, ok) || !ok) {
+      } else if (!ParseValueLine(key, value, keepValues ? &plan.values : nullptr, ok) || !ok) {
         return false;
       }
     } else {
@@ -279,7 +297,7 @@ bool ParsePlanStore(const std::string& text, PlanStore& result) {
         for (size_t i = 0; i + 1 < store.schemes.size(); ++i)
           if (EqualsNoCase(store.schemes[i].name, value)) return false;
         scheme.name = value;
-      } else if (!ParseValueLine(key, value, scheme.values, ok) || !ok) {
+      } else if (!ParseValueLine(key, value, keepValues ? &scheme.values : nullptr, ok) || !ok) {
         return false;
       }
     }
@@ -287,6 +305,14 @@ bool ParsePlanStore(const std::string& text, PlanStore& result) {
   if (!recordComplete()) return false;
   result = std::move(store);
   return true;
+}
+
+}  // namespace
+
+bool ParsePlanStore(const std::string& text, PlanStore& store) { return Parse(text, store, true); }
+
+bool ParsePlanStoreWithoutValues(const std::string& text, PlanStore& store) {
+  return Parse(text, store, false);
 }
 
 bool LoadPlanStore(const std::string& path, PlanStore& store) {

@@ -61,6 +61,9 @@ bool SavePlanStore(const std::string& path, const PlanStore& store);
 // a malformed GUID or value, or a duplicate plan or scheme fails.
 std::string FormatPlanStore(const PlanStore& store);
 bool ParsePlanStore(const std::string& text, PlanStore& store);
+// The same check of the text, the plans' and schemes' power values left out:
+// for a reader of names and active entries only.
+bool ParsePlanStoreWithoutValues(const std::string& text, PlanStore& store);
 
 // GUID text: 36 characters "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx", with or
 // without braces, in any letter case. Normalised: lower case, no braces.

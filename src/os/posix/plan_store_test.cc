@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <fstream>
 #include <sstream>
 
@@ -118,6 +119,37 @@ TEST_F(PlanStoreTest, HandEditedFileIsReadLeniently) {
   EXPECT_TRUE(store.schemes.empty());
 }
 
+// Saved stores list values in key order; a hand-edited one may not, and may
+// repeat a key: the last value of a key counts, whatever the order.
+TEST_F(PlanStoreTest, ValuesInAnyOrderAndRepeatedKeysKeepTheLastValue) {
+  struct Case {
+    const char* values;
+    std::map<std::string, int> ac;
+  };
+  const Case cases[] = {
+      {"ac.a = 1\nac.b = 2\nac.c = 3\n", {{"a", 1}, {"b", 2}, {"c", 3}}},
+      {"ac.c = 3\nac.a = 1\nac.b = 2\n", {{"a", 1}, {"b", 2}, {"c", 3}}},
+      {"ac.b = 2\nac.c = 3\nac.b = 9\n", {{"b", 9}, {"c", 3}}},
+      {"ac.b = 2\nac.b = 5\ndc.b = 1\n", {{"b", 5}}},
+  };
+  for (const Case& c : cases) {
+    WriteFile(std::string("[plan]\nguid = 381b4222-f694-41f0-9685-ff5bb260df2e\n") + c.values);
+    PlanStore store;
+    ASSERT_TRUE(LoadPlanStore(path_, store)) << c.values;
+    ASSERT_EQ(store.plans.size(), 1u);
+    EXPECT_EQ(store.plans[0].values.ac, c.ac) << c.values;
+  }
+}
+
+TEST_F(PlanStoreTest, EscapesAreDecodedAnywhereInAValue) {
+  WriteFile("active-scheme = \\\\a\\nb\\rc\\\\\n[plan]\n"
+            "guid = 381b4222-f694-41f0-9685-ff5bb260df2e\nname = \\n\n");
+  PlanStore store;
+  ASSERT_TRUE(LoadPlanStore(path_, store));
+  EXPECT_EQ(store.activeScheme, "\\a\nb\rc\\");
+  EXPECT_EQ(store.plans[0].name, "\n");
+}
+
 TEST_F(PlanStoreTest, MalformedFilesAreRejected) {
   const char* const cases[] = {
       "unknown = 1\n",
@@ -128,6 +160,7 @@ TEST_F(PlanStoreTest, MalformedFilesAreRejected) {
       "[plan]\nguid = 381b4222-f694-41f0-9685-ff5bb260df2e\nac.monitor-timeout = ten\n",
       "[plan]\nguid = 381b4222-f694-41f0-9685-ff5bb260df2e\nac.monitor-timeout = 99999999999\n",
       "[plan]\nguid = 381b4222-f694-41f0-9685-ff5bb260df2e\nname = bad \\x escape\n",
+      "[plan]\nguid = 381b4222-f694-41f0-9685-ff5bb260df2e\nname = cut off \\\n",
       "[plan]\nguid = 381b4222-f694-41f0-9685-ff5bb260df2e\nname-unreadable = yes\n",
       "[scheme]\nname = A\n[scheme]\nname = a\n",
       "[scheme]\nac.disk-timeout = 1\n",

@@ -92,6 +92,18 @@ TEST_F(PosixEntryTest, UnusableCommandLineEndsWithFiveAndOneMessage) {
   EXPECT_EQ(WindowLog(), (std::vector<std::string>{kFinishedLine, kFinishedLine}));
 }
 
+TEST_F(PosixEntryTest, WindowStoppedJustAfterAPostStillLogsIt) {
+  // The post waits in the window's queue while the window is stopped; the
+  // stop request then arrives before the window looks at its queue again.
+  pid_t window = StartMainWindow();
+  ASSERT_EQ(kill(window, SIGSTOP), 0);
+  EXPECT_EQ(RunTool({}), 5);
+  ASSERT_EQ(kill(window, SIGTERM), 0);
+  ASSERT_EQ(kill(window, SIGCONT), 0);
+  EXPECT_EQ(Finish(window), 0);
+  EXPECT_EQ(WindowLog(), (std::vector<std::string>{kFinishedLine}));
+}
+
 TEST_F(PosixEntryTest, CommandLineReachesTheCoreVerbatimAndRunsWithoutAWindow) {
   // An empty task list, named with blanks and quotes split over arguments.
   ASSERT_EQ(mkdir((dir_ / "a b").c_str(), 0755), 0);

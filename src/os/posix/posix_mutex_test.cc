@@ -106,7 +106,7 @@ TEST_F(PosixMutexTest, ChildProgramsDoNotKeepTheMutex) {
   ASSERT_NE(held, nullptr);
   WriteFile(dir_ / "sleeper", "#!/bin/sh\nsleep 1\n", 0755);
   std::wstring commandLine = L"\"" + FromUtf8(dir_ / "sleeper") + L"\"";
-  auto child = os_->CreateHiddenProcess(nullptr, commandLine);
+  auto child = os_->CreateHiddenProcess(L"", commandLine);
   ASSERT_NE(child, nullptr);
   held.reset();
   EXPECT_EQ(ProbeFromChild(dir_.Config()), kOwned);  // while the child still runs

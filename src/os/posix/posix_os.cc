@@ -14,6 +14,7 @@
 
 #include "os/path_strings.h"
 #include "os/posix/posix_parts.h"
+#include "os/posix/plan_store_cache.h"
 #include "os/posix/posix_paths.h"
 #include "os/posix/profile_file.h"
 #include "os/posix/window_datagram.h"
@@ -121,11 +122,11 @@ class PosixOs : public Os {
     return true;
   }
 
-  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,
+  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring& applicationName,
                                                  std::wstring& commandLine) override {
     const std::string program =
-        applicationName ? posix::NativePath(*applicationName) : std::string();
-    if (applicationName && program.empty()) return nullptr;
+        applicationName.empty() ? std::string() : posix::NativePath(applicationName);
+    if (!applicationName.empty() && program.empty()) return nullptr;
     return posix::StartHiddenProcess(program, commandLine, ModuleFolder());
   }
 
@@ -145,6 +146,14 @@ class PosixOs : public Os {
 
   bool IsRegularFile(const std::wstring& path) override {
     return posix::IsRegularFileItself(posix::NativePath(path));
+  }
+
+  FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath) override {
+    return posix::PinNativeFile(posix::NativePath(path), finalPath);
+  }
+
+  FolderPin PinFolder(const std::wstring& path) override {
+    return posix::PinNativeFolder(posix::NativePath(path));
   }
 
   bool CreateUnicodeTextFile(const std::wstring& path) override {
@@ -178,7 +187,9 @@ class PosixOs : public Os {
   uint32_t GetModuleFileName(std::wstring& path) override {
     // A MAX_PATH buffer: a longer path is cut and the whole buffer size
     // returned, as GetModuleFileNameW does.
-    path = posix::WindowsPath(posix::ExecutablePath());
+    // Converted once: every child start asks for the tool's folder.
+    if (modulePath_.empty()) modulePath_ = posix::WindowsPath(posix::ExecutablePath());
+    path = modulePath_;
     if (path.size() < kMaxPath) return static_cast<uint32_t>(path.size());
     path.resize(kMaxPath - 1);
     return static_cast<uint32_t>(kMaxPath);
@@ -219,11 +230,11 @@ class PosixOs : public Os {
   }
 
   std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override {
-    return posix::LoadStandinPowerLibrary(PlanStorePath());
+    return posix::LoadStandinPowerLibrary(planStores_.Load(PlanStorePath()));
   }
 
-  bool EnumPwrSchemes(SchemeCallback callback, void* context) override {
-    return posix::EnumStandinSchemes(PlanStorePath(), callback, context);
+  std::optional<std::vector<std::wstring>> EnumPwrSchemes() override {
+    return posix::EnumStandinSchemes(PlanStorePath());
   }
 
   bool CoInitialize() override { return true; }
@@ -248,6 +259,8 @@ class PosixOs : public Os {
 
   PosixConfig config_;
   posix::ProfileStore profiles_;  // the profile functions' cached files
+  posix::PlanStoreCache planStores_;
+  std::wstring modulePath_;  // the running executable in Windows form, once read  // the power library's store, read again when changed
   std::vector<std::string> windows_;  // socket paths; a WindowRef is index + 1
 };
 

@@ -148,7 +148,17 @@ TEST_F(PosixOsTest, ProfileFunctionsWorkOnWindowsFormPaths) {
 }
 
 TEST(PosixPathsTest, ConversionsKeepTextAndMapSeparators) {
-  EXPECT_EQ(NativePath(L"\\tmp\\VARENTO\\電源.ini"), "/tmp/VARENTO/電源.ini");
+  // ASCII alone, and text that turns non-ASCII before, after or between
+  // separators.
+  const std::pair<std::wstring, std::string> paths[] = {
+      {L"", ""},
+      {L"\\", "/"},
+      {L"C:\\ProgramData\\VARENTO\\Setting.ini", "C:/ProgramData/VARENTO/Setting.ini"},
+      {L"\\tmp\\VARENTO\\電源.ini", "/tmp/VARENTO/電源.ini"},
+      {L"電\\x\\", "\xE9\x9B\xBB/x/"},
+      {L"a/b\\\x7F\x80\\c", "a/b/\x7F\xC2\x80/c"},
+  };
+  for (const auto& [windows, native] : paths) EXPECT_EQ(NativePath(windows), native) << native;
   EXPECT_EQ(WindowsPath("/tmp/VARENTO/電源.ini"), L"\\tmp\\VARENTO\\電源.ini");
   EXPECT_EQ(FromUtf8(ToUtf8(L"a\U0001F600z")), L"a\U0001F600z");
   EXPECT_EQ(FromUtf8("\xF0\x9F\x98"), L"\uFFFD\uFFFD\uFFFD");

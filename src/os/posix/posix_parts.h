@@ -8,6 +8,10 @@
 
 #include "os/os.h"
 
+namespace tav::standin {
+struct PlanStore;
+}
+
 namespace tav::posix {
 
 // --- mutex-posix.cc ---------------------------------------------------------
@@ -56,6 +60,14 @@ bool MakeDirectories(const std::string& path);
 // The running executable (/proc/self/exe); empty when it cannot be read.
 std::string ExecutablePath();
 
+// --- file_pin-posix.cc -------------------------------------------------------
+// Opens `path` itself (O_PATH | O_NOFOLLOW) and checks it through the
+// descriptor: a regular file with one link, or a real folder, its final path
+// (/proc/self/fd) equal to `path` made absolute by name where asked. The
+// descriptor stays open in the pin.
+FilePin PinNativeFile(const std::string& path, FinalPathCheck finalPath);
+FolderPin PinNativeFolder(const std::string& path);
+
 // --- debug_output-posix.cc --------------------------------------------------
 // Writes one line and a line feed to standard error in a single write. A
 // closed or full standard error loses the line quietly: no signal, no error.
@@ -65,11 +77,12 @@ void WriteDebugLine(const std::string& line);
 std::unique_ptr<OsTextFile> OpenTextFile(const std::string& path);
 
 // --- power_library-posix.cc -------------------------------------------------
-// The power library stand-in over the plan store file at `storePath`, read
-// once here; no library when the store cannot be read.
-std::unique_ptr<OsPowerLibrary> LoadStandinPowerLibrary(const std::string& storePath);
+// The power library stand-in over a plan store as read when it loads (see
+// PlanStoreCache); no library when there is no store.
+std::unique_ptr<OsPowerLibrary> LoadStandinPowerLibrary(
+    std::shared_ptr<const standin::PlanStore> store);
 // Calls back with the name of each scheme of the store in order.
-bool EnumStandinSchemes(const std::string& storePath, SchemeCallback callback, void* context);
+std::optional<std::vector<std::wstring>> EnumStandinSchemes(const std::string& storePath);
 
 // --- guid-posix.cc ----------------------------------------------------------
 bool NewGuid(Guid& guid);

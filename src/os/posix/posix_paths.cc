@@ -1,11 +1,22 @@
 #include "os/posix/posix_paths.h"
 
+#include <cstdint>
+
 namespace tav::posix {
 
 std::string NativePath(std::wstring_view path) {
-  std::string out = ToUtf8(path);
-  for (char& c : out)
-    if (c == '\\') c = '/';
+  // Most paths are ASCII: converted and their separators turned in one pass.
+  std::string out(path.size(), '\0');
+  for (size_t i = 0; i < path.size(); ++i) {
+    const uint32_t c = static_cast<uint32_t>(path[i]);
+    if (c >= 0x80) {
+      out = ToUtf8(path);
+      for (char& byte : out)
+        if (byte == '\\') byte = '/';
+      return out;
+    }
+    out[i] = c == '\\' ? '/' : static_cast<char>(c);
+  }
   return out;
 }
 

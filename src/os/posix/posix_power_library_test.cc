@@ -5,6 +5,7 @@
 #include "os/posix/posix_parts.h"
 #include "os/posix/posix_test_support.h"
 #include "os/posix/plan_store.h"
+#include "os/utf8.h"
 
 namespace tav::posix::testing {
 namespace {
@@ -38,62 +39,56 @@ TEST_F(PosixPowerLibraryTest, EnumeratesPlansInStoreOrder) {
   auto library = os_->LoadPowerLibrary();
   ASSERT_NE(library, nullptr);
   for (uint32_t i = 0; i < store_.plans.size(); ++i) {
-    Guid guid;
-    uint32_t size = 16;
-    ASSERT_EQ(library->PowerEnumerate(i, guid, size), 0u) << i;
-    EXPECT_TRUE(guid == GuidOf(store_.plans[i].guid)) << i;
-    EXPECT_EQ(size, 16u);
+    const std::optional<Guid> guid = library->PowerEnumerate(i);
+    ASSERT_TRUE(guid.has_value()) << i;
+    EXPECT_TRUE(*guid == GuidOf(store_.plans[i].guid)) << i;
   }
-  Guid guid;
-  uint32_t size = 16;
-  EXPECT_EQ(library->PowerEnumerate(4, guid, size), 259u);  // ERROR_NO_MORE_ITEMS
-  EXPECT_EQ(library->PowerEnumerate(1000, guid, size), 259u);
-  size = 8;
-  EXPECT_NE(library->PowerEnumerate(0, guid, size), 0u);
+  EXPECT_FALSE(library->PowerEnumerate(4).has_value());  // ERROR_NO_MORE_ITEMS
+  EXPECT_FALSE(library->PowerEnumerate(1000).has_value());
 }
 
 TEST_F(PosixPowerLibraryTest, FriendlyNamesFailWhenUnreadableOrTooLong) {
   auto library = os_->LoadPowerLibrary();
   ASSERT_NE(library, nullptr);
-  std::wstring name;
-  uint32_t size = 1024;
-  ASSERT_EQ(library->PowerReadFriendlyName(GuidOf(store_.plans[1].guid), name, size), 0u);
-  EXPECT_EQ(name, L"Vantrel電源プラン");
-
-  name = L"unchanged";
-  size = 1024;
-  EXPECT_NE(library->PowerReadFriendlyName(GuidOf(store_.plans[2].guid), name, size), 0u);
-  EXPECT_NE(library->PowerReadFriendlyName(GuidOf("00000000-0000-0000-0000-000000000001"), name,
-                                           size),
-            0u);
-  EXPECT_EQ(name, L"unchanged");
-
+  EXPECT_EQ(library->PowerReadFriendlyName(GuidOf(store_.plans[1].guid)),
+            std::optional<std::wstring>(L"Vantrel電源プラン"));
+  EXPECT_FALSE(library->PowerReadFriendlyName(GuidOf(store_.plans[2].guid)).has_value());
+  EXPECT_FALSE(
+      library->PowerReadFriendlyName(GuidOf("00000000-0000-0000-0000-000000000001")).has_value());
   // "😀xyz" is 5 UTF-16 units: 12 bytes with the terminator.
-  size = 11;
-  EXPECT_NE(library->PowerReadFriendlyName(GuidOf(store_.plans[3].guid), name, size), 0u);
-  size = 12;
-  ASSERT_EQ(library->PowerReadFriendlyName(GuidOf(store_.plans[3].guid), name, size), 0u);
-  EXPECT_EQ(name, L"\U0001F600xyz");
+  EXPECT_EQ(library->PowerReadFriendlyName(GuidOf(store_.plans[3].guid)),
+            std::optional<std::wstring>(L"\U0001F600xyz"));
+
+  // The buffer holds 1024 bytes: 511 UTF-16 units and the terminator. A
+  // character beyond the BMP counts two units.
+  store_.plans[0].name = std::string(511, 'n');
+  store_.plans[1].name = std::string(512, 'n');
+  store_.plans[3].name = std::string(509, 'n') + "\xF0\x9F\x98\x80";  // 511 units
+  store_.plans[2].nameUnreadable = false;
+  store_.plans[2].name = std::string(510, 'n') + "\xF0\x9F\x98\x80";  // 512 units
+  ASSERT_TRUE(standin::SavePlanStore(dir_ / "plan-store.txt", store_));
+  auto reloaded = os_->LoadPowerLibrary();
+  ASSERT_NE(reloaded, nullptr);
+  EXPECT_TRUE(reloaded->PowerReadFriendlyName(GuidOf(store_.plans[0].guid)).has_value());
+  EXPECT_FALSE(reloaded->PowerReadFriendlyName(GuidOf(store_.plans[1].guid)).has_value());
+  EXPECT_TRUE(reloaded->PowerReadFriendlyName(GuidOf(store_.plans[3].guid)).has_value());
+  EXPECT_FALSE(reloaded->PowerReadFriendlyName(GuidOf(store_.plans[2].guid)).has_value());
 }
 
-bool Collect(const std::wstring& name, void* context) {
-  auto* names = static_cast<std::vector<std::wstring>*>(context);
-  names->push_back(name);
-  return name != L"バッテリの最大利用";
-}
-
-TEST_F(PosixPowerLibraryTest, SchemesAreCalledBackInOrderUntilStopped) {
-  std::vector<std::wstring> names;
-  ASSERT_TRUE(os_->EnumPwrSchemes(&Collect, &names));
-  EXPECT_EQ(names,
-            (std::vector<std::wstring>{L"ポータブル/ラップトップ", L"バッテリの最大利用"}));
+TEST_F(PosixPowerLibraryTest, SchemesAreListedInOrder) {
+  std::vector<std::wstring> expected;
+  for (const standin::Scheme& scheme : store_.schemes) expected.push_back(tav::FromUtf8(scheme.name));
+  ASSERT_GE(expected.size(), 3u);
+  EXPECT_EQ(expected[0], L"ポータブル/ラップトップ");
+  EXPECT_EQ(expected[1], L"バッテリの最大利用");
+  EXPECT_EQ(os_->EnumPwrSchemes(), std::optional<std::vector<std::wstring>>(expected));
 
   store_.schemes.pop_back();
   store_.schemes.erase(store_.schemes.begin() + 1);
   ASSERT_TRUE(standin::SavePlanStore(dir_ / "plan-store.txt", store_));
-  names.clear();
-  ASSERT_TRUE(os_->EnumPwrSchemes(&Collect, &names));
-  EXPECT_EQ(names, std::vector<std::wstring>{L"ポータブル/ラップトップ"});
+  expected.pop_back();
+  expected.erase(expected.begin() + 1);
+  EXPECT_EQ(os_->EnumPwrSchemes(), std::optional<std::vector<std::wstring>>(expected));
 }
 
 TEST_F(PosixPowerLibraryTest, StoreIsReadOnceWhenTheLibraryLoads) {
@@ -101,19 +96,15 @@ TEST_F(PosixPowerLibraryTest, StoreIsReadOnceWhenTheLibraryLoads) {
   ASSERT_NE(library, nullptr);
   store_.plans.clear();
   ASSERT_TRUE(standin::SavePlanStore(dir_ / "plan-store.txt", store_));
-  Guid guid;
-  uint32_t size = 16;
-  EXPECT_EQ(library->PowerEnumerate(0, guid, size), 0u);
-  EXPECT_EQ(os_->LoadPowerLibrary()->PowerEnumerate(0, guid, size), 259u);
+  EXPECT_TRUE(library->PowerEnumerate(0).has_value());
+  EXPECT_FALSE(os_->LoadPowerLibrary()->PowerEnumerate(0).has_value());
 }
 
 TEST_F(PosixPowerLibraryTest, UnreadableStoreMeansNoLibrary) {
   std::remove((dir_ / "plan-store.txt").c_str());
   ASSERT_EQ(mkdir((dir_ / "plan-store.txt").c_str(), 0755), 0);
   EXPECT_EQ(os_->LoadPowerLibrary(), nullptr);
-  std::vector<std::wstring> names;
-  EXPECT_FALSE(os_->EnumPwrSchemes(&Collect, &names));
-  EXPECT_TRUE(names.empty());
+  EXPECT_EQ(os_->EnumPwrSchemes(), std::nullopt);
 }
 
 }  // namespace

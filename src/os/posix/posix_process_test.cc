@@ -27,7 +27,7 @@ class PosixProcessTest : public ::testing::Test {
  protected:
   std::unique_ptr<OsProcess> Run(const std::wstring& commandLine) {
     std::wstring copy = commandLine;
-    auto process = os_->CreateHiddenProcess(nullptr, copy);
+    auto process = os_->CreateHiddenProcess(L"", copy);
     if (process) process->WaitForExit();
     return process;
   }
@@ -102,7 +102,7 @@ TEST_F(PosixProcessTest, NothingIsStartedForMissingOrUnusablePrograms) {
   };
   for (const std::wstring& commandLine : commandLines) {
     std::wstring copy = commandLine;
-    EXPECT_EQ(os_->CreateHiddenProcess(nullptr, copy), nullptr) << ToUtf8(commandLine);
+    EXPECT_EQ(os_->CreateHiddenProcess(L"", copy), nullptr) << ToUtf8(commandLine);
   }
   EXPECT_FALSE(FileExists(marker));
 }
@@ -116,7 +116,7 @@ TEST_F(PosixProcessTest, CallersStringIsUnchanged) {
   WriteFile(dir_ / "p", "#!/bin/sh\nexit 0\n", 0755);
   const std::wstring original = L"\"" + WindowsPath(dir_ / "p") + L"\" \"a b\" c\\\"d";
   std::wstring commandLine = original;
-  auto process = os_->CreateHiddenProcess(nullptr, commandLine);
+  auto process = os_->CreateHiddenProcess(L"", commandLine);
   ASSERT_NE(process, nullptr);
   process->WaitForExit();
   EXPECT_EQ(commandLine, original);
@@ -126,14 +126,14 @@ TEST_F(PosixProcessTest, WaitForExitWaitsAndTheHandleNeverLeavesAZombie) {
   const std::string marker = dir_ / "done";
   WriteFile(dir_ / "slow", "#!/bin/sh\nsleep 0.3\ntouch '" + marker + "'\n", 0755);
   std::wstring commandLine = FromUtf8(dir_ / "slow");
-  auto waited = os_->CreateHiddenProcess(nullptr, commandLine);
+  auto waited = os_->CreateHiddenProcess(L"", commandLine);
   ASSERT_NE(waited, nullptr);
   waited->WaitForExit();
   EXPECT_TRUE(FileExists(marker));
   waited->WaitForExit();  // a second wait returns at once
 
   std::remove(marker.c_str());
-  auto dropped = os_->CreateHiddenProcess(nullptr, commandLine);
+  auto dropped = os_->CreateHiddenProcess(L"", commandLine);
   ASSERT_NE(dropped, nullptr);
   dropped.reset();  // never waited for: the handle reaps the child itself
   EXPECT_TRUE(FileExists(marker));
@@ -240,7 +240,7 @@ TEST_F(PosixProcessTest, ApplicationPathIsStartedWithoutASearch) {
   WriteArgumentScript(script, out);
   std::wstring commandLine = L"powercfg.exe /SETACTIVE x";
   const std::wstring application = WindowsPath(script);
-  auto process = os_->CreateHiddenProcess(&application, commandLine);
+  auto process = os_->CreateHiddenProcess(application, commandLine);
   ASSERT_NE(process, nullptr);
   process->WaitForExit();
   EXPECT_EQ(ReadFile(out), "[/SETACTIVE]\n[x]\n");
@@ -249,7 +249,7 @@ TEST_F(PosixProcessTest, ApplicationPathIsStartedWithoutASearch) {
   for (const std::string& missing : {dir_ / "missing.exe", dir_ / "folder.exe"}) {
     const std::wstring path = WindowsPath(missing);
     std::wstring line = L"powercfg.exe /x";
-    EXPECT_EQ(os_->CreateHiddenProcess(&path, line), nullptr) << missing;
+    EXPECT_EQ(os_->CreateHiddenProcess(path, line), nullptr) << missing;
   }
 }
 

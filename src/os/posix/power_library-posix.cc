@@ -1,6 +1,7 @@
 // The power library stand-in: "PowerEnumerate", "PowerReadFriendlyName",
 // "PowerGetActiveScheme" and "EnumPwrSchemes" answered from the plan store file that the powercfg
 // stand-in keeps.
+#include <memory>
 #include <vector>
 
 #include "os/posix/posix_parts.h"
@@ -12,11 +13,7 @@ namespace {
 
 constexpr uint32_t kErrorSuccess = 0;
 constexpr uint32_t kErrorFileNotFound = 2;
-constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorInvalidData = 13;
-constexpr uint32_t kErrorMoreData = 234;
-constexpr uint32_t kErrorNoMoreItems = 259;
-constexpr uint32_t kGuidBytes = 16;
 
 // UTF-16 code units of a wide string.
 uint32_t Utf16Units(const std::wstring& text) {
@@ -27,67 +24,56 @@ uint32_t Utf16Units(const std::wstring& text) {
 
 class StandinPowerLibrary : public OsPowerLibrary {
  public:
-  StandinPowerLibrary(std::vector<standin::Plan> plans, std::string activePlan)
-      : plans_(std::move(plans)), activePlan_(std::move(activePlan)) {}
+  explicit StandinPowerLibrary(std::shared_ptr<const standin::PlanStore> store)
+      : store_(std::move(store)) {}
 
-  uint32_t PowerEnumerate(uint32_t index, Guid& guid, uint32_t& bufferSize) override {
-    if (index >= plans_.size()) return kErrorNoMoreItems;
-    if (bufferSize < kGuidBytes) {
-      bufferSize = kGuidBytes;
-      return kErrorMoreData;
-    }
-    if (!ParseGuid(plans_[index].guid, guid)) return kErrorInvalidData;
-    bufferSize = kGuidBytes;
-    return kErrorSuccess;
+  std::optional<Guid> PowerEnumerate(uint32_t index) override {
+    if (index >= store_->plans.size()) return std::nullopt;  // ERROR_NO_MORE_ITEMS
+    Guid guid;
+    if (!ParseGuid(store_->plans[index].guid, guid)) return std::nullopt;  // ERROR_INVALID_DATA
+    return guid;
   }
 
-  uint32_t PowerReadFriendlyName(const Guid& plan, std::wstring& name,
-                                 uint32_t& bufferSizeBytes) override {
-    for (const standin::Plan& candidate : plans_) {
+  std::optional<std::wstring> PowerReadFriendlyName(const Guid& plan) override {
+    for (const standin::Plan& candidate : store_->plans) {
       Guid guid;
       if (!ParseGuid(candidate.guid, guid) || !(guid == plan)) continue;
-      if (candidate.nameUnreadable) return kErrorAccessDenied;
+      if (candidate.nameUnreadable) return std::nullopt;  // ERROR_ACCESS_DENIED
       std::wstring text = FromUtf8(candidate.name);
-      uint32_t needed = (Utf16Units(text) + 1) * 2;
-      if (needed > bufferSizeBytes) {
-        bufferSizeBytes = needed;
-        return kErrorMoreData;
-      }
-      name = text;
-      bufferSizeBytes = needed;
-      return kErrorSuccess;
+      // ERROR_MORE_DATA: the name and its terminator do not fit the buffer.
+      if ((Utf16Units(text) + 1) * 2 > kFriendlyNameBufferBytes) return std::nullopt;
+      return text;
     }
-    return kErrorFileNotFound;
+    return std::nullopt;  // ERROR_FILE_NOT_FOUND
   }
 
   bool HasPowerGetActiveScheme() override { return true; }
 
   // The store's active plan, as the system reports its active scheme.
   uint32_t PowerGetActiveScheme(Guid& active) override {
-    if (activePlan_.empty()) return kErrorFileNotFound;
-    return ParseGuid(activePlan_, active) ? kErrorSuccess : kErrorInvalidData;
+    if (store_->activePlan.empty()) return kErrorFileNotFound;
+    return ParseGuid(store_->activePlan, active) ? kErrorSuccess : kErrorInvalidData;
   }
 
  private:
-  std::vector<standin::Plan> plans_;
-  std::string activePlan_;
+  std::shared_ptr<const standin::PlanStore> store_;  // shared with the cache, never changed
 };
 
 }  // namespace
 
-std::unique_ptr<OsPowerLibrary> LoadStandinPowerLibrary(const std::string& storePath) {
-  standin::PlanStore store;
-  if (!standin::LoadPlanStore(storePath, store)) return nullptr;
-  return std::make_unique<StandinPowerLibrary>(std::move(store.plans), store.activePlan);
+std::unique_ptr<OsPowerLibrary> LoadStandinPowerLibrary(
+    std::shared_ptr<const standin::PlanStore> store) {
+  if (!store) return nullptr;
+  return std::make_unique<StandinPowerLibrary>(std::move(store));
 }
 
-bool EnumStandinSchemes(const std::string& storePath, SchemeCallback callback, void* context) {
+std::optional<std::vector<std::wstring>> EnumStandinSchemes(const std::string& storePath) {
   standin::PlanStore store;
-  if (!standin::LoadPlanStore(storePath, store)) return false;
-  for (const standin::Scheme& scheme : store.schemes) {
-    if (!callback(FromUtf8(scheme.name), context)) break;
-  }
-  return true;
+  if (!standin::LoadPlanStore(storePath, store)) return std::nullopt;
+  std::vector<std::wstring> names;
+  names.reserve(store.schemes.size());
+  for (const standin::Scheme& scheme : store.schemes) names.push_back(FromUtf8(scheme.name));
+  return names;
 }
 
 }  // namespace tav::posix

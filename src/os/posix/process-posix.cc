@@ -2,13 +2,17 @@
 // an application name: the first token names the program, found by the same
 // search order, and the child gets no window, that is no terminal here.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "os/command_line_args.h"
@@ -36,6 +40,44 @@ class ChildProcess : public OsProcess {
     reaped_ = true;
   }
 
+  // A pidfd becomes readable when the child ends, so the wait costs no
+  // polling; where the kernel has none (before 5.3), the child is polled.
+  bool WaitForExitWithin(std::chrono::milliseconds limit) override {
+    if (reaped_) return true;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+#ifdef SYS_pidfd_open
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+    if (pidfd >= 0) {
+      for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd ready{pidfd, POLLIN, 0};
+        const int n = poll(&ready, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+        if (n < 0 && errno == EINTR) continue;
+        break;
+      }
+      close(pidfd);
+      return Reap(WNOHANG);
+    }
+#endif
+    auto pause = std::chrono::milliseconds(1);
+    while (!Reap(WNOHANG)) {
+      if (std::chrono::steady_clock::now() >= deadline) return false;
+      std::this_thread::sleep_for(pause);
+      if (pause < std::chrono::milliseconds(50)) pause *= 2;
+    }
+    return true;
+  }
+
+  // The child leads its own session and process group (POSIX_SPAWN_SETSID):
+  // the whole group is ended, so no grandchild stays behind.
+  void Terminate() override {
+    if (reaped_) return;
+    kill(-pid_, SIGKILL);
+    kill(pid_, SIGKILL);
+    WaitForExit();
+  }
+
   // The exit status; a child ended by a signal reads as 128 + the signal's
   // number, as shells report it.
   bool GetExitCode(uint32_t& exitCode) override {
@@ -52,6 +94,16 @@ class ChildProcess : public OsProcess {
   }
 
  private:
+  // waitpid with `options`; true once the child has been reaped.
+  bool Reap(int options) {
+    if (reaped_) return true;
+    pid_t done;
+    while ((done = waitpid(pid_, &status_, options)) < 0 && errno == EINTR) {
+    }
+    if (done == pid_ || done < 0) reaped_ = true;  // < 0: not ours to wait for any more
+    return reaped_;
+  }
+
   pid_t pid_;
   int status_ = 0;
   bool reaped_ = false;

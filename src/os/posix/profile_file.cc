@@ -3,10 +3,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+
+#include "os/utf8.h"
 
 namespace tav::posix {
 namespace {
@@ -150,24 +153,6 @@ void DecodeUtf16(std::string_view s, bool bigEndian, std::wstring& out) {
     AppendCodePoint(out, (u >= 0xD800 && u <= 0xDFFF) ? kReplacement : u);
   }
   if (i < s.size()) AppendCodePoint(out, kReplacement);
-}
-
-void EncodeUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 void EncodeUtf16Unit(uint32_t unit, bool bigEndian, std::string& out) {
@@ -363,6 +348,8 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
     return wide ? Utf16Unit(body, p, bigEndian) : static_cast<unsigned char>(body[p]);
   };
 
+  // Room for the lines at once: a line feed byte ends at most one each.
+  doc.lines_.reserve(static_cast<size_t>(std::count(body.begin(), body.end(), '\n')) + 1);
   size_t lineStart = 0;
   size_t p = 0;
   while (p + unit <= body.size()) {
@@ -393,6 +380,7 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
 
 std::wstring ProfileDocument::Decode(std::string_view bytes) const {
   std::wstring text;
+  text.reserve(IsUtf16(encoding_) ? bytes.size() / 2 + 1 : bytes.size());  // one allocation
   if (IsUtf16(encoding_))
     DecodeUtf16(bytes, encoding_ == ProfileEncoding::kUtf16Be, text);
   else
@@ -408,7 +396,7 @@ std::string ProfileDocument::Encode(std::wstring_view text) const {
     if (IsUtf16(encoding_))
       EncodeUtf16(cp, encoding_ == ProfileEncoding::kUtf16Be, bytes);
     else
-      EncodeUtf8(cp, bytes);
+      tav::AppendUtf8(bytes, cp);
   }
   return bytes;
 }

@@ -1,6 +1,5 @@
 // The power plan functions of "powrprof.dll" (Windows Vista and later),
 // looked up at run time so that the program still loads on Windows XP.
-#include <algorithm>
 #include <vector>
 
 #include "os/win32/guid-win32.h"
@@ -35,29 +34,25 @@ class Win32PowerLibrary final : public OsPowerLibrary {
         readFriendlyName_(readFriendlyName),
         getActiveScheme_(getActiveScheme) {}
 
-  uint32_t PowerEnumerate(uint32_t index, Guid& guid, uint32_t& bufferSize) override {
-    GUID buffer = ToSystemGuid(guid);
-    // The buffer is one GUID: a larger size must never reach the system.
-    DWORD size = std::min<DWORD>(bufferSize, sizeof buffer);
+  std::optional<Guid> PowerEnumerate(uint32_t index) override {
+    GUID buffer{};
+    DWORD size = sizeof buffer;  // the buffer is one GUID
     const DWORD result = enumerate_(nullptr, nullptr, nullptr, kAccessScheme, index,
                                     reinterpret_cast<UCHAR*>(&buffer), &size);
-    bufferSize = size;
-    guid = FromSystemGuid(buffer);
-    return result;
+    if (result != ERROR_SUCCESS) return std::nullopt;
+    return FromSystemGuid(buffer);
   }
 
-  uint32_t PowerReadFriendlyName(const Guid& plan, std::wstring& name,
-                                 uint32_t& bufferSizeBytes) override {
+  std::optional<std::wstring> PowerReadFriendlyName(const Guid& plan) override {
     const GUID scheme = ToSystemGuid(plan);
     // Room for the bytes asked for plus one zeroed character, so the text
     // read back always ends within the buffer.
-    std::vector<wchar_t> buffer(bufferSizeBytes / sizeof(wchar_t) + 2, L'\0');
-    DWORD size = bufferSizeBytes;
+    std::vector<wchar_t> buffer(kFriendlyNameBufferBytes / sizeof(wchar_t) + 2, L'\0');
+    DWORD size = kFriendlyNameBufferBytes;
     const DWORD result = readFriendlyName_(nullptr, &scheme, nullptr, nullptr,
                                            reinterpret_cast<UCHAR*>(buffer.data()), &size);
-    bufferSizeBytes = size;
-    if (result == ERROR_SUCCESS) name.assign(buffer.data());
-    return result;
+    if (result != ERROR_SUCCESS) return std::nullopt;
+    return std::wstring(buffer.data());
   }
 
   bool HasPowerGetActiveScheme() override { return getActiveScheme_ != nullptr; }

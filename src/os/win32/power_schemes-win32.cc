@@ -5,27 +5,22 @@
 namespace tav::win32 {
 namespace {
 
-struct SchemeEnumeration {
-  SchemeCallback callback;
-  void* context;
-};
-
-// Hands each scheme's name to the core's callback; a scheme reported without
-// a name is passed on as an empty name.
-BOOLEAN CALLBACK ForwardScheme(UINT index, DWORD nameSize, LPWSTR name, DWORD descriptionSize,
+// Collects each scheme's name; a scheme reported without a name is kept as
+// an empty name.
+BOOLEAN CALLBACK CollectScheme(UINT index, DWORD nameSize, LPWSTR name, DWORD descriptionSize,
                                LPWSTR description, PPOWER_POLICY policy, LPARAM context) {
-  const auto* enumeration = reinterpret_cast<const SchemeEnumeration*>(context);
-  if (!enumeration->callback) return TRUE;
-  const std::wstring schemeName = name ? std::wstring(name) : std::wstring();
-  return enumeration->callback(schemeName, enumeration->context) ? TRUE : FALSE;
+  auto* names = reinterpret_cast<std::vector<std::wstring>*>(context);
+  names->push_back(name ? std::wstring(name) : std::wstring());
+  return TRUE;
 }
 
 }  // namespace
 
-bool Win32Os::EnumPwrSchemes(SchemeCallback callback, void* context) {
-  SchemeEnumeration enumeration{callback, context};
-  const PWRSCHEMESENUMPROC forward = ForwardScheme;
-  return ::EnumPwrSchemes(forward, reinterpret_cast<LPARAM>(&enumeration)) != 0;
+std::optional<std::vector<std::wstring>> Win32Os::EnumPwrSchemes() {
+  std::vector<std::wstring> names;
+  const PWRSCHEMESENUMPROC collect = CollectScheme;
+  if (::EnumPwrSchemes(collect, reinterpret_cast<LPARAM>(&names)) == 0) return std::nullopt;
+  return names;
 }
 
 }  // namespace tav::win32

@@ -14,4 +14,11 @@ Function LookupProcedure(HMODULE module, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
 }
 
+// A function of a system DLL that every process has loaded (kernel32.dll,
+// ntdll.dll); such a module handle is not counted, so not freed.
+template <typename Function>
+Function SystemProcedure(const wchar_t* module, const char* name) {
+  return LookupProcedure<Function>(::GetModuleHandleW(module), name);
+}
+
 }  // namespace tav::win32

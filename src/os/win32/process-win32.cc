@@ -1,6 +1,8 @@
-// Child programs: started hidden, waited for without a time-out.
+// Child programs: started hidden, their standard handles on the NUL device,
+// inheriting nothing else of the tool; waited for with or without a limit.
 #include <vector>
 
+#include "os/win32/procedure_lookup.h"
 #include "os/win32/unique_handle.h"
 #include "os/win32/win32_os_impl.h"
 #include "os/win32/windows_api.h"
@@ -12,6 +14,17 @@ class Win32Process final : public OsProcess {
  public:
   explicit Win32Process(UniqueHandle process) : process_(std::move(process)) {}
   void WaitForExit() override { ::WaitForSingleObject(process_.get(), INFINITE); }
+  bool WaitForExitWithin(std::chrono::milliseconds limit) override {
+    // A limit beyond INFINITE - 1 ms (49 days) is cut: INFINITE means none.
+    const long long count = static_cast<long long>(limit.count());
+    const DWORD milliseconds =
+        count <= 0 ? 0 : (count >= 0xFFFFFFFELL ? 0xFFFFFFFEu : static_cast<DWORD>(count));
+    return ::WaitForSingleObject(process_.get(), milliseconds) == WAIT_OBJECT_0;
+  }
+  void Terminate() override {
+    ::TerminateProcess(process_.get(), 1);
+    ::WaitForSingleObject(process_.get(), INFINITE);  // ends soon after termination
+  }
   bool GetExitCode(uint32_t& exitCode) override {
     DWORD code = 0;
     if (!::GetExitCodeProcess(process_.get(), &code)) return false;
@@ -23,25 +36,107 @@ class Win32Process final : public OsProcess {
   UniqueHandle process_;  // closed with the object
 };
 
+// PROC_THREAD_ATTRIBUTE_HANDLE_LIST and the start-up structure that carries
+// it (Vista and later; the headers target Windows XP).
+constexpr DWORD_PTR kHandleListAttribute = 0x20002;
+constexpr DWORD kExtendedStartupInfoPresent = 0x00080000;
+struct StartupInfoEx {
+  STARTUPINFOW startupInfo;
+  void* attributeList;
+};
+using InitializeAttributeListFunction = BOOL(WINAPI*)(void* list, DWORD count, DWORD flags,
+                                                      SIZE_T* size);
+using UpdateAttributeFunction = BOOL(WINAPI*)(void* list, DWORD flags, DWORD_PTR attribute,
+                                              void* value, SIZE_T size, void* previous,
+                                              SIZE_T* returnSize);
+using DeleteAttributeListFunction = void(WINAPI*)(void* list);
+
+// An attribute list that lets the child inherit exactly one handle; empty
+// where the system has no such lists (Windows XP).
+class InheritOnly {
+ public:
+  explicit InheritOnly(HANDLE handle) : handle_(handle) {
+    const auto initialize = SystemProcedure<InitializeAttributeListFunction>(
+        L"kernel32.dll", "InitializeProcThreadAttributeList");
+    const auto update =
+        SystemProcedure<UpdateAttributeFunction>(L"kernel32.dll", "UpdateProcThreadAttribute");
+    delete_ = SystemProcedure<DeleteAttributeListFunction>(L"kernel32.dll",
+                                                           "DeleteProcThreadAttributeList");
+    if (!initialize || !update || !delete_) return;
+    SIZE_T size = 0;
+    initialize(nullptr, 1, 0, &size);
+    if (size == 0) return;
+    memory_.resize(size);
+    if (!initialize(memory_.data(), 1, 0, &size)) return;
+    initialized_ = true;
+    ready_ = update(memory_.data(), 0, kHandleListAttribute, &handle_, sizeof handle_, nullptr,
+                    nullptr) != 0;
+  }
+  ~InheritOnly() {
+    if (initialized_) delete_(memory_.data());
+  }
+  InheritOnly(const InheritOnly&) = delete;
+  InheritOnly& operator=(const InheritOnly&) = delete;
+
+  void* list() { return ready_ ? memory_.data() : nullptr; }
+
+ private:
+  HANDLE handle_;
+  DeleteAttributeListFunction delete_ = nullptr;
+  std::vector<unsigned char> memory_;
+  bool initialized_ = false;
+  bool ready_ = false;
+};
+
+// The NUL device for reading and writing, inheritable: a question the child
+// asks reads end-of-file, and what it prints goes nowhere.
+UniqueHandle OpenNulDevice() {
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  return UniqueHandle(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                    OPEN_EXISTING, 0, nullptr));
+}
+
 }  // namespace
 
-std::unique_ptr<OsProcess> Win32Os::CreateHiddenProcess(const std::wstring* applicationName,
+std::unique_ptr<OsProcess> Win32Os::CreateHiddenProcess(const std::wstring& applicationName,
                                                         std::wstring& commandLine) {
   // CreateProcessW may write into the command line it is given.
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(L'\0');
 
-  STARTUPINFOW startup;
+  StartupInfoEx startup;
   ::ZeroMemory(&startup, sizeof startup);
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
+  startup.startupInfo.cb = sizeof startup.startupInfo;
+  startup.startupInfo.dwFlags = STARTF_USESHOWWINDOW;
+  startup.startupInfo.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION info;
   ::ZeroMemory(&info, sizeof info);
 
-  const wchar_t* application = applicationName ? applicationName->c_str() : nullptr;
-  BOOL created = ::CreateProcessW(application, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                  nullptr, &startup, &info);
+  // Only the NUL handle is inherited: on Vista and later it is named in a
+  // handle list; on Windows XP every handle the tool opens is made
+  // non-inheritable (the default for kernel objects, "N" for C runtime files).
+  UniqueHandle nul = OpenNulDevice();
+  InheritOnly inheritOnly(nul.get());
+  BOOL inherit = FALSE;
+  DWORD flags = 0;
+  if (nul) {
+    startup.startupInfo.dwFlags |= STARTF_USESTDHANDLES;
+    startup.startupInfo.hStdInput = nul.get();
+    startup.startupInfo.hStdOutput = nul.get();
+    startup.startupInfo.hStdError = nul.get();
+    inherit = TRUE;
+    if (void* list = inheritOnly.list()) {
+      startup.attributeList = list;
+      startup.startupInfo.cb = sizeof startup;
+      flags |= kExtendedStartupInfoPresent;
+    }
+  }
+
+  const wchar_t* application = applicationName.empty() ? nullptr : applicationName.c_str();
+  BOOL created =
+      ::CreateProcessW(application, buffer.data(), nullptr, nullptr, inherit, flags, nullptr,
+                       nullptr, reinterpret_cast<STARTUPINFOW*>(&startup), &info);
   // Whatever came back is owned from here on; the thread handle is not needed.
   UniqueHandle process(info.hProcess);
   UniqueHandle thread(info.hThread);

@@ -1,6 +1,7 @@
 // Text files read line by line by the runtime, in text mode: CR LF becomes
 // LF, and bytes are decoded in the ANSI code page of the locale selected at
 // start-up (one character per single- or double-byte character).
+#include <io.h>
 #include <share.h>
 
 #include <cstdio>
@@ -35,10 +36,22 @@ class Win32TextFile final : public OsTextFile {
 }  // namespace
 
 std::unique_ptr<OsTextFile> Win32Os::OpenTextFileForReading(const std::wstring& path) {
-  // Others may read the file meanwhile, but not write it.
-  FILE* file = ::_wfsopen(path.c_str(), L"rt", _SH_DENYWR);
+  // Others may read the file meanwhile, but not write it. "N": the handle is
+  // not inherited by child programs.
+  FILE* file = ::_wfsopen(path.c_str(), L"rtN", _SH_DENYWR);
   if (!file) return nullptr;
   return std::make_unique<Win32TextFile>(file);
+}
+
+std::unique_ptr<OsTextFile> OpenTextFileOf(const std::wstring& path, const FileIdentity& identity) {
+  FILE* file = ::_wfsopen(path.c_str(), L"rtN", _SH_DENYWR);
+  if (!file) return nullptr;
+  auto text = std::make_unique<Win32TextFile>(file);  // closes the file on every path
+  FileIdentity opened;
+  const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
+  if (handle == INVALID_HANDLE_VALUE || !IdentityOf(handle, opened) || !(opened == identity))
+    return nullptr;
+  return text;
 }
 
 }  // namespace tav::win32

@@ -3,8 +3,13 @@
 #pragma once
 
 #include "os/os.h"
+#include "os/win32/file_identity-win32.h"
 
 namespace tav::win32 {
+
+// _wfsopen(path, "rtN", _SH_DENYWR), kept only when it reached the object
+// `identity` names (text_file-win32.cc).
+std::unique_ptr<OsTextFile> OpenTextFileOf(const std::wstring& path, const FileIdentity& identity);
 
 class Win32Os final : public Os {
  public:
@@ -24,7 +29,7 @@ class Win32Os final : public Os {
   int64_t CurrentTime() override;
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
 
-  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,
+  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring& applicationName,
                                                  std::wstring& commandLine) override;
   std::wstring GetSystemDirectory() override;
 
@@ -38,6 +43,8 @@ class Win32Os final : public Os {
   bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) override;
   uint32_t GetModuleFileName(std::wstring& path) override;
   std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) override;
+  FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath) override;
+  FolderPin PinFolder(const std::wstring& path) override;
 
   std::wstring PathCombine(const std::wstring& folder, const std::wstring& file) override;
   bool PathAppend(std::wstring& path, const std::wstring& more) override;
@@ -53,7 +60,7 @@ class Win32Os final : public Os {
   void FlushPrivateProfile(const std::wstring& path) override;
 
   std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override;
-  bool EnumPwrSchemes(SchemeCallback callback, void* context) override;
+  std::optional<std::vector<std::wstring>> EnumPwrSchemes() override;
 
   bool CoInitialize() override;
   void CoUninitialize() override;

@@ -113,6 +113,12 @@ int main(int argc, char** argv) {
     if (size < 0) continue;
     AppendLine(logPath, Describe(bytes, size));
   }
+  // A window takes every message already in its queue before it goes: a
+  // stop request that arrives just after a post must not lose that post.
+  char bytes[256];
+  for (ssize_t size; (size = recv(fd, bytes, sizeof bytes, MSG_DONTWAIT)) >= 0;) {
+    AppendLine(logPath, Describe(bytes, size));
+  }
   close(fd);
   unlink(socketPath.c_str());
   return 0;

@@ -1,24 +1,43 @@
-#include "power/command_runner.h"
+#include "shared/command_runner.h"
 
-#include "settings/data_folder.h"
+#include <optional>
+
+#include "shared/module_folder.h"
 #include "shared/text.h"
 #include "shared/trace.h"
 
 namespace tav {
 namespace {
 
-int Run(Os& os, const std::wstring* applicationName, const std::wstring& commandLine) {
+// Whole seconds of a time limit, for the trace.
+std::wstring SecondsText(std::chrono::milliseconds limit) {
+  return std::to_wstring(std::chrono::duration_cast<std::chrono::seconds>(limit).count()) + L" s";
+}
+
+// Runs `commandLine`; an empty `applicationName` lets the platform search for
+// the program. Without `timeLimit` the wait has no end (the companion may
+// legitimately wait for the machine).
+bool Run(Os& os, const std::wstring& applicationName, const std::wstring& commandLine,
+         std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) {
   const std::wstring child =
-      commandLine + (applicationName ? L" (program " + Quoted(*applicationName) + L")" : L"");
+      commandLine +
+      (applicationName.empty() ? L"" : L" (program " + Quoted(applicationName) + L")");
   // Process creation may write into its command-line buffer: hand it a copy.
   std::wstring buffer = commandLine;
   const uint32_t started = os.GetTickCount();
   std::unique_ptr<OsProcess> process = os.CreateHiddenProcess(applicationName, buffer);
   if (!process) {
     Trace(os, L"child not started: " + child);
-    return 0;
+    return false;
   }
-  process->WaitForExit();
+  if (!timeLimit) {
+    process->WaitForExit();
+  } else if (!process->WaitForExitWithin(*timeLimit)) {
+    process->Terminate();
+    Trace(os, L"child ended by the tool after its time limit of " + SecondsText(*timeLimit) +
+                  L": " + child + L": counted as not started");
+    return false;
+  }
   const uint32_t milliseconds = os.GetTickCount() - started;
   // The exit code is read for the trace alone: a started child is a success.
   uint32_t exitCode = 0;
@@ -27,7 +46,7 @@ int Run(Os& os, const std::wstring* applicationName, const std::wstring& command
                                 : std::wstring(L"exit code unknown");
   Trace(os, L"child ended: " + child + L": " + code + L", " + std::to_wstring(milliseconds) +
                 L" ms");
-  return 1;  // the process handle closes with `process`
+  return true;  // the process handle closes with `process`
 }
 
 // The file name of a program as the platform's search looks for it.
@@ -37,19 +56,24 @@ std::wstring ProgramFileName(const std::wstring& programName) {
 
 }  // namespace
 
-int RunProcessAndWait(Os& os, const std::wstring& commandLine) {
-  return Run(os, nullptr, commandLine);
+bool RunProcessAndWait(Os& os, const std::wstring& commandLine) {
+  return Run(os, L"", commandLine);
 }
 
-int RunSystemProgramAndWait(Os& os, const std::wstring& commandLine) {
+bool RunSystemProgramAndWait(Os& os, const std::wstring& commandLine) {
+  return RunSystemProgramAndWait(os, commandLine, kSystemProgramTimeLimit);
+}
+
+bool RunSystemProgramAndWait(Os& os, const std::wstring& commandLine,
+                             std::chrono::milliseconds timeLimit) {
   // System command lines name their program by a bare name, unquoted.
   const std::wstring name = commandLine.substr(0, commandLine.find(L' '));
   const std::wstring program = SystemProgramPath(os, name);
   if (program.empty()) {
     Trace(os, L"child not started: no system folder to take " + name + L" from: " + commandLine);
-    return 0;
+    return false;
   }
-  return Run(os, &program, commandLine);
+  return Run(os, program, commandLine, timeLimit);
 }
 
 std::wstring SystemProgramPath(Os& os, const std::wstring& programName) {

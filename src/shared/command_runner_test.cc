@@ -1,4 +1,4 @@
-#include "power/command_runner.h"
+#include "shared/command_runner.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ using testing::FakeOs;
 // CreateProcessW may.
 class ScribblingOs : public FakeOs {
  public:
-  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring* applicationName,
+  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring& applicationName,
                                                  std::wstring& commandLine) override {
     auto process = FakeOs::CreateHiddenProcess(applicationName, commandLine);
     commandLine.assign(commandLine.size(), L'#');
@@ -23,7 +23,7 @@ class ScribblingOs : public FakeOs {
 
 TEST(CommandRunnerTest, StartedProcessIsWaitedForThenClosed) {
   FakeOs os;
-  EXPECT_NE(RunProcessAndWait(os, L"powercfg.exe /SETACTIVE x"), 0);
+  EXPECT_TRUE(RunProcessAndWait(os, L"powercfg.exe /SETACTIVE x"));
   EXPECT_EQ(os.commandLines, std::vector<std::wstring>{L"powercfg.exe /SETACTIVE x"});
   EXPECT_EQ(os.events, (std::vector<std::wstring>{L"Run:powercfg.exe /SETACTIVE x",
                                                   L"Exited:powercfg.exe /SETACTIVE x",
@@ -33,7 +33,7 @@ TEST(CommandRunnerTest, StartedProcessIsWaitedForThenClosed) {
 TEST(CommandRunnerTest, ProcessThatCannotStartGivesZeroAndNothingToWaitFor) {
   FakeOs os;
   os.canStart = [](const std::wstring&) { return false; };
-  EXPECT_EQ(RunProcessAndWait(os, L"missing.exe /x"), 0);
+  EXPECT_FALSE(RunProcessAndWait(os, L"missing.exe /x"));
   EXPECT_EQ(os.events, std::vector<std::wstring>{L"RunFailed:missing.exe /x"});
 }
 
@@ -41,14 +41,14 @@ TEST(CommandRunnerTest, CallersStringIsUnchanged) {
   ScribblingOs os;
   const std::wstring original = L"\"C:\\Program Files\\VARENTO\\TAV_PowerSaveSuspend.exe\" /S";
   std::wstring commandLine = original;
-  EXPECT_NE(RunProcessAndWait(os, commandLine), 0);
+  EXPECT_TRUE(RunProcessAndWait(os, commandLine));
   EXPECT_EQ(commandLine, original);
   EXPECT_EQ(os.commandLines, std::vector<std::wstring>{original});
 }
 
 TEST(CommandRunnerTest, CompanionIsStartedWithoutAnApplicationName) {
   FakeOs os;
-  EXPECT_NE(RunProcessAndWait(os, L"\"C:\\x\\y.exe\" /CANCEL"), 0);
+  EXPECT_TRUE(RunProcessAndWait(os, L"\"C:\\x\\y.exe\" /CANCEL"));
   EXPECT_EQ(os.applicationNames, std::vector<std::wstring>{L""});
 }
 

@@ -1,0 +1,187 @@
+// Files and folders opened as themselves and held open, as the Win32 layer
+// does with FILE_FLAG_OPEN_REPARSE_POINT: O_PATH | O_NOFOLLOW opens a
+// symbolic link itself instead of its target, fstat tells the kind and the
+// link count, /proc/self/fd names the final path. Everything done later goes
+// through the held descriptor (/proc/self/fd/N reaches the very inode), except
+// the deletion, which POSIX can only do by name: the name is checked to still
+// reach the held inode just before it is removed.
+//
+// Unlike Windows, POSIX cannot refuse a rename or deletion of a held file or
+// folder by another program; the checks narrow that to the instant between
+// the last check and the use.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <vector>
+
+#include "os/posix/posix_parts.h"
+
+namespace tav::posix {
+namespace {
+
+constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
+
+// A descriptor closed with its owner.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd = -1) : fd_(fd) {}
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      fd_ = other.fd_;
+      other.fd_ = -1;
+    }
+    return *this;
+  }
+  ~UniqueFd() { Reset(); }
+  void Reset() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+std::string ProcFdPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
+
+// `path` made absolute against the current folder, with ".", ".." and
+// repeated separators resolved by name, as GetFullPathNameW does.
+std::string LexicallyAbsolute(const std::string& path) {
+  std::string full = path;
+  if (full.empty() || full[0] != '/') {
+    std::vector<char> buffer(PATH_MAX);
+    if (!getcwd(buffer.data(), buffer.size())) return "";
+    full = std::string(buffer.data()) + "/" + full;
+  }
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= full.size()) {
+    size_t end = full.find('/', start);
+    if (end == std::string::npos) end = full.size();
+    const std::string part = full.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string result;
+  for (const std::string& part : parts) result += "/" + part;
+  return result.empty() ? "/" : result;
+}
+
+// The path the kernel knows the held object by; empty when it cannot say.
+std::string FinalPath(int fd) {
+  std::vector<char> buffer(PATH_MAX + 1);
+  const ssize_t n = readlink(ProcFdPath(fd).c_str(), buffer.data(), buffer.size() - 1);
+  if (n <= 0) return "";
+  return std::string(buffer.data(), static_cast<size_t>(n));
+}
+
+FileCheck OpenError() {
+  return errno == ENOENT || errno == ENOTDIR ? FileCheck::kMissing : FileCheck::kUnopenable;
+}
+
+// Opens `path` itself and compares its final path where asked.
+FileCheck OpenItself(const std::string& path, bool compareFinalPath, UniqueFd& held,
+                     struct stat& info) {
+  if (path.empty()) return FileCheck::kMissing;
+  UniqueFd fd(open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd) return OpenError();
+  if (fstat(fd.get(), &info) != 0) return FileCheck::kUnopenable;
+  if (S_ISLNK(info.st_mode)) return FileCheck::kLink;
+  held = std::move(fd);
+  if (!compareFinalPath) return FileCheck::kPassed;
+  const std::string meant = LexicallyAbsolute(path);
+  const std::string final = FinalPath(held.get());
+  if (final.empty()) return FileCheck::kUnopenable;
+  return final == meant ? FileCheck::kPassed : FileCheck::kElsewhere;
+}
+
+class PosixPinnedFile : public OsPinnedFile {
+ public:
+  PosixPinnedFile(std::string path, UniqueFd fd, const struct stat& info)
+      : path_(std::move(path)), fd_(std::move(fd)), device_(info.st_dev), inode_(info.st_ino) {}
+
+  std::unique_ptr<OsTextFile> OpenTextFileForReading() override {
+    if (!fd_) return nullptr;
+    return OpenTextFile(ProcFdPath(fd_.get()));
+  }
+
+  void ClearReadOnlyAttribute() override {
+    if (!fd_) return;
+    const std::string held = ProcFdPath(fd_.get());
+    const uint32_t attributes = FileAttributes(held);
+    if (attributes == kInvalidFileAttributes || !(attributes & kFileAttributeReadOnly)) return;
+    ChangeFileAttributes(held, attributes & ~kFileAttributeReadOnly);
+  }
+
+  bool Delete() override {
+    if (!fd_) return false;
+    // The name is removed from the folder it was found in, and only while it
+    // still names the held inode.
+    const size_t cut = path_.find_last_of('/');
+    const std::string folder = cut == std::string::npos ? "." : (cut == 0 ? "/" : path_.substr(0, cut));
+    const std::string name = cut == std::string::npos ? path_ : path_.substr(cut + 1);
+    UniqueFd parent(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat now;
+    const bool same = parent && fstatat(parent.get(), name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      now.st_dev == device_ && now.st_ino == inode_ && S_ISREG(now.st_mode);
+    fd_.Reset();
+    // A read-only file cannot be deleted, as on Windows.
+    if (!same || (now.st_mode & kAnyWrite) == 0) return false;
+    return unlinkat(parent.get(), name.c_str(), 0) == 0;
+  }
+
+ private:
+  std::string path_;
+  UniqueFd fd_;
+  dev_t device_;
+  ino_t inode_;
+};
+
+class PosixPinnedFolder : public OsPinnedFolder {
+ public:
+  explicit PosixPinnedFolder(UniqueFd fd) : fd_(std::move(fd)) {}
+
+ private:
+  UniqueFd fd_;
+};
+
+}  // namespace
+
+FilePin PinNativeFile(const std::string& path, FinalPathCheck finalPath) {
+  UniqueFd fd;
+  struct stat info;
+  FileCheck check = OpenItself(path, finalPath == FinalPathCheck::kCompare, fd, info);
+  if (check == FileCheck::kPassed || check == FileCheck::kElsewhere) {
+    // The kind of object and its names come first: a hard-linked file behind
+    // a linked folder is reported as hard-linked.
+    if (!S_ISREG(info.st_mode)) return FilePin{FileCheck::kNotFile, nullptr};
+    if (info.st_nlink != 1) return FilePin{FileCheck::kHardLinked, nullptr};
+  }
+  if (check != FileCheck::kPassed) return FilePin{check, nullptr};
+  return FilePin{FileCheck::kPassed, std::make_unique<PosixPinnedFile>(path, std::move(fd), info)};
+}
+
+FolderPin PinNativeFolder(const std::string& path) {
+  UniqueFd fd;
+  struct stat info;
+  FileCheck check = OpenItself(path, true, fd, info);
+  if ((check == FileCheck::kPassed || check == FileCheck::kElsewhere) && !S_ISDIR(info.st_mode))
+    return FolderPin{FileCheck::kNotFolder, nullptr};
+  if (check != FileCheck::kPassed) return FolderPin{check, nullptr};
+  return FolderPin{FileCheck::kPassed, std::make_unique<PosixPinnedFolder>(std::move(fd))};
+}
+
+}  // namespace tav::posix

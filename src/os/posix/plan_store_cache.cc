@@ -1,0 +1,88 @@
+#include "os/posix/plan_store_cache.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tav::posix {
+namespace {
+
+int64_t Nanoseconds(const struct timespec& t) {
+  return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// Closes the descriptor on every path out.
+class ScopedDescriptor {
+ public:
+  explicit ScopedDescriptor(int fd) : fd_(fd) {}
+  ~ScopedDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ScopedDescriptor(const ScopedDescriptor&) = delete;
+  ScopedDescriptor& operator=(const ScopedDescriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+bool ReadAll(int fd, size_t sizeHint, std::string& out) {
+  out.clear();
+  out.reserve(sizeHint);
+  char buffer[8192];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      out.append(buffer, static_cast<size_t>(n));
+    } else if (n == 0) {
+      return true;
+    } else if (errno != EINTR) {
+      return false;
+    }
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<const standin::PlanStore> PlanStoreCache::Load(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto identityOf = [](const struct stat& info) {
+    return Identity{info.st_dev, info.st_ino, info.st_size, Nanoseconds(info.st_mtim),
+                    Nanoseconds(info.st_ctim)};
+  };
+  struct stat status;
+  if (store_ && path == path_ && ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+      identityOf(status) == identity_)
+    return store_;
+
+  path_.clear();
+  store_.reset();
+  // O_NONBLOCK: a FIFO in the store's place must not hang the reader.
+  ScopedDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) {
+    if (errno != ENOENT) return nullptr;
+    return std::make_shared<const standin::PlanStore>(standin::DefaultPlanStore());
+  }
+  std::string text;
+  if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+      !ReadAll(fd.get(), static_cast<size_t>(status.st_size), text))
+    return nullptr;
+  ++parseCount_;
+  auto store = std::make_shared<standin::PlanStore>();
+  if (!standin::ParsePlanStoreWithoutValues(text, *store)) return nullptr;
+  // The identity of the file as it was opened: a change after the fstat
+  // shows as a different identity at the next call.
+  path_ = path;
+  identity_ = identityOf(status);
+  store_ = std::move(store);
+  return store_;
+}
+
+size_t PlanStoreCache::ParseCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return parseCount_;
+}
+
+}  // namespace tav::posix

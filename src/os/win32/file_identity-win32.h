@@ -1,0 +1,43 @@
+// Which file or folder an open handle reaches, and whether its final path is
+// the path that was meant: the checks behind Win32Os::PinFile and PinFolder.
+#pragma once
+
+#include <string>
+
+#include "os/file_pin.h"
+#include "os/win32/unique_handle.h"
+#include "os/win32/windows_api.h"
+
+namespace tav::win32 {
+
+// Volume serial number and file index: the same pair means the same object.
+struct FileIdentity {
+  DWORD volumeSerial = 0;
+  DWORD indexHigh = 0;
+  DWORD indexLow = 0;
+  bool operator==(const FileIdentity& other) const {
+    return volumeSerial == other.volumeSerial && indexHigh == other.indexHigh &&
+           indexLow == other.indexLow;
+  }
+};
+
+enum class ObjectKind { kFile, kFolder };
+
+// CreateFileW of `path` itself (FILE_FLAG_OPEN_REPARSE_POINT |
+// FILE_FLAG_BACKUP_SEMANTICS) with `access` and `share`, then the checks of
+// `kind` through the handle: a disk object, no reparse point, a file with
+// exactly one link or a folder, and with `compareFinalPath` the final path.
+// On kPassed `handle` holds the open object and `identity` names it.
+FileCheck OpenVerified(const std::wstring& path, ObjectKind kind, bool compareFinalPath,
+                       DWORD access, DWORD share, UniqueHandle& handle, FileIdentity& identity);
+
+// GetFinalPathNameByHandleW (looked up at run time) compared with `path`
+// made full and long (GetFullPathNameW, GetLongPathNameW), ignoring case as
+// the system does (CompareStringOrdinal). True where the system cannot name
+// final paths (Windows XP): there is nothing to compare.
+bool FinalPathMatches(HANDLE handle, const std::wstring& path);
+
+// The identity of an open handle; false when it cannot be read.
+bool IdentityOf(HANDLE handle, FileIdentity& identity);
+
+}  // namespace tav::win32

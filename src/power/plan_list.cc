@@ -1,0 +1,18 @@
+#include "power/plan_list.h"
+
+#include "shared/text.h"
+
+namespace tav {
+bool PlanIsListed(Os& os, OsPowerLibrary& library, const std::wstring& planGuid) {
+  return FindListedPlan(library, [&](const Guid& guid) {
+           return EqualsIgnoreCase(PlanGuidToString(os, guid), planGuid);
+         }).has_value();
+}
+
+std::wstring PlanGuidToString(Os& os, const Guid& guid) {
+  std::wstring text;
+  if (!os.StringFromClsid(guid, text)) return L"";
+  return StripRepeated(text, L'{', L'}');
+}
+
+}  // namespace tav
