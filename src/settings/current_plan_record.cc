@@ -44,8 +44,9 @@ void WriteRecordValue(Os& os, const std::wstring& path, const FilePin& held, con
     return;
   }
   const bool written = os.WritePrivateProfileString(kRecordSection, key, value, path);
-  Trace(os, L"record: " + std::wstring(key) + L"=" + value + L" in " + Quoted(path) +
-                (written ? L": written" : L": failed"));
+  if (os.IsDebugOutputOn())  // the line is built only when someone reads it
+    Trace(os, L"record: " + std::wstring(key) + L"=" + value + L" in " + Quoted(path) +
+                  (written ? L": written" : L": failed"));
   if (!written) allWritten = false;
 }
 

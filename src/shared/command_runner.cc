@@ -19,32 +19,37 @@ std::wstring SecondsText(std::chrono::milliseconds limit) {
 // legitimately wait for the machine).
 bool Run(Os& os, const std::wstring& applicationName, const std::wstring& commandLine,
          std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) {
-  const std::wstring child =
-      commandLine +
-      (applicationName.empty() ? L"" : L" (program " + Quoted(applicationName) + L")");
+  // The trace's lines are built only when someone reads them.
+  const bool tracing = os.IsDebugOutputOn();
+  auto child = [&] {
+    return commandLine +
+           (applicationName.empty() ? L"" : L" (program " + Quoted(applicationName) + L")");
+  };
   // Process creation may write into its command-line buffer: hand it a copy.
   std::wstring buffer = commandLine;
   const uint32_t started = os.GetTickCount();
   std::unique_ptr<OsProcess> process = os.CreateHiddenProcess(applicationName, buffer);
   if (!process) {
-    Trace(os, L"child not started: " + child);
+    if (tracing) Trace(os, L"child not started: " + child());
     return false;
   }
   if (!timeLimit) {
     process->WaitForExit();
   } else if (!process->WaitForExitWithin(*timeLimit)) {
     process->Terminate();
-    Trace(os, L"child ended by the tool after its time limit of " + SecondsText(*timeLimit) +
-                  L": " + child + L": counted as not started");
+    if (tracing)
+      Trace(os, L"child ended by the tool after its time limit of " + SecondsText(*timeLimit) +
+                    L": " + child() + L": counted as not started");
     return false;
   }
+  if (!tracing) return true;  // a started child is a success
   const uint32_t milliseconds = os.GetTickCount() - started;
   // The exit code is read for the trace alone: a started child is a success.
   uint32_t exitCode = 0;
   const std::wstring code = process->GetExitCode(exitCode)
                                 ? L"exit code " + std::to_wstring(exitCode)
                                 : std::wstring(L"exit code unknown");
-  Trace(os, L"child ended: " + child + L": " + code + L", " + std::to_wstring(milliseconds) +
+  Trace(os, L"child ended: " + child() + L": " + code + L", " + std::to_wstring(milliseconds) +
                 L" ms");
   return true;  // the process handle closes with `process`
 }

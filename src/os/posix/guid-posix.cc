@@ -1,7 +1,14 @@
-// GUIDs from libuuid, in the layout and text form of the Windows GUID.
-#include <uuid/uuid.h>
+// GUIDs in the layout and text form of the Windows GUID. A new one is a
+// random (version 4) UUID from the kernel's random source, as libuuid makes
+// it; the tool does not load libuuid for it (a library more to map and
+// relocate at every start, for a GUID only a first run needs).
+#include <fcntl.h>
+#include <sys/random.h>
+#include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
+#include <cstddef>
 
 #include "os/posix/posix_parts.h"
 
@@ -35,9 +42,45 @@ bool ReadHex(const std::string& text, size_t pos, int digits, uint64_t& value) {
 
 }  // namespace
 
+namespace {
+
+// `size` bytes from getrandom, or from /dev/urandom where the kernel has no
+// getrandom.
+bool RandomBytes(uint8_t* bytes, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::getrandom(bytes + done, size - done, 0);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;  // no getrandom (ENOSYS): /dev/urandom below
+    }
+  }
+  if (done == size) return true;
+  struct Source {
+    int fd;
+    ~Source() {
+      if (fd >= 0) ::close(fd);
+    }
+  } source{::open("/dev/urandom", O_RDONLY | O_CLOEXEC)};
+  if (source.fd < 0) return false;
+  while (done < size) {
+    const ssize_t n = ::read(source.fd, bytes + done, size - done);
+    if (n > 0) done += static_cast<size_t>(n);
+    else if (!(n < 0 && errno == EINTR)) break;
+  }
+  return done == size;
+}
+
+}  // namespace
+
 bool NewGuid(Guid& guid) {
-  uuid_t bytes;
-  uuid_generate(bytes);
+  uint8_t bytes[16];
+  if (!RandomBytes(bytes, sizeof bytes)) return false;
+  bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4: random
+  bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);  // the RFC 4122 variant
   // RFC 4122 byte order is big-endian field by field.
   guid.data1 = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) |
                (uint32_t{bytes[2]} << 8) | bytes[3];

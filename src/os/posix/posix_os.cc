@@ -127,7 +127,9 @@ class PosixOs : public Os {
     const std::string program =
         applicationName.empty() ? std::string() : posix::NativePath(applicationName);
     if (!applicationName.empty() && program.empty()) return nullptr;
-    return posix::StartHiddenProcess(program, commandLine, ModuleFolder());
+    // The tool's folder is searched only for a program named without a path.
+    return posix::StartHiddenProcess(program, commandLine,
+                                     program.empty() ? ModuleFolder() : std::string());
   }
 
   std::wstring GetSystemDirectory() override {
@@ -259,8 +261,8 @@ class PosixOs : public Os {
 
   PosixConfig config_;
   posix::ProfileStore profiles_;  // the profile functions' cached files
-  posix::PlanStoreCache planStores_;
-  std::wstring modulePath_;  // the running executable in Windows form, once read  // the power library's store, read again when changed
+  posix::PlanStoreCache planStores_;  // the power library's store, read again when changed
+  std::wstring modulePath_;  // the running executable in Windows form, once read
   std::vector<std::string> windows_;  // socket paths; a WindowRef is index + 1
 };
 

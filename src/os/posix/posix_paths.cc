@@ -5,17 +5,22 @@
 namespace tav::posix {
 
 std::string NativePath(std::wstring_view path) {
-  // Most paths are ASCII: converted and their separators turned in one pass.
+  // Most paths are ASCII: one pass finds whether any character is not, a
+  // second converts and turns the separators (both loops vectorize).
+  uint32_t bits = 0;
+  for (const wchar_t c : path) bits |= static_cast<uint32_t>(c);
+  if (bits >= 0x80) {
+    std::string out = ToUtf8(path);
+    for (char& byte : out)
+      if (byte == '\\') byte = '/';
+    return out;
+  }
   std::string out(path.size(), '\0');
+  const wchar_t* in = path.data();
+  char* to = out.data();
   for (size_t i = 0; i < path.size(); ++i) {
-    const uint32_t c = static_cast<uint32_t>(path[i]);
-    if (c >= 0x80) {
-      out = ToUtf8(path);
-      for (char& byte : out)
-        if (byte == '\\') byte = '/';
-      return out;
-    }
-    out[i] = c == '\\' ? '/' : static_cast<char>(c);
+    const char c = static_cast<char>(in[i]);
+    to[i] = c == '\\' ? '/' : c;
   }
   return out;
 }

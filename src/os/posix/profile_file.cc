@@ -192,6 +192,14 @@ bool IsStorableText(std::wstring_view text) {
          IsValidText(text);
 }
 
+// A write of `value` under the trimmed names that reads back as written.
+bool IsStorableWrite(std::wstring_view sectionName, std::wstring_view keyName,
+                     std::wstring_view value) {
+  return IsStorableText(sectionName) && IsStorableText(keyName) && IsStorableText(value) &&
+         keyName.find(L'=') == std::wstring_view::npos &&
+         (keyName.empty() || (keyName.front() != L';' && keyName.front() != L'['));
+}
+
 // The text written for a value, so that reading gives the value back: in
 // double quotes when reading would otherwise trim or unquote it.
 std::wstring StoredText(std::wstring_view value) {
@@ -469,14 +477,23 @@ const std::wstring* ProfileDocument::Find(std::wstring_view section, std::wstrin
   return k < 0 ? nullptr : &lines_[static_cast<size_t>(k)].value;
 }
 
+ProfileChange ProfileDocument::WouldChange(std::wstring_view section, std::wstring_view key,
+                                           std::wstring_view value) const {
+  const std::wstring_view sectionName = Trim(section);
+  const std::wstring_view keyName = Trim(key);
+  if (!IsStorableWrite(sectionName, keyName, value)) return ProfileChange::kRefused;
+  const long s = FindSection(sectionName);
+  const long k = s < 0 ? -1 : FindKey(s, keyName);
+  if (k >= 0 && lines_[static_cast<size_t>(k)].value == StoredText(value))
+    return ProfileChange::kUnchanged;
+  return ProfileChange::kChanged;
+}
+
 ProfileChange ProfileDocument::Set(std::wstring_view section, std::wstring_view key,
                                    std::wstring_view value) {
   const std::wstring_view sectionName = Trim(section);
   const std::wstring_view keyName = Trim(key);
-  if (!IsStorableText(sectionName) || !IsStorableText(keyName) || !IsStorableText(value) ||
-      keyName.find(L'=') != std::wstring_view::npos ||
-      (!keyName.empty() && (keyName.front() == L';' || keyName.front() == L'[')))
-    return ProfileChange::kRefused;
+  if (!IsStorableWrite(sectionName, keyName, value)) return ProfileChange::kRefused;
   const std::wstring stored = StoredText(value);
 
   const long s = FindSection(sectionName);
@@ -671,6 +688,14 @@ bool ProfileStore::WriteString(const std::string& path, const std::wstring& sect
   // A read-only file refuses every write, one that would change nothing too.
   if (exists && !IsWritable(target, info)) return false;
 
+  // The document is copied only for a write that changes it.
+  if (exists) {
+    switch (current->WouldChange(section, key, value)) {
+      case ProfileChange::kRefused: return false;
+      case ProfileChange::kUnchanged: return true;
+      case ProfileChange::kChanged: break;
+    }
+  }
   ProfileDocument updated = exists ? *current : ProfileDocument();
   switch (updated.Set(section, key, value)) {
     case ProfileChange::kRefused: return false;

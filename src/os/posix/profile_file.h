@@ -74,6 +74,9 @@ class ProfileDocument {
   // Replaces the value of an existing key in place, or adds the key at the
   // end of its section, or adds the section at the end of the file.
   ProfileChange Set(std::wstring_view section, std::wstring_view key, std::wstring_view value);
+  // What Set would do with the same arguments, the document left as it is.
+  ProfileChange WouldChange(std::wstring_view section, std::wstring_view key,
+                            std::wstring_view value) const;
   std::string Serialize() const;
 
  private:

@@ -303,6 +303,36 @@ TEST(ProfileDocumentTest, SerialisesAnyBytesBackUnchanged) {
   }
 }
 
+// WouldChange tells what Set will do, and leaves the document as it is.
+TEST(ProfileDocumentTest, WouldChangeForetellsSet) {
+  struct Case {
+    const char* bytes;
+    const wchar_t* section;
+    const wchar_t* key;
+    const wchar_t* value;
+    ProfileChange expected;
+  } cases[] = {
+      {"[S]\r\nk=v\r\n", L"S", L"k", L"v", ProfileChange::kUnchanged},
+      {"[S]\r\nk = v \r\n", L" s ", L"K", L"v", ProfileChange::kUnchanged},
+      {"[S]\r\nk=\" v\"\r\n", L"S", L"k", L" v", ProfileChange::kUnchanged},
+      {"[S]\r\nk=v\r\n", L"S", L"k", L"w", ProfileChange::kChanged},
+      {"[S]\r\nk=v\r\n", L"S", L"k", L" v", ProfileChange::kChanged},
+      {"[S]\r\nk=v\r\n", L"S", L"other", L"v", ProfileChange::kChanged},
+      {"[S]\r\nk=v\r\n", L"T", L"k", L"v", ProfileChange::kChanged},
+      {"[T]\r\n[S]\r\nk=v\r\n[S]\r\nk=w\r\n", L"S", L"k", L"v", ProfileChange::kUnchanged},
+      {"", L"S", L"k", L"v", ProfileChange::kChanged},
+      {"[S]\r\nk=v\r\n", L"S", L"k", L"v\nw", ProfileChange::kRefused},
+      {"[S]\r\nk=v\r\n", L"S", L"k=j", L"v", ProfileChange::kRefused},
+      {"[S]\r\nk=v\r\n", L"S", L";k", L"v", ProfileChange::kRefused},
+  };
+  for (const Case& c : cases) {
+    ProfileDocument doc = ProfileDocument::Parse(c.bytes);
+    EXPECT_EQ(doc.WouldChange(c.section, c.key, c.value), c.expected) << c.bytes;
+    EXPECT_EQ(doc.Serialize(), c.bytes);
+    EXPECT_EQ(doc.Set(c.section, c.key, c.value), c.expected) << c.bytes;
+  }
+}
+
 struct EditCase {
   const char* name;
   const char* before;
