@@ -9,10 +9,6 @@
 namespace tav::posix {
 namespace {
 
-int64_t Nanoseconds(const struct timespec& t) {
-  return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
-}
-
 // Closes the descriptor on every path out.
 class ScopedDescriptor {
  public:
@@ -48,13 +44,9 @@ bool ReadAll(int fd, size_t sizeHint, std::string& out) {
 
 std::shared_ptr<const standin::PlanStore> PlanStoreCache::Load(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto identityOf = [](const struct stat& info) {
-    return Identity{info.st_dev, info.st_ino, info.st_size, Nanoseconds(info.st_mtim),
-                    Nanoseconds(info.st_ctim)};
-  };
   struct stat status;
   if (store_ && path == path_ && ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-      identityOf(status) == identity_)
+      FileIdentity::Of(status) == identity_)
     return store_;
 
   path_.clear();
@@ -75,7 +67,7 @@ std::shared_ptr<const standin::PlanStore> PlanStoreCache::Load(const std::string
   // The identity of the file as it was opened: a change after the fstat
   // shows as a different identity at the next call.
   path_ = path;
-  identity_ = identityOf(status);
+  identity_ = FileIdentity::Of(status);
   store_ = std::move(store);
   return store_;
 }

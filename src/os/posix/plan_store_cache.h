@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 
+#include "os/posix/file_identity.h"
 #include "os/posix/plan_store.h"
 
 namespace tav::posix {
@@ -30,18 +31,9 @@ class PlanStoreCache {
   size_t ParseCount() const;
 
  private:
-  struct Identity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    int64_t modifiedNs = 0;
-    int64_t changedNs = 0;
-    bool operator==(const Identity&) const = default;
-  };
-
   mutable std::mutex mutex_;
   std::string path_;  // the file of the cached copy; empty when none
-  Identity identity_;
+  FileIdentity identity_;
   std::shared_ptr<const standin::PlanStore> store_;
   size_t parseCount_ = 0;
 };

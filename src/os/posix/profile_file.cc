@@ -261,8 +261,6 @@ class FileDescriptor {
   int fd_;
 };
 
-int64_t Nanoseconds(const timespec& t) { return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; }
-
 bool ReadAll(int fd, std::string& out) {
   char buffer[65536];
   for (;;) {
@@ -600,16 +598,6 @@ void ProfileStore::SyncReplacedFolders() {
   unsyncedFolders_.clear();
 }
 
-ProfileStore::Identity ProfileStore::IdentityOf(const struct stat& info) {
-  Identity id;
-  id.device = info.st_dev;
-  id.inode = info.st_ino;
-  id.size = info.st_size;
-  id.modifiedNs = Nanoseconds(info.st_mtim);
-  id.changedNs = Nanoseconds(info.st_ctim);
-  return id;
-}
-
 ProfileStore::Load ProfileStore::LoadDocument(const std::string& path,
                                               std::shared_ptr<const ProfileDocument>& document,
                                               struct stat* info) {
@@ -617,7 +605,7 @@ ProfileStore::Load ProfileStore::LoadDocument(const std::string& path,
   struct stat status;
   auto cached = cache_.find(path);
   if (cached != cache_.end() && ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-      cached->second.identity == IdentityOf(status)) {
+      cached->second.identity == FileIdentity::Of(status)) {
     if (info) *info = status;
     cached->second.lastUse = ++useCounter_;
     document = cached->second.document;
@@ -635,7 +623,7 @@ ProfileStore::Load ProfileStore::LoadDocument(const std::string& path,
     return Load::kUnreadable;
   }
   if (info) *info = status;
-  const Identity identity = IdentityOf(status);
+  const FileIdentity identity = FileIdentity::Of(status);
   std::string bytes;
   if (!ReadAll(fd.get(), bytes)) {
     cache_.erase(path);
@@ -647,7 +635,7 @@ ProfileStore::Load ProfileStore::LoadDocument(const std::string& path,
   return Load::kLoaded;
 }
 
-void ProfileStore::Remember(const std::string& path, const Identity& identity,
+void ProfileStore::Remember(const std::string& path, const FileIdentity& identity,
                             std::shared_ptr<const ProfileDocument> document) {
   cache_[path] = CacheEntry{identity, std::move(document), ++useCounter_};
   if (cache_.size() <= kCachedFiles) return;

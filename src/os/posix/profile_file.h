@@ -51,6 +51,8 @@
 #include <string_view>
 #include <vector>
 
+#include "os/posix/file_identity.h"
+
 namespace tav::posix {
 
 enum class ProfileEncoding { kUtf8, kUtf8Bom, kUtf16Le, kUtf16Be };
@@ -154,22 +156,13 @@ class ProfileStore {
   size_t FolderSyncCount() const;
 
  private:
-  struct Identity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    int64_t modifiedNs = 0;
-    int64_t changedNs = 0;
-    bool operator==(const Identity&) const = default;
-  };
   struct CacheEntry {
-    Identity identity;
+    FileIdentity identity;
     std::shared_ptr<const ProfileDocument> document;
     uint64_t lastUse = 0;
   };
   enum class Load { kLoaded, kMissing, kUnreadable };
 
-  static Identity IdentityOf(const struct stat& info);
   bool ReplaceFile(const std::string& target, const std::string& bytes,
                    const struct stat* existing);
   void SyncReplacedFolders();
@@ -178,7 +171,7 @@ class ProfileStore {
   // `info` (when given) receives the file's status.
   Load LoadDocument(const std::string& path, std::shared_ptr<const ProfileDocument>& document,
                     struct stat* info);
-  void Remember(const std::string& path, const Identity& identity,
+  void Remember(const std::string& path, const FileIdentity& identity,
                 std::shared_ptr<const ProfileDocument> document);
 
   ReplaceHook beforeReplace_;
