@@ -301,22 +301,30 @@ void BM_TextFileReadLine_10MiB(benchmark::State& state) {
 
 // --- A whole run without its children -----------------------------------------------
 
-// Everything one start of the tool does for a new plan (command line, lock,
-// settings file, records, plan store, GUID, record writes with their syncs,
-// window probe) on the POSIX layer, with the 14 programs "ending" at once.
-// The locale's files were loaded by the first run already, as glibc keeps them.
-void BM_RunEntry_NewPlan_NoChildren(benchmark::State& state) {
-  const std::string folder = TempRoot() + "/run";
+// A folder `name` below the temporary root with the sample profile in it and
+// every system place of the POSIX layer inside; `commandLine` names the profile.
+PosixConfig RunSandbox(const std::string& name, std::wstring& commandLine) {
+  const std::string folder = TempRoot() + "/" + name;
   fs::create_directories(folder);
   const std::string profile = folder + "/Office.ini";
   WriteFile(profile, ReadFile(SampleProfile()));
-  const std::wstring commandLine = L"/N:\"" + WinPath(profile) + L"\"";
+  commandLine = L"/N:\"" + WinPath(profile) + L"\"";
   PosixConfig config;
   config.commonAppData = folder + "/common";
   config.localAppData = folder + "/local";
   config.runtimeDir = folder;
   config.standinDir = folder;
   config.systemDir = folder;
+  return config;
+}
+
+// Everything one start of the tool does for a new plan (command line, lock,
+// settings file, records, plan store, GUID, record writes with their syncs,
+// window probe) on the POSIX layer, with the 14 programs "ending" at once.
+// The locale's files were loaded by the first run already, as glibc keeps them.
+void BM_RunEntry_NewPlan_NoChildren(benchmark::State& state) {
+  std::wstring commandLine;
+  const PosixConfig config = RunSandbox("run", commandLine);
   for (auto _ : state) {
     state.PauseTiming();
     std::error_code ec;
@@ -333,17 +341,9 @@ void BM_RunEntry_NewPlan_NoChildren(benchmark::State& state) {
 // GUID, every record value is already in place, so nothing is written; 12
 // programs "end" at once. What is left is the tool's own work between them.
 void BM_RunEntry_Everyday_NoChildren(benchmark::State& state) {
-  const std::string folder = TempRoot() + "/everyday";
-  fs::create_directories(folder);
-  const std::string profile = folder + "/Office.ini";
-  WriteFile(profile, ReadFile(SampleProfile()));
-  const std::wstring commandLine = L"/N:\"" + WinPath(profile) + L"\"";
-  PosixConfig config;
-  config.commonAppData = folder + "/common";
-  config.localAppData = folder + "/local";
-  config.runtimeDir = folder;
-  config.standinDir = folder;
-  config.systemDir = folder;
+  std::wstring commandLine;
+  const PosixConfig config = RunSandbox("everyday", commandLine);
+  const std::string folder = config.standinDir;
   // The dedicated plan is in the store already, active, as a run leaves it;
   // the first run finds it by its name and records its GUID.
   standin::PlanStore store = standin::DefaultPlanStore();
