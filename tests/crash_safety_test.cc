@@ -89,7 +89,8 @@ TEST(CrashSafety, RecordWriterKilledAtRandomMomentsNeverLeavesAPartialFile) {
     const std::wstring name = L"Timing";
     const std::wstring guid = L"a1841308-3541-4fab-bc81-f71556f20b4a";
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < 5; ++i) WriteCurrentPlanRecord(*os, settingsPath, name, guid);
+    for (int i = 0; i < 5; ++i)
+      WriteCurrentPlanRecord(*os, PinnedDataFolder::Pin(*os), settingsPath, name, guid);
     recordTime = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(
                                        std::chrono::steady_clock::now() - start).count() / 5);
   }
@@ -111,7 +112,7 @@ TEST(CrashSafety, RecordWriterKilledAtRandomMomentsNeverLeavesAPartialFile) {
                                        std::string(static_cast<size_t>(i % 37), 'x'));
         const std::wstring guid = Wide("0000" + std::to_string(10000 + kill) + "-0000-4000-8000-" +
                                        std::to_string(100000000000 + i));
-        WriteCurrentPlanRecord(*os, settingsPath, name, guid);
+        WriteCurrentPlanRecord(*os, PinnedDataFolder::Pin(*os), settingsPath, name, guid);
       }
       _exit(0);
     }
@@ -143,7 +144,7 @@ TEST(CrashSafety, RecordWriterKilledAtRandomMomentsNeverLeavesAPartialFile) {
   std::unique_ptr<Os> os = MakePosixOs(config);
   const std::wstring name = L"After";
   const std::wstring guid = L"a1841308-3541-4fab-bc81-f71556f20b4a";
-  EXPECT_TRUE(WriteCurrentPlanRecord(*os, settingsPath, name, guid));
+  EXPECT_TRUE(WriteCurrentPlanRecord(*os, PinnedDataFolder::Pin(*os), settingsPath, name, guid));
   EXPECT_EQ(e2e::Sandbox::Read(file), Expected(profile, &settingsPath, &name, &guid));
 }
 

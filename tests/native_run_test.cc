@@ -375,5 +375,31 @@ TEST_F(NativeRun, TraceGoesToStandardErrorOnlyWhenAskedFor) {
   EXPECT_EQ(CurrentValue(settings, "ProfileName"), "テスト用プロファイル");
 }
 
+// Whatever the caller left ignored, each child starts with every signal's
+// default action, as a Windows child does: a powercfg.exe that ignored the
+// signal that ends it could not be ended when it hangs.
+TEST_F(NativeRun, ChildrenStartWithDefaultSignalsWhateverTheToolInherited) {
+  const std::string settings = MachineProfile();
+  const std::string masks = box.root + "/masks";
+  const std::string powercfg = box.bin + "/powercfg.exe";
+  ASSERT_EQ(rename(powercfg.c_str(), (powercfg + ".real").c_str()), 0);
+  Sandbox::Write(powercfg, "#!/bin/sh\ngrep '^SigIgn:' /proc/$$/status >> '" + masks +
+                               "'\nexec \"$0.real\" \"$@\"\n");
+  chmod(powercfg.c_str(), 0755);
+  static constexpr int kIgnored[] = {SIGHUP, SIGINT, SIGTERM, SIGUSR1, SIGPIPE, SIGXFSZ};
+  box.beforeExec = [] {
+    for (int sig : kIgnored) signal(sig, SIG_IGN);
+  };
+  EXPECT_EQ(box.Run(box.Arg("N", settings)), 0);
+  const std::vector<std::string> lines = Sandbox::Lines(masks);
+  EXPECT_EQ(lines.size(), 14u) << "every child of a first run";
+  for (const std::string& line : lines) {
+    // "SigIgn:\t<hex mask>", bit n - 1 standing for signal n.
+    const unsigned long long mask = std::stoull(line.substr(line.find('\t') + 1), nullptr, 16);
+    for (int sig : kIgnored)
+      EXPECT_EQ(mask >> (sig - 1) & 1, 0u) << "signal " << sig << ": " << line;
+  }
+}
+
 }  // namespace
 }  // namespace tav::e2e

@@ -208,5 +208,31 @@ TEST_F(ProtectedFilesTest, PowercfgThatNeverEndsFailsTheRun) {
                      L"/CHANGE /disk-timeout-ac"));
 }
 
+// The data folder is pinned once for the step, at its start, and held through
+// every powercfg.exe run until the record is written: in no window between
+// the checks and the writes can a folder be swapped for a link.
+TEST_F(ProtectedFilesTest, DataFolderIsPinnedOnceAndHeldUntilTheRecordIsWritten) {
+  for (const bool profileInDataFolder : {true, false}) {
+    SCOPED_TRACE(profileInDataFolder ? "profile in the data folder" : "profile elsewhere");
+    FakeOs fresh;
+    std::swap(os, fresh);
+    os.AddBuiltInPlans();
+    const std::wstring profile = profileInDataFolder ? kMachineFile : kProfile;
+    AddSettings(profile);
+    std::vector<int> heldWhileRunning;
+    os.onRun = [&](const std::wstring&) { heldWhileRunning.push_back(os.heldPins); };
+    for (int run = 0; run < 2; ++run) {  // a first run, then an everyday one
+      os.pinLog.clear();
+      heldWhileRunning.clear();
+      ASSERT_EQ(Run(L"/N:\"" + profile + L"\""), 0);
+      EXPECT_EQ(std::count(os.pinLog.begin(), os.pinLog.end(), L"PinFolder:" + kDataFolder), 1);
+      EXPECT_EQ(std::count(os.pinLog.begin(), os.pinLog.end(), L"PinFolder:" + kVendor), 1);
+      ASSERT_FALSE(heldWhileRunning.empty());
+      for (int held : heldWhileRunning) EXPECT_EQ(held, 2) << "both folders, no file";
+      EXPECT_EQ(os.heldPins, 0);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tav

@@ -17,12 +17,17 @@ bool SystemRunSteps::LoadPowerSettings(const std::wstring& settingsPath, PowerSe
 }
 std::optional<AppliedPlan> SystemRunSteps::ApplyPowerSettings(const std::wstring& settingsPath,
                                                               const PowerSettings& settings) {
-  return tav::ApplyPowerSettings(os_, settingsPath, settings);
+  dataFolder_ = PinnedDataFolder::Pin(os_);
+  return tav::ApplyPowerSettings(os_, *dataFolder_, settingsPath, settings);
 }
 bool SystemRunSteps::WriteCurrentPlanRecord(const std::wstring& settingsPath,
                                             const std::wstring& profileName,
                                             const std::wstring& planGuid) {
-  return tav::WriteCurrentPlanRecord(os_, settingsPath, profileName, planGuid);
+  if (!dataFolder_) dataFolder_ = PinnedDataFolder::Pin(os_);
+  const bool written =
+      tav::WriteCurrentPlanRecord(os_, *dataFolder_, settingsPath, profileName, planGuid);
+  dataFolder_.reset();
+  return written;
 }
 bool SystemRunSteps::RemoveDedicatedPlan(const std::wstring& planGuid) {
   return tav::RemoveDedicatedPlan(os_, planGuid);

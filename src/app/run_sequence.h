@@ -8,6 +8,7 @@
 #include "app/launch_options.h"
 #include "os/os.h"
 #include "power/plan_configuration.h"
+#include "settings/pinned_data_folder.h"
 #include "settings/power_settings.h"
 
 namespace tav {
@@ -51,6 +52,9 @@ class SystemRunSteps : public RunSteps {
 
  private:
   Os& os_;
+  // The data folder, held from the start of applying the settings until
+  // their record is written.
+  std::optional<PinnedDataFolder> dataFolder_;
 };
 
 // How a run ended: whether it succeeded, and why, in words for the trace.

@@ -49,12 +49,13 @@ std::wstring SetBrightness(const wchar_t* command, const std::wstring& planGuid,
 
 }  // namespace
 
-std::optional<AppliedPlan> ApplyPowerSettings(Os& os, const std::wstring& settingsPath,
+std::optional<AppliedPlan> ApplyPowerSettings(Os& os, const PinnedDataFolder& dataFolder,
+                                              const std::wstring& settingsPath,
                                               const PowerSettings& settings) {
   if (settingsPath.empty()) return std::nullopt;
   // Nothing is changed for records that could not be written safely.
-  if (!RecordFilesUsable(os, settingsPath)) return std::nullopt;
-  const ProfileCheck check = CheckRecordedProfile(os, settingsPath);
+  if (!RecordFilesUsable(os, dataFolder, settingsPath)) return std::nullopt;
+  const ProfileCheck check = CheckRecordedProfile(os, dataFolder, settingsPath);
   if (IsWindowsXp(os)) {
     Trace(os, L"apply: Windows XP, schemes by name");
     const std::optional<PlanOrigin> origin =
@@ -63,16 +64,17 @@ std::optional<AppliedPlan> ApplyPowerSettings(Os& os, const std::wstring& settin
     return AppliedPlan{L"", check.InDataFolder, *origin};
   }
   Trace(os, L"apply: plans by GUID");
-  std::optional<AppliedPlan> applied = ConfigurePlanByGuid(os, settings);
+  std::optional<AppliedPlan> applied = ConfigurePlanByGuid(os, dataFolder, settings);
   if (applied) applied->InDataFolder = check.InDataFolder;
   return applied;
 }
 
-ProfileCheck CheckRecordedProfile(Os& os, const std::wstring& settingsPath) {
+ProfileCheck CheckRecordedProfile(Os& os, const PinnedDataFolder& dataFolder,
+                                  const std::wstring& settingsPath) {
   ProfileCheck check;
-  check.InDataFolder = LiesDirectlyIn(os, settingsPath, GetDataFolder(os));
-  const CurrentRecordFile record =
-      OpenCurrentRecordFile(os, check.InDataFolder ? RecordFile::Machine : RecordFile::User);
+  check.InDataFolder = LiesDirectlyIn(os, settingsPath, dataFolder.Path());
+  const CurrentRecordFile record = OpenCurrentRecordFile(
+      os, dataFolder, check.InDataFolder ? RecordFile::Machine : RecordFile::User);
   const RecordedProfile profile = ReadCurrentProfile(os, record);
   check.NoProfileRecorded = profile.Path.empty() || profile.Name.empty();
   Trace(os, std::wstring(check.InDataFolder ? L"profile: in the data folder; "
@@ -82,9 +84,10 @@ ProfileCheck CheckRecordedProfile(Os& os, const std::wstring& settingsPath) {
   return check;
 }
 
-std::optional<AppliedPlan> ConfigurePlanByGuid(Os& os, const PowerSettings& settings) {
+std::optional<AppliedPlan> ConfigurePlanByGuid(Os& os, const PinnedDataFolder& dataFolder,
+                                               const PowerSettings& settings) {
   // Discovery alone decides whether the plan is made on this path.
-  std::optional<DedicatedPlan> plan = FindDedicatedPlan(os);
+  std::optional<DedicatedPlan> plan = FindDedicatedPlan(os, dataFolder);
   if (!plan) return std::nullopt;
   const std::wstring& planGuid = plan->Guid;
   std::vector<std::wstring> activation;

@@ -8,6 +8,7 @@
 #include "os/os.h"
 #include "power/builtin_plans.h"
 #include "power/plan_origin.h"
+#include "settings/pinned_data_folder.h"
 #include "settings/power_settings.h"
 
 namespace tav {
@@ -34,14 +35,18 @@ struct ProfileCheck {
 // The plan created if needed, configured and activated; nothing on failure,
 // and for an empty settings path. A record file or data folder that fails its
 // checks (a link, a hard link, a folder elsewhere) ends it before any plan is
-// changed.
-std::optional<AppliedPlan> ApplyPowerSettings(Os& os, const std::wstring& settingsPath,
+// changed. `dataFolder` is held by the caller for the whole step, through
+// the writing of the record.
+std::optional<AppliedPlan> ApplyPowerSettings(Os& os, const PinnedDataFolder& dataFolder,
+                                              const std::wstring& settingsPath,
                                               const PowerSettings& settings);
-ProfileCheck CheckRecordedProfile(Os& os, const std::wstring& settingsPath);
+ProfileCheck CheckRecordedProfile(Os& os, const PinnedDataFolder& dataFolder,
+                                  const std::wstring& settingsPath);
 // GUID-based command set (14 commands for a new plan, 12 for an existing one);
 // discovery decides which. The plan's GUID text and origin, or nothing on
 // failure.
-std::optional<AppliedPlan> ConfigurePlanByGuid(Os& os, const PowerSettings& settings);
+std::optional<AppliedPlan> ConfigurePlanByGuid(Os& os, const PinnedDataFolder& dataFolder,
+                                               const PowerSettings& settings);
 // Windows XP name-based command set (11 and 9): the plan's origin, or nothing
 // on failure.
 std::optional<PlanOrigin> ConfigurePlanByName(Os& os, const PowerSettings& settings,

@@ -123,9 +123,13 @@ class PlanConfigurationTest : public ::testing::Test {
       return static_cast<int>(os.commandLines.size()) != k;
     };
   }
-  // Applies the settings; the results land in `planGuid` and `inDataFolder`.
+  // Applies the settings in a data folder held as the run holds it; the
+  // results land in `planGuid` and `inDataFolder`. Events from here on are
+  // the step's own.
   bool Apply(const std::wstring& path = kSettingsPath) {
-    const std::optional<AppliedPlan> applied = ApplyPowerSettings(os, path, settings);
+    const PinnedDataFolder dataFolder = PinnedDataFolder::Pin(os);
+    os.events.clear();
+    const std::optional<AppliedPlan> applied = ApplyPowerSettings(os, dataFolder, path, settings);
     planGuid = applied ? applied->PlanGuid : L"";
     inDataFolder = applied ? (applied->InDataFolder ? 1 : 0) : -1;
     return applied.has_value();
@@ -327,7 +331,7 @@ TEST_F(PlanConfigurationTest, CheckRecordedProfile) {
       os.SetProfileValue(c.recordFile, L"Current", L"ProfilePath", c.settingsPath);
       if (c.withName) os.SetProfileValue(c.recordFile, L"Current", L"ProfileName", L"Night");
     }
-    const ProfileCheck check = CheckRecordedProfile(os, c.settingsPath);
+    const ProfileCheck check = CheckRecordedProfile(os, PinnedDataFolder::Pin(os), c.settingsPath);
     EXPECT_EQ(check.NoProfileRecorded, c.mustCreate) << c.settingsPath;
     EXPECT_EQ(check.InDataFolder, c.inDataFolder) << c.settingsPath;
   }

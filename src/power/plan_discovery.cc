@@ -50,8 +50,8 @@ bool SearchPlans(Os& os, OsPowerLibrary& library, std::wstring& planGuid) {
 
 }  // namespace
 
-std::optional<DedicatedPlan> FindDedicatedPlan(Os& os) {
-  const CurrentRecordFile record = OpenCurrentRecordFile(os, RecordFile::Machine);
+std::optional<DedicatedPlan> FindDedicatedPlan(Os& os, const PinnedDataFolder& dataFolder) {
+  const CurrentRecordFile record = OpenCurrentRecordFile(os, dataFolder, RecordFile::Machine);
   // A machine-wide record that failed its checks is not read: discovery fails.
   std::optional<std::wstring> recordedGuid = ReadCurrentPlanGuid(os, record);
   if (!recordedGuid) return std::nullopt;

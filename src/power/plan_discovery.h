@@ -8,6 +8,7 @@
 
 #include "os/os.h"
 #include "power/plan_list.h"
+#include "settings/pinned_data_folder.h"
 
 namespace tav {
 
@@ -20,9 +21,10 @@ struct DedicatedPlan {
   bool MustCreate = false;  // a new GUID: the plan has yet to be made
 };
 
-// The dedicated plan by its recorded GUID or its name, or a new GUID for it;
-// nothing when discovery failed.
-std::optional<DedicatedPlan> FindDedicatedPlan(Os& os);
+// The dedicated plan by its recorded GUID (in the record of `dataFolder`,
+// held by the caller) or its name, or a new GUID for it; nothing when
+// discovery failed.
+std::optional<DedicatedPlan> FindDedicatedPlan(Os& os, const PinnedDataFolder& dataFolder);
 
 // What a Windows XP scheme search looks for.
 enum class SchemeSearchMode {

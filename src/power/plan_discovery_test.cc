@@ -37,7 +37,7 @@ class PlanDiscoveryTest : public ::testing::Test {
   }
   // Runs discovery; its result lands in `mustCreate` and `planGuid`.
   bool Find() {
-    const std::optional<DedicatedPlan> plan = FindDedicatedPlan(os);
+    const std::optional<DedicatedPlan> plan = FindDedicatedPlan(os, PinnedDataFolder::Pin(os));
     mustCreate = plan ? (plan->MustCreate ? 1 : 0) : -1;
     planGuid = plan ? plan->Guid : L"";
     return plan.has_value();

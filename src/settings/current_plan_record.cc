@@ -60,16 +60,16 @@ FilePin Hold(Os& os, const std::wstring& path, RecordScope scope,
 
 }  // namespace
 
-CurrentRecordFile OpenCurrentRecordFile(Os& os, RecordFile which) {
+CurrentRecordFile OpenCurrentRecordFile(Os& os, const PinnedDataFolder& dataFolder,
+                                        RecordFile which) {
   CurrentRecordFile file;
   file.Which = which;
   const bool machine = which == RecordFile::Machine;
-  file.Folder = machine ? GetDataFolder(os) : GetUserDataFolder(os);
+  file.Folder = machine ? dataFolder.Path() : GetUserDataFolder(os);
   file.Path = os.PathCombine(file.Folder, machine ? kMachineRecordFileName : kUserRecordFileName);
   // The record is rewritten later in the run; another program may have left
   // it read-only.
   if (os.PathFileExists(file.Path)) {
-    const PinnedDataFolder dataFolder = machine ? PinnedDataFolder::Pin(os) : PinnedDataFolder();
     FilePin held = HoldRecordFile(
         os, file.Path, machine ? RecordScope::kDataFolder : RecordScope::kUserFolder, dataFolder);
     if (held.file) held.file->ClearReadOnlyAttribute();
@@ -91,39 +91,24 @@ RecordedProfile ReadCurrentProfile(Os& os, const CurrentRecordFile& recordFile) 
   return profile;
 }
 
-bool WriteCurrentPlanRecord(Os& os, const std::wstring& settingsPath,
-                            const std::wstring& profileName, const std::wstring& planGuid) {
+bool WriteCurrentPlanRecord(Os& os, const PinnedDataFolder& dataFolder,
+                            const std::wstring& settingsPath, const std::wstring& profileName,
+                            const std::wstring& planGuid) {
   // Nothing to record without both: no record names a nameless profile.
   if (settingsPath.empty() || profileName.empty()) return false;
   bool allWritten = true;
-  // Held until the last write: neither folder can be swapped for a link.
-  const PinnedDataFolder dataFolder = PinnedDataFolder::Pin(os);
-  const std::wstring& machineFolder = dataFolder.Path();
-
   // A profile in the data folder is recorded in its Setting.ini; one elsewhere
   // gets a MySetting.ini beside it, and the data folder's Setting.ini as well.
-  const std::wstring settingsFolder = FolderOfFile(os, settingsPath);
-  const bool inDataFolder = IsSameFolder(settingsFolder, machineFolder);
-  std::wstring target =
-      os.PathCombine(settingsFolder, inDataFolder ? kMachineRecordFileName : kUserRecordFileName);
-  CreateRecordFileIfMissing(os, target);
-  FilePin held = Hold(os, target, inDataFolder ? RecordScope::kDataFolder : RecordScope::kUserFolder,
-                      dataFolder);
-  WriteRecordValue(os, target, held, kRecordProfilePathKey, settingsPath, allWritten);
-  WriteRecordValue(os, target, held, kRecordProfileNameKey, profileName, allWritten);
-
-  if (!inDataFolder) {
-    os.FlushPrivateProfile(target);
-    held = FilePin();
-    target = os.PathCombine(machineFolder, kMachineRecordFileName);
-    CreateRecordFileIfMissing(os, target);
-    held = Hold(os, target, RecordScope::kDataFolder, dataFolder);
-    WriteRecordValue(os, target, held, kRecordProfilePathKey, settingsPath, allWritten);
-    WriteRecordValue(os, target, held, kRecordProfileNameKey, profileName, allWritten);
+  for (const RecordTarget& target : RecordTargets(os, settingsPath, dataFolder)) {
+    CreateRecordFileIfMissing(os, target.path);
+    const FilePin held = Hold(os, target.path, target.scope, dataFolder);
+    WriteRecordValue(os, target.path, held, kRecordProfilePathKey, settingsPath, allWritten);
+    WriteRecordValue(os, target.path, held, kRecordProfileNameKey, profileName, allWritten);
+    // Only the data folder's Setting.ini carries the plan GUID.
+    if (target.scope == RecordScope::kDataFolder)
+      WriteRecordValue(os, target.path, held, kRecordGuidKey, planGuid, allWritten);
+    if (!target.path.empty()) os.FlushPrivateProfile(target.path);
   }
-  // Only the data folder's Setting.ini carries the plan GUID.
-  WriteRecordValue(os, target, held, kRecordGuidKey, planGuid, allWritten);
-  os.FlushPrivateProfile(target);
   return allWritten;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "os/os.h"
+#include "settings/pinned_data_folder.h"
 
 namespace tav {
 
@@ -39,8 +40,9 @@ struct RecordedProfile {
 
 // Names the record file and clears its read-only attribute through the file
 // opened as itself; a file that fails its checks is marked Refused and left
-// alone.
-CurrentRecordFile OpenCurrentRecordFile(Os& os, RecordFile which);
+// alone. `dataFolder`, held by the caller, is where the machine-wide file lies.
+CurrentRecordFile OpenCurrentRecordFile(Os& os, const PinnedDataFolder& dataFolder,
+                                        RecordFile which);
 // The "GUID" value (empty when missing) of the machine-wide file; nothing for
 // the user's file, which carries none, or a refused one.
 std::optional<std::wstring> ReadCurrentPlanGuid(Os& os, const CurrentRecordFile& recordFile);
@@ -49,9 +51,10 @@ RecordedProfile ReadCurrentProfile(Os& os, const CurrentRecordFile& recordFile);
 // Records an applied profile; true when every key write succeeded. Every
 // write is attempted even after one failed. Each record file is written only
 // while it is held open as verified (a refused or missing one fails its
-// writes), in a data folder that is held too. An empty path or name: false,
-// nothing written.
-bool WriteCurrentPlanRecord(Os& os, const std::wstring& settingsPath,
-                            const std::wstring& profileName, const std::wstring& planGuid);
+// writes), in `dataFolder`, which the caller holds until the last write. An
+// empty path or name: false, nothing written.
+bool WriteCurrentPlanRecord(Os& os, const PinnedDataFolder& dataFolder,
+                            const std::wstring& settingsPath, const std::wstring& profileName,
+                            const std::wstring& planGuid);
 
 }  // namespace tav

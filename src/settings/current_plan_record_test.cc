@@ -46,13 +46,14 @@ class CurrentPlanRecordTest : public ::testing::Test {
 
 TEST_F(CurrentPlanRecordTest, OpenNamesTheFileAndClearsOnlyReadOnly) {
   os.AddFile(kMachineFile, L"", kFileAttributeReadOnly | kFileAttributeHidden);
-  CurrentRecordFile machine = OpenCurrentRecordFile(os, RecordFile::Machine);
+  CurrentRecordFile machine =
+      OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::Machine);
   EXPECT_EQ(machine.Which, RecordFile::Machine);
   EXPECT_EQ(machine.Folder, kDataFolder);
   EXPECT_EQ(machine.Path, kMachineFile);
   EXPECT_EQ(os.GetFileAttributes(kMachineFile), kFileAttributeHidden);
 
-  CurrentRecordFile user = OpenCurrentRecordFile(os, RecordFile::User);
+  CurrentRecordFile user = OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::User);
   EXPECT_EQ(user.Which, RecordFile::User);
   EXPECT_EQ(user.Folder, kUserFolder);
   EXPECT_EQ(user.Path, kUserFile);
@@ -61,7 +62,8 @@ TEST_F(CurrentPlanRecordTest, OpenNamesTheFileAndClearsOnlyReadOnly) {
 
 TEST_F(CurrentPlanRecordTest, UnnamedDataFolderGivesBareFileName) {
   os.commonAppDataFails = true;
-  CurrentRecordFile machine = OpenCurrentRecordFile(os, RecordFile::Machine);
+  CurrentRecordFile machine =
+      OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::Machine);
   EXPECT_EQ(machine.Folder, L"");
   EXPECT_EQ(machine.Path, L"Setting.ini");
 }
@@ -69,21 +71,27 @@ TEST_F(CurrentPlanRecordTest, UnnamedDataFolderGivesBareFileName) {
 TEST_F(CurrentPlanRecordTest, ReadsGuidOnlyFromTheMachineWideFile) {
   os.SetProfileValue(kMachineFile, L"Current", L"GUID", L"{abc}");
   os.SetProfileValue(kUserFile, L"Current", L"GUID", L"user");
-  EXPECT_EQ(ReadCurrentPlanGuid(os, OpenCurrentRecordFile(os, RecordFile::User)), std::nullopt);
-  EXPECT_EQ(ReadCurrentPlanGuid(os, OpenCurrentRecordFile(os, RecordFile::Machine)),
+  EXPECT_EQ(ReadCurrentPlanGuid(
+                os, OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::User)),
+            std::nullopt);
+  EXPECT_EQ(ReadCurrentPlanGuid(
+                os, OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::Machine)),
             std::optional<std::wstring>(L"{abc}"));  // braces are left to the reader
 
   FakeOs empty;
-  EXPECT_EQ(ReadCurrentPlanGuid(empty, OpenCurrentRecordFile(empty, RecordFile::Machine)),
+  EXPECT_EQ(ReadCurrentPlanGuid(empty, OpenCurrentRecordFile(empty, PinnedDataFolder::Pin(empty),
+                                                             RecordFile::Machine)),
             std::optional<std::wstring>(L""));
 }
 
 TEST_F(CurrentPlanRecordTest, ReadsProfileWithEmptyValuesForMissingKeys) {
   os.SetProfileValue(kUserFile, L"Current", L"ProfilePath", L"D:\\Profiles\\Night.ini");
-  RecordedProfile user = ReadCurrentProfile(os, OpenCurrentRecordFile(os, RecordFile::User));
+  RecordedProfile user = ReadCurrentProfile(
+      os, OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::User));
   EXPECT_EQ(user.Path, L"D:\\Profiles\\Night.ini");
   EXPECT_EQ(user.Name, L"");
-  RecordedProfile machine = ReadCurrentProfile(os, OpenCurrentRecordFile(os, RecordFile::Machine));
+  RecordedProfile machine = ReadCurrentProfile(
+      os, OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::Machine));
   EXPECT_EQ(machine.Path, L"");
   EXPECT_EQ(machine.Name, L"");
 }
@@ -108,7 +116,8 @@ TEST_F(CurrentPlanRecordTest, WritesIntoTheRightFiles) {
     os.AddFolder(kOtherFolder);
     const std::wstring name = L"夜間";
     const std::wstring guid = L"a1b2c3d4-0000-1111-2222-333344445555";
-    EXPECT_TRUE(WriteCurrentPlanRecord(os, c.settingsPath, name, guid)) << c.settingsPath;
+    EXPECT_TRUE(WriteCurrentPlanRecord(os, PinnedDataFolder::Pin(os), c.settingsPath, name, guid))
+        << c.settingsPath;
     EXPECT_EQ(Value(kMachineFile, L"ProfilePath"), c.settingsPath);
     EXPECT_EQ(Value(kMachineFile, L"ProfileName"), name);
     EXPECT_EQ(Value(kMachineFile, L"GUID"), guid);
@@ -142,7 +151,7 @@ TEST_F(CurrentPlanRecordTest, NewRecordFilesAreMadeUnicodeBeforeTheFirstWrite) {
   const std::wstring guid = L"a1b2c3d4-0000-1111-2222-333344445555";
   const std::wstring settings = kOtherFolder + L"\\Night.ini";
   os.AddFolder(kOtherFolder);
-  ASSERT_TRUE(WriteCurrentPlanRecord(os, settings, name, guid));
+  ASSERT_TRUE(WriteCurrentPlanRecord(os, PinnedDataFolder::Pin(os), settings, name, guid));
   EXPECT_TRUE(os.IsUnicodeFile(kOtherRecord));
   EXPECT_TRUE(os.IsUnicodeFile(kMachineFile));
   for (const std::wstring& file : {kOtherRecord, kMachineFile}) {
@@ -156,7 +165,7 @@ TEST_F(CurrentPlanRecordTest, NewRecordFilesAreMadeUnicodeBeforeTheFirstWrite) {
   os = FakeOs();
   os.AddFile(kMachineFile, L"[GENERAL]\n");
   os.AddFile(kOtherRecord, L"");
-  ASSERT_TRUE(WriteCurrentPlanRecord(os, settings, name, guid));
+  ASSERT_TRUE(WriteCurrentPlanRecord(os, PinnedDataFolder::Pin(os), settings, name, guid));
   EXPECT_TRUE(Events(L"CreateUnicodeFile").empty());
   EXPECT_FALSE(os.IsUnicodeFile(kMachineFile));
 }
@@ -166,7 +175,7 @@ TEST_F(CurrentPlanRecordTest, ReadOnlyTargetFailsButEveryWriteIsAttempted) {
   const std::wstring settings = kOtherFolder + L"\\Night.ini";
   const std::wstring name = L"Night";
   const std::wstring guid = L"g";
-  EXPECT_FALSE(WriteCurrentPlanRecord(os, settings, name, guid));
+  EXPECT_FALSE(WriteCurrentPlanRecord(os, PinnedDataFolder::Pin(os), settings, name, guid));
   EXPECT_EQ(Value(kOtherRecord, L"ProfileName"), L"Night");  // the writable file is written
   EXPECT_EQ(Events(L"WriteProfileFailed:"),
             (std::vector<std::wstring>{L"WriteProfileFailed:" + kMachineFile + L"|ProfilePath",
@@ -183,10 +192,22 @@ TEST_F(CurrentPlanRecordTest, RecordThatDoesNotFitIntoMaxPathFails) {
   const std::wstring settings = longFolder + L"\\a.ini";
   const std::wstring name = L"Night";
   const std::wstring guid = L"g";
-  EXPECT_FALSE(WriteCurrentPlanRecord(os, settings, name, guid));
+  EXPECT_FALSE(WriteCurrentPlanRecord(os, PinnedDataFolder::Pin(os), settings, name, guid));
   EXPECT_TRUE(Events(L"WriteProfile:").size() == 3u);  // only the data folder's three keys
   EXPECT_EQ(Value(kMachineFile, L"ProfilePath"), settings);
   EXPECT_TRUE(Events(L"WriteProfileFailed:").empty());
+}
+
+// Without a named data folder there is no machine-wide record: the one beside
+// the profile is written, and no "Setting.ini" appears in the current folder.
+TEST_F(CurrentPlanRecordTest, UnnamedDataFolderWritesNoBareSettingIni) {
+  os.commonAppDataFails = true;
+  const std::wstring settings = kOtherFolder + L"\\a.ini";
+  EXPECT_FALSE(WriteCurrentPlanRecord(os, PinnedDataFolder::Pin(os), settings, L"Night", L"g"));
+  EXPECT_EQ(Value(kOtherRecord, L"ProfileName"), L"Night");
+  EXPECT_FALSE(os.HasFile(L"Setting.ini"));
+  for (const std::wstring& event : os.events)
+    EXPECT_EQ(event.find(L":Setting.ini"), std::wstring::npos);
 }
 
 TEST_F(CurrentPlanRecordTest, ReadOnlyProfileRecordStillWritesTheDataFolder) {
@@ -194,7 +215,7 @@ TEST_F(CurrentPlanRecordTest, ReadOnlyProfileRecordStillWritesTheDataFolder) {
   const std::wstring settings = kOtherFolder + L"\\Night.ini";
   const std::wstring name = L"Night";
   const std::wstring guid = L"g";
-  EXPECT_FALSE(WriteCurrentPlanRecord(os, settings, name, guid));
+  EXPECT_FALSE(WriteCurrentPlanRecord(os, PinnedDataFolder::Pin(os), settings, name, guid));
   EXPECT_EQ(Value(kMachineFile, L"ProfilePath"), settings);
   EXPECT_EQ(Value(kMachineFile, L"GUID"), L"g");
   EXPECT_EQ(Events(L"WriteProfileFailed:").size(), 2u);
@@ -202,11 +223,11 @@ TEST_F(CurrentPlanRecordTest, ReadOnlyProfileRecordStillWritesTheDataFolder) {
 
 TEST_F(CurrentPlanRecordTest, OpeningTheRecordEarlierMakesAReadOnlyFileWritable) {
   os.AddFile(kMachineFile, L"", kFileAttributeReadOnly);
-  OpenCurrentRecordFile(os, RecordFile::Machine);
+  OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::Machine);
   const std::wstring settings = kMachineFile;
   const std::wstring name = L"Night";
   const std::wstring guid = L"g";
-  EXPECT_TRUE(WriteCurrentPlanRecord(os, settings, name, guid));
+  EXPECT_TRUE(WriteCurrentPlanRecord(os, PinnedDataFolder::Pin(os), settings, name, guid));
 }
 
 TEST_F(CurrentPlanRecordTest, EmptyGuidIsWrittenEmptyAndOnlyIntoTheDataFolder) {
@@ -214,7 +235,7 @@ TEST_F(CurrentPlanRecordTest, EmptyGuidIsWrittenEmptyAndOnlyIntoTheDataFolder) {
   const std::wstring name = L"Night";
   const std::wstring empty;
   os.SetProfileValue(kMachineFile, L"Current", L"GUID", L"old");
-  EXPECT_TRUE(WriteCurrentPlanRecord(os, settings, name, empty));
+  EXPECT_TRUE(WriteCurrentPlanRecord(os, PinnedDataFolder::Pin(os), settings, name, empty));
   EXPECT_EQ(Value(kMachineFile, L"GUID"), L"");
 
   // The profile's own record beside it never carries a GUID.
@@ -224,8 +245,8 @@ TEST_F(CurrentPlanRecordTest, EmptyGuidIsWrittenEmptyAndOnlyIntoTheDataFolder) {
 TEST_F(CurrentPlanRecordTest, EmptyPathOrNameWritesNothing) {
   const std::wstring settings = kOtherFolder + L"\\Night.ini";
   const std::wstring name = L"Night";
-  EXPECT_FALSE(WriteCurrentPlanRecord(os, L"", name, name));
-  EXPECT_FALSE(WriteCurrentPlanRecord(os, settings, L"", name));
+  EXPECT_FALSE(WriteCurrentPlanRecord(os, PinnedDataFolder::Pin(os), L"", name, name));
+  EXPECT_FALSE(WriteCurrentPlanRecord(os, PinnedDataFolder::Pin(os), settings, L"", name));
   EXPECT_TRUE(Events(L"WriteProfile").empty());
   EXPECT_TRUE(Events(L"Flush:").empty());
 }

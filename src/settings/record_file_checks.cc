@@ -1,5 +1,6 @@
 #include "settings/record_file_checks.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "settings/current_plan_record.h"
@@ -28,35 +29,45 @@ FilePin HoldRecordFile(Os& os, const std::wstring& path, RecordScope scope,
   return pin;
 }
 
-bool RecordFilesUsable(Os& os, const std::wstring& settingsPath) {
-  const PinnedDataFolder dataFolder = PinnedDataFolder::Pin(os);
+std::vector<RecordTarget> RecordTargets(Os& os, const std::wstring& settingsPath,
+                                        const PinnedDataFolder& dataFolder) {
+  const std::wstring settingsFolder = FolderOfFile(os, settingsPath);
+  // A data folder without a name has no "Setting.ini": nothing may go to a
+  // file of that name in whatever folder is current.
+  const auto machineRecordIn = [&](const std::wstring& folder) {
+    return RecordTarget{
+        dataFolder.Path().empty() ? L"" : os.PathCombine(folder, kMachineRecordFileName),
+        RecordScope::kDataFolder};
+  };
+  if (IsSameFolder(settingsFolder, dataFolder.Path())) return {machineRecordIn(settingsFolder)};
+  return {{os.PathCombine(settingsFolder, kUserRecordFileName), RecordScope::kUserFolder},
+          machineRecordIn(dataFolder.Path())};
+}
+
+bool RecordFilesUsable(Os& os, const PinnedDataFolder& dataFolder,
+                       const std::wstring& settingsPath) {
   if (dataFolder.Refused()) {
     Trace(os, L"record: not used: " + dataFolder.Reason());
     return false;
   }
-  const std::wstring settingsFolder = FolderOfFile(os, settingsPath);
-  const bool inDataFolder = IsSameFolder(settingsFolder, dataFolder.Path());
-
-  struct Candidate {
-    std::wstring path;
-    RecordScope scope;
-  };
-  std::vector<Candidate> candidates;
-  if (!dataFolder.Path().empty())
-    candidates.push_back({os.PathCombine(dataFolder.Path(), kMachineRecordFileName),
-                          RecordScope::kDataFolder});
-  if (!inDataFolder) {
-    candidates.push_back({os.PathCombine(settingsFolder, kUserRecordFileName),
-                          RecordScope::kUserFolder});
+  std::vector<RecordTarget> records = RecordTargets(os, settingsPath, dataFolder);
+  // The data folder's record first, as the discovery reads it first.
+  std::stable_partition(records.begin(), records.end(), [](const RecordTarget& record) {
+    return record.scope == RecordScope::kDataFolder;
+  });
+  // The user's own record is read for a settings file outside the data folder.
+  const bool elsewhere = std::any_of(
+      records.begin(), records.end(),
+      [](const RecordTarget& record) { return record.scope == RecordScope::kUserFolder; });
+  if (elsewhere) {
     const std::wstring userFolder = GetUserDataFolder(os);
     if (!userFolder.empty())
-      candidates.push_back({os.PathCombine(userFolder, kUserRecordFileName),
-                            RecordScope::kUserFolder});
+      records.push_back(
+          {os.PathCombine(userFolder, kUserRecordFileName), RecordScope::kUserFolder});
   }
-  for (const Candidate& candidate : candidates) {
-    if (candidate.path.empty()) continue;  // does not fit: it is never written
-    if (IsRefused(HoldRecordFile(os, candidate.path, candidate.scope, dataFolder).check))
-      return false;
+  for (const RecordTarget& record : records) {
+    if (record.path.empty()) continue;  // never written
+    if (IsRefused(HoldRecordFile(os, record.path, record.scope, dataFolder).check)) return false;
   }
   return true;
 }

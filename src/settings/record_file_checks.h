@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "os/os.h"
 #include "settings/pinned_data_folder.h"
@@ -24,10 +25,25 @@ enum class RecordScope {
 FilePin HoldRecordFile(Os& os, const std::wstring& path, RecordScope scope,
                        const PinnedDataFolder& dataFolder);
 
+// A record file that a run writes, and the checks it gets.
+struct RecordTarget {
+  std::wstring path;  // empty when it does not fit or the data folder has no name
+  RecordScope scope;
+};
+
+// The record files that recording the settings file at `settingsPath`
+// writes, in the order written: the data folder's "Setting.ini" for a
+// settings file that lies in the data folder; otherwise "MySetting.ini"
+// beside it, then the data folder's "Setting.ini".
+std::vector<RecordTarget> RecordTargets(Os& os, const std::wstring& settingsPath,
+                                        const PinnedDataFolder& dataFolder);
+
 // Checks, before any plan is changed, every record file that applying the
-// settings file at `settingsPath` reads or writes, and the data folder
-// chain. False, with the reason traced, when one of them is refused: the
-// run must then end before it changes anything. Missing files are fine.
-bool RecordFilesUsable(Os& os, const std::wstring& settingsPath);
+// settings file at `settingsPath` reads or writes, inside the data folder
+// that the caller holds. False, with the reason traced, when one of them or
+// the data folder is refused: the run must then end before it changes
+// anything. Missing files are fine.
+bool RecordFilesUsable(Os& os, const PinnedDataFolder& dataFolder,
+                       const std::wstring& settingsPath);
 
 }  // namespace tav

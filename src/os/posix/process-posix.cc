@@ -155,6 +155,10 @@ struct SpawnSetup {
     // No handle of the tool is inherited, whoever opened it.
     good = good && posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0;
 #endif
+    // Every signal back to its default, whatever the tool inherited ignored.
+    // The C library's spawn visits every signal in the child anyway; with
+    // all of them named it sets each once instead of asking for each first,
+    // so the full set is also the cheapest.
     sigset_t none, all;
     sigemptyset(&none);
     sigfillset(&all);
