@@ -3,20 +3,28 @@
 // process, so that its cost can be told apart from the children's. The one
 // effect of powercfg.exe that the tool asks the system about, the active plan
 // after "/SETACTIVE <GUID>", is kept here and reported by the power library.
+//
+// It is an Os made of the inner Os's facets with two replaced by its own: the
+// child processes (no program is started) and the power library (the active
+// plan above); every other call is the inner Os's.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "os/forwarding_os.h"
+#include "os/os.h"
 #include "os/posix/posix_parts.h"
 #include "os/utf8.h"
 
 namespace tav::bench {
 
-class NoChildOs : public ForwardingOs {
+class NoChildOs : public OsProcesses, public OsPower, public Os {
  public:
-  explicit NoChildOs(std::unique_ptr<Os> inner) : ForwardingOs(std::move(inner)) {}
+  explicit NoChildOs(std::unique_ptr<Os> inner)
+      : Os(inner->facets()
+               .With(static_cast<OsProcesses&>(*this))
+               .With(static_cast<OsPower&>(*this))),
+        inner_(std::move(inner)) {}
   size_t started = 0;  // programs that would have been started
 
   std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring& applicationName,
@@ -36,6 +44,8 @@ class NoChildOs : public ForwardingOs {
       activePlan_ = ToUtf8(commandLine.substr(activate.size()));
     return std::make_unique<Ended>();
   }
+
+  std::wstring GetSystemDirectory() override { return inner_->GetSystemDirectory(); }
 
   std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override {
     // The inner library, with the active plan that the last "/SETACTIVE" set.
@@ -59,12 +69,17 @@ class NoChildOs : public ForwardingOs {
       std::unique_ptr<OsPowerLibrary> inner_;
       std::string active_;
     };
-    std::unique_ptr<OsPowerLibrary> inner = ForwardingOs::LoadPowerLibrary();
+    std::unique_ptr<OsPowerLibrary> inner = inner_->LoadPowerLibrary();
     if (!inner) return nullptr;
     return std::make_unique<ActivePlanLibrary>(std::move(inner), activePlan_);
   }
 
+  std::optional<std::vector<std::wstring>> EnumPwrSchemes() override {
+    return inner_->EnumPwrSchemes();
+  }
+
  private:
+  std::unique_ptr<Os> inner_;  // owns the facets that are not replaced
   std::string activePlan_;  // GUID text of the last "/SETACTIVE"
 };
 

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "os/utf8.h"
 #include "power/builtin_plans.h"
@@ -145,6 +148,46 @@ TEST_F(PlanDiscoveryTest, GuidCreationFailureFailsWithBalancedCom) {
   EXPECT_FALSE(Find());
   EXPECT_EQ(Count(os, L"CoInitialize"), 1);
   EXPECT_EQ(Count(os, L"CoUninitialize"), 1);
+  ExpectLibraryFreed();
+}
+
+// COM as a machine where it cannot be initialised (already initialised in
+// another mode, say): only this facet differs from the fake machine.
+class RefusingCom : public OsCom {
+ public:
+  explicit RefusingCom(OsCom& inner) : inner_(inner) {}
+  bool CoInitialize() override {
+    calls.push_back(L"CoInitialize");
+    return false;
+  }
+  void CoUninitialize() override { calls.push_back(L"CoUninitialize"); }
+  bool CoCreateGuid(Guid& guid) override {
+    calls.push_back(L"CoCreateGuid");
+    return inner_.CoCreateGuid(guid);
+  }
+  bool StringFromClsid(const Guid& guid, std::wstring& text) override {
+    calls.push_back(L"StringFromClsid");
+    return inner_.StringFromClsid(guid, text);
+  }
+  std::vector<std::wstring> calls;
+
+ private:
+  OsCom& inner_;
+};
+
+// A GUID is still made without COM, and COM that did not start is not
+// uninitialised: the calls stay balanced.
+TEST_F(PlanDiscoveryTest, ComThatCannotStartIsNotUninitializedAndTheGuidIsStillMade) {
+  os.guidsToCreate.push_back(GuidFromText(kPlanC));
+  RefusingCom com(os);
+  Os machine(os.facets().With(com));
+  const std::optional<DedicatedPlan> plan = FindDedicatedPlan(machine);
+  ASSERT_TRUE(plan.has_value());
+  EXPECT_TRUE(plan->MustCreate);
+  EXPECT_EQ(plan->Guid, kPlanC);
+  EXPECT_EQ(com.calls,
+            (std::vector<std::wstring>{L"CoInitialize", L"CoCreateGuid", L"StringFromClsid"}));
+  EXPECT_EQ(Count(os, L"CoInitialize"), 0);  // the machine's own COM was never asked
   ExpectLibraryFreed();
 }
 

@@ -163,7 +163,7 @@ class FakePowerLibrary : public OsPowerLibrary {
 
 }  // namespace
 
-FakeOs::FakeOs() {}
+FakeOs::FakeOs() : Os(OsFacets{this, this, this, this, this, this, this}) {}
 
 std::vector<std::wstring> FakeOs::TraceLinesWith(const std::wstring& text) const {
   std::vector<std::wstring> found;

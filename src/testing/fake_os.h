@@ -2,6 +2,11 @@
 // power library, COM, the clock and the window are plain fields that a test
 // sets up and inspects afterwards. Paths compare without regard to case, as
 // on Windows.
+//
+// It is one machine: it implements every facet of the Os itself (a started
+// powercfg changes the plans, profiles are its files) and is an Os whose
+// facets are all itself. A test that needs one facet to behave otherwise can
+// compose an Os of its facets with that one replaced (OsFacets::With).
 #pragma once
 
 #include <chrono>
@@ -22,7 +27,14 @@ struct FakePlan {
   bool nameReadable = true;
 };
 
-class FakeOs : public Os {
+class FakeOs : public OsSystem,
+               public OsProcesses,
+               public OsFiles,
+               public OsPaths,
+               public OsProfile,
+               public OsPower,
+               public OsCom,
+               public Os {
  public:
   FakeOs();
 
@@ -142,7 +154,9 @@ class FakeOs : public Os {
   bool coCreateGuidFails = false;
   bool stringFromClsidFails = false;
 
-  // --- Os ---------------------------------------------------------------------
+  // --- The facets of the Os -------------------------------------------------
+  // Declared here, they hide Os's forwarders of the same names: a call on a
+  // FakeOs goes straight to its own.
   void SelectUserDefaultLocale() override;
   uint32_t GetCurrentProcessId() override;
   bool ProcessIdToSessionId(uint32_t processId, uint32_t& sessionId) override;

@@ -1,5 +1,7 @@
 // PosixOs: the core's Windows calls mapped onto POSIX, one building block per
-// concept (posix_parts.h). Paths arrive in Windows form and leave in it.
+// concept (posix_parts.h). Paths arrive in Windows form and leave in it. One
+// class per facet of the Os; PosixOs holds one of each and the configuration
+// they share.
 #include "os/posix/posix_os.h"
 
 #include <signal.h>
@@ -47,9 +49,15 @@ std::wstring FolderForCore(std::string folder) {
   return posix::WindowsPath(folder);
 }
 
-class PosixOs : public Os {
+// The tool's own folder, native; empty when the executable cannot be named.
+std::string ModuleFolder() {
+  std::string executable = posix::ExecutablePath();
+  return executable.empty() ? "" : posix::NativeFolderOf(executable);
+}
+
+class PosixSystem final : public OsSystem {
  public:
-  explicit PosixOs(const PosixConfig& config) : config_(config) {}
+  explicit PosixSystem(const PosixConfig& config) : config_(config) {}
 
   // Only the character category: the core's character classification and
   // the task list's decoding use it, and nothing here reads the others; each
@@ -122,6 +130,15 @@ class PosixOs : public Os {
     return true;
   }
 
+ private:
+  const PosixConfig& config_;
+  std::vector<std::string> windows_;  // socket paths; a WindowRef is index + 1
+};
+
+class PosixProcesses final : public OsProcesses {
+ public:
+  explicit PosixProcesses(const PosixConfig& config) : config_(config) {}
+
   std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring& applicationName,
                                                  std::wstring& commandLine) override {
     const std::string program =
@@ -137,6 +154,14 @@ class PosixOs : public Os {
     std::wstring folder = FolderForCore(config_.systemDir);
     return folder.size() >= kMaxPath ? L"" : folder;
   }
+
+ private:
+  const PosixConfig& config_;
+};
+
+class PosixFiles final : public OsFiles {
+ public:
+  explicit PosixFiles(const PosixConfig& config) : config_(config) {}
 
   bool PathFileExists(const std::wstring& path) override {
     return posix::FileExists(posix::NativePath(path));
@@ -201,6 +226,13 @@ class PosixOs : public Os {
     return posix::OpenTextFile(posix::NativePath(path));
   }
 
+ private:
+  const PosixConfig& config_;
+  std::wstring modulePath_;  // the running executable in Windows form, once read
+};
+
+class PosixPaths final : public OsPaths {
+ public:
   std::wstring PathCombine(const std::wstring& folder, const std::wstring& file) override {
     return PathStringCombine(folder, file);
   }
@@ -210,7 +242,10 @@ class PosixOs : public Os {
   }
 
   bool PathRemoveFileSpec(std::wstring& path) override { return PathStringRemoveFileSpec(path); }
+};
 
+class PosixProfile final : public OsProfile {
+ public:
   std::wstring GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
                                        const std::wstring& defaultValue, size_t bufferChars,
                                        const std::wstring& path) override {
@@ -231,6 +266,14 @@ class PosixOs : public Os {
     profiles_.Flush(posix::NativePath(path));
   }
 
+ private:
+  posix::ProfileStore profiles_;  // the profile functions' cached files
+};
+
+class PosixPower final : public OsPower {
+ public:
+  explicit PosixPower(const PosixConfig& config) : config_(config) {}
+
   std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override {
     return posix::LoadStandinPowerLibrary(planStores_.Load(PlanStorePath()));
   }
@@ -239,6 +282,18 @@ class PosixOs : public Os {
     return posix::EnumStandinSchemes(PlanStorePath());
   }
 
+ private:
+  std::string PlanStorePath() const {
+    std::string folder = config_.standinDir.empty() ? ModuleFolder() : config_.standinDir;
+    return folder + "/plan-store.txt";
+  }
+
+  const PosixConfig& config_;
+  posix::PlanStoreCache planStores_;  // the power library's store, read again when changed
+};
+
+class PosixCom final : public OsCom {
+ public:
   bool CoInitialize() override { return true; }
   void CoUninitialize() override {}
   bool CoCreateGuid(Guid& guid) override { return posix::NewGuid(guid); }
@@ -247,23 +302,32 @@ class PosixOs : public Os {
     text = posix::GuidText(guid);
     return true;
   }
+};
 
- private:
-  std::string ModuleFolder() const {
-    std::string executable = posix::ExecutablePath();
-    return executable.empty() ? "" : posix::NativeFolderOf(executable);
-  }
-
-  std::string PlanStorePath() const {
-    std::string folder = config_.standinDir.empty() ? ModuleFolder() : config_.standinDir;
-    return folder + "/plan-store.txt";
-  }
+// The facets, made before the Os that points at them.
+struct PosixFacetObjects {
+  explicit PosixFacetObjects(const PosixConfig& config)
+      : config_(config),
+        system_(config_),
+        processes_(config_),
+        files_(config_),
+        power_(config_) {}
 
   PosixConfig config_;
-  posix::ProfileStore profiles_;  // the profile functions' cached files
-  posix::PlanStoreCache planStores_;  // the power library's store, read again when changed
-  std::wstring modulePath_;  // the running executable in Windows form, once read
-  std::vector<std::string> windows_;  // socket paths; a WindowRef is index + 1
+  PosixSystem system_;
+  PosixProcesses processes_;
+  PosixFiles files_;
+  PosixPaths paths_;
+  PosixProfile profile_;
+  PosixPower power_;
+  PosixCom com_;
+};
+
+class PosixOs final : private PosixFacetObjects, public Os {
+ public:
+  explicit PosixOs(const PosixConfig& config)
+      : PosixFacetObjects(config),
+        Os(OsFacets{&system_, &processes_, &files_, &paths_, &profile_, &power_, &com_}) {}
 };
 
 }  // namespace

@@ -7,9 +7,9 @@
 
 namespace tav::win32 {
 
-int64_t Win32Os::CurrentTime() { return static_cast<int64_t>(::_time64(nullptr)); }
+int64_t Win32System::CurrentTime() { return static_cast<int64_t>(::_time64(nullptr)); }
 
-bool Win32Os::ToLocalTime(int64_t seconds, LocalTimeFields& fields) {
+bool Win32System::ToLocalTime(int64_t seconds, LocalTimeFields& fields) {
   __time64_t reading = seconds;
   const struct tm* local = ::_localtime64(&reading);
   if (!local) return false;

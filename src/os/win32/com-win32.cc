@@ -6,18 +6,18 @@
 
 namespace tav::win32 {
 
-bool Win32Os::CoInitialize() { return SUCCEEDED(::CoInitialize(nullptr)); }
+bool Win32Com::CoInitialize() { return SUCCEEDED(::CoInitialize(nullptr)); }
 
-void Win32Os::CoUninitialize() { ::CoUninitialize(); }
+void Win32Com::CoUninitialize() { ::CoUninitialize(); }
 
-bool Win32Os::CoCreateGuid(Guid& guid) {
+bool Win32Com::CoCreateGuid(Guid& guid) {
   GUID created = ToSystemGuid(guid);
   if (FAILED(::CoCreateGuid(&created))) return false;
   guid = FromSystemGuid(created);
   return true;
 }
 
-bool Win32Os::StringFromClsid(const Guid& guid, std::wstring& text) {
+bool Win32Com::StringFromClsid(const Guid& guid, std::wstring& text) {
   UniqueCoTaskMem<wchar_t> converted;
   if (FAILED(::StringFromCLSID(ToSystemGuid(guid), converted.Receive())) || !converted.get())
     return false;

@@ -1,5 +1,5 @@
 // Which file or folder an open handle reaches, and whether its final path is
-// the path that was meant: the checks behind Win32Os::PinFile and PinFolder.
+// the path that was meant: the checks behind Win32Files::PinFile and PinFolder.
 #pragma once
 
 #include <string>

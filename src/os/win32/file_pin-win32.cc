@@ -151,7 +151,7 @@ FileCheck Pin(const std::wstring& path, ObjectKind kind, bool compareFinalPath, 
 
 }  // namespace
 
-FilePin Win32Os::PinFile(const std::wstring& path, FinalPathCheck finalPath) {
+FilePin Win32Files::PinFile(const std::wstring& path, FinalPathCheck finalPath) {
   const bool compare = finalPath == FinalPathCheck::kCompare;
   UniqueHandle pin;
   FileIdentity identity;
@@ -160,7 +160,7 @@ FilePin Win32Os::PinFile(const std::wstring& path, FinalPathCheck finalPath) {
   return FilePin{check, std::make_unique<Win32PinnedFile>(path, compare, std::move(pin), identity)};
 }
 
-FolderPin Win32Os::PinFolder(const std::wstring& path) {
+FolderPin Win32Files::PinFolder(const std::wstring& path) {
   UniqueHandle pin;
   FileIdentity identity;
   const FileCheck check = Pin(path, ObjectKind::kFolder, true, pin, identity);

@@ -5,25 +5,25 @@
 
 namespace tav::win32 {
 
-bool Win32Os::PathFileExists(const std::wstring& path) {
+bool Win32Files::PathFileExists(const std::wstring& path) {
   return ::PathFileExistsW(path.c_str()) != 0;
 }
 
-uint32_t Win32Os::GetFileAttributes(const std::wstring& path) {
+uint32_t Win32Files::GetFileAttributes(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str());
 }
 
-bool Win32Os::SetFileAttributes(const std::wstring& path, uint32_t attributes) {
+bool Win32Files::SetFileAttributes(const std::wstring& path, uint32_t attributes) {
   return ::SetFileAttributesW(path.c_str(), attributes) != 0;
 }
 
-bool Win32Os::DeleteFile(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != 0; }
+bool Win32Files::DeleteFile(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != 0; }
 
-bool Win32Os::CreateDirectory(const std::wstring& path) {
+bool Win32Files::CreateDirectory(const std::wstring& path) {
   return ::CreateDirectoryW(path.c_str(), nullptr) != 0;
 }
 
-bool Win32Os::GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) {
+bool Win32Files::GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) {
   const int csidl =
       folder == SpecialFolder::CommonAppData ? CSIDL_COMMON_APPDATA : CSIDL_LOCAL_APPDATA;
   wchar_t buffer[MAX_PATH] = {};
@@ -33,7 +33,7 @@ bool Win32Os::GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstri
   return true;
 }
 
-uint32_t Win32Os::GetModuleFileName(std::wstring& path) {
+uint32_t Win32Files::GetModuleFileName(std::wstring& path) {
   wchar_t buffer[MAX_PATH] = {};
   // The count bounds the text: a cut path is not terminated on Windows XP;
   // later versions cut it to MAX_PATH - 1 characters and terminate it. Both
@@ -44,7 +44,7 @@ uint32_t Win32Os::GetModuleFileName(std::wstring& path) {
   return length;
 }
 
-bool Win32Os::IsRegularFile(const std::wstring& path) {
+bool Win32Files::IsRegularFile(const std::wstring& path) {
   // Opened for no access, as itself: FILE_FLAG_OPEN_REPARSE_POINT keeps a
   // link or junction from being followed, FILE_FLAG_BACKUP_SEMANTICS lets a
   // folder open so that it can be told apart. A device (CON, COM1, a pipe)
@@ -62,7 +62,7 @@ bool Win32Os::IsRegularFile(const std::wstring& path) {
   return (info.dwFileAttributes & notPlain) == 0;
 }
 
-bool Win32Os::CreateUnicodeTextFile(const std::wstring& path) {
+bool Win32Files::CreateUnicodeTextFile(const std::wstring& path) {
   UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
@@ -75,15 +75,6 @@ bool Win32Os::CreateUnicodeTextFile(const std::wstring& path) {
   // A file that did not get its mark is no Unicode file: it is not left behind.
   if (!ok) ::DeleteFileW(path.c_str());
   return ok;
-}
-
-std::wstring Win32Os::GetSystemDirectory() {
-  wchar_t buffer[MAX_PATH] = {};
-  // Under WoW64 a 32-bit tool gets "System32" too; the file system
-  // redirects it to the 32-bit programs, as for any 32-bit caller.
-  const UINT length = ::GetSystemDirectoryW(buffer, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return L"";
-  return std::wstring(buffer, length);
 }
 
 }  // namespace tav::win32

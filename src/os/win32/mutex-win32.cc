@@ -17,7 +17,7 @@ class Win32Mutex final : public OsMutex {
 
 }  // namespace
 
-std::unique_ptr<OsMutex> Win32Os::CreateMutex(const std::wstring& name, bool initialOwner,
+std::unique_ptr<OsMutex> Win32System::CreateMutex(const std::wstring& name, bool initialOwner,
                                               bool& alreadyExists) {
   UniqueHandle handle(::CreateMutexW(nullptr, initialOwner ? TRUE : FALSE, name.c_str()));
   // Read at once: nothing may run between the creation and this test.

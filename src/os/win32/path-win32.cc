@@ -6,13 +6,13 @@
 
 namespace tav::win32 {
 
-std::wstring Win32Os::PathCombine(const std::wstring& folder, const std::wstring& file) {
+std::wstring Win32Paths::PathCombine(const std::wstring& folder, const std::wstring& file) {
   wchar_t buffer[MAX_PATH] = {};
   if (!::PathCombineW(buffer, folder.c_str(), file.c_str())) return std::wstring();
   return buffer;
 }
 
-bool Win32Os::PathAppend(std::wstring& path, const std::wstring& more) {
+bool Win32Paths::PathAppend(std::wstring& path, const std::wstring& more) {
   if (path.size() >= MAX_PATH) return false;  // would not fit the buffer to begin with
   wchar_t buffer[MAX_PATH] = {};
   path.copy(buffer, path.size());
@@ -21,7 +21,7 @@ bool Win32Os::PathAppend(std::wstring& path, const std::wstring& more) {
   return true;
 }
 
-bool Win32Os::PathRemoveFileSpec(std::wstring& path) {
+bool Win32Paths::PathRemoveFileSpec(std::wstring& path) {
   // Works in place and only ever shortens the text, so any length is safe.
   std::vector<wchar_t> buffer(path.begin(), path.end());
   buffer.push_back(L'\0');

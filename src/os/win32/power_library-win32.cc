@@ -76,7 +76,7 @@ class Win32PowerLibrary final : public OsPowerLibrary {
 
 }  // namespace
 
-std::unique_ptr<OsPowerLibrary> Win32Os::LoadPowerLibrary() {
+std::unique_ptr<OsPowerLibrary> Win32Power::LoadPowerLibrary() {
   UniqueModule module(::LoadLibraryW(L"powrprof.dll"));
   if (!module) return nullptr;
   auto enumerate = LookupProcedure<PowerEnumerateFunction>(module.get(), "PowerEnumerate");

@@ -1,5 +1,6 @@
 // Child programs: started hidden, their standard handles on the NUL device,
-// inheriting nothing else of the tool; waited for with or without a limit.
+// inheriting nothing else of the tool; waited for with or without a limit;
+// the system folder where the system's own programs are found.
 #include <vector>
 
 #include "os/win32/procedure_lookup.h"
@@ -99,7 +100,7 @@ UniqueHandle OpenNulDevice() {
 
 }  // namespace
 
-std::unique_ptr<OsProcess> Win32Os::CreateHiddenProcess(const std::wstring& applicationName,
+std::unique_ptr<OsProcess> Win32Processes::CreateHiddenProcess(const std::wstring& applicationName,
                                                         std::wstring& commandLine) {
   // CreateProcessW may write into the command line it is given.
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
@@ -143,6 +144,15 @@ std::unique_ptr<OsProcess> Win32Os::CreateHiddenProcess(const std::wstring& appl
   thread.Reset();
   if (!created || !process) return nullptr;
   return std::make_unique<Win32Process>(std::move(process));
+}
+
+std::wstring Win32Processes::GetSystemDirectory() {
+  wchar_t buffer[MAX_PATH] = {};
+  // Under WoW64 a 32-bit tool gets "System32" too; the file system
+  // redirects it to the 32-bit programs, as for any 32-bit caller.
+  const UINT length = ::GetSystemDirectoryW(buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return L"";
+  return std::wstring(buffer, length);
 }
 
 }  // namespace tav::win32

@@ -6,7 +6,7 @@
 
 namespace tav::win32 {
 
-std::wstring Win32Os::GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
+std::wstring Win32Profile::GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
                                               const std::wstring& defaultValue,
                                               size_t bufferChars, const std::wstring& path) {
   if (bufferChars == 0) return std::wstring();
@@ -18,20 +18,20 @@ std::wstring Win32Os::GetPrivateProfileString(const std::wstring& section, const
   return std::wstring(buffer.data(), length);
 }
 
-int32_t Win32Os::GetPrivateProfileInt(const std::wstring& section, const std::wstring& key,
+int32_t Win32Profile::GetPrivateProfileInt(const std::wstring& section, const std::wstring& key,
                                       int32_t defaultValue, const std::wstring& path) {
   const UINT value =
       ::GetPrivateProfileIntW(section.c_str(), key.c_str(), defaultValue, path.c_str());
   return static_cast<int32_t>(value);
 }
 
-bool Win32Os::WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
+bool Win32Profile::WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
                                         const std::wstring& value, const std::wstring& path) {
   return ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(),
                                       path.c_str()) != 0;
 }
 
-void Win32Os::FlushPrivateProfile(const std::wstring& path) {
+void Win32Profile::FlushPrivateProfile(const std::wstring& path) {
   ::WritePrivateProfileStringW(nullptr, nullptr, nullptr, path.c_str());
 }
 

@@ -9,28 +9,28 @@ namespace tav::win32 {
 // The C runtime is msvcrt.dll for the whole program (static link, no second
 // CRT), so this locale also governs the text-mode reading of OsTextFile and
 // the core's character classification.
-void Win32Os::SelectUserDefaultLocale() { std::setlocale(LC_ALL, ""); }
+void Win32System::SelectUserDefaultLocale() { std::setlocale(LC_ALL, ""); }
 
-uint32_t Win32Os::GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+uint32_t Win32System::GetCurrentProcessId() { return ::GetCurrentProcessId(); }
 
-uint32_t Win32Os::GetTickCount() { return ::GetTickCount(); }
+uint32_t Win32System::GetTickCount() { return ::GetTickCount(); }
 
-void Win32Os::DebugOutput(const std::wstring& line) {
+void Win32System::DebugOutput(const std::wstring& line) {
   // A debug-output viewer shows each call as one line; elevated processes
   // included when it runs elevated too.
   ::OutputDebugStringW((line + L"\n").c_str());
 }
 
-bool Win32Os::ProcessIdToSessionId(uint32_t processId, uint32_t& sessionId) {
+bool Win32System::ProcessIdToSessionId(uint32_t processId, uint32_t& sessionId) {
   DWORD session = 0;
   if (!::ProcessIdToSessionId(processId, &session)) return false;
   sessionId = session;
   return true;
 }
 
-uint32_t Win32Os::GetActiveConsoleSessionId() { return ::WTSGetActiveConsoleSessionId(); }
+uint32_t Win32System::GetActiveConsoleSessionId() { return ::WTSGetActiveConsoleSessionId(); }
 
-bool Win32Os::VerifyVersionEquals(uint32_t major, uint32_t minor) {
+bool Win32System::VerifyVersionEquals(uint32_t major, uint32_t minor) {
   OSVERSIONINFOEXW version;
   ::ZeroMemory(&version, sizeof version);
   version.dwOSVersionInfoSize = sizeof version;

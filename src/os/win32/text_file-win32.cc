@@ -35,7 +35,7 @@ class Win32TextFile final : public OsTextFile {
 
 }  // namespace
 
-std::unique_ptr<OsTextFile> Win32Os::OpenTextFileForReading(const std::wstring& path) {
+std::unique_ptr<OsTextFile> Win32Files::OpenTextFileForReading(const std::wstring& path) {
   // Others may read the file meanwhile, but not write it. "N": the handle is
   // not inherited by child programs.
   FILE* file = ::_wfsopen(path.c_str(), L"rtN", _SH_DENYWR);

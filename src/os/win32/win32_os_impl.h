@@ -1,5 +1,6 @@
-// Win32Os, the Os of the product. Its methods live in one file per concept
-// (mutex-win32.cc, process-win32.cc, profile-win32.cc, ...).
+// The facets of the product's Os, one class per facet of os.h. Their methods
+// live in one file per concept (mutex-win32.cc, process-win32.cc,
+// profile-win32.cc, ...); Win32Os (win32_os.cc) holds one of each.
 #pragma once
 
 #include "os/os.h"
@@ -11,7 +12,8 @@ namespace tav::win32 {
 // `identity` names (text_file-win32.cc).
 std::unique_ptr<OsTextFile> OpenTextFileOf(const std::wstring& path, const FileIdentity& identity);
 
-class Win32Os final : public Os {
+// startup-win32.cc, mutex-win32.cc, window-win32.cc, clock-win32.cc.
+class Win32System final : public OsSystem {
  public:
   void SelectUserDefaultLocale() override;
   uint32_t GetCurrentProcessId() override;
@@ -28,11 +30,19 @@ class Win32Os final : public Os {
   bool IsDebugOutputOn() override { return true; }
   int64_t CurrentTime() override;
   bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
+};
 
+// process-win32.cc.
+class Win32Processes final : public OsProcesses {
+ public:
   std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring& applicationName,
                                                  std::wstring& commandLine) override;
   std::wstring GetSystemDirectory() override;
+};
 
+// files-win32.cc, text_file-win32.cc, file_pin-win32.cc.
+class Win32Files final : public OsFiles {
+ public:
   bool PathFileExists(const std::wstring& path) override;
   uint32_t GetFileAttributes(const std::wstring& path) override;
   bool IsRegularFile(const std::wstring& path) override;
@@ -45,11 +55,19 @@ class Win32Os final : public Os {
   std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) override;
   FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath) override;
   FolderPin PinFolder(const std::wstring& path) override;
+};
 
+// path-win32.cc.
+class Win32Paths final : public OsPaths {
+ public:
   std::wstring PathCombine(const std::wstring& folder, const std::wstring& file) override;
   bool PathAppend(std::wstring& path, const std::wstring& more) override;
   bool PathRemoveFileSpec(std::wstring& path) override;
+};
 
+// profile-win32.cc.
+class Win32Profile final : public OsProfile {
+ public:
   std::wstring GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
                                        const std::wstring& defaultValue, size_t bufferChars,
                                        const std::wstring& path) override;
@@ -58,10 +76,18 @@ class Win32Os final : public Os {
   bool WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
                                  const std::wstring& value, const std::wstring& path) override;
   void FlushPrivateProfile(const std::wstring& path) override;
+};
 
+// power_library-win32.cc, power_schemes-win32.cc.
+class Win32Power final : public OsPower {
+ public:
   std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override;
   std::optional<std::vector<std::wstring>> EnumPwrSchemes() override;
+};
 
+// com-win32.cc.
+class Win32Com final : public OsCom {
+ public:
   bool CoInitialize() override;
   void CoUninitialize() override;
   bool CoCreateGuid(Guid& guid) override;

@@ -4,11 +4,11 @@
 
 namespace tav::win32 {
 
-WindowRef Win32Os::FindWindowByClass(const std::wstring& className) {
+WindowRef Win32System::FindWindowByClass(const std::wstring& className) {
   return reinterpret_cast<WindowRef>(::FindWindowW(className.c_str(), nullptr));
 }
 
-bool Win32Os::PostMessage(WindowRef window, uint32_t message, uintptr_t wParam,
+bool Win32System::PostMessage(WindowRef window, uint32_t message, uintptr_t wParam,
                           intptr_t lParam) {
   return ::PostMessageW(reinterpret_cast<HWND>(window), message, static_cast<WPARAM>(wParam),
                         static_cast<LPARAM>(lParam)) != 0;

@@ -1,4 +1,4 @@
-#include "os/os.h"
+#include "os/guid.h"
 
 #include <cstring>
 

@@ -1,0 +1,87 @@
+// The Os facet of files and folders: existence and attributes, creation and
+// deletion, the special folders, the module's own path, text files read line
+// by line and pinned files and folders (file_pin.h).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "os/file_pin.h"
+
+namespace tav {
+
+// File attribute bits, with the values of the Windows FILE_ATTRIBUTE_* flags.
+inline constexpr uint32_t kFileAttributeReadOnly = 0x01;
+inline constexpr uint32_t kFileAttributeHidden = 0x02;
+inline constexpr uint32_t kFileAttributeSystem = 0x04;
+inline constexpr uint32_t kFileAttributeDirectory = 0x10;
+inline constexpr uint32_t kFileAttributeArchive = 0x20;
+inline constexpr uint32_t kFileAttributeDevice = 0x40;
+inline constexpr uint32_t kFileAttributeNormal = 0x80;
+inline constexpr uint32_t kFileAttributeReparsePoint = 0x400;
+inline constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
+
+// The folders that SHGetSpecialFolderPathW can name for the core.
+enum class SpecialFolder {
+  CommonAppData,  // CSIDL_COMMON_APPDATA
+  LocalAppData,   // CSIDL_LOCAL_APPDATA
+};
+
+// A text file opened for reading in text mode, shared for reading only.
+// Destroying it closes the file.
+class OsTextFile {
+ public:
+  virtual ~OsTextFile() = default;
+  // fgetws semantics: reads at most `bufferChars - 1` wide characters,
+  // stopping after a line feed (kept in `piece`). A carriage return before a
+  // line feed is dropped (text mode). Bytes are decoded in the locale's
+  // multibyte encoding (the ANSI code page on Windows), one character each.
+  // Returns false at the end of the file or on a read error, when nothing was
+  // read.
+  virtual bool ReadLine(std::wstring& piece, size_t bufferChars) = 0;
+};
+
+class OsFiles {
+ public:
+  virtual bool PathFileExists(const std::wstring& path) = 0;
+  // kInvalidFileAttributes on failure.
+  virtual uint32_t GetFileAttributes(const std::wstring& path) = 0;
+  // True for a regular file reached as it is named: not a folder, a device, a
+  // symbolic link, a junction or any other reparse point. Links are not
+  // followed; false when the path names nothing.
+  virtual bool IsRegularFile(const std::wstring& path) = 0;
+  // Creates a new file that holds only the UTF-16 LE byte-order mark, so that
+  // the profile functions keep its text in Unicode. False, touching nothing,
+  // when something exists at `path` or the file cannot be made.
+  virtual bool CreateUnicodeTextFile(const std::wstring& path) = 0;
+  virtual bool SetFileAttributes(const std::wstring& path, uint32_t attributes) = 0;
+  virtual bool DeleteFile(const std::wstring& path) = 0;
+  // CreateDirectoryW with default security.
+  virtual bool CreateDirectory(const std::wstring& path) = 0;
+  // SHGetSpecialFolderPathW into a MAX_PATH buffer; `create` asks the platform
+  // to make the folder when it is missing. False when it cannot be named.
+  virtual bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) = 0;
+  // GetModuleFileNameW(GetModuleHandleW(NULL)) into a MAX_PATH buffer: the
+  // count it returns, 0 on failure and MAX_PATH (260) when the path filled
+  // the buffer and may have been cut; `path` holds the text that was copied.
+  virtual uint32_t GetModuleFileName(std::wstring& path) = 0;
+  // _wfsopen(path, L"rt", _SH_DENYWR); no file when it cannot be opened.
+  virtual std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) = 0;
+  // Opens `path` without following a link (CreateFileW with
+  // FILE_FLAG_OPEN_REPARSE_POINT) and checks through the handle: a regular
+  // disk file, no reparse point, exactly one link and, with kCompare where
+  // the system can name it (GetFinalPathNameByHandleW), a final path equal
+  // to `path` as the system compares paths. A passed file stays open,
+  // sharing read and write but not delete, until the pin is destroyed.
+  virtual FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath) = 0;
+  // The same for a folder: a real folder, no reparse point, its final path
+  // equal to `path` where the system can name it.
+  virtual FolderPin PinFolder(const std::wstring& path) = 0;
+
+ protected:
+  // Never deleted through this interface: whoever made the facet owns it.
+  ~OsFiles() = default;
+};
+
+}  // namespace tav
