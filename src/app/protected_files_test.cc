@@ -214,8 +214,7 @@ TEST_F(ProtectedFilesTest, PowercfgThatNeverEndsFailsTheRun) {
 TEST_F(ProtectedFilesTest, DataFolderIsPinnedOnceAndHeldUntilTheRecordIsWritten) {
   for (const bool profileInDataFolder : {true, false}) {
     SCOPED_TRACE(profileInDataFolder ? "profile in the data folder" : "profile elsewhere");
-    FakeOs fresh;
-    std::swap(os, fresh);
+    os = FakeOs();
     os.AddBuiltInPlans();
     const std::wstring profile = profileInDataFolder ? kMachineFile : kProfile;
     AddSettings(profile);

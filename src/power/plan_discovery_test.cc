@@ -181,7 +181,8 @@ TEST_F(PlanDiscoveryTest, ComThatCannotStartIsNotUninitializedAndTheGuidIsStillM
   os.guidsToCreate.push_back(GuidFromText(kPlanC));
   RefusingCom com(os);
   Os machine(os.facets().With(com));
-  const std::optional<DedicatedPlan> plan = FindDedicatedPlan(machine);
+  const std::optional<DedicatedPlan> plan =
+      FindDedicatedPlan(machine, PinnedDataFolder::Pin(machine));
   ASSERT_TRUE(plan.has_value());
   EXPECT_TRUE(plan->MustCreate);
   EXPECT_EQ(plan->Guid, kPlanC);
