@@ -25,14 +25,16 @@ void CreateRecordFileIfMissing(Os& os, const std::wstring& path) {
 }
 
 // Writes one key of the "Current" section; a failure clears `allWritten`. An
-// empty path is a record file name that did not fit into MAX_PATH: nothing
-// is written anywhere else in its place.
+// empty path is a record file name that did not fit into MAX_PATH, or the
+// data folder's record when that folder has no name: nothing is written
+// anywhere else in its place.
 // A record file that is not held (refused, or missing because it could not
 // be made) is not written; the refusal was traced when it was opened.
 void WriteRecordValue(Os& os, const std::wstring& path, const FilePin& held, const wchar_t* key,
                       const std::wstring& value, bool& allWritten) {
   if (path.empty()) {
-    Trace(os, std::wstring(L"record: ") + key + L" not written: the record's path does not fit");
+    Trace(os, std::wstring(L"record: ") + key +
+                  L" not written: the record's path does not fit or its folder has no name");
     allWritten = false;
     return;
   }

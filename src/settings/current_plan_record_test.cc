@@ -206,6 +206,7 @@ TEST_F(CurrentPlanRecordTest, UnnamedDataFolderWritesNoBareSettingIni) {
   EXPECT_FALSE(WriteCurrentPlanRecord(os, PinnedDataFolder::Pin(os), settings, L"Night", L"g"));
   EXPECT_EQ(Value(kOtherRecord, L"ProfileName"), L"Night");
   EXPECT_FALSE(os.HasFile(L"Setting.ini"));
+  EXPECT_EQ(os.TraceLinesWith(L"its folder has no name").size(), 3u);  // path, name, GUID
   for (const std::wstring& event : os.events)
     EXPECT_EQ(event.find(L":Setting.ini"), std::wstring::npos);
 }
