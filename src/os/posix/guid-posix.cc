@@ -11,6 +11,7 @@
 #include <cstddef>
 
 #include "os/posix/posix_parts.h"
+#include "os/posix/unique_fd.h"
 
 namespace tav::posix {
 namespace {
@@ -59,15 +60,10 @@ bool RandomBytes(uint8_t* bytes, size_t size) {
     }
   }
   if (done == size) return true;
-  struct Source {
-    int fd;
-    ~Source() {
-      if (fd >= 0) ::close(fd);
-    }
-  } source{::open("/dev/urandom", O_RDONLY | O_CLOEXEC)};
-  if (source.fd < 0) return false;
+  const UniqueFd source(::open("/dev/urandom", O_RDONLY | O_CLOEXEC));
+  if (!source) return false;
   while (done < size) {
-    const ssize_t n = ::read(source.fd, bytes + done, size - done);
+    const ssize_t n = ::read(source.get(), bytes + done, size - done);
     if (n > 0) done += static_cast<size_t>(n);
     else if (!(n < 0 && errno == EINTR)) break;
   }

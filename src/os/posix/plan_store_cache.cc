@@ -2,45 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 
+#include "os/posix/unique_fd.h"
+
 namespace tav::posix {
-namespace {
-
-// Closes the descriptor on every path out.
-class ScopedDescriptor {
- public:
-  explicit ScopedDescriptor(int fd) : fd_(fd) {}
-  ~ScopedDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  ScopedDescriptor(const ScopedDescriptor&) = delete;
-  ScopedDescriptor& operator=(const ScopedDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-bool ReadAll(int fd, size_t sizeHint, std::string& out) {
-  out.clear();
-  out.reserve(sizeHint);
-  char buffer[8192];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-      out.append(buffer, static_cast<size_t>(n));
-    } else if (n == 0) {
-      return true;
-    } else if (errno != EINTR) {
-      return false;
-    }
-  }
-}
-
-}  // namespace
 
 std::shared_ptr<const standin::PlanStore> PlanStoreCache::Load(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -52,14 +19,14 @@ std::shared_ptr<const standin::PlanStore> PlanStoreCache::Load(const std::string
   path_.clear();
   store_.reset();
   // O_NONBLOCK: a FIFO in the store's place must not hang the reader.
-  ScopedDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd) {
     if (errno != ENOENT) return nullptr;
     return std::make_shared<const standin::PlanStore>(standin::DefaultPlanStore());
   }
   std::string text;
   if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
-      !ReadAll(fd.get(), static_cast<size_t>(status.st_size), text))
+      !ReadAll(fd.get(), text, static_cast<size_t>(status.st_size)))
     return nullptr;
   ++parseCount_;
   auto store = std::make_shared<standin::PlanStore>();

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "os/posix/unique_fd.h"
 #include "os/utf8.h"
 
 namespace tav::posix {
@@ -238,42 +239,6 @@ int DigitValue(wchar_t c) {
 // ---------------------------------------------------------------------------
 // Files.
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  ~FileDescriptor() { Close(); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  void Reset(int fd) {
-    Close();
-    fd_ = fd;
-  }
-  bool Close() {
-    if (fd_ < 0) return true;
-    const bool ok = ::close(fd_) == 0;
-    fd_ = -1;
-    return ok;
-  }
-
- private:
-  int fd_;
-};
-
-bool ReadAll(int fd, std::string& out) {
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n == 0) return true;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    out.append(buffer, static_cast<size_t>(n));
-  }
-}
-
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -321,8 +286,8 @@ std::string ResolveLink(const std::string& path) {
 }
 
 void SyncFolder(const std::string& folder) {
-  FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd.valid()) ::fsync(fd.get());  // best effort: the rename is done either way
+  UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd) ::fsync(fd.get());  // best effort: the rename is done either way
 }
 
 }  // namespace
@@ -612,8 +577,8 @@ ProfileStore::Load ProfileStore::LoadDocument(const std::string& path,
     return Load::kLoaded;
   }
   // O_NONBLOCK: a FIFO in the profile's place must not hang the reader.
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!fd.valid()) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd) {
     const int error = errno;
     cache_.erase(path);
     return error == ENOENT || error == ENOTDIR ? Load::kMissing : Load::kUnreadable;
@@ -705,17 +670,17 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
   static std::atomic<unsigned> counter{0};
   const std::string prefix = FolderOf(target) + "/." + FileNameOf(target) + ".tmp-" +
                              std::to_string(::getpid()) + "-";
-  FileDescriptor fd;
+  UniqueFd fd;
   std::string temporary;
-  for (int attempt = 0; attempt < 100 && !fd.valid(); ++attempt) {
+  for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
     temporary = prefix + std::to_string(counter++);
     // A new file gets the usual 0666 less the umask; an existing one keeps
     // its mode, set below.
     fd.Reset(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                     existing ? 0600 : 0666));
-    if (!fd.valid() && errno != EEXIST) return false;
+    if (!fd && errno != EEXIST) return false;
   }
-  if (!fd.valid()) return false;
+  if (!fd) return false;
 
   bool ok = WriteAll(fd.get(), bytes);
   if (ok && existing) {
