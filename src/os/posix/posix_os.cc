@@ -279,7 +279,7 @@ class PosixPower final : public OsPower {
   }
 
   std::optional<std::vector<std::wstring>> EnumPwrSchemes() override {
-    return posix::EnumStandinSchemes(PlanStorePath());
+    return posix::EnumStandinSchemes(planStores_.Load(PlanStorePath()));
   }
 
  private:
@@ -289,7 +289,7 @@ class PosixPower final : public OsPower {
   }
 
   const PosixConfig& config_;
-  posix::PlanStoreCache planStores_;  // the power library's store, read again when changed
+  posix::PlanStoreCache planStores_;  // the power functions' store, read again when changed
 };
 
 class PosixCom final : public OsCom {

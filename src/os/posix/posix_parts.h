@@ -81,8 +81,9 @@ std::unique_ptr<OsTextFile> OpenTextFile(const std::string& path);
 // PlanStoreCache); no library when there is no store.
 std::unique_ptr<OsPowerLibrary> LoadStandinPowerLibrary(
     std::shared_ptr<const standin::PlanStore> store);
-// Calls back with the name of each scheme of the store in order.
-std::optional<std::vector<std::wstring>> EnumStandinSchemes(const std::string& storePath);
+// The names of the store's schemes in order; nothing when there is no store.
+std::optional<std::vector<std::wstring>> EnumStandinSchemes(
+    const std::shared_ptr<const standin::PlanStore>& store);
 
 // --- guid-posix.cc ----------------------------------------------------------
 bool NewGuid(Guid& guid);

@@ -67,12 +67,12 @@ std::unique_ptr<OsPowerLibrary> LoadStandinPowerLibrary(
   return std::make_unique<StandinPowerLibrary>(std::move(store));
 }
 
-std::optional<std::vector<std::wstring>> EnumStandinSchemes(const std::string& storePath) {
-  standin::PlanStore store;
-  if (!standin::LoadPlanStore(storePath, store)) return std::nullopt;
+std::optional<std::vector<std::wstring>> EnumStandinSchemes(
+    const std::shared_ptr<const standin::PlanStore>& store) {
+  if (!store) return std::nullopt;
   std::vector<std::wstring> names;
-  names.reserve(store.schemes.size());
-  for (const standin::Scheme& scheme : store.schemes) names.push_back(FromUtf8(scheme.name));
+  names.reserve(store->schemes.size());
+  for (const standin::Scheme& scheme : store->schemes) names.push_back(FromUtf8(scheme.name));
   return names;
 }
 
