@@ -18,7 +18,10 @@ bool SystemRunSteps::LoadPowerSettings(const std::wstring& settingsPath, PowerSe
 std::optional<AppliedPlan> SystemRunSteps::ApplyPowerSettings(const std::wstring& settingsPath,
                                                               const PowerSettings& settings) {
   dataFolder_ = PinnedDataFolder::Pin(os_);
-  return tav::ApplyPowerSettings(os_, *dataFolder_, settingsPath, settings);
+  std::optional<AppliedPlan> applied =
+      tav::ApplyPowerSettings(os_, *dataFolder_, settingsPath, settings);
+  if (!applied) dataFolder_.reset();  // no record follows
+  return applied;
 }
 bool SystemRunSteps::WriteCurrentPlanRecord(const std::wstring& settingsPath,
                                             const std::wstring& profileName,

@@ -27,8 +27,6 @@ class ComScope {
   bool initialized_;
 };
 
-std::wstring StripBraces(const std::wstring& text) { return StripRepeated(text, L'{', L'}'); }
-
 // Walks the system's plans for the recorded GUID or, without one, for the
 // first plan named like the dedicated plan. True when found; `planGuid` then
 // holds its GUID text (the recorded one, or the enumerated plan's). One of

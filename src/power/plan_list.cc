@@ -12,7 +12,9 @@ bool PlanIsListed(Os& os, OsPowerLibrary& library, const std::wstring& planGuid)
 std::wstring PlanGuidToString(Os& os, const Guid& guid) {
   std::wstring text;
   if (!os.StringFromClsid(guid, text)) return L"";
-  return StripRepeated(text, L'{', L'}');
+  return StripBraces(text);
 }
+
+std::wstring StripBraces(const std::wstring& text) { return StripRepeated(text, L'{', L'}'); }
 
 }  // namespace tav

@@ -24,5 +24,7 @@ std::optional<Guid> FindListedPlan(OsPowerLibrary& library, Matches&& matches) {
 bool PlanIsListed(Os& os, OsPowerLibrary& library, const std::wstring& planGuid);
 // "a1841308-3541-..." form without braces; empty when the conversion fails.
 std::wstring PlanGuidToString(Os& os, const Guid& guid);
+// A GUID text without its surrounding braces (any number of them).
+std::wstring StripBraces(const std::wstring& text);
 
 }  // namespace tav

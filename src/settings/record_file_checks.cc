@@ -39,7 +39,7 @@ std::vector<RecordTarget> RecordTargets(Os& os, const std::wstring& settingsPath
         dataFolder.Path().empty() ? L"" : os.PathCombine(folder, kMachineRecordFileName),
         RecordScope::kDataFolder};
   };
-  if (IsSameFolder(settingsFolder, dataFolder.Path())) return {machineRecordIn(settingsFolder)};
+  if (LiesDirectlyIn(os, settingsPath, dataFolder.Path())) return {machineRecordIn(settingsFolder)};
   return {{os.PathCombine(settingsFolder, kUserRecordFileName), RecordScope::kUserFolder},
           machineRecordIn(dataFolder.Path())};
 }
