@@ -1,7 +1,10 @@
 // Files and folders opened as themselves and held open, as the Win32 layer
 // does with FILE_FLAG_OPEN_REPARSE_POINT: O_PATH | O_NOFOLLOW opens a
 // symbolic link itself instead of its target, fstat tells the kind and the
-// link count, /proc/self/fd names the final path. Everything done later goes
+// link count. The final path is the path as spelled when the object is
+// reached without any link on the way (openat2 with RESOLVE_NO_SYMLINKS);
+// only where a link is on the way, or the kernel has no openat2, does
+// /proc/self/fd name it for a comparison. Everything done later goes
 // through the held descriptor (/proc/self/fd/N reaches the very inode), except
 // the deletion, which POSIX can only do by name: the name is checked to still
 // reach the held inode just before it is removed.
@@ -11,8 +14,15 @@
 // the last check and the use.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#if defined(SYS_openat2) && __has_include(<linux/openat2.h>)
+#include <linux/openat2.h>
+#define TAV_HAVE_OPENAT2 1
+#endif
+
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <vector>
@@ -66,10 +76,49 @@ FileCheck OpenError() {
   return errno == ENOENT || errno == ENOTDIR ? FileCheck::kMissing : FileCheck::kUnopenable;
 }
 
+std::atomic<bool> linkFreeOpen{true};
+
+// Opens `path` itself (O_PATH | O_NOFOLLOW) only if no symbolic link lies on
+// the way to it; a link as the last element is opened as itself. False with
+// errno set when it was not opened; ENOSYS where the kernel cannot tell.
+bool OpenWithoutLinks(const std::string& path, UniqueFd& fd) {
+#ifdef TAV_HAVE_OPENAT2
+  if (linkFreeOpen.load(std::memory_order_relaxed)) {
+    open_how how{};
+    how.flags = O_PATH | O_NOFOLLOW | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    fd.Reset(static_cast<int>(syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how)));
+    if (fd) return true;
+    // A kernel before 5.6, or a system call filter, will not do it at all:
+    // the rest of the run asks /proc without trying again.
+    if (errno != ENOSYS && errno != EPERM && errno != EINVAL) return false;
+    linkFreeOpen.store(false, std::memory_order_relaxed);
+  }
+#endif
+  errno = ENOSYS;
+  return false;
+}
+
 // Opens `path` itself and compares its final path where asked.
 FileCheck OpenItself(const std::string& path, bool compareFinalPath, UniqueFd& held,
                      struct stat& info) {
   if (path.empty()) return FileCheck::kMissing;
+  if (compareFinalPath) {
+    UniqueFd direct;
+    if (OpenWithoutLinks(path, direct)) {
+      // No link on the way: the kernel walked the path as spelled, so its
+      // final path is that path; no look-up in /proc is needed.
+      if (fstat(direct.get(), &info) != 0) return FileCheck::kUnopenable;
+      if (S_ISLNK(info.st_mode)) return FileCheck::kLink;
+      held = std::move(direct);
+      return FileCheck::kPassed;
+    }
+    // Missing on a walk without links: a walk that follows them finds the
+    // same gap. Anything else (a link on the way, no openat2 in the kernel
+    // or a filter refusing it) is settled below by the name /proc gives,
+    // which also lets through a link whose ".." leads back to the path.
+    if (errno == ENOENT || errno == ENOTDIR) return FileCheck::kMissing;
+  }
   UniqueFd fd(open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
   if (!fd) return OpenError();
   if (fstat(fd.get(), &info) != 0) return FileCheck::kUnopenable;
@@ -94,6 +143,10 @@ class PosixPinnedFile : public OsPinnedFile {
 
   void ClearReadOnlyAttribute() override {
     if (!fd_) return;
+    // The descriptor tells whether there is anything to clear; only a
+    // change goes through /proc, as fchmod refuses an O_PATH descriptor.
+    struct stat now;
+    if (fstat(fd_.get(), &now) != 0 || (now.st_mode & kAnyWrite) != 0) return;
     const std::string held = ProcFdPath(fd_.get());
     const uint32_t attributes = FileAttributes(held);
     if (attributes == kInvalidFileAttributes || !(attributes & kFileAttributeReadOnly)) return;
@@ -133,6 +186,8 @@ class PosixPinnedFolder : public OsPinnedFolder {
 };
 
 }  // namespace
+
+bool UseLinkFreeOpen(bool use) { return linkFreeOpen.exchange(use); }
 
 FilePin PinNativeFile(const std::string& path, FinalPathCheck finalPath) {
   UniqueFd fd;

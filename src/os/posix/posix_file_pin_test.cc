@@ -3,14 +3,14 @@
 // files that disappear or are swapped between the check and the use; the
 // children's time limit and their standard input.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
 
+#include "os/posix/posix_parts.h"
 #include "os/posix/posix_test_support.h"
 #include "os/utf8.h"
 
@@ -55,12 +55,12 @@ TEST_F(PosixFilePinTest, EachKindOfPathGetsItsCheck) {
        "link.txt", FinalPathCheck::kCompare, FileCheck::kLink, FileCheck::kLink},
       {"dangling link", [](const TempDir& d) { symlink("nowhere", (d / "dangling").c_str()); },
        "dangling", FinalPathCheck::kSkip, FileCheck::kLink, FileCheck::kLink},
-      {"hard link", [](const TempDir& d) { link((d / "real/file.txt").c_str(), (d / "hard.txt").c_str()); },
+      {"hard link",
+       [](const TempDir& d) { link((d / "real/file.txt").c_str(), (d / "hard.txt").c_str()); },
        "hard.txt", FinalPathCheck::kSkip, FileCheck::kHardLinked, FileCheck::kNotFolder},
       {"file behind a linked folder",
        [](const TempDir& d) { symlink((d / "real").c_str(), (d / "linked").c_str()); },
-       "linked/file.txt", FinalPathCheck::kCompare, FileCheck::kElsewhere,
-       FileCheck::kNotFolder},
+       "linked/file.txt", FinalPathCheck::kCompare, FileCheck::kElsewhere, FileCheck::kNotFolder},
       {"same, final path not compared",
        [](const TempDir& d) { symlink((d / "real").c_str(), (d / "linked").c_str()); },
        "linked/file.txt", FinalPathCheck::kSkip, FileCheck::kPassed, FileCheck::kNotFolder},
@@ -79,22 +79,36 @@ TEST_F(PosixFilePinTest, EachKindOfPathGetsItsCheck) {
        FinalPathCheck::kCompare, FileCheck::kNotFile, FileCheck::kNotFolder},
       {"spelled with . and ..", [](const TempDir&) {}, "real/./../real/file.txt",
        FinalPathCheck::kCompare, FileCheck::kPassed, FileCheck::kNotFolder},
+      // The link's ".." leads back to the path as spelled: the final path
+      // is the one meant, though a link lies on the way.
+      {"linked folder left again by ..",
+       [](const TempDir& d) {
+         fs::create_directories(d / "other");
+         symlink((d / "other").c_str(), (d / "hop").c_str());
+       },
+       "hop/../real/file.txt", FinalPathCheck::kCompare, FileCheck::kPassed, FileCheck::kNotFolder},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TempDir fresh;
-    fs::create_directories(fresh / "real");
-    WriteFile(fresh / "real/file.txt", "text\n");
-    c.make(fresh);
-    // Windows form, as the core passes paths.
-    std::wstring path = Wide(fresh / c.path);
-    for (wchar_t& ch : path)
-      if (ch == L'/') ch = L'\\';
-    const FilePin file = os->PinFile(path, c.finalPath);
-    EXPECT_EQ(file.check, c.file);
-    EXPECT_EQ(file.file != nullptr, c.file == FileCheck::kPassed);
-    const FolderPin folder = os->PinFolder(path);
-    EXPECT_EQ(folder.check, c.folder);
+  // Each case with the link-free open and with the comparison through /proc
+  // alone, as on a kernel without openat2: both must agree.
+  for (const bool linkFree : {true, false}) {
+    const bool before = UseLinkFreeOpen(linkFree);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (linkFree ? "" : ", through /proc"));
+      TempDir fresh;
+      fs::create_directories(fresh / "real");
+      WriteFile(fresh / "real/file.txt", "text\n");
+      c.make(fresh);
+      // Windows form, as the core passes paths.
+      std::wstring path = Wide(fresh / c.path);
+      for (wchar_t& ch : path)
+        if (ch == L'/') ch = L'\\';
+      const FilePin file = os->PinFile(path, c.finalPath);
+      EXPECT_EQ(file.check, c.file);
+      EXPECT_EQ(file.file != nullptr, c.file == FileCheck::kPassed);
+      const FolderPin folder = os->PinFolder(path);
+      EXPECT_EQ(folder.check, c.folder);
+    }
+    UseLinkFreeOpen(before);
   }
 }
 

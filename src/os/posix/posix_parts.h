@@ -63,10 +63,13 @@ std::string ExecutablePath();
 // --- file_pin-posix.cc -------------------------------------------------------
 // Opens `path` itself (O_PATH | O_NOFOLLOW) and checks it through the
 // descriptor: a regular file with one link, or a real folder, its final path
-// (/proc/self/fd) equal to `path` made absolute by name where asked. The
-// descriptor stays open in the pin.
+// equal to `path` made absolute by name where asked (reached without a link,
+// or else as /proc/self/fd names it). The descriptor stays open in the pin.
 FilePin PinNativeFile(const std::string& path, FinalPathCheck finalPath);
 FolderPin PinNativeFolder(const std::string& path);
+// Tests: false checks every final path through /proc, as on a kernel without
+// openat2. Returns the setting before.
+bool UseLinkFreeOpen(bool use);
 
 // --- debug_output-posix.cc --------------------------------------------------
 // Writes one line and a line feed to standard error in a single write. A

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <optional>
 
 #include "os/posix/unique_fd.h"
 #include "os/utf8.h"
@@ -276,10 +277,17 @@ bool IsWritableFolder(const std::string& folder) {
 }
 
 // A write through a symbolic link replaces the file it points to, not the
-// link.
-std::string ResolveLink(const std::string& path) {
+// link. `status` receives what lstat found where that is the path itself (no
+// link), so that the same question is not asked twice; it is reset
+// otherwise.
+std::string ResolveLink(const std::string& path, std::optional<struct stat>& status) {
+  status.reset();
   struct stat info;
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+  if (::lstat(path.c_str(), &info) != 0) return path;
+  if (!S_ISLNK(info.st_mode)) {
+    status = info;
+    return path;
+  }
   char resolved[PATH_MAX];
   if (!::realpath(path.c_str(), resolved)) return path;
   return resolved;
@@ -565,12 +573,14 @@ void ProfileStore::SyncReplacedFolders() {
 
 ProfileStore::Load ProfileStore::LoadDocument(const std::string& path,
                                               std::shared_ptr<const ProfileDocument>& document,
-                                              struct stat* info) {
-  // A cached copy costs one stat while the file is unchanged.
+                                              struct stat* info, const struct stat* known) {
+  // A cached copy costs one stat while the file is unchanged (none when the
+  // caller has just taken it).
   struct stat status;
   auto cached = cache_.find(path);
-  if (cached != cache_.end() && ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-      cached->second.identity == FileIdentity::Of(status)) {
+  const bool current = cached != cache_.end() &&
+                       (known ? (status = *known, true) : ::stat(path.c_str(), &status) == 0);
+  if (current && S_ISREG(status.st_mode) && cached->second.identity == FileIdentity::Of(status)) {
     if (info) *info = status;
     cached->second.lastUse = ++useCounter_;
     document = cached->second.document;
@@ -632,10 +642,11 @@ bool ProfileStore::WriteString(const std::string& path, const std::wstring& sect
                                const std::wstring& key, const std::wstring& value) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (path.empty()) return false;
-  const std::string target = ResolveLink(path);
+  std::optional<struct stat> itself;
+  const std::string target = ResolveLink(path, itself);
   std::shared_ptr<const ProfileDocument> current;
   struct stat info;
-  const Load load = LoadDocument(target, current, &info);
+  const Load load = LoadDocument(target, current, &info, itself ? &*itself : nullptr);
   if (load == Load::kUnreadable) return false;
   const bool exists = load == Load::kLoaded;
   // A read-only file refuses every write, one that would change nothing too.
@@ -705,7 +716,8 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
 void ProfileStore::Flush(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   cache_.erase(path);
-  cache_.erase(ResolveLink(path));
+  std::optional<struct stat> unused;
+  cache_.erase(ResolveLink(path, unused));
   SyncReplacedFolders();
 }
 

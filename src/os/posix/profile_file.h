@@ -168,9 +168,10 @@ class ProfileStore {
   void SyncReplacedFolders();
 
   // The parsed file, from the cache when the file is unchanged. On kLoaded
-  // `info` (when given) receives the file's status.
+  // `info` (when given) receives the file's status. `known`: the status the
+  // caller has just taken of `path`, used instead of asking again.
   Load LoadDocument(const std::string& path, std::shared_ptr<const ProfileDocument>& document,
-                    struct stat* info);
+                    struct stat* info, const struct stat* known = nullptr);
   void Remember(const std::string& path, const FileIdentity& identity,
                 std::shared_ptr<const ProfileDocument> document);
 

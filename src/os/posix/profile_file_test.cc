@@ -549,6 +549,13 @@ TEST_F(ProfileFileTest, ParsesOnceAndNoticesEveryChange) {
   EXPECT_EQ(store.GetInt(path, L"GENERAL", L"Key0", -1), 400);
   EXPECT_EQ(store.ParseCount(), afterWrite + 1);
 
+  // A write checks the cached copy too: after another program's change, the
+  // value the copy holds is written, not taken as already there.
+  WriteBytes(path, "[GENERAL]\r\nKey0=500\r\n");
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  ASSERT_TRUE(store.WriteString(path, L"GENERAL", L"Key0", L"400"));
+  EXPECT_EQ(ReadBytes(path), "[GENERAL]\r\nKey0=400\r\n");
+
   // A deleted file gives defaults again.
   ASSERT_EQ(::unlink(path.c_str()), 0);
   EXPECT_EQ(store.GetInt(path, L"GENERAL", L"Key0", -1), -1);
