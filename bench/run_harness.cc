@@ -12,6 +12,10 @@
 // floor and script in rounds (the first of a round rotates), and each round
 // gives one pairwise ratio, so that a noisy machine skews both sides alike.
 //
+// Each run's own time on the CPU (the process alone, its children excluded)
+// is read from /proc/PID/schedstat while it is a zombie: the part of the
+// tool's distance to the floor that its own process spends, start to exit.
+//
 // With --valgrind PATH, each scenario also counts the instructions of one
 // tool run and one floor run under callgrind (children not traced): a figure
 // that machine load does not move.
@@ -91,10 +95,21 @@ std::string ShellQuoted(const std::string& text) {
 }
 
 struct Measurement {
-  double ms = 0;     // wall-clock time from start to reaped
-  double cpuMs = 0;  // user and system time of the process and its children
-  int status = -1;   // exit status, -1 when it did not exit
+  double ms = 0;         // wall-clock time from start to exit
+  double cpuMs = 0;      // user and system time of the process and its children
+  double ownCpuUs = -1;  // the process's own time on the CPU; -1 when unknown
+  int status = -1;       // exit status, -1 when it did not exit
 };
+
+// The first figure of /proc/PID/schedstat: nanoseconds the task ran. Read
+// between its exit and its reaping, it is the whole run's, children not in it.
+double OwnCpuMicroseconds(pid_t pid) {
+  std::string text;
+  if (!ReadWholeFile("/proc/" + std::to_string(pid) + "/schedstat", text)) return -1;
+  char* end = nullptr;
+  const double ns = std::strtod(text.c_str(), &end);
+  return end == text.c_str() ? -1 : ns / 1e3;
+}
 
 double Milliseconds(const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; }
 
@@ -121,11 +136,16 @@ Measurement Run(const std::vector<std::string>& argv, const std::vector<std::str
   int error = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) Fail("cannot start " + argv[0] + ": " + std::strerror(error));
+  // Ended but not reaped, so that its own figures can still be read.
+  siginfo_t exited{};
+  while (waitid(P_PID, static_cast<id_t>(pid), &exited, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+  }
+  const auto end = std::chrono::steady_clock::now();
+  m.ownCpuUs = OwnCpuMicroseconds(pid);
   int status = 0;
   struct rusage usage {};
   while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
   }
-  const auto end = std::chrono::steady_clock::now();
   m.ms = std::chrono::duration<double, std::milli>(end - start).count();
   m.cpuMs = Milliseconds(usage.ru_utime) + Milliseconds(usage.ru_stime);
   m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -323,7 +343,10 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
     variants.push_back({v.label, toolArgv, Changed(env, v.change)});
 
   const size_t n = variants.size();
-  std::vector<std::vector<double>> ms(n), ratio(n), overhead(n), cpu(n), cpuRatio(n);
+  std::vector<std::vector<double>> ms(n), ratio(n), overhead(n), cpu(n), cpuRatio(n), own(n);
+  // Per round: how much longer the tool's own process ran on the CPU than
+  // the floor's, as a share of the floor's wall-clock time.
+  std::vector<double> ownShare;
   std::vector<double> toSetupFloor, cpuToSetupFloor;  // the tool against the second floor
   for (int round = 0; round < s.rounds; ++round) {
     std::vector<double> roundMs(n), roundCpu(n);
@@ -337,7 +360,10 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
       roundCpu[v] = m.cpuMs;
       ms[v].push_back(m.ms);
       cpu[v].push_back(m.cpuMs);
+      if (m.ownCpuUs >= 0) own[v].push_back(m.ownCpuUs);
     }
+    if (own[0].size() == own[1].size() && !own[0].empty() && roundMs[1] > 0)
+      ownShare.push_back((own[0].back() - own[1].back()) / 1e3 / roundMs[1]);
     for (size_t v = 0; v < n; ++v) {
       ratio[v].push_back(roundMs[v] / roundMs[1]);
       overhead[v].push_back(roundMs[v] - roundMs[1]);
@@ -366,17 +392,25 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
   const double children = static_cast<double>(commands.size());
   std::printf("\n== %s: %zu child runs, %d rounds%s\n", s.title.c_str(), commands.size(),
               s.rounds, s.floorTaskFiles ? " (the floor deletes the XML files too)" : "");
-  std::printf("  %-22s %10s %10s %10s %8s %10s %9s %9s %8s %8s\n", "", "median ms", "p25", "p75",
-              "/floor", "+ms/run", "+us/child", "cpu ms", "cpu/fl", "peak KiB");
+  std::printf("  %-22s %10s %10s %10s %8s %10s %9s %9s %8s %8s %8s\n", "", "median ms", "p25",
+              "p75", "/floor", "+ms/run", "+us/child", "cpu ms", "cpu/fl", "own us", "peak KiB");
   for (size_t v = 0; v < n; ++v) {
-    std::printf("  %-22s %10.3f %10.3f %10.3f %8.3f %10.3f %9.1f %9.3f %8.3f %8ld\n",
+    std::printf("  %-22s %10.3f %10.3f %10.3f %8.3f %10.3f %9.1f %9.3f %8.3f %8.0f %8ld\n",
                 variants[v].label.c_str(), Median(ms[v]), Quantile(ms[v], 0.25),
                 Quantile(ms[v], 0.75), Median(ratio[v]), Median(overhead[v]),
                 1000 * Median(overhead[v]) / children, Median(cpu[v]), Median(cpuRatio[v]),
-                rss[v]);
+                own[v].empty() ? -1.0 : Median(own[v]), rss[v]);
   }
-  std::printf("  (/floor, +ms, cpu/fl: medians of per-round ratios and differences to the floor;\n"
-              "   cpu: user and system time of the run and its children)\n");
+  std::printf(
+      "  (/floor, +ms, cpu/fl: medians of per-round ratios and differences to the floor;\n"
+      "   cpu: user and system time of the run and its children; own: the process's own\n"
+      "   time on the CPU, children excluded)\n");
+  const double ownCpuShare = ownShare.empty() ? -1 : Median(ownShare);
+  if (!ownShare.empty())
+    std::printf(
+        "  the tool's own process on the CPU longer than the floor's: median %.3f of the\n"
+        "  floor's time per round\n",
+        ownCpuShare);
   double ratioScript = 0;
   if (s.withScript) {
     std::vector<double> toScript;
@@ -402,11 +436,13 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
       "ratio_script=%.3f cpu_ratio_floor=%.3f overhead_per_child_us=%.1f tool_per_child_us=%.1f "
       "floor_per_child_us=%.1f tool_rss_kib=%ld floor_rss_kib=%ld tool_instructions=%.0f "
       "floor_instructions=%.0f setup_ratio_floor=%.3f ratio_setup_floor=%.3f "
-      "cpu_ratio_setup_floor=%.3f\n",
+      "cpu_ratio_setup_floor=%.3f tool_own_cpu_us=%.0f floor_own_cpu_us=%.0f "
+      "own_cpu_share=%.3f\n",
       s.name.c_str(), commands.size(), s.rounds, Median(ms[0]), Median(ms[1]), Median(ratio[0]),
       ratioScript, Median(cpuRatio[0]), 1000 * Median(overhead[0]) / children,
       1000 * Median(ms[0]) / children, 1000 * Median(ms[1]) / children, rss[0], rss[1],
-      toolInstructions, floorInstructions, setupRatio, toolToSetup, cpuToolToSetup);
+      toolInstructions, floorInstructions, setupRatio, toolToSetup, cpuToolToSetup,
+      own[0].empty() ? -1.0 : Median(own[0]), own[1].empty() ? -1.0 : Median(own[1]), ownCpuShare);
   std::fflush(stdout);
   return {Median(ratio[0]), static_cast<double>(rss[0])};
 }
