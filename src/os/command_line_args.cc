@@ -3,18 +3,26 @@
 namespace tav {
 namespace {
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+// The rules look only at blanks, tabs, double quotes and backslashes, all
+// ASCII, so they split a command line in UTF-16 or in UTF-8 alike: no byte
+// of a UTF-8 multi-byte sequence is ASCII.
+template <class Char>
+bool IsBlank(Char c) {
+  return c == Char(' ') || c == Char('\t');
+}
 
 // One argument after the first, starting at `i` (not a blank); leaves `i`
 // on the blank or end that closed it.
-std::wstring ReadArgument(const std::wstring& line, size_t& i) {
-  std::wstring arg;
+template <class Char>
+std::basic_string<Char> ReadArgument(const std::basic_string<Char>& line, size_t& i) {
+  constexpr Char kBackslash('\\'), kQuote('"');
+  std::basic_string<Char> arg;
   int quotes = 0;  // non-zero while inside quotes
   size_t backslashes = 0;
   while (i < line.size()) {
     // A run of plain characters (blanks too, inside quotes) is copied at once.
     size_t run = i;
-    while (run < line.size() && line[run] != L'\\' && line[run] != L'"' &&
+    while (run < line.size() && line[run] != kBackslash && line[run] != kQuote &&
            (quotes != 0 || !IsBlank(line[run])))
       ++run;
     if (run > i) {
@@ -23,15 +31,15 @@ std::wstring ReadArgument(const std::wstring& line, size_t& i) {
       i = run;
       continue;
     }
-    const wchar_t c = line[i];
+    const Char c = line[i];
     if (IsBlank(c) && quotes == 0) break;
-    if (c == L'\\') {
+    if (c == kBackslash) {
       arg += c;
       ++backslashes;
       ++i;
       continue;
     }
-    if (c == L'"') {
+    if (c == kQuote) {
       // 2n backslashes and a quote: n backslashes, the quote opens or
       // closes; 2n+1 backslashes: n backslashes and a literal quote.
       if (backslashes % 2 == 0) {
@@ -39,16 +47,16 @@ std::wstring ReadArgument(const std::wstring& line, size_t& i) {
         ++quotes;
       } else {
         arg.resize(arg.size() - backslashes / 2 - 1);
-        arg += L'"';
+        arg += kQuote;
       }
       ++i;
       backslashes = 0;
       // A run of quotes, the opening one counted: every third one is a
       // literal quote, and the run closes the quoted part unless it is a
       // multiple of three.
-      while (i < line.size() && line[i] == L'"') {
+      while (i < line.size() && line[i] == kQuote) {
         if (++quotes == 3) {
-          arg += L'"';
+          arg += kQuote;
           quotes = 0;
         }
         ++i;
@@ -63,18 +71,17 @@ std::wstring ReadArgument(const std::wstring& line, size_t& i) {
   return arg;
 }
 
-}  // namespace
-
-std::vector<std::wstring> SplitCommandLine(const std::wstring& line) {
-  std::vector<std::wstring> args;
+template <class Char>
+std::vector<std::basic_string<Char>> Split(const std::basic_string<Char>& line) {
+  std::vector<std::basic_string<Char>> args;
   size_t i = 0;
   const size_t n = line.size();
 
   // The program name: no escapes.
   size_t start = i;
-  if (i < n && line[i] == L'"') {
+  if (i < n && line[i] == Char('"')) {
     start = ++i;
-    while (i < n && line[i] != L'"') ++i;
+    while (i < n && line[i] != Char('"')) ++i;
     args.push_back(line.substr(start, i - start));
     if (i < n) ++i;
   } else {
@@ -89,6 +96,12 @@ std::vector<std::wstring> SplitCommandLine(const std::wstring& line) {
   }
   return args;
 }
+
+}  // namespace
+
+std::vector<std::wstring> SplitCommandLine(const std::wstring& line) { return Split(line); }
+
+std::vector<std::string> SplitUtf8CommandLine(const std::string& line) { return Split(line); }
 
 std::wstring QuoteArgument(const std::wstring& argument) {
   if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos)

@@ -14,6 +14,10 @@ namespace tav {
 // An empty command line gives one empty argument (CommandLineToArgvW would
 // return the path of the running program instead).
 std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine);
+// The same rules over the command line's UTF-8 form: each argument comes out
+// as the UTF-8 form of what SplitCommandLine gives (the rules split only at
+// ASCII characters, which no multi-byte sequence contains).
+std::vector<std::string> SplitUtf8CommandLine(const std::string& commandLine);
 
 // Quotes one argument (not the first) when it is empty or holds a blank, tab
 // or double quote, escaping quotes and the backslashes before them.

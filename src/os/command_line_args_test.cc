@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "os/utf8.h"
+
 namespace tav {
 namespace {
 
@@ -47,9 +49,18 @@ TEST(CommandLineArgsTest, SplitsLikeCommandLineToArgvW) {
       {L"p a\nb", {L"p", L"a\nb"}},
       {L"p /N:\"C:\\x y\\S.ini\" /S:2300", {L"p", L"/N:C:\\x y\\S.ini", L"/S:2300"}},
       {L"/N:\"C:\\x y\" z", {L"/N:\"C:\\x", L"y z"}},  // no quoting in the program name
+      // Text beyond ASCII, a surrogate pair too, is never split.
+      {L"\"C:\\電源 x\\p.exe\" \"オフィス 省電力\" \U0001F600\\\"x",
+       {L"C:\\電源 x\\p.exe", L"オフィス 省電力", L"\U0001F600\"x"}},
   };
-  for (const auto& [line, expected] : cases)
+  for (const auto& [line, expected] : cases) {
     EXPECT_EQ(SplitCommandLine(line), expected) << testing::PrintToString(std::wstring(line));
+    // The UTF-8 form splits into the UTF-8 forms of the same arguments.
+    std::vector<std::string> expectedBytes;
+    for (const std::wstring& argument : expected) expectedBytes.push_back(ToUtf8(argument));
+    EXPECT_EQ(SplitUtf8CommandLine(ToUtf8(line)), expectedBytes)
+        << testing::PrintToString(std::wstring(line));
+  }
 }
 
 TEST(CommandLineArgsTest, QuotesOnlyWhatNeedsIt) {

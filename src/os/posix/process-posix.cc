@@ -217,18 +217,18 @@ std::string FindProgram(const std::wstring& name, const std::string& moduleFolde
 std::unique_ptr<OsProcess> StartHiddenProcess(const std::string& applicationPath,
                                               const std::wstring& commandLine,
                                               const std::string& moduleFolder) {
-  std::vector<std::wstring> arguments = SplitCommandLine(commandLine);
   std::string program = applicationPath;
   // A given program is started as it is, without a search: posix_spawn
   // itself refuses a path that names nothing, a folder or no program.
   if (program.empty()) {
     const char* searchPath = getenv("PATH");
-    program = FindProgram(arguments[0], moduleFolder, searchPath ? searchPath : "");
+    program =
+        FindProgram(SplitCommandLine(commandLine)[0], moduleFolder, searchPath ? searchPath : "");
   }
   if (program.empty()) return nullptr;
 
-  std::vector<std::string> argumentBytes;
-  for (const std::wstring& argument : arguments) argumentBytes.push_back(ToUtf8(argument));
+  // Split in UTF-8: one conversion of the line, not one per argument.
+  std::vector<std::string> argumentBytes = SplitUtf8CommandLine(ToUtf8(commandLine));
   std::vector<char*> argv;
   for (std::string& argument : argumentBytes) argv.push_back(argument.data());
   argv.push_back(nullptr);
