@@ -161,7 +161,8 @@ class PosixProcesses final : public OsProcesses {
 
 class PosixFiles final : public OsFiles {
  public:
-  explicit PosixFiles(const PosixConfig& config) : config_(config) {}
+  PosixFiles(const PosixConfig& config, posix::UnsyncedFiles& unsynced)
+      : config_(config), unsynced_(unsynced) {}
 
   bool PathFileExists(const std::wstring& path) override {
     return posix::FileExists(posix::NativePath(path));
@@ -184,7 +185,7 @@ class PosixFiles final : public OsFiles {
   }
 
   bool CreateUnicodeTextFile(const std::wstring& path) override {
-    return posix::CreateUtf16LeFile(posix::NativePath(path));
+    return posix::CreateUtf16LeFile(posix::NativePath(path), &unsynced_);
   }
 
   bool SetFileAttributes(const std::wstring& path, uint32_t attributes) override {
@@ -228,6 +229,7 @@ class PosixFiles final : public OsFiles {
 
  private:
   const PosixConfig& config_;
+  posix::UnsyncedFiles& unsynced_;  // the files it creates, until synced
   std::wstring modulePath_;  // the running executable in Windows form, once read
 };
 
@@ -246,6 +248,8 @@ class PosixPaths final : public OsPaths {
 
 class PosixProfile final : public OsProfile {
  public:
+  explicit PosixProfile(posix::UnsyncedFiles& unsynced) : profiles_(&unsynced) {}
+
   std::wstring GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
                                        const std::wstring& defaultValue, size_t bufferChars,
                                        const std::wstring& path) override {
@@ -310,10 +314,13 @@ struct PosixFacetObjects {
       : config_(config),
         system_(config_),
         processes_(config_),
-        files_(config_),
+        files_(config_, unsynced_),
+        profile_(unsynced_),
         power_(config_) {}
 
   PosixConfig config_;
+  // The files one facet makes and another writes, not yet synced.
+  posix::UnsyncedFiles unsynced_;
   PosixSystem system_;
   PosixProcesses processes_;
   PosixFiles files_;

@@ -14,6 +14,8 @@ struct PlanStore;
 
 namespace tav::posix {
 
+class UnsyncedFiles;
+
 // --- mutex-posix.cc ---------------------------------------------------------
 // A named mutex as an exclusive flock on `lockPath` (created when missing).
 // A lock held by another process sets `alreadyExists` and yields a handle that
@@ -50,8 +52,9 @@ uint32_t FileAttributes(const std::string& path);
 // lstat: a regular file, not a symbolic link, folder, device, FIFO or socket.
 bool IsRegularFileItself(const std::string& path);
 // A new file holding only the UTF-16 LE byte-order mark; false, touching
-// nothing, when anything (a dangling link too) exists at `path`.
-bool CreateUtf16LeFile(const std::string& path);
+// nothing, when anything (a dangling link too) exists at `path`. The file is
+// entered in `unsynced` (when given): no sync has made it durable.
+bool CreateUtf16LeFile(const std::string& path, UnsyncedFiles* unsynced = nullptr);
 bool ChangeFileAttributes(const std::string& path, uint32_t attributes);
 bool RemoveFile(const std::string& path);
 bool MakeDirectory(const std::string& path);

@@ -560,12 +560,27 @@ uint32_t ProfileTextToInteger(std::wstring_view text) {
 
 ProfileStore::ProfileStore() = default;
 
-ProfileStore::ProfileStore(ReplaceHook beforeReplace) : beforeReplace_(std::move(beforeReplace)) {}
+ProfileStore::ProfileStore(ReplaceHook beforeReplace, UnsyncedFiles* unsynced)
+    : beforeReplace_(std::move(beforeReplace)), unsynced_(unsynced) {}
 
-ProfileStore::~ProfileStore() { SyncReplacedFolders(); }
+ProfileStore::ProfileStore(UnsyncedFiles* unsynced) : unsynced_(unsynced) {}
 
-// Best effort: each rename is done either way, and its file was synced.
-void ProfileStore::SyncReplacedFolders() {
+ProfileStore::~ProfileStore() { SyncReplaced(); }
+
+// Best effort: each rename is done either way. The files replaced without a
+// sync come first, so that each folder's entry names synced contents; a file
+// another program has replaced or changed since is theirs, and left alone.
+void ProfileStore::SyncReplaced() {
+  for (const std::string& target : unsyncedTargets_) {
+    UniqueFd fd(::open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat now;
+    if (!fd || ::fstat(fd.get(), &now) != 0) continue;
+    const FileIdentity identity = FileIdentity::Of(now);
+    if (!unsynced_ || !unsynced_->Contains(identity)) continue;
+    if (::fsync(fd.get()) == 0) unsynced_->Remove(identity);
+    ++fileSyncCount_;
+  }
+  unsyncedTargets_.clear();
   for (const std::string& folder : unsyncedFolders_) SyncFolder(folder);
   folderSyncCount_ += unsyncedFolders_.size();
   unsyncedFolders_.clear();
@@ -701,7 +716,14 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
     if (ok && ::geteuid() == 0 && ::fchown(fd.get(), existing->st_uid, existing->st_gid) != 0) {
     }
   }
-  ok = ok && ::fsync(fd.get()) == 0;
+  // What is replaced was never synced: a crash could empty it anyway, so the
+  // new contents wait for Flush to be synced, once, as they then stand.
+  const FileIdentity replaced = existing ? FileIdentity::Of(*existing) : FileIdentity{};
+  const bool deferSync = existing && unsynced_ && unsynced_->Contains(replaced);
+  struct stat written;
+  ok = ok && (deferSync || ::fsync(fd.get()) == 0);
+  if (!deferSync) fileSyncCount_ += ok ? 1 : 0;
+  ok = ok && ::fstat(fd.get(), &written) == 0;
   ok = fd.Close() && ok;
   ok = ok && (!beforeReplace_ || beforeReplace_(temporary));
   ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
@@ -710,6 +732,16 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
     return false;
   }
   unsyncedFolders_.insert(FolderOf(target));
+  if (deferSync) {
+    unsynced_->Remove(replaced);
+    // The rename changed the file's change time: it is entered as it stands
+    // now, and only if the name still reaches the file written here.
+    struct stat renamed;
+    if (::lstat(target.c_str(), &renamed) == 0 && renamed.st_dev == written.st_dev &&
+        renamed.st_ino == written.st_ino)
+      unsynced_->Add(FileIdentity::Of(renamed));
+    unsyncedTargets_.insert(target);
+  }
   return true;
 }
 
@@ -718,7 +750,7 @@ void ProfileStore::Flush(const std::string& path) {
   cache_.erase(path);
   std::optional<struct stat> unused;
   cache_.erase(ResolveLink(path, unused));
-  SyncReplacedFolders();
+  SyncReplaced();
 }
 
 size_t ProfileStore::ParseCount() const {
@@ -729,6 +761,11 @@ size_t ProfileStore::ParseCount() const {
 size_t ProfileStore::FolderSyncCount() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return folderSyncCount_;
+}
+
+size_t ProfileStore::FileSyncCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return fileSyncCount_;
 }
 
 }  // namespace tav::posix

@@ -7,7 +7,9 @@
 // replace a file whole so that an interrupted write never leaves it cut. A
 // write syncs its temporary file before the rename; the renames are made
 // durable by Flush (which syncs their folders) or at the store's end, so a
-// run of writes to one file syncs its folder once.
+// run of writes to one file syncs its folder once. A file this process made
+// and has not synced yet (see unsynced_files.h) is replaced without that
+// sync, and Flush syncs it once as it then stands.
 //
 // Reading, as Windows does it: section and key names match without regard to
 // case and with white space around them ignored; only the first section of a
@@ -52,6 +54,7 @@
 #include <vector>
 
 #include "os/posix/file_identity.h"
+#include "os/posix/unsynced_files.h"
 
 namespace tav::posix {
 
@@ -127,8 +130,12 @@ class ProfileStore {
   using ReplaceHook = std::function<bool(const std::string& temporaryPath)>;
 
   ProfileStore();
-  explicit ProfileStore(ReplaceHook beforeReplace);
-  // Syncs the folders of the files replaced since the last Flush.
+  // `unsynced` (may be null): the files this process made and no sync has
+  // made durable; the store adds what replaces them and removes what it
+  // syncs.
+  explicit ProfileStore(ReplaceHook beforeReplace, UnsyncedFiles* unsynced = nullptr);
+  explicit ProfileStore(UnsyncedFiles* unsynced);
+  // Syncs what Flush would.
   ~ProfileStore();
   ProfileStore(const ProfileStore&) = delete;
   ProfileStore& operator=(const ProfileStore&) = delete;
@@ -147,13 +154,17 @@ class ProfileStore {
   bool WriteString(const std::string& path, const std::wstring& section, const std::wstring& key,
                    const std::wstring& value);
   // WritePrivateProfileStringW(NULL, NULL, NULL, path): drops the cached
-  // copy and makes every write so far durable.
+  // copy and makes every write so far durable: the files replaced without a
+  // sync are synced, then the folders of all replaced files.
   void Flush(const std::string& path);
 
   // How many times a file was read and parsed (for tests of the cache).
   size_t ParseCount() const;
   // How many times a folder was synced (for tests of the durable writes).
   size_t FolderSyncCount() const;
+  // How many times a file's contents were synced: a temporary file before
+  // its rename, or a replaced file at Flush.
+  size_t FileSyncCount() const;
 
  private:
   struct CacheEntry {
@@ -165,7 +176,7 @@ class ProfileStore {
 
   bool ReplaceFile(const std::string& target, const std::string& bytes,
                    const struct stat* existing);
-  void SyncReplacedFolders();
+  void SyncReplaced();
 
   // The parsed file, from the cache when the file is unchanged. On kLoaded
   // `info` (when given) receives the file's status. `known`: the status the
@@ -176,12 +187,15 @@ class ProfileStore {
                 std::shared_ptr<const ProfileDocument> document);
 
   ReplaceHook beforeReplace_;
+  UnsyncedFiles* unsynced_ = nullptr;
   mutable std::mutex mutex_;
   std::map<std::string, CacheEntry> cache_;
   std::set<std::string> unsyncedFolders_;  // folders of replaced files
+  std::set<std::string> unsyncedTargets_;  // files replaced without a sync
   uint64_t useCounter_ = 0;
   size_t parseCount_ = 0;
   size_t folderSyncCount_ = 0;
+  size_t fileSyncCount_ = 0;
 };
 
 }  // namespace tav::posix

@@ -2,16 +2,17 @@
 // the file alone: no temporary file, no rename, no change of any kind in its
 // folder. A changed value goes through a synced temporary file that replaces
 // the file; the folders of replaced files are synced once per Flush.
+#include <gtest/gtest.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <string>
 
+#include "os/posix/posix_parts.h"
 #include "os/posix/posix_test_support.h"
 #include "os/posix/profile_file.h"
+#include "os/posix/unsynced_files.h"
 
 namespace tav::posix {
 namespace {
@@ -187,6 +188,49 @@ TEST(ProfileWriteEffects, FoldersOfReplacedFilesAreSyncedOncePerFlush) {
   EXPECT_FALSE(store.WriteString(b, L"Current", L"ProfileName", L"Other"));
   store.Flush(a);
   EXPECT_EQ(store.FolderSyncCount(), 2u);
+}
+
+// A file this process made and never synced has nothing a crash could not
+// lose already: its replacements wait for Flush, which syncs it once as it
+// then stands. A file with contents from before keeps a sync per write, and
+// so does a made file once synced or once another program replaced it.
+TEST(ProfileWriteEffects, AFileMadeHereIsSyncedOnceAtFlush) {
+  TempDir dir;
+  ASSERT_EQ(mkdir((dir / "a").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((dir / "b").c_str(), 0755), 0);
+  const std::string made = dir / "a/Setting.ini";
+  const std::string kept = dir / "b/MySetting.ini";
+  testing::WriteFile(kept, "[Current]\r\nProfileName=Home\r\n");
+  UnsyncedFiles unsynced;
+  ProfileStore store(&unsynced);
+  ASSERT_TRUE(CreateUtf16LeFile(made, &unsynced));
+
+  ASSERT_TRUE(store.WriteString(made, L"Current", L"ProfilePath", L"C:\\p.ini"));
+  ASSERT_TRUE(store.WriteString(made, L"Current", L"ProfileName", L"Office"));
+  ASSERT_TRUE(store.WriteString(made, L"Current", L"GUID", L"5c1e3a52"));
+  EXPECT_EQ(store.FileSyncCount(), 0u);
+  EXPECT_EQ(store.GetString(made, L"Current", L"ProfileName", L"", 256), L"Office");
+  ASSERT_TRUE(store.WriteString(kept, L"Current", L"ProfileName", L"Office"));
+  ASSERT_TRUE(store.WriteString(kept, L"Current", L"GUID", L"5c1e3a52"));
+  EXPECT_EQ(store.FileSyncCount(), 2u);
+
+  store.Flush(made);
+  EXPECT_EQ(store.FileSyncCount(), 3u);
+  EXPECT_EQ(store.FolderSyncCount(), 2u);
+  struct stat now;
+  ASSERT_EQ(stat(made.c_str(), &now), 0);
+  EXPECT_FALSE(unsynced.Contains(FileIdentity::Of(now)));
+  // Synced once, its contents are at stake: every write syncs again.
+  ASSERT_TRUE(store.WriteString(made, L"Current", L"GUID", L"0a1b2c3d"));
+  EXPECT_EQ(store.FileSyncCount(), 4u);
+
+  // Made here, then replaced by another program: that file is not ours.
+  const std::string other = dir / "a/Other.ini";
+  ASSERT_TRUE(CreateUtf16LeFile(other, &unsynced));
+  testing::WriteFile(dir / "a/theirs.ini", "[Current]\r\nProfileName=Theirs\r\n");
+  ASSERT_EQ(rename((dir / "a/theirs.ini").c_str(), other.c_str()), 0);
+  ASSERT_TRUE(store.WriteString(other, L"Current", L"ProfileName", L"Office"));
+  EXPECT_EQ(store.FileSyncCount(), 5u);
 }
 
 }  // namespace
