@@ -686,13 +686,21 @@ bool ProfileStore::WriteString(const std::string& path, const std::wstring& sect
   cache_.erase(path);
   cache_.erase(target);
   if (!IsWritableFolder(FolderOf(target))) return false;
-  return ReplaceFile(target, updated.Serialize(), exists ? &info : nullptr);
+  const std::string bytes = updated.Serialize();
+  std::optional<FileIdentity> now;
+  if (!ReplaceFile(target, bytes, exists ? &info : nullptr, now)) return false;
+  // What was written is what a read would find: the next access to the file
+  // costs a stat, not a read (another program's change still shows in it).
+  if (now)
+    Remember(target, *now, std::make_shared<const ProfileDocument>(ProfileDocument::Parse(bytes)));
+  return true;
 }
 
 // Writes `bytes` to a new file beside `target`, syncs it and renames it over
 // `target`: readers see the old file or the new one, never a part.
 bool ProfileStore::ReplaceFile(const std::string& target, const std::string& bytes,
-                               const struct stat* existing) {
+                               const struct stat* existing, std::optional<FileIdentity>& now) {
+  now.reset();
   static std::atomic<unsigned> counter{0};
   const std::string prefix = FolderOf(target) + "/." + FileNameOf(target) + ".tmp-" +
                              std::to_string(::getpid()) + "-";
@@ -732,14 +740,15 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
     return false;
   }
   unsyncedFolders_.insert(FolderOf(target));
+  // The rename changed the file's change time: its identity is taken as it
+  // stands now, and only while the name still reaches the file written here.
+  struct stat renamed;
+  if (::lstat(target.c_str(), &renamed) == 0 && renamed.st_dev == written.st_dev &&
+      renamed.st_ino == written.st_ino)
+    now = FileIdentity::Of(renamed);
   if (deferSync) {
     unsynced_->Remove(replaced);
-    // The rename changed the file's change time: it is entered as it stands
-    // now, and only if the name still reaches the file written here.
-    struct stat renamed;
-    if (::lstat(target.c_str(), &renamed) == 0 && renamed.st_dev == written.st_dev &&
-        renamed.st_ino == written.st_ino)
-      unsynced_->Add(FileIdentity::Of(renamed));
+    if (now) unsynced_->Add(*now);
     unsyncedTargets_.insert(target);
   }
   return true;

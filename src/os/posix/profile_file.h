@@ -48,6 +48,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -174,8 +175,11 @@ class ProfileStore {
   };
   enum class Load { kLoaded, kMissing, kUnreadable };
 
-  bool ReplaceFile(const std::string& target, const std::string& bytes,
-                   const struct stat* existing);
+  // Replaces `target` with `bytes` through a temporary file. `now` receives
+  // the identity of the file at `target` after the rename, when the name
+  // still reaches the file written.
+  bool ReplaceFile(const std::string& target, const std::string& bytes, const struct stat* existing,
+                   std::optional<FileIdentity>& now);
   void SyncReplaced();
 
   // The parsed file, from the cache when the file is unchanged. On kLoaded

@@ -540,14 +540,21 @@ TEST_F(ProfileFileTest, ParsesOnceAndNoticesEveryChange) {
   EXPECT_EQ(store.GetInt(path, L"GENERAL", L"Key0", -1), 300);
   EXPECT_EQ(store.ParseCount(), 4u);
 
-  // Our own write, and Flush, drop the cached copy.
+  // Our own write is kept as written: reading it back reads no file.
+  const size_t beforeWrite = store.ParseCount();
   ASSERT_TRUE(store.WriteString(path, L"GENERAL", L"Key0", L"400"));
   EXPECT_EQ(store.GetInt(path, L"GENERAL", L"Key0", -1), 400);
   EXPECT_EQ(store.GetInt(path, L"GENERAL", L"Key0", -1), 400);
-  const size_t afterWrite = store.ParseCount();
+  EXPECT_EQ(store.ParseCount(), beforeWrite);
+  // Flush drops it.
   store.Flush(path);
   EXPECT_EQ(store.GetInt(path, L"GENERAL", L"Key0", -1), 400);
-  EXPECT_EQ(store.ParseCount(), afterWrite + 1);
+  EXPECT_EQ(store.ParseCount(), beforeWrite + 1);
+  // Another program's change right after our write is seen.
+  ASSERT_TRUE(store.WriteString(path, L"GENERAL", L"Key1", L"1"));
+  WriteBytes(path, "[GENERAL]\r\nKey0=450\r\n");
+  EXPECT_EQ(store.GetInt(path, L"GENERAL", L"Key0", -1), 450);
+  EXPECT_EQ(store.GetInt(path, L"GENERAL", L"Key1", -1), -1);
 
   // A write checks the cached copy too: after another program's change, the
   // value the copy holds is written, not taken as already there.
