@@ -36,6 +36,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -443,6 +444,15 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
       1000 * Median(ms[0]) / children, 1000 * Median(ms[1]) / children, rss[0], rss[1],
       toolInstructions, floorInstructions, setupRatio, toolToSetup, cpuToolToSetup,
       own[0].empty() ? -1.0 : Median(own[0]), own[1].empty() ? -1.0 : Median(own[1]), ownCpuShare);
+  // The break-down runs too, under the scenario's name and a key made of the
+  // label ("tool, no fsync" gives "apply-new:no_fsync").
+  for (size_t v = n - s.variations.size(); v < n; ++v) {
+    std::string key = variants[v].label.substr(variants[v].label.find(", ") + 2);
+    for (char& c : key)
+      if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    std::printf("result %s:%s ratio_floor=%.3f cpu_ratio_floor=%.3f\n", s.name.c_str(), key.c_str(),
+                Median(ratio[v]), Median(cpuRatio[v]));
+  }
   std::fflush(stdout);
   return {Median(ratio[0]), static_cast<double>(rss[0])};
 }
