@@ -741,10 +741,13 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
   }
   unsyncedFolders_.insert(FolderOf(target));
   // The rename changed the file's change time: its identity is taken as it
-  // stands now, and only while the name still reaches the file written here.
+  // stands now, and only while the name still reaches the file as written
+  // here (same inode, size and modification time).
   struct stat renamed;
   if (::lstat(target.c_str(), &renamed) == 0 && renamed.st_dev == written.st_dev &&
-      renamed.st_ino == written.st_ino)
+      renamed.st_ino == written.st_ino && renamed.st_size == written.st_size &&
+      renamed.st_mtim.tv_sec == written.st_mtim.tv_sec &&
+      renamed.st_mtim.tv_nsec == written.st_mtim.tv_nsec)
     now = FileIdentity::Of(renamed);
   if (deferSync) {
     unsynced_->Remove(replaced);
