@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "os/posix/posix_parts.h"
+#include "os/posix/unique_fd.h"
 #include "os/posix/unsynced_files.h"
 
 namespace tav::posix {
@@ -44,15 +45,15 @@ bool IsRegularFileItself(const std::string& path) {
 bool CreateUtf16LeFile(const std::string& path, UnsyncedFiles* unsynced) {
   if (path.empty()) return false;
   // O_EXCL with O_CREAT also refuses a dangling symbolic link.
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+  UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (!fd) return false;
   static const char kByteOrderMark[] = {'\xFF', '\xFE'};
-  const bool ok = write(fd, kByteOrderMark, sizeof kByteOrderMark) ==
+  const bool ok = write(fd.get(), kByteOrderMark, sizeof kByteOrderMark) ==
                   static_cast<ssize_t>(sizeof kByteOrderMark);
   // Not synced: the file holds nothing yet that a crash could lose.
   struct stat made;
-  if (ok && unsynced && fstat(fd, &made) == 0) unsynced->Add(FileIdentity::Of(made));
-  close(fd);
+  if (ok && unsynced && fstat(fd.get(), &made) == 0) unsynced->Add(FileIdentity::Of(made));
+  fd.Reset();
   // A file that did not get its mark is no Unicode file: it is not left behind.
   if (!ok) unlink(path.c_str());
   return ok;

@@ -575,9 +575,10 @@ void ProfileStore::SyncReplaced() {
     UniqueFd fd(::open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat now;
     if (!fd || ::fstat(fd.get(), &now) != 0) continue;
+    // Only a deferred write puts a target here, and it needs `unsynced_`.
     const FileIdentity identity = FileIdentity::Of(now);
-    if (!unsynced_ || !unsynced_->Contains(identity)) continue;
-    if (::fsync(fd.get()) == 0) unsynced_->Remove(identity);
+    if (!unsynced_->Contains(identity) || ::fsync(fd.get()) != 0) continue;
+    unsynced_->Remove(identity);
     ++fileSyncCount_;
   }
   unsyncedTargets_.clear();
@@ -740,15 +741,16 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
     return false;
   }
   unsyncedFolders_.insert(FolderOf(target));
-  // The rename changed the file's change time: its identity is taken as it
-  // stands now, and only while the name still reaches the file as written
-  // here (same inode, size and modification time).
+  // The rename changed the file's change time and nothing else: its identity
+  // is taken as it stands now, and only while the name still reaches the
+  // file as written here.
   struct stat renamed;
-  if (::lstat(target.c_str(), &renamed) == 0 && renamed.st_dev == written.st_dev &&
-      renamed.st_ino == written.st_ino && renamed.st_size == written.st_size &&
-      renamed.st_mtim.tv_sec == written.st_mtim.tv_sec &&
-      renamed.st_mtim.tv_nsec == written.st_mtim.tv_nsec)
-    now = FileIdentity::Of(renamed);
+  if (::lstat(target.c_str(), &renamed) == 0) {
+    FileIdentity expected = FileIdentity::Of(written);
+    const FileIdentity found = FileIdentity::Of(renamed);
+    expected.changedNs = found.changedNs;
+    if (found == expected) now = found;
+  }
   if (deferSync) {
     unsynced_->Remove(replaced);
     if (now) unsynced_->Add(*now);
