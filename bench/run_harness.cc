@@ -160,6 +160,11 @@ double Median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+// The median, or -1 (printed as unknown) when nothing was measured.
+double MedianOrUnknown(const std::vector<double>& values) {
+  return values.empty() ? -1.0 : Median(values);
+}
+
 double Quantile(std::vector<double> values, double q) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
@@ -400,13 +405,13 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
                 variants[v].label.c_str(), Median(ms[v]), Quantile(ms[v], 0.25),
                 Quantile(ms[v], 0.75), Median(ratio[v]), Median(overhead[v]),
                 1000 * Median(overhead[v]) / children, Median(cpu[v]), Median(cpuRatio[v]),
-                own[v].empty() ? -1.0 : Median(own[v]), rss[v]);
+                MedianOrUnknown(own[v]), rss[v]);
   }
   std::printf(
       "  (/floor, +ms, cpu/fl: medians of per-round ratios and differences to the floor;\n"
       "   cpu: user and system time of the run and its children; own: the process's own\n"
       "   time on the CPU, children excluded)\n");
-  const double ownCpuShare = ownShare.empty() ? -1 : Median(ownShare);
+  const double ownCpuShare = MedianOrUnknown(ownShare);
   if (!ownShare.empty())
     std::printf(
         "  the tool's own process on the CPU longer than the floor's: median %.3f of the\n"
@@ -443,7 +448,7 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
       ratioScript, Median(cpuRatio[0]), 1000 * Median(overhead[0]) / children,
       1000 * Median(ms[0]) / children, 1000 * Median(ms[1]) / children, rss[0], rss[1],
       toolInstructions, floorInstructions, setupRatio, toolToSetup, cpuToolToSetup,
-      own[0].empty() ? -1.0 : Median(own[0]), own[1].empty() ? -1.0 : Median(own[1]), ownCpuShare);
+      MedianOrUnknown(own[0]), MedianOrUnknown(own[1]), ownCpuShare);
   // The break-down runs too, under the scenario's name and a key made of the
   // label ("tool, no fsync" gives "apply-new:no_fsync").
   for (size_t v = n - s.variations.size(); v < n; ++v) {
