@@ -16,6 +16,10 @@
 // is read from /proc/PID/schedstat while it is a zombie: the part of the
 // tool's distance to the floor that its own process spends, start to exit.
 //
+// The apply runs are also split into phases (start-up, up to the first
+// child, the children, between them, after the last, the exit) by runs with
+// a small timing library preloaded into the tool and the floor alike.
+//
 // With --valgrind PATH, each scenario also counts the instructions of one
 // tool run and one floor run under callgrind (children not traced): a figure
 // that machine load does not move.
@@ -100,6 +104,8 @@ struct Measurement {
   double cpuMs = 0;      // user and system time of the process and its children
   double ownCpuUs = -1;  // the process's own time on the CPU; -1 when unknown
   int status = -1;       // exit status, -1 when it did not exit
+  double startUs = 0;    // steady clock (CLOCK_MONOTONIC) at the start, us
+  double endUs = 0;      // and at the exit
 };
 
 // The first figure of /proc/PID/schedstat: nanoseconds the task ran. Read
@@ -148,6 +154,8 @@ Measurement Run(const std::vector<std::string>& argv, const std::vector<std::str
   while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
   }
   m.ms = std::chrono::duration<double, std::milli>(end - start).count();
+  m.startUs = std::chrono::duration<double, std::micro>(start.time_since_epoch()).count();
+  m.endUs = std::chrono::duration<double, std::micro>(end.time_since_epoch()).count();
   m.cpuMs = Milliseconds(usage.ru_utime) + Milliseconds(usage.ru_stime);
   m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return m;
@@ -248,6 +256,9 @@ struct Scenario {
   // A second floor that starts and awaits each child as the tool must
   // (bench_floor --child-setup), so the tool's own work shows apart.
   bool floorWithChildSetup = false;
+  // Extra runs of the tool and the floor with the timing library preloaded,
+  // splitting each run's time into phases (see PhaseSplit).
+  int phaseRounds = 0;
 };
 
 struct ScenarioResult {
@@ -300,6 +311,102 @@ long PeakRssKib(const Sandbox& box, const Variant& v) {
   std::string text;
   if (!ReadWholeFile(out, text)) Fail("no peak memory figure");
   return std::strtol(text.c_str(), nullptr, 10);
+}
+
+// A run's wall-clock time in phases, in microseconds: from its start to the
+// loaded process (exec and the dynamic loader), on to the first child's
+// start, the children (each from its start to its reaping), the time between
+// children, after the last child, and the exit.
+struct Phases {
+  static constexpr int kCount = 6;
+  double us[kCount] = {};
+};
+constexpr const char* kPhaseNames[Phases::kCount] = {"start-up", "to child 1", "children",
+                                                     "between",  "after last", "exit"};
+constexpr const char* kPhaseKeys[Phases::kCount] = {"startup_us", "before_us", "children_us",
+                                                    "between_us", "after_us",  "exit_us"};
+
+// The phases of run `m` from the last line the timing library appended to
+// `file` (the measured process ends after its children, so its line is last).
+bool ReadPhases(const std::string& file, const Measurement& m, Phases& phases) {
+  std::string text;
+  if (!ReadWholeFile(file, text)) return false;
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  const std::string line =
+      text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
+  double loaded = -1, ending = -1;
+  std::vector<double> starts, reaps;
+  const char* p = line.c_str();
+  char kind = 0;
+  double at = 0;
+  int used = 0;
+  while (std::sscanf(p, " %c %lf%n", &kind, &at, &used) == 2) {
+    p += used;
+    if (kind == 'L') loaded = at;
+    if (kind == 'E') ending = at;
+    if (kind == 's') starts.push_back(at);
+    if (kind == 'W') reaps.push_back(at);
+  }
+  if (loaded < 0 || ending < 0 || starts.empty() || starts.size() != reaps.size()) return false;
+  double children = 0, between = 0;
+  for (size_t i = 0; i < starts.size(); ++i) {
+    children += reaps[i] - starts[i];
+    if (i + 1 < starts.size()) between += starts[i + 1] - reaps[i];
+  }
+  phases.us[0] = loaded - m.startUs;
+  phases.us[1] = starts.front() - loaded;
+  phases.us[2] = children;
+  phases.us[3] = between;
+  phases.us[4] = ending - reaps.back();
+  phases.us[5] = m.endUs - ending;
+  return true;
+}
+
+// Where the tool's time goes against the floor's: both run `rounds` times,
+// alternately, with the timing library preloaded (outside the timed rounds,
+// since it adds a little to both). Prints the median of each phase and of the
+// per-round differences, and a result line of the differences.
+void PhaseSplit(const Sandbox& box, const Scenario& s, const Variant& tool, const Variant& floor) {
+  const std::string file = box.records + "/" + s.name + ".phases";
+  const Variant* sides[2] = {&tool, &floor};
+  std::vector<double> each[2][Phases::kCount], difference[Phases::kCount];
+  for (int round = 0; round < s.phaseRounds; ++round) {
+    Phases got[2];
+    for (int k = 0; k < 2; ++k) {
+      const int side = (k + round) % 2;
+      std::error_code ec;
+      fs::remove(file, ec);
+      s.prepare();
+      const Measurement m =
+          Run(sides[side]->argv,
+              Changed(sides[side]->env,
+                      {std::string("LD_PRELOAD=") + BENCH_PHASE_SHIM, "TAV_BENCH_PHASES=" + file}),
+              box.work);
+      if (m.status != 0 || !ReadPhases(file, m, got[side]))
+        Fail(s.name + ": " + sides[side]->label + " gave no phases");
+    }
+    for (int i = 0; i < Phases::kCount; ++i) {
+      for (int side = 0; side < 2; ++side) each[side][i].push_back(got[side].us[i] / 1e3);
+      difference[i].push_back(got[0].us[i] - got[1].us[i]);
+    }
+  }
+  std::printf("  where the time goes (ms; medians of %d runs each, a timing library preloaded):\n",
+              s.phaseRounds);
+  std::printf("  %-22s", "");
+  for (const char* name : kPhaseNames) std::printf(" %11s", name);
+  std::printf("\n");
+  for (int side = 0; side < 2; ++side) {
+    std::printf("  %-22s", sides[side]->label.c_str());
+    for (int i = 0; i < Phases::kCount; ++i) std::printf(" %11.3f", Median(each[side][i]));
+    std::printf("\n");
+  }
+  std::printf("  %-22s", "tool - floor, per round");
+  for (int i = 0; i < Phases::kCount; ++i) std::printf(" %+11.3f", Median(difference[i]) / 1e3);
+  std::printf("\n");
+  std::printf("result %s:phases", s.name.c_str());
+  for (int i = 0; i < Phases::kCount; ++i)
+    std::printf(" %s=%.0f", kPhaseKeys[i], Median(difference[i]));
+  std::printf("\n");
 }
 
 ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
@@ -458,6 +565,7 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
     std::printf("result %s:%s ratio_floor=%.3f cpu_ratio_floor=%.3f\n", s.name.c_str(), key.c_str(),
                 Median(ratio[v]), Median(cpuRatio[v]));
   }
+  if (s.phaseRounds > 0) PhaseSplit(box, s, variants[0], variants[1]);
   std::fflush(stdout);
   return {Median(ratio[0]), static_cast<double>(rss[0])};
 }
@@ -575,7 +683,10 @@ int main(int argc, char** argv) {
   scenarios.push_back({"apply-existing", "apply, found plan, records kept (powercfg.exe x12)",
                        "/N:\"" + profile + "\"", stateExisting, 12, applyRounds, true, keepRecords,
                        everydayVariations, forget});
-  for (Scenario& s : scenarios) s.floorWithChildSetup = true;
+  for (Scenario& s : scenarios) {
+    s.floorWithChildSetup = true;
+    if (breakdown) s.phaseRounds = quick ? 7 : 31;
+  }
   for (size_t entries : {size_t{1}, size_t{100}, size_t{10000}}) {
     const std::string folder = box.work + "/tasks-" + std::to_string(entries);
     int rounds = entries == 1 ? 101 : entries == 100 ? 31 : 3;
