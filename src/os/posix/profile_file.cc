@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 
@@ -291,6 +292,25 @@ std::string ResolveLink(const std::string& path, std::optional<struct stat>& sta
   char resolved[PATH_MAX];
   if (!::realpath(path.c_str(), resolved)) return path;
   return resolved;
+}
+
+// Puts `temporary` in `target`'s place as rename does, for a target whose
+// contents were never synced: the two names are exchanged and the old file,
+// now under the temporary name, is removed. A rename over a file would make
+// ext4 write the new contents out at once (its guard against renames over
+// unsynced data), which the flush's sync does anyway. Where the exchange
+// cannot be made (no such call, no file at `target`), it is a rename.
+bool ExchangeInto(const std::string& temporary, const std::string& target) {
+#ifdef RENAME_EXCHANGE
+  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+    if (::unlink(temporary.c_str()) == 0 || errno == ENOENT) return true;
+    // What was in the target's place cannot be removed (a folder): both go
+    // back, and the write fails, as a rename over it would.
+    ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE);
+    return false;
+  }
+#endif
+  return ::rename(temporary.c_str(), target.c_str()) == 0;
 }
 
 void SyncFolder(const std::string& folder) {
@@ -698,7 +718,8 @@ bool ProfileStore::WriteString(const std::string& path, const std::wstring& sect
 }
 
 // Writes `bytes` to a new file beside `target`, syncs it and renames it over
-// `target`: readers see the old file or the new one, never a part.
+// `target` (a file never synced: see ExchangeInto): readers see the old file
+// or the new one, never a part.
 bool ProfileStore::ReplaceFile(const std::string& target, const std::string& bytes,
                                const struct stat* existing, std::optional<FileIdentity>& now) {
   now.reset();
@@ -735,7 +756,8 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
   ok = ok && ::fstat(fd.get(), &written) == 0;
   ok = fd.Close() && ok;
   ok = ok && (!beforeReplace_ || beforeReplace_(temporary));
-  ok = ok && ::rename(temporary.c_str(), target.c_str()) == 0;
+  ok = ok && (deferSync ? ExchangeInto(temporary, target)
+                        : ::rename(temporary.c_str(), target.c_str()) == 0);
   if (!ok) {
     ::unlink(temporary.c_str());
     return false;

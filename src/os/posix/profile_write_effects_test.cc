@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <set>
 #include <string>
 
 #include "os/posix/posix_parts.h"
@@ -231,6 +232,51 @@ TEST(ProfileWriteEffects, AFileMadeHereIsSyncedOnceAtFlush) {
   ASSERT_EQ(rename((dir / "a/theirs.ini").c_str(), other.c_str()), 0);
   ASSERT_TRUE(store.WriteString(other, L"Current", L"ProfileName", L"Office"));
   EXPECT_EQ(store.FileSyncCount(), 5u);
+}
+
+// A made file's replacement takes its place and removes the old one, leaving
+// nothing else in the folder, whatever another program left in its place
+// just before: the file as made, nothing, or a folder, which refuses the
+// write as a rename over it would.
+TEST(ProfileWriteEffects, AMadeFilesReplacementLeavesNothingBehind) {
+  enum class Before { kAsMade, kGone, kFolder };
+  const struct {
+    const char* what;
+    Before before;
+    bool written;
+  } kCases[] = {{"the file as made", Before::kAsMade, true},
+                {"no file", Before::kGone, true},
+                {"a folder", Before::kFolder, false}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const std::string made = dir / "Setting.ini";
+    UnsyncedFiles unsynced;
+    ProfileStore store(
+        [&](const std::string&) {
+          if (c.before != Before::kAsMade) {
+            EXPECT_EQ(unlink(made.c_str()), 0);
+          }
+          if (c.before == Before::kFolder) {
+            EXPECT_EQ(mkdir(made.c_str(), 0755), 0);
+          }
+          return true;
+        },
+        &unsynced);
+    ASSERT_TRUE(CreateUtf16LeFile(made, &unsynced));
+
+    EXPECT_EQ(store.WriteString(made, L"Current", L"ProfileName", L"Office"), c.written);
+    std::set<std::string> names;
+    for (const auto& entry : testing::fs::directory_iterator(dir.path()))
+      names.insert(entry.path().filename().string());
+    EXPECT_EQ(names, std::set<std::string>{"Setting.ini"});
+    if (c.written) {
+      ProfileStore fresh;
+      EXPECT_EQ(fresh.GetString(made, L"Current", L"ProfileName", L"-", 256), L"Office");
+    } else {
+      EXPECT_TRUE(testing::fs::is_directory(made));
+    }
+  }
 }
 
 }  // namespace
