@@ -91,10 +91,10 @@ bool ParseLaunchOptions(const std::wstring& commandLine, LaunchOptions& options)
   std::wstring_view received = commandLine;
   received = received.substr(0, received.find(L'\0'));
 
-  const std::wstring text = TrimWhiteSpace(received);
+  const std::wstring_view text = TrimWhiteSpace(received);
   size_t position = 0;
   while (true) {
-    const std::wstring token = TrimWhiteSpace(NextSlashField(text, position));
+    const std::wstring token(TrimWhiteSpace(NextSlashField(text, position)));
     // The end of the text, or a token of white space only, ends the scan.
     if (token.empty()) break;
     ApplyToken(token, options, pathOptionSeen);

@@ -48,12 +48,12 @@ LineResult HandleLine(Os& os, std::wstring_view line) {
   std::wstring& xmlPath = result.xmlPath;
   size_t pos = 0;
   while (true) {
-    const std::wstring field = TrimWhiteSpace(NextSlashField(line, pos));
+    // A view into the line, which outlives it.
+    const std::wstring_view view = TrimWhiteSpace(NextSlashField(line, pos));
     // The end of the line, or a field of white space only, ends the line.
-    if (field.empty()) break;
+    if (view.empty()) break;
     result.outcome = LineOutcome::kIncomplete;
 
-    std::wstring_view view(field);
     if (EqualsIgnoreCase(view.substr(0, 3), L"TN:")) {
       taskName = FieldValue(view.substr(3));
     } else if (EqualsIgnoreCase(view.substr(0, 3), L"XML") && view.size() > 3 &&

@@ -19,12 +19,12 @@ wint_t FoldCase(wchar_t c) {
 
 bool IsWhiteSpace(wchar_t c) { return std::iswspace(static_cast<wint_t>(c)) != 0; }
 
-std::wstring TrimWhiteSpace(std::wstring_view text) {
+std::wstring_view TrimWhiteSpace(std::wstring_view text) {
   size_t begin = 0;
   size_t end = text.size();
   while (begin < end && IsWhiteSpace(text[begin])) ++begin;
   while (end > begin && IsWhiteSpace(text[end - 1])) --end;
-  return std::wstring(text.substr(begin, end - begin));
+  return text.substr(begin, end - begin);
 }
 
 bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b) {

@@ -10,7 +10,8 @@ namespace tav {
 
 // iswspace of the runtime's current locale.
 bool IsWhiteSpace(wchar_t c);
-std::wstring TrimWhiteSpace(std::wstring_view text);
+// `text` without white space at either end: a view into `text`.
+std::wstring_view TrimWhiteSpace(std::wstring_view text);
 // Compares without regard to case: A-Z as a-z whatever the locale, other
 // letters by towlower of the current locale.
 bool EqualsIgnoreCase(std::wstring_view a, std::wstring_view b);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 #include <vector>
@@ -49,21 +50,23 @@ class PosixTextFile : public OsTextFile {
   bool ReadLine(std::wstring& piece, size_t bufferChars) override {
     piece.clear();
     if (bufferChars < 2) return false;
+    const size_t limit = bufferChars - 1;
     bool readAny = false;
+    bool nul = false;
     wchar_t c;
-    while (piece.size() < bufferChars - 1) {
-      if (TakeAsciiRun(piece, bufferChars - 1)) {
-        readAny = true;
-        continue;
-      }
+    while (piece.size() < limit) {
+      const Run run = TakeAsciiRun(piece, limit);
+      if (run != Run::kNone) readAny = true;
+      if (run == Run::kLineEnd) break;
+      if (run == Run::kTaken) continue;
       if (!NextChar(c)) break;
       readAny = true;
       piece += c;
+      nul = nul || c == L'\0';
       if (c == L'\n') break;
     }
     // The caller of fgetws sees a C string: it ends at the first NUL.
-    size_t nul = piece.find(L'\0');
-    if (nul != std::wstring::npos) piece.resize(nul);
+    if (nul) piece.resize(piece.find(L'\0'));
     return readAny;
   }
 
@@ -86,23 +89,50 @@ class PosixTextFile : public OsTextFile {
     }
   }
 
+  enum class Run { kNone, kTaken, kLineEnd };
+
   // Appends the bytes up to the next line end, CR, NUL or non-ASCII byte in
   // one step, when they decode to themselves (see AsciiDecodesToItself); at
-  // most up to `limit` characters in `piece`. False when nothing was taken.
-  bool TakeAsciiRun(std::wstring& piece, size_t limit) {
-    if (!asciiIsIdentity_ || !std::mbsinit(&state_)) return false;
+  // most up to `limit` characters in `piece`. A line end (LF, or CR LF, which
+  // text mode reads as LF) that follows within the limit is taken too and
+  // ends the line. kNone when nothing was taken.
+  Run TakeAsciiRun(std::wstring& piece, size_t limit) {
+    if (!asciiIsIdentity_ || !std::mbsinit(&state_)) return Run::kNone;
     Fill();
+    const char* const bytes = buffer_.data();
     size_t stop = begin_;
     const size_t last = std::min(end_, begin_ + (limit - piece.size()));
+    // Eight bytes at a time while none is a control character or above
+    // ASCII (a superset of the bytes that end a run), then byte by byte.
+    constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+    constexpr uint64_t kSpaces = 0x2020202020202020ULL;
+    for (uint64_t word; stop + 8 <= last; stop += 8) {
+      std::memcpy(&word, bytes + stop, 8);
+      if (((word - kSpaces) | word) & kHighBits) break;
+    }
     while (stop < last) {
-      const unsigned char b = static_cast<unsigned char>(buffer_[stop]);
+      const unsigned char b = static_cast<unsigned char>(bytes[stop]);
       if (b == 0 || b >= 0x80 || b == '\r' || b == '\n') break;
       ++stop;
     }
-    if (stop == begin_) return false;
-    piece.append(buffer_.data() + begin_, buffer_.data() + stop);
+    // Widened in place: append(first, last) of narrow characters would build
+    // a temporary wide string first.
+    const size_t old = piece.size();
+    piece.resize(old + (stop - begin_));
+    std::copy(bytes + begin_, bytes + stop, piece.begin() + static_cast<std::ptrdiff_t>(old));
+    Run taken = stop == begin_ ? Run::kNone : Run::kTaken;
     begin_ = stop;
-    return true;
+    if (stop < last) {
+      const size_t ending = bytes[stop] == '\n'                                                 ? 1
+                            : bytes[stop] == '\r' && stop + 1 < end_ && bytes[stop + 1] == '\n' ? 2
+                                                                                                : 0;
+      if (ending != 0) {
+        piece += L'\n';
+        begin_ += ending;
+        taken = Run::kLineEnd;
+      }
+    }
+    return taken;
   }
 
   bool NextChar(wchar_t& c) {

@@ -30,12 +30,15 @@ Sample MakeSample(std::mt19937& random, size_t size, bool multibyte) {
     s.text += text;
   };
   while (s.bytes.size() < size) {
-    switch (random() % (multibyte ? 9 : 6)) {
+    switch (random() % (multibyte ? 10 : 6)) {
       case 0:
       case 1: {  // a run of ASCII, up to past a piece and a read chunk
         const size_t length = 1 + random() % (random() % 8 == 0 ? 3000 : 40);
         std::string run;
-        for (size_t i = 0; i < length; ++i) run += static_cast<char>(' ' + random() % 95);
+        // Now and then a tab or an escape: control characters, yet plain ASCII.
+        for (size_t i = 0; i < length; ++i)
+          run += random() % 50 == 0 ? (random() % 2 ? '\t' : '\x1B')
+                                    : static_cast<char>(' ' + random() % 95);
         add(run, std::wstring(run.begin(), run.end()));
         break;
       }
@@ -46,6 +49,9 @@ Sample MakeSample(std::mt19937& random, size_t size, bool multibyte) {
       case 6: add("\xC3\xA9", L"\u00E9"); break;              // é
       case 7: add("\xE3\x83\x97", L"\u30D7"); break;          // プ
       case 8: add("\xFF", L"\uFFFD"); break;                  // never valid
+      case 9:
+        add("\x85", L"\uFFFD");
+        break;  // a continuation alone
     }
   }
   return s;
