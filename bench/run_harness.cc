@@ -223,6 +223,16 @@ struct Sandbox {
     fs::remove(common + "/VARENTO/TAV_POWERSAVE/Setting.ini", ec);
     fs::remove(local + "/VARENTO/TAV_POWERSAVE/MySetting.ini", ec);
     fs::remove(profileFolder + "/MySetting.ini", ec);
+    SyncFileSystem();
+  }
+
+  // Commits what the harness itself changed on the sandbox's file system, so
+  // that a run's syncs do not also carry the harness's deletions.
+  void SyncFileSystem() const {
+    const int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    syncfs(fd);
+    close(fd);
   }
 };
 
