@@ -54,6 +54,7 @@
 
 #include "command_record.h"
 #include "os/posix/plan_store.h"
+#include "os/posix/unique_fd.h"
 
 namespace fs = std::filesystem;
 
@@ -229,10 +230,8 @@ struct Sandbox {
   // Commits what the harness itself changed on the sandbox's file system, so
   // that a run's syncs do not also carry the harness's deletions.
   void SyncFileSystem() const {
-    const int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    syncfs(fd);
-    close(fd);
+    const posix::UniqueFd fd(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd) syncfs(fd.get());
   }
 };
 
@@ -342,8 +341,8 @@ bool ReadPhases(const std::string& file, const Measurement& m, Phases& phases) {
   std::string text;
   if (!ReadWholeFile(file, text)) return false;
   while (!text.empty() && text.back() == '\n') text.pop_back();
-  const std::string line =
-      text.substr(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
+  const size_t lastBreak = text.rfind('\n');
+  const std::string line = text.substr(lastBreak == std::string::npos ? 0 : lastBreak + 1);
   double loaded = -1, ending = -1;
   std::vector<double> starts, reaps;
   const char* p = line.c_str();
