@@ -87,6 +87,25 @@ TEST_F(ProtectedFilesTest, RefusedRecordOrDataFolderEndsTheRunBeforeAnyPlanChang
       {"hard-linked Setting.ini that is the profile itself", true,
        [](FakeOs& os) { os.SetLinkCount(kMachineFile, 2); },
        L"has more than one name"},
+      {"MySetting.ini beside the profile is an object link elsewhere", false,
+       [](FakeOs& os) { os.AddFile(kBeside); os.SetFinalPath(kBeside, L"C:\\Windows\\run.ini"); },
+       L"MySetting.ini\" not used: it lies elsewhere"},
+      {"the profile itself is a link", false,
+       [](FakeOs& os) { os.AddFile(kProfile, L"", kFileAttributeReparsePoint); },
+       L"settings: \"D:\\Profiles\\Night.ini\" not used: it is a link"},
+      {"the user's VARENTO is a junction", false,
+       [](FakeOs& os) { os.AddLinkedFolder(L"C:\\Users\\User\\AppData\\Local\\VARENTO"); },
+       L"the user's data folder's \"C:\\Users\\User\\AppData\\Local\\VARENTO\" is a link"},
+      {"TAV_POWERSAVE turns into a junction once it is made", false,
+       [](FakeOs& os) {
+         os.afterCreateDirectory = [&os](const std::wstring& path) {
+           if (path == kDataFolder) os.AddLinkedFolder(path);
+         };
+       },
+       L"TAV_POWERSAVE\" is a link, junction or other reparse point"},
+      {"VARENTO is still missing after its creation", false,
+       [](FakeOs& os) { os.failingFolderCreations.insert(L"c:\\programdata\\varento"); },
+       L"VARENTO\" does not exist"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -102,6 +121,8 @@ TEST_F(ProtectedFilesTest, RefusedRecordOrDataFolderEndsTheRunBeforeAnyPlanChang
     c.setUp(os);
     EXPECT_EQ(Run(L"/N:\"" + profile + L"\""), 1280);
     EXPECT_TRUE(os.commandLines.empty());
+    // Nothing is made below a data-folder level that failed.
+    if (!os.HasFolder(kVendor)) EXPECT_EQ(Count(L"CreateDirectory:" + kDataFolder), 0u);
     EXPECT_EQ(Count(L"SetAttributes:"), 0u);
     EXPECT_EQ(Count(L"WriteProfile"), 0u);
     EXPECT_EQ(Count(L"CreateUnicodeFile:"), 0u);
@@ -157,7 +178,8 @@ TEST(ProtectedFilesHeld, RecordWritesHappenWhileTheFileAndFoldersAreHeld) {
   ASSERT_EQ(os.heldAtWrites.size(), 5u);  // two beside the profile, three in Setting.ini
   for (const auto& [path, held] : os.heldAtWrites) {
     SCOPED_TRACE(path);
-    EXPECT_EQ(held, 3);  // VARENTO, TAV_POWERSAVE and the record file
+    // VARENTO, TAV_POWERSAVE, the settings file with its folder, the record file.
+    EXPECT_EQ(held, 5);
   }
   EXPECT_EQ(os.heldPins, 0);
 }
@@ -224,10 +246,13 @@ TEST_F(ProtectedFilesTest, DataFolderIsPinnedOnceAndHeldUntilTheRecordIsWritten)
       os.pinLog.clear();
       heldWhileRunning.clear();
       ASSERT_EQ(Run(L"/N:\"" + profile + L"\""), 0);
-      EXPECT_EQ(std::count(os.pinLog.begin(), os.pinLog.end(), L"PinFolder:" + kDataFolder), 1);
+      // Once more as the settings file's own folder when that is the data folder.
+      EXPECT_EQ(std::count(os.pinLog.begin(), os.pinLog.end(), L"PinFolder:" + kDataFolder),
+                profileInDataFolder ? 2 : 1);
       EXPECT_EQ(std::count(os.pinLog.begin(), os.pinLog.end(), L"PinFolder:" + kVendor), 1);
       ASSERT_FALSE(heldWhileRunning.empty());
-      for (int held : heldWhileRunning) EXPECT_EQ(held, 2) << "both folders, no file";
+      for (int held : heldWhileRunning)
+        EXPECT_EQ(held, 4) << "both data folders, the settings file and its folder";
       EXPECT_EQ(os.heldPins, 0);
     }
   }

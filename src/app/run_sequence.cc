@@ -13,23 +13,38 @@ bool SystemRunSteps::ProcessTaskRegistrationList(const std::wstring& listPath) {
   return tav::ProcessTaskRegistrationList(os_, listPath);
 }
 bool SystemRunSteps::LoadPowerSettings(const std::wstring& settingsPath, PowerSettings& out) {
-  return tav::LoadPowerSettings(os_, settingsPath, out);
+  // Held from here: the record beside it goes where it really lies.
+  settingsFile_ = HeldSettingsFile::Hold(os_, settingsPath);
+  if (settingsFile_->Refused() || !tav::LoadPowerSettings(os_, settingsPath, out)) {
+    settingsFile_.reset();
+    return false;
+  }
+  return true;
+}
+SettingsLocation SystemRunSteps::Location(const std::wstring& settingsPath) const {
+  if (settingsFile_ && settingsFile_->Location().named == settingsPath)
+    return settingsFile_->Location();
+  return SettingsLocation(settingsPath);
 }
 std::optional<AppliedPlan> SystemRunSteps::ApplyPowerSettings(const std::wstring& settingsPath,
                                                               const PowerSettings& settings) {
   dataFolder_ = PinnedDataFolder::Pin(os_);
   std::optional<AppliedPlan> applied =
-      tav::ApplyPowerSettings(os_, *dataFolder_, settingsPath, settings);
-  if (!applied) dataFolder_.reset();  // no record follows
+      tav::ApplyPowerSettings(os_, *dataFolder_, Location(settingsPath), settings);
+  if (!applied) {  // no record follows
+    dataFolder_.reset();
+    settingsFile_.reset();
+  }
   return applied;
 }
 bool SystemRunSteps::WriteCurrentPlanRecord(const std::wstring& settingsPath,
                                             const std::wstring& profileName,
                                             const std::wstring& planGuid) {
   if (!dataFolder_) dataFolder_ = PinnedDataFolder::Pin(os_);
-  const bool written =
-      tav::WriteCurrentPlanRecord(os_, *dataFolder_, settingsPath, profileName, planGuid);
+  const bool written = tav::WriteCurrentPlanRecord(os_, *dataFolder_, Location(settingsPath),
+                                                   profileName, planGuid);
   dataFolder_.reset();
+  settingsFile_.reset();
   return written;
 }
 bool SystemRunSteps::RemoveDedicatedPlan(const std::wstring& planGuid) {

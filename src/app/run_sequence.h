@@ -10,6 +10,7 @@
 #include "power/plan_configuration.h"
 #include "settings/pinned_data_folder.h"
 #include "settings/power_settings.h"
+#include "settings/settings_file.h"
 
 namespace tav {
 
@@ -52,9 +53,15 @@ class SystemRunSteps : public RunSteps {
 
  private:
   Os& os_;
+  // The settings file and its folder, held from their load until their
+  // record is written.
+  std::optional<HeldSettingsFile> settingsFile_;
   // The data folder, held from the start of applying the settings until
   // their record is written.
   std::optional<PinnedDataFolder> dataFolder_;
+  // Where the settings file at `settingsPath` lies: as held, or as named when
+  // no step held it.
+  SettingsLocation Location(const std::wstring& settingsPath) const;
 };
 
 // How a run ended: whether it succeeded, and why, in words for the trace.

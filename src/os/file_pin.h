@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tav {
@@ -28,6 +29,13 @@ enum class FileCheck {
 // redirected on purpose.
 enum class FinalPathCheck { kCompare, kSkip };
 
+// What other programs may do with a pinned file while the tool holds it.
+enum class PinSharing {
+  kReadWrite,  // record files, which the profile functions write by name
+  kReadOnly,   // inputs another program reads after the check (task list, XML
+               // files): nobody may change them between the check and the use
+};
+
 // A short phrase for the trace: "is a link, junction or reparse point", ...
 const wchar_t* DescribeFileCheck(FileCheck check);
 
@@ -36,6 +44,11 @@ const wchar_t* DescribeFileCheck(FileCheck check);
 class OsPinnedFile {
  public:
   virtual ~OsPinnedFile() = default;
+  // The path the system knows the held file by (GetFinalPathNameByHandleW),
+  // in the form the core's paths have: a drive or UNC path with long names
+  // and '\\' separators, without the "\\?\\" prefix. Nothing where the
+  // system cannot name it (Windows XP).
+  virtual std::optional<std::wstring> FinalPath() = 0;
   // _wfsopen(path, "rtN", _SH_DENYWR) of the pinned file, checked to be that
   // very file; no file when it cannot be opened.
   virtual std::unique_ptr<OsTextFile> OpenTextFileForReading() = 0;
@@ -52,11 +65,14 @@ class OsPinnedFile {
 class OsPinnedFolder {
  public:
   virtual ~OsPinnedFolder() = default;
+  // As OsPinnedFile::FinalPath, for the held folder.
+  virtual std::optional<std::wstring> FinalPath() = 0;
 };
 
 struct FilePin {
   FileCheck check = FileCheck::kMissing;
   std::unique_ptr<OsPinnedFile> file;  // set exactly when check is kPassed
+  bool created = false;                // made by OsFiles::CreateUnicodeTextFile
 };
 
 struct FolderPin {

@@ -127,8 +127,8 @@ class Os {
     return facets_.files->GetFileAttributes(path);
   }
   bool IsRegularFile(const std::wstring& path) { return facets_.files->IsRegularFile(path); }
-  bool CreateUnicodeTextFile(const std::wstring& path) {
-    return facets_.files->CreateUnicodeTextFile(path);
+  FilePin CreateUnicodeTextFile(const std::wstring& path, FinalPathCheck finalPath) {
+    return facets_.files->CreateUnicodeTextFile(path, finalPath);
   }
   bool SetFileAttributes(const std::wstring& path, uint32_t attributes) {
     return facets_.files->SetFileAttributes(path, attributes);
@@ -142,10 +142,12 @@ class Os {
   std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) {
     return facets_.files->OpenTextFileForReading(path);
   }
-  FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath) {
-    return facets_.files->PinFile(path, finalPath);
+  FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath, PinSharing sharing) {
+    return facets_.files->PinFile(path, finalPath, sharing);
   }
-  FolderPin PinFolder(const std::wstring& path) { return facets_.files->PinFolder(path); }
+  FolderPin PinFolder(const std::wstring& path, FinalPathCheck finalPath) {
+    return facets_.files->PinFolder(path, finalPath);
+  }
 
   // --- Path strings (os_paths.h) ---------------------------------------------
   std::wstring PathCombine(const std::wstring& folder, const std::wstring& file) {

@@ -51,10 +51,17 @@ class OsFiles {
   // symbolic link, a junction or any other reparse point. Links are not
   // followed; false when the path names nothing.
   virtual bool IsRegularFile(const std::wstring& path) = 0;
-  // Creates a new file that holds only the UTF-16 LE byte-order mark, so that
-  // the profile functions keep its text in Unicode. False, touching nothing,
-  // when something exists at `path` or the file cannot be made.
-  virtual bool CreateUnicodeTextFile(const std::wstring& path) = 0;
+  // Creates `path` as a new file that holds only the UTF-16 LE byte-order
+  // mark, so that the profile functions keep its text in Unicode, through a
+  // handle that follows no link (CreateFileW with CREATE_NEW and
+  // FILE_FLAG_OPEN_REPARSE_POINT), and checks the new file through that
+  // handle as PinFile does. Passed: the file stays pinned, sharing read and
+  // write, with `created` set. A made file that fails a check is removed
+  // through the same handle, and its check is returned. Where something is
+  // already at `path` it is pinned as PinFile(path, finalPath,
+  // PinSharing::kReadWrite) pins it (`created` stays false). kMissing when
+  // nothing could be made (no folder, no right to write there).
+  virtual FilePin CreateUnicodeTextFile(const std::wstring& path, FinalPathCheck finalPath) = 0;
   virtual bool SetFileAttributes(const std::wstring& path, uint32_t attributes) = 0;
   virtual bool DeleteFile(const std::wstring& path) = 0;
   // CreateDirectoryW with default security.
@@ -72,12 +79,15 @@ class OsFiles {
   // FILE_FLAG_OPEN_REPARSE_POINT) and checks through the handle: a regular
   // disk file, no reparse point, exactly one link and, with kCompare where
   // the system can name it (GetFinalPathNameByHandleW), a final path equal
-  // to `path` as the system compares paths. A passed file stays open,
-  // sharing read and write but not delete, until the pin is destroyed.
-  virtual FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath) = 0;
-  // The same for a folder: a real folder, no reparse point, its final path
-  // equal to `path` where the system can name it.
-  virtual FolderPin PinFolder(const std::wstring& path) = 0;
+  // to `path` as the system compares paths (short 8.3 names and long names
+  // of one file are equal). A passed file stays open, sharing what
+  // `sharing` says but never delete, until the pin is destroyed.
+  virtual FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath,
+                          PinSharing sharing) = 0;
+  // The same for a folder: a real folder, no reparse point and, with
+  // kCompare, its final path equal to `path` where the system can name it.
+  // Held sharing read and write but not delete.
+  virtual FolderPin PinFolder(const std::wstring& path, FinalPathCheck finalPath) = 0;
 
  protected:
   // Never deleted through this interface: whoever made the facet owns it.

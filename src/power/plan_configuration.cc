@@ -50,12 +50,12 @@ std::wstring SetBrightness(const wchar_t* command, const std::wstring& planGuid,
 }  // namespace
 
 std::optional<AppliedPlan> ApplyPowerSettings(Os& os, const PinnedDataFolder& dataFolder,
-                                              const std::wstring& settingsPath,
+                                              const SettingsLocation& settingsFile,
                                               const PowerSettings& settings) {
-  if (settingsPath.empty()) return std::nullopt;
+  if (settingsFile.named.empty()) return std::nullopt;
   // Nothing is changed for records that could not be written safely.
-  if (!RecordFilesUsable(os, dataFolder, settingsPath)) return std::nullopt;
-  const ProfileCheck check = CheckRecordedProfile(os, dataFolder, settingsPath);
+  if (!RecordFilesUsable(os, dataFolder, settingsFile)) return std::nullopt;
+  const ProfileCheck check = CheckRecordedProfile(os, dataFolder, settingsFile);
   if (IsWindowsXp(os)) {
     Trace(os, L"apply: Windows XP, schemes by name");
     const std::optional<PlanOrigin> origin =
@@ -70,9 +70,9 @@ std::optional<AppliedPlan> ApplyPowerSettings(Os& os, const PinnedDataFolder& da
 }
 
 ProfileCheck CheckRecordedProfile(Os& os, const PinnedDataFolder& dataFolder,
-                                  const std::wstring& settingsPath) {
+                                  const SettingsLocation& settingsFile) {
   ProfileCheck check;
-  check.InDataFolder = LiesDirectlyIn(os, settingsPath, dataFolder.Path());
+  check.InDataFolder = LiesInDataFolder(os, settingsFile, dataFolder);
   const CurrentRecordFile record = OpenCurrentRecordFile(
       os, dataFolder, check.InDataFolder ? RecordFile::Machine : RecordFile::User);
   const RecordedProfile profile = ReadCurrentProfile(os, record);

@@ -9,6 +9,7 @@
 #include "power/builtin_plans.h"
 #include "power/plan_origin.h"
 #include "settings/pinned_data_folder.h"
+#include "settings/settings_file.h"
 #include "settings/power_settings.h"
 
 namespace tav {
@@ -38,10 +39,10 @@ struct ProfileCheck {
 // changed. `dataFolder` is held by the caller for the whole step, through
 // the writing of the record.
 std::optional<AppliedPlan> ApplyPowerSettings(Os& os, const PinnedDataFolder& dataFolder,
-                                              const std::wstring& settingsPath,
+                                              const SettingsLocation& settingsFile,
                                               const PowerSettings& settings);
 ProfileCheck CheckRecordedProfile(Os& os, const PinnedDataFolder& dataFolder,
-                                  const std::wstring& settingsPath);
+                                  const SettingsLocation& settingsFile);
 // GUID-based command set (14 commands for a new plan, 12 for an existing one);
 // discovery decides which. The plan's GUID text and origin, or nothing on
 // failure.

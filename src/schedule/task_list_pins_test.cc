@@ -108,6 +108,9 @@ TEST(TaskListPins, XmlIsHeldWhileSchtasksRunsAndASwappedFileIsNotDeleted) {
   };
   EXPECT_TRUE(ProcessTaskRegistrationList(os, kList));
   EXPECT_EQ(heldWhileRunning, 2);  // the list and the XML file
+  // Nobody may change what schtasks reads after the check.
+  EXPECT_EQ(os.pinSharing[L"c:\\lists\\tasks.txt"], PinSharing::kReadOnly);
+  EXPECT_EQ(os.pinSharing[L"c:\\tasks\\a.xml"], PinSharing::kReadOnly);
   EXPECT_TRUE(os.HasFile(kXmlA));
   EXPECT_TRUE(Has(os.events, L"DeleteFailed:" + kXmlA));
   EXPECT_FALSE(os.TraceLinesWith(L"the XML file could not be deleted").empty());

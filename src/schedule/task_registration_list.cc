@@ -74,7 +74,7 @@ LineResult HandleLine(Os& os, std::wstring_view line) {
     } else {
       // Held open from the check to the deletion, so that schtasks reads,
       // and the tool deletes, the very file that was checked.
-      FilePin xml = os.PinFile(xmlPath, FinalPathCheck::kCompare);
+      FilePin xml = os.PinFile(xmlPath, FinalPathCheck::kCompare, PinSharing::kReadOnly);
       result.check = xml.check;
       if (xml.check == FileCheck::kLink || xml.check == FileCheck::kNotFile ||
           xml.check == FileCheck::kMissing) {
@@ -137,7 +137,7 @@ void TraceLine(Os& os, size_t lineNumber, const LineResult& line) {
 bool ProcessTaskRegistrationList(Os& os, const std::wstring& listPath) {
   // The list is held open from its check to its deletion. One that fails a
   // check counts as missing: nothing is run and nothing deleted.
-  FilePin list = os.PinFile(listPath, FinalPathCheck::kCompare);
+  FilePin list = os.PinFile(listPath, FinalPathCheck::kCompare, PinSharing::kReadOnly);
   if (IsRefusedList(list.check)) {
     Trace(os, L"task list: " + Quoted(listPath) + L" " + DescribeFileCheck(list.check) +
                   L": handled as a missing list");

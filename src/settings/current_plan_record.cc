@@ -14,16 +14,6 @@ std::wstring ReadRecordValue(Os& os, const std::wstring& path, const wchar_t* ke
   return os.GetPrivateProfileString(kRecordSection, key, L"", kTextBufferChars, path);
 }
 
-// A record file that the tool makes is made as UTF-16 LE with a byte-order
-// mark before its first value is written: the profile functions then keep
-// its text in Unicode, so a Japanese profile name survives any ANSI code
-// page. An existing file keeps its encoding.
-void CreateRecordFileIfMissing(Os& os, const std::wstring& path) {
-  if (path.empty() || os.PathFileExists(path)) return;
-  const bool created = os.CreateUnicodeTextFile(path);
-  Trace(os, L"record: " + Quoted(path) + (created ? L" created as UTF-16" : L" cannot be created"));
-}
-
 // Writes one key of the "Current" section; a failure clears `allWritten`. An
 // empty path is a record file name that did not fit into MAX_PATH, or the
 // data folder's record when that folder has no name: nothing is written
@@ -52,14 +42,6 @@ void WriteRecordValue(Os& os, const std::wstring& path, const FilePin& held, con
   if (!written) allWritten = false;
 }
 
-// A record file opened as itself for the writes; a path that does not fit
-// is left to WriteRecordValue, which says so.
-FilePin Hold(Os& os, const std::wstring& path, RecordScope scope,
-             const PinnedDataFolder& dataFolder) {
-  if (path.empty()) return FilePin();
-  return HoldRecordFile(os, path, scope, dataFolder);
-}
-
 }  // namespace
 
 CurrentRecordFile OpenCurrentRecordFile(Os& os, const PinnedDataFolder& dataFolder,
@@ -67,8 +49,17 @@ CurrentRecordFile OpenCurrentRecordFile(Os& os, const PinnedDataFolder& dataFold
   CurrentRecordFile file;
   file.Which = which;
   const bool machine = which == RecordFile::Machine;
-  file.Folder = machine ? dataFolder.Path() : GetUserDataFolder(os);
+  if (machine) {
+    file.Folder = dataFolder.Path();
+  } else {
+    auto userFolder = std::make_shared<const PinnedDataFolder>(
+        PinnedDataFolder::Pin(os, SpecialFolder::LocalAppData));
+    file.Folder = userFolder->Path();
+    file.Refused = userFolder->Refused();
+    file.HeldFolder = std::move(userFolder);
+  }
   file.Path = os.PathCombine(file.Folder, machine ? kMachineRecordFileName : kUserRecordFileName);
+  if (file.Refused) return file;
   // The record is rewritten later in the run; another program may have left
   // it read-only.
   if (os.PathFileExists(file.Path)) {
@@ -94,16 +85,16 @@ RecordedProfile ReadCurrentProfile(Os& os, const CurrentRecordFile& recordFile) 
 }
 
 bool WriteCurrentPlanRecord(Os& os, const PinnedDataFolder& dataFolder,
-                            const std::wstring& settingsPath, const std::wstring& profileName,
+                            const SettingsLocation& settings, const std::wstring& profileName,
                             const std::wstring& planGuid) {
+  const std::wstring& settingsPath = settings.named;
   // Nothing to record without both: no record names a nameless profile.
   if (settingsPath.empty() || profileName.empty()) return false;
   bool allWritten = true;
   // A profile in the data folder is recorded in its Setting.ini; one elsewhere
   // gets a MySetting.ini beside it, and the data folder's Setting.ini as well.
-  for (const RecordTarget& target : RecordTargets(os, settingsPath, dataFolder)) {
-    CreateRecordFileIfMissing(os, target.path);
-    const FilePin held = Hold(os, target.path, target.scope, dataFolder);
+  for (const RecordTarget& target : RecordTargets(os, settings, dataFolder)) {
+    const FilePin held = CreateOrHoldRecordFile(os, target.path, target.scope, dataFolder);
     WriteRecordValue(os, target.path, held, kRecordProfilePathKey, settingsPath, allWritten);
     WriteRecordValue(os, target.path, held, kRecordProfileNameKey, profileName, allWritten);
     // Only the data folder's Setting.ini carries the plan GUID.

@@ -3,11 +3,13 @@
 // and in "MySetting.ini" beside a profile that lies elsewhere.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "os/os.h"
 #include "settings/pinned_data_folder.h"
+#include "settings/settings_file.h"
 
 namespace tav {
 
@@ -30,6 +32,8 @@ struct CurrentRecordFile {
   std::wstring Folder;   // the data folder used; empty when it cannot be named
   std::wstring Path;     // full path of the record file
   bool Refused = false;  // failed a check when opened: neither read nor written
+  // The user's data folder, held while its record is read.
+  std::shared_ptr<const PinnedDataFolder> HeldFolder;
 };
 
 // The profile that a record names; each part empty when missing.
@@ -39,8 +43,9 @@ struct RecordedProfile {
 };
 
 // Names the record file and clears its read-only attribute through the file
-// opened as itself; a file that fails its checks is marked Refused and left
-// alone. `dataFolder`, held by the caller, is where the machine-wide file lies.
+// opened as itself; a file (or the user's data folder) that fails its checks
+// is marked Refused and left alone. `dataFolder`, held by the caller, is
+// where the machine-wide file lies; the user's data folder is pinned here.
 CurrentRecordFile OpenCurrentRecordFile(Os& os, const PinnedDataFolder& dataFolder,
                                         RecordFile which);
 // The "GUID" value (empty when missing) of the machine-wide file; nothing for
@@ -51,10 +56,11 @@ RecordedProfile ReadCurrentProfile(Os& os, const CurrentRecordFile& recordFile);
 // Records an applied profile; true when every key write succeeded. Every
 // write is attempted even after one failed. Each record file is written only
 // while it is held open as verified (a refused or missing one fails its
-// writes), in `dataFolder`, which the caller holds until the last write. An
-// empty path or name: false, nothing written.
+// writes), in `dataFolder`, which the caller holds until the last write.
+// "ProfilePath" is the settings file as named; where its record lies follows
+// from where it is reached. An empty path or name: false, nothing written.
 bool WriteCurrentPlanRecord(Os& os, const PinnedDataFolder& dataFolder,
-                            const std::wstring& settingsPath, const std::wstring& profileName,
+                            const SettingsLocation& settings, const std::wstring& profileName,
                             const std::wstring& planGuid);
 
 }  // namespace tav

@@ -10,8 +10,13 @@ namespace tav {
 inline constexpr wchar_t kVendorFolderName[] = L"VARENTO";
 inline constexpr wchar_t kProductFolderName[] = L"TAV_POWERSAVE";
 
-// The common application-data folder + VARENTO + TAV_POWERSAVE, creating the
-// missing folders; empty when the platform cannot name the base folder.
+// <base>\VARENTO\TAV_POWERSAVE, named only (the platform makes `base` itself
+// when it is missing); empty when the platform cannot name `base` or the
+// path does not fit into MAX_PATH.
+std::wstring DataFolderPath(Os& os, SpecialFolder base);
+// The common application-data folder + VARENTO + TAV_POWERSAVE, each missing
+// level created once the one above it has passed its checks; empty when the
+// platform cannot name the base folder.
 std::wstring GetDataFolder(Os& os);
 // The same for the user's local application-data folder.
 std::wstring GetUserDataFolder(Os& os);

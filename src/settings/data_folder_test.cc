@@ -49,7 +49,8 @@ TEST(DataFolderTest, PathIsReturnedEvenWhenCreationFails) {
   os.failingFolderCreations.insert(L"c:\\programdata\\varento");
   os.failingFolderCreations.insert(L"c:\\programdata\\varento\\tav_powersave");
   EXPECT_EQ(GetDataFolder(os), L"C:\\ProgramData\\VARENTO\\TAV_POWERSAVE");
-  EXPECT_EQ(CountEvents(os, L"CreateDirectory:"), 2);
+  // Nothing is made inside a level that could not be made and checked.
+  EXPECT_EQ(CountEvents(os, L"CreateDirectory:"), 1);
 }
 
 TEST(DataFolderTest, UnnamedBaseFolderGivesEmptyAndCreatesNothing) {
@@ -68,8 +69,7 @@ TEST(DataFolderTest, OverlongBaseFolderCreatesNothingRelative) {
   EXPECT_EQ(CountEvents(os, L"CreateDirectory:"), 0);
   os.commonAppData = L"C:\\" + std::wstring(240, L'a');  // VARENTO fits, the product folder not
   EXPECT_EQ(GetDataFolder(os), L"");
-  EXPECT_EQ(os.events, (std::vector<std::wstring>{L"CreateDirectory:" + os.commonAppData +
-                                                  L"\\VARENTO"}));
+  EXPECT_EQ(CountEvents(os, L"CreateDirectory:"), 0);
 }
 
 // The one test of "does the settings file lie in the data folder", used by

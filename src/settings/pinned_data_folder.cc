@@ -2,38 +2,59 @@
 
 #include "settings/data_folder.h"
 #include "shared/text.h"
+#include "shared/trace.h"
 
 namespace tav {
+namespace {
+
+// One level of the chain: created when missing (the result is not examined:
+// the pin tells), then opened as itself. Its parent is held by the caller,
+// so the new folder is made where it was meant.
+FolderPin CreateAndPin(Os& os, const std::wstring& path) {
+  if (!os.PathFileExists(path)) {
+    const bool created = os.CreateDirectory(path);
+    Trace(os, L"data folder: " + Quoted(path) + (created ? L" created" : L" cannot be created"));
+  }
+  return os.PinFolder(path, FinalPathCheck::kCompare);
+}
+
+}  // namespace
 
 bool IsRefused(FileCheck check) {
   return check != FileCheck::kPassed && check != FileCheck::kMissing &&
          check != FileCheck::kNotFolder;
 }
 
-PinnedDataFolder PinnedDataFolder::Pin(Os& os) {
+PinnedDataFolder PinnedDataFolder::Pin(Os& os, SpecialFolder base) {
   PinnedDataFolder folder;
-  folder.path_ = GetDataFolder(os);
+  folder.path_ = DataFolderPath(os, base);
+  folder.finalPath_ = folder.path_;
   if (folder.path_.empty()) return folder;  // cannot be named: kMissing
-  std::wstring vendor = folder.path_;
-  os.PathRemoveFileSpec(vendor);
-  FolderPin vendorPin = os.PinFolder(vendor);
+  const std::wstring vendor = FolderOfFile(os, folder.path_);
+  FolderPin vendorPin = CreateAndPin(os, vendor);
   if (vendorPin.check != FileCheck::kPassed) {
     folder.check_ = vendorPin.check;
     folder.failedFolder_ = vendor;
     return folder;
   }
-  FolderPin productPin = os.PinFolder(folder.path_);
+  FolderPin productPin = CreateAndPin(os, folder.path_);
   folder.check_ = productPin.check;
   if (productPin.check != FileCheck::kPassed) {
     folder.failedFolder_ = folder.path_;
     return folder;
   }
+  if (std::optional<std::wstring> final = productPin.folder->FinalPath())
+    folder.finalPath_ = std::move(*final);
   folder.vendor_ = std::move(vendorPin.folder);
   folder.product_ = std::move(productPin.folder);
   return folder;
 }
 
-bool PinnedDataFolder::Refused() const { return IsRefused(check_); }
+bool PinnedDataFolder::Refused() const {
+  // A named folder that is still missing after its creation was tried.
+  if (check_ == FileCheck::kMissing) return !path_.empty();
+  return IsRefused(check_);
+}
 
 std::wstring PinnedDataFolder::Reason() const {
   if (path_.empty()) return L"the data folder cannot be named";

@@ -17,40 +17,64 @@ void TraceRefusal(Os& os, const std::wstring& path, const std::wstring& reason) 
 
 }  // namespace
 
+// Every record file's final path is compared with the path meant: the one
+// beside the settings file is named by the folder where the settings file
+// really lies, so the two must agree.
 FilePin HoldRecordFile(Os& os, const std::wstring& path, RecordScope scope,
                        const PinnedDataFolder& dataFolder) {
   if (scope == RecordScope::kDataFolder && dataFolder.Refused()) {
     TraceRefusal(os, path, dataFolder.Reason());
     return FilePin{dataFolder.Check(), nullptr};
   }
-  FilePin pin = os.PinFile(path, scope == RecordScope::kDataFolder ? FinalPathCheck::kCompare
-                                                                   : FinalPathCheck::kSkip);
+  FilePin pin = os.PinFile(path, FinalPathCheck::kCompare, PinSharing::kReadWrite);
   if (IsRefused(pin.check)) TraceRefusal(os, path, L"it " + std::wstring(DescribeFileCheck(pin.check)));
   return pin;
 }
 
-std::vector<RecordTarget> RecordTargets(Os& os, const std::wstring& settingsPath,
+FilePin CreateOrHoldRecordFile(Os& os, const std::wstring& path, RecordScope scope,
+                               const PinnedDataFolder& dataFolder) {
+  if (path.empty()) return FilePin();  // WriteRecordValue says why
+  if (os.PathFileExists(path) ||
+      (scope == RecordScope::kDataFolder && dataFolder.Refused()))
+    return HoldRecordFile(os, path, scope, dataFolder);
+  FilePin pin = os.CreateUnicodeTextFile(path, FinalPathCheck::kCompare);
+  if (pin.created) {
+    Trace(os, L"record: " + Quoted(path) + L" created as UTF-16");
+  } else if (IsRefused(pin.check)) {
+    TraceRefusal(os, path, L"it " + std::wstring(DescribeFileCheck(pin.check)));
+  } else if (!pin.file) {
+    Trace(os, L"record: " + Quoted(path) + L" cannot be created");
+  }
+  return pin;
+}
+
+bool LiesInDataFolder(Os& os, const SettingsLocation& settings,
+                      const PinnedDataFolder& dataFolder) {
+  return LiesDirectlyIn(os, settings.reached, dataFolder.FinalPath());
+}
+
+std::vector<RecordTarget> RecordTargets(Os& os, const SettingsLocation& settings,
                                         const PinnedDataFolder& dataFolder) {
-  const std::wstring settingsFolder = FolderOfFile(os, settingsPath);
   // A data folder without a name has no "Setting.ini": nothing may go to a
   // file of that name in whatever folder is current.
+  const std::wstring settingsFolder = FolderOfFile(os, settings.reached);
   const auto machineRecordIn = [&](const std::wstring& folder) {
     return RecordTarget{
         dataFolder.Path().empty() ? L"" : os.PathCombine(folder, kMachineRecordFileName),
         RecordScope::kDataFolder};
   };
-  if (LiesDirectlyIn(os, settingsPath, dataFolder.Path())) return {machineRecordIn(settingsFolder)};
+  if (LiesInDataFolder(os, settings, dataFolder)) return {machineRecordIn(settingsFolder)};
   return {{os.PathCombine(settingsFolder, kUserRecordFileName), RecordScope::kUserFolder},
           machineRecordIn(dataFolder.Path())};
 }
 
 bool RecordFilesUsable(Os& os, const PinnedDataFolder& dataFolder,
-                       const std::wstring& settingsPath) {
+                       const SettingsLocation& settings) {
   if (dataFolder.Refused()) {
     Trace(os, L"record: not used: " + dataFolder.Reason());
     return false;
   }
-  std::vector<RecordTarget> records = RecordTargets(os, settingsPath, dataFolder);
+  std::vector<RecordTarget> records = RecordTargets(os, settings, dataFolder);
   // The data folder's record first, as the discovery reads it first.
   std::stable_partition(records.begin(), records.end(), [](const RecordTarget& record) {
     return record.scope == RecordScope::kDataFolder;
@@ -59,11 +83,17 @@ bool RecordFilesUsable(Os& os, const PinnedDataFolder& dataFolder,
   const bool elsewhere = std::any_of(
       records.begin(), records.end(),
       [](const RecordTarget& record) { return record.scope == RecordScope::kUserFolder; });
+  // Held while its record file is checked.
+  PinnedDataFolder userFolder;
   if (elsewhere) {
-    const std::wstring userFolder = GetUserDataFolder(os);
-    if (!userFolder.empty())
+    userFolder = PinnedDataFolder::Pin(os, SpecialFolder::LocalAppData);
+    if (userFolder.Refused()) {
+      Trace(os, L"record: not used: the user's " + userFolder.Reason().substr(4));
+      return false;
+    }
+    if (!userFolder.Path().empty())
       records.push_back(
-          {os.PathCombine(userFolder, kUserRecordFileName), RecordScope::kUserFolder});
+          {os.PathCombine(userFolder.Path(), kUserRecordFileName), RecordScope::kUserFolder});
   }
   for (const RecordTarget& record : records) {
     if (record.path.empty()) continue;  // never written

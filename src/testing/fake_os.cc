@@ -69,6 +69,7 @@ class FakePinnedFile : public OsPinnedFile {
     ++os_.heldPins;
   }
   ~FakePinnedFile() override { --os_.heldPins; }
+  std::optional<std::wstring> FinalPath() override { return os_.FinalPathOf(path_); }
   std::unique_ptr<OsTextFile> OpenTextFileForReading() override {
     if (!Same()) return nullptr;
     return os_.OpenTextFileForReading(path_);
@@ -95,11 +96,15 @@ class FakePinnedFile : public OsPinnedFile {
 
 class FakePinnedFolder : public OsPinnedFolder {
  public:
-  explicit FakePinnedFolder(FakeOs& os) : os_(os) { ++os_.heldPins; }
+  FakePinnedFolder(FakeOs& os, std::wstring path) : os_(os), path_(std::move(path)) {
+    ++os_.heldPins;
+  }
   ~FakePinnedFolder() override { --os_.heldPins; }
+  std::optional<std::wstring> FinalPath() override { return os_.FinalPathOf(path_); }
 
  private:
   FakeOs& os_;
+  std::wstring path_;
 };
 
 class FakeTextFile : public OsTextFile {
@@ -216,7 +221,30 @@ void FakeOs::ApplyPowercfgEffects(const std::wstring& commandLine) {
   }
 }
 
-std::wstring FakeOs::Key(const std::wstring& path) { return Lower(path); }
+std::wstring FakeOs::Key(const std::wstring& path) const {
+  const std::wstring lower = Lower(path);
+  for (const auto& [link, target] : linkTargets_) {
+    const std::wstring to = Lower(target);
+    if (lower.compare(0, to.size(), to) == 0 &&
+        (lower.size() == to.size() || lower[to.size()] == L'\\'))
+      return link + lower.substr(to.size());
+  }
+  return lower;
+}
+
+void FakeOs::SetFinalPath(const std::wstring& path, const std::wstring& finalPath) {
+  finalPaths_[Key(path)] = finalPath;
+}
+
+std::wstring FakeOs::FinalPathOf(const std::wstring& path) const {
+  if (auto it = finalPaths_.find(Key(path)); it != finalPaths_.end()) return it->second;
+  std::wstring folder = path;
+  do {
+    auto it = linkTargets_.find(Lower(folder));
+    if (it != linkTargets_.end()) return it->second + path.substr(folder.size());
+  } while (PathStringRemoveFileSpec(folder) && !folder.empty());
+  return path;
+}
 
 FakeOs::File* FakeOs::FindFile(const std::wstring& path) {
   auto it = files_.find(Key(path));
@@ -239,9 +267,11 @@ uint64_t FakeOs::FileId(const std::wstring& path) const {
   return f ? f->id : 0;
 }
 
-void FakeOs::AddLinkedFolder(const std::wstring& path) {
+void FakeOs::AddLinkedFolder(const std::wstring& path, const std::wstring& target) {
   folders_.insert(Key(path));
   linkedFolders_.insert(Key(path));
+  linkTargets_[Key(path)] =
+      target.empty() ? L"X:\\LinkTarget" + std::to_wstring(linkTargets_.size() + 1) : target;
 }
 
 void FakeOs::SetLinkCount(const std::wstring& path, uint32_t links) {
@@ -252,14 +282,17 @@ void FakeOs::MakeUnopenable(const std::wstring& path) { unopenable_.insert(Key(p
 
 bool FakeOs::UnderLinkedFolder(const std::wstring& path) const {
   std::wstring folder = path;
+  // As spelled: a path through a link's target reaches no link.
   while (PathStringRemoveFileSpec(folder) && !folder.empty()) {
-    if (linkedFolders_.count(Key(folder))) return true;
+    if (linkedFolders_.count(Lower(folder))) return true;
   }
   return false;
 }
 
-FilePin FakeOs::PinFile(const std::wstring& path, FinalPathCheck finalPath) {
+FilePin FakeOs::PinFile(const std::wstring& path, FinalPathCheck finalPath,
+                        PinSharing sharing) {
   pinLog.push_back(L"PinFile:" + path);
+  pinSharing[Key(path)] = sharing;
   if (unopenable_.count(Key(path))) return FilePin{FileCheck::kUnopenable, nullptr};
   const File* f = FindFile(path);
   if (!f) {
@@ -270,23 +303,29 @@ FilePin FakeOs::PinFile(const std::wstring& path, FinalPathCheck finalPath) {
   if (f->attributes & (kFileAttributeDirectory | kFileAttributeDevice))
     return FilePin{FileCheck::kNotFile, nullptr};
   if (f->links != 1) return FilePin{FileCheck::kHardLinked, nullptr};
-  if (finalPath == FinalPathCheck::kCompare && UnderLinkedFolder(path))
+  if (finalPath == FinalPathCheck::kCompare &&
+      (UnderLinkedFolder(path) || finalPaths_.count(Key(path))))
     return FilePin{FileCheck::kElsewhere, nullptr};
   return FilePin{FileCheck::kPassed, std::make_unique<FakePinnedFile>(*this, path)};
 }
 
-FolderPin FakeOs::PinFolder(const std::wstring& path) {
+FolderPin FakeOs::PinFolder(const std::wstring& path, FinalPathCheck finalPath) {
   pinLog.push_back(L"PinFolder:" + path);
   if (unopenable_.count(Key(path))) return FolderPin{FileCheck::kUnopenable, nullptr};
-  if (linkedFolders_.count(Key(path))) return FolderPin{FileCheck::kLink, nullptr};
+  if (linkedFolders_.count(Lower(path))) return FolderPin{FileCheck::kLink, nullptr};
   if (const File* f = FindFile(path)) {
     return FolderPin{(f->attributes & kFileAttributeReparsePoint) ? FileCheck::kLink
                                                                   : FileCheck::kNotFolder,
                      nullptr};
   }
-  if (!folders_.count(Key(path))) return FolderPin{FileCheck::kMissing, nullptr};
-  if (UnderLinkedFolder(path)) return FolderPin{FileCheck::kElsewhere, nullptr};
-  return FolderPin{FileCheck::kPassed, std::make_unique<FakePinnedFolder>(*this)};
+  // A folder that holds a file is there, whether or not it was added.
+  const std::wstring below = Key(path) + L"\\";
+  const auto file = files_.lower_bound(below);
+  const bool holdsFile = file != files_.end() && file->first.compare(0, below.size(), below) == 0;
+  if (!folders_.count(Key(path)) && !holdsFile) return FolderPin{FileCheck::kMissing, nullptr};
+  if (finalPath == FinalPathCheck::kCompare && UnderLinkedFolder(path))
+    return FolderPin{FileCheck::kElsewhere, nullptr};
+  return FolderPin{FileCheck::kPassed, std::make_unique<FakePinnedFolder>(*this, path)};
 }
 
 void FakeOs::AddFile(const std::wstring& path, const std::wstring& text, uint32_t attributes) {
@@ -406,12 +445,15 @@ bool FakeOs::IsRegularFile(const std::wstring& path) {
   return f != nullptr && (f->attributes & notPlain) == 0;
 }
 
-bool FakeOs::CreateUnicodeTextFile(const std::wstring& path) {
+FilePin FakeOs::CreateUnicodeTextFile(const std::wstring& path, FinalPathCheck finalPath) {
   events.push_back(L"CreateUnicodeFile:" + path);
-  if (path.empty() || PathFileExists(path) || failingProfileWrites.count(Key(path))) return false;
-  File& f = NewFile(path);
-  f.unicode = true;
-  return true;
+  if (PathFileExists(path)) return PinFile(path, finalPath, PinSharing::kReadWrite);
+  if (path.empty() || failingProfileWrites.count(Key(path))) return FilePin{};
+  NewFile(path).unicode = true;
+  FilePin pin = PinFile(path, finalPath, PinSharing::kReadWrite);
+  pin.created = pin.file != nullptr;
+  if (!pin.file) DeleteFile(path);  // through the handle it was made with
+  return pin;
 }
 
 bool FakeOs::IsUnicodeFile(const std::wstring& path) const {
@@ -444,6 +486,7 @@ bool FakeOs::CreateDirectory(const std::wstring& path) {
   events.push_back(L"CreateDirectory:" + path);
   if (failingFolderCreations.count(Key(path)) || folders_.count(Key(path))) return false;
   folders_.insert(Key(path));
+  if (afterCreateDirectory) afterCreateDirectory(path);
   return true;
 }
 

@@ -106,9 +106,22 @@ class FakeOs : public OsSystem,
   // from `events`, whose sequences the older tests compare whole.
   std::vector<std::wstring> pinLog;
   int heldPins = 0;  // pins alive right now
-  // A folder that is a link or junction: pinning it finds kLink, and a path
-  // below it compared by its final path finds kElsewhere.
-  void AddLinkedFolder(const std::wstring& path);
+  // A folder that is a link or junction to `target` (a made-up folder where
+  // empty): pinning it finds kLink, a path below it compared by its final
+  // path finds kElsewhere, and its final path lies below `target`. Files
+  // below it are added under the link's path and reached by either path.
+  void AddLinkedFolder(const std::wstring& path, const std::wstring& target = L"");
+  // A file whose final path is `finalPath` although it is named `path` (an
+  // object link reached through a junction): compared by its final path,
+  // it lies elsewhere.
+  void SetFinalPath(const std::wstring& path, const std::wstring& finalPath);
+  // The final path the system would give for `path`.
+  std::wstring FinalPathOf(const std::wstring& path) const;
+  // How each path was last pinned as a file.
+  std::map<std::wstring, PinSharing> pinSharing;
+  // Called after every CreateDirectory, to change the folder before it is
+  // checked (made a link, removed again).
+  std::function<void(const std::wstring&)> afterCreateDirectory;
   // How many names a file has (1 unless set).
   void SetLinkCount(const std::wstring& path, uint32_t links);
   // A path that is there but cannot be opened (kUnopenable).
@@ -178,15 +191,16 @@ class FakeOs : public OsSystem,
   bool PathFileExists(const std::wstring& path) override;
   uint32_t GetFileAttributes(const std::wstring& path) override;
   bool IsRegularFile(const std::wstring& path) override;
-  bool CreateUnicodeTextFile(const std::wstring& path) override;
+  FilePin CreateUnicodeTextFile(const std::wstring& path, FinalPathCheck finalPath) override;
   bool SetFileAttributes(const std::wstring& path, uint32_t attributes) override;
   bool DeleteFile(const std::wstring& path) override;
   bool CreateDirectory(const std::wstring& path) override;
   bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) override;
   uint32_t GetModuleFileName(std::wstring& path) override;
   std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) override;
-  FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath) override;
-  FolderPin PinFolder(const std::wstring& path) override;
+  FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath,
+                  PinSharing sharing) override;
+  FolderPin PinFolder(const std::wstring& path, FinalPathCheck finalPath) override;
   std::wstring PathCombine(const std::wstring& folder, const std::wstring& file) override;
   bool PathAppend(std::wstring& path, const std::wstring& more) override;
   bool PathRemoveFileSpec(std::wstring& path) override;
@@ -216,13 +230,17 @@ class FakeOs : public OsSystem,
     std::vector<std::pair<std::wstring, std::vector<std::pair<std::wstring, std::wstring>>>>
         profile;
   };
-  static std::wstring Key(const std::wstring& path);
+  // The map key of a path: reached through a link's target, it is the path
+  // below the link; lower case.
+  std::wstring Key(const std::wstring& path) const;
   File* FindFile(const std::wstring& path);
   const File* FindFile(const std::wstring& path) const;
 
   std::map<std::wstring, File> files_;
   std::set<std::wstring> folders_;
   std::set<std::wstring> linkedFolders_;
+  std::map<std::wstring, std::wstring> linkTargets_;  // link's key -> target path
+  std::map<std::wstring, std::wstring> finalPaths_;   // file's key -> its final path
   std::set<std::wstring> unopenable_;
   uint64_t nextFileId_ = 1;
   // Whether a folder above `path` is a link.

@@ -1,0 +1,38 @@
+#include "settings/settings_file.h"
+
+#include "settings/data_folder.h"
+#include "settings/pinned_data_folder.h"
+#include "shared/text.h"
+#include "shared/trace.h"
+
+namespace tav {
+
+HeldSettingsFile HeldSettingsFile::Hold(Os& os, const std::wstring& path) {
+  HeldSettingsFile held(path);
+  // The settings file may lie in a user's redirected folder: its own final
+  // path is not compared with the name, only used.
+  FilePin file = os.PinFile(path, FinalPathCheck::kSkip, PinSharing::kReadWrite);
+  if (!file.file) {
+    held.refused_ = IsRefused(file.check);
+    if (held.refused_)
+      Trace(os, L"settings: " + Quoted(path) + L" not used: it " + DescribeFileCheck(file.check));
+    return held;
+  }
+  // Without a final path (Windows XP) the held file alone keeps its folder
+  // from being renamed.
+  if (std::optional<std::wstring> final = file.file->FinalPath()) {
+    FolderPin folder = os.PinFolder(FolderOfFile(os, *final), FinalPathCheck::kCompare);
+    if (!folder.folder) {
+      held.refused_ = true;
+      Trace(os, L"settings: " + Quoted(path) + L" not used: its folder " + Quoted(FolderOfFile(os, *final)) +
+                    L" " + DescribeFileCheck(folder.check));
+      return held;
+    }
+    held.location_.reached = std::move(*final);
+    held.folder_ = std::move(folder.folder);
+  }
+  held.file_ = std::move(file.file);
+  return held;
+}
+
+}  // namespace tav
