@@ -8,8 +8,6 @@
 #include <cerrno>
 
 #include "os/posix/posix_parts.h"
-#include "os/posix/unique_fd.h"
-#include "os/posix/unsynced_files.h"
 
 namespace tav::posix {
 namespace {
@@ -42,23 +40,6 @@ bool IsRegularFileItself(const std::string& path) {
   return !path.empty() && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-bool CreateUtf16LeFile(const std::string& path, UnsyncedFiles* unsynced) {
-  if (path.empty()) return false;
-  // O_EXCL with O_CREAT also refuses a dangling symbolic link.
-  UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-  if (!fd) return false;
-  static const char kByteOrderMark[] = {'\xFF', '\xFE'};
-  const bool ok = write(fd.get(), kByteOrderMark, sizeof kByteOrderMark) ==
-                  static_cast<ssize_t>(sizeof kByteOrderMark);
-  // Not synced: the file holds nothing yet that a crash could lose.
-  struct stat made;
-  if (ok && unsynced && fstat(fd.get(), &made) == 0) unsynced->Add(FileIdentity::Of(made));
-  fd.Reset();
-  // A file that did not get its mark is no Unicode file: it is not left behind.
-  if (!ok) unlink(path.c_str());
-  return ok;
-}
-
 bool ChangeFileAttributes(const std::string& path, uint32_t attributes) {
   struct stat info;
   if (path.empty() || stat(path.c_str(), &info) != 0) return false;
@@ -80,6 +61,8 @@ bool RemoveFile(const std::string& path) {
   return unlink(path.c_str()) == 0;
 }
 
+// mkdir makes the last element itself: a link there, even a dangling one,
+// is not followed (EEXIST), as CreateDirectoryW does not follow it.
 bool MakeDirectory(const std::string& path) {
   return !path.empty() && mkdir(path.c_str(), 0755) == 0;
 }

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "os/posix/posix_parts.h"
+#include "os/posix/posix_paths.h"
 #include "os/posix/posix_test_support.h"
 #include "os/utf8.h"
 
@@ -75,6 +76,12 @@ TEST_F(PosixFilePinTest, EachKindOfPathGetsItsCheck) {
          symlink((d / "real").c_str(), (d / "linked").c_str());
        },
        "linked/sub", FinalPathCheck::kCompare, FileCheck::kNotFile, FileCheck::kElsewhere},
+      {"same, final path not compared",
+       [](const TempDir& d) {
+         fs::create_directories(d / "real/sub");
+         symlink((d / "real").c_str(), (d / "linked").c_str());
+       },
+       "linked/sub", FinalPathCheck::kSkip, FileCheck::kNotFile, FileCheck::kPassed},
       {"FIFO", [](const TempDir& d) { mkfifo((d / "fifo").c_str(), 0644); }, "fifo",
        FinalPathCheck::kCompare, FileCheck::kNotFile, FileCheck::kNotFolder},
       {"spelled with . and ..", [](const TempDir&) {}, "real/./../real/file.txt",
@@ -102,11 +109,17 @@ TEST_F(PosixFilePinTest, EachKindOfPathGetsItsCheck) {
       std::wstring path = Wide(fresh / c.path);
       for (wchar_t& ch : path)
         if (ch == L'/') ch = L'\\';
-      const FilePin file = os->PinFile(path, c.finalPath);
-      EXPECT_EQ(file.check, c.file);
-      EXPECT_EQ(file.file != nullptr, c.file == FileCheck::kPassed);
-      const FolderPin folder = os->PinFolder(path);
+      // A passed pin names what it holds by its real path, in the core's form.
+      const auto real = [&] { return WindowsPath(fs::canonical(fresh / c.path).string()); };
+      for (const PinSharing sharing : {PinSharing::kReadWrite, PinSharing::kReadOnly}) {
+        const FilePin file = os->PinFile(path, c.finalPath, sharing);
+        EXPECT_EQ(file.check, c.file);
+        ASSERT_EQ(file.file != nullptr, c.file == FileCheck::kPassed);
+        if (file.file) { EXPECT_EQ(file.file->FinalPath(), real()); }
+      }
+      const FolderPin folder = os->PinFolder(path, c.finalPath);
       EXPECT_EQ(folder.check, c.folder);
+      if (folder.folder) { EXPECT_EQ(folder.folder->FinalPath(), real()); }
     }
     UseLinkFreeOpen(before);
   }
@@ -115,7 +128,7 @@ TEST_F(PosixFilePinTest, EachKindOfPathGetsItsCheck) {
 TEST_F(PosixFilePinTest, PinnedFileIsReadUnprotectedAndDeletedAsTheCheckedFile) {
   const std::string path = dir / "real/file.txt";
   ASSERT_EQ(chmod(path.c_str(), 0444), 0);
-  FilePin pin = os->PinFile(Wide(path), FinalPathCheck::kCompare);
+  FilePin pin = os->PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
   ASSERT_TRUE(pin.file);
   std::unique_ptr<OsTextFile> text = pin.file->OpenTextFileForReading();
   ASSERT_TRUE(text);
@@ -126,7 +139,7 @@ TEST_F(PosixFilePinTest, PinnedFileIsReadUnprotectedAndDeletedAsTheCheckedFile) 
   EXPECT_FALSE(pin.file->Delete());  // read-only: refused, as DeleteFileW refuses it
   EXPECT_TRUE(fs::exists(path));
 
-  pin = os->PinFile(Wide(path), FinalPathCheck::kCompare);
+  pin = os->PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
   ASSERT_TRUE(pin.file);
   pin.file->ClearReadOnlyAttribute();
   struct stat info;
@@ -140,7 +153,7 @@ TEST_F(PosixFilePinTest, PinnedFileIsReadUnprotectedAndDeletedAsTheCheckedFile) 
 // the name still reaches the held file, and leaves a newcomer alone.
 TEST_F(PosixFilePinTest, FileSwappedOrGoneAfterTheCheckIsNotDeleted) {
   const std::string path = dir / "real/file.txt";
-  FilePin pin = os->PinFile(Wide(path), FinalPathCheck::kCompare);
+  FilePin pin = os->PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
   ASSERT_TRUE(pin.file);
   fs::rename(path, dir / "real/moved.txt");
   WriteFile(path, "newcomer\n");
@@ -148,11 +161,20 @@ TEST_F(PosixFilePinTest, FileSwappedOrGoneAfterTheCheckIsNotDeleted) {
   EXPECT_TRUE(fs::exists(path));
   EXPECT_TRUE(fs::exists(dir / "real/moved.txt"));
 
-  pin = os->PinFile(Wide(path), FinalPathCheck::kCompare);
+  pin = os->PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
   ASSERT_TRUE(pin.file);
   fs::remove(path);
   pin.file->ClearReadOnlyAttribute();  // harmless on the held, unnamed file
   EXPECT_FALSE(pin.file->Delete());
+
+  // A record swapped for a link after its check is not written through.
+  WriteFile(path, "record\n");
+  pin = os->PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
+  ASSERT_TRUE(pin.file);
+  fs::remove(path);
+  fs::create_symlink(dir / "real/moved.txt", path);
+  EXPECT_FALSE(os->WritePrivateProfileString(L"Current", L"GUID", L"x", Wide(path)));
+  EXPECT_EQ(testing::ReadFile(dir / "real/moved.txt"), "text\n");
 }
 
 // A child that never ends is ended after the limit; one that asks a question

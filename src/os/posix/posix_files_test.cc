@@ -98,6 +98,10 @@ TEST_F(PosixFilesTest, CreateDirectoryFailsWhenItExistsOrItsParentIsMissing) {
   EXPECT_FALSE(os_->CreateDirectory(Win("VARENTO")));
   EXPECT_FALSE(os_->CreateDirectory(Win("missing/child")));
   EXPECT_TRUE(os_->CreateDirectory(Win("VARENTO/TAV_POWERSAVE")));
+  // A link in the folder's place is not followed, dangling or not.
+  ASSERT_EQ(symlink((dir_ / "target").c_str(), (dir_ / "link").c_str()), 0);
+  EXPECT_FALSE(os_->CreateDirectory(Win("link")));
+  EXPECT_FALSE(FileExists(dir_ / "target"));
 }
 
 TEST_F(PosixFilesTest, UnicodeNamesReachTheFileSystemAsUtf8) {
@@ -151,17 +155,26 @@ TEST_F(PosixFilesTest, RegularFileOnlyWithoutFollowingLinks) {
 }
 
 TEST_F(PosixFilesTest, UnicodeTextFileHoldsOnlyTheByteOrderMarkAndIsNeverReplaced) {
-  ASSERT_TRUE(os_->CreateUnicodeTextFile(Win("new.ini")));
+  constexpr FinalPathCheck kCompare = FinalPathCheck::kCompare;
+  FilePin made = os_->CreateUnicodeTextFile(Win("new.ini"), kCompare);
+  ASSERT_TRUE(made.file && made.created);
   EXPECT_EQ(ReadFile(dir_ / "new.ini"), std::string("\xFF\xFE"));
-  EXPECT_FALSE(os_->CreateUnicodeTextFile(Win("new.ini")));
+  // Something already there is pinned as PinFile pins it, and left as it is.
   WriteFile(dir_ / "old.ini", "[A]\n");
-  EXPECT_FALSE(os_->CreateUnicodeTextFile(Win("old.ini")));
+  for (const char* name : {"new.ini", "old.ini"}) {
+    const FilePin again = os_->CreateUnicodeTextFile(Win(name), kCompare);
+    EXPECT_TRUE(again.file && !again.created) << name;
+  }
   EXPECT_EQ(ReadFile(dir_ / "old.ini"), "[A]\n");
   // A dangling link is not followed to make its target.
   ASSERT_EQ(symlink((dir_ / "target.ini").c_str(), (dir_ / "link.ini").c_str()), 0);
-  EXPECT_FALSE(os_->CreateUnicodeTextFile(Win("link.ini")));
+  EXPECT_EQ(os_->CreateUnicodeTextFile(Win("link.ini"), kCompare).check, FileCheck::kLink);
   EXPECT_NE(access((dir_ / "target.ini").c_str(), F_OK), 0);
-  EXPECT_FALSE(os_->CreateUnicodeTextFile(Win("no-folder/x.ini")));
+  EXPECT_EQ(os_->CreateUnicodeTextFile(Win("none/x.ini"), kCompare).check, FileCheck::kMissing);
+  // Made behind a linked folder: refused, and not left there.
+  ASSERT_EQ(symlink(dir_.path().c_str(), (dir_ / "linked").c_str()), 0);
+  EXPECT_EQ(os_->CreateUnicodeTextFile(Win("linked/x.ini"), kCompare).check, FileCheck::kElsewhere);
+  EXPECT_FALSE(FileExists(dir_ / "x.ini"));
 
   // The profile functions keep such a file in UTF-16 LE.
   ASSERT_TRUE(os_->WritePrivateProfileString(L"Current", L"ProfileName", L"夜間", Win("new.ini")));

@@ -176,16 +176,20 @@ class PosixFiles final : public OsFiles {
     return posix::IsRegularFileItself(posix::NativePath(path));
   }
 
-  FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath) override {
+  // POSIX cannot enforce share modes, so `sharing` changes nothing here. A
+  // shared flock would need a second, readable descriptor (the held O_PATH
+  // one cannot be locked) and would still bind only programs that ask for
+  // locks; reading through a pin takes the text reader's shared lock anyway.
+  FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath, PinSharing) override {
     return posix::PinNativeFile(posix::NativePath(path), finalPath);
   }
 
-  FolderPin PinFolder(const std::wstring& path) override {
-    return posix::PinNativeFolder(posix::NativePath(path));
+  FolderPin PinFolder(const std::wstring& path, FinalPathCheck finalPath) override {
+    return posix::PinNativeFolder(posix::NativePath(path), finalPath);
   }
 
-  bool CreateUnicodeTextFile(const std::wstring& path) override {
-    return posix::CreateUtf16LeFile(posix::NativePath(path), &unsynced_);
+  FilePin CreateUnicodeTextFile(const std::wstring& path, FinalPathCheck finalPath) override {
+    return posix::CreateUnicodeFile(posix::NativePath(path), finalPath, &unsynced_);
   }
 
   bool SetFileAttributes(const std::wstring& path, uint32_t attributes) override {

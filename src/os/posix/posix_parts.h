@@ -51,10 +51,6 @@ bool IsDirectory(const std::string& path);
 uint32_t FileAttributes(const std::string& path);
 // lstat: a regular file, not a symbolic link, folder, device, FIFO or socket.
 bool IsRegularFileItself(const std::string& path);
-// A new file holding only the UTF-16 LE byte-order mark; false, touching
-// nothing, when anything (a dangling link too) exists at `path`. The file is
-// entered in `unsynced` (when given): no sync has made it durable.
-bool CreateUtf16LeFile(const std::string& path, UnsyncedFiles* unsynced = nullptr);
 bool ChangeFileAttributes(const std::string& path, uint32_t attributes);
 bool RemoveFile(const std::string& path);
 bool MakeDirectory(const std::string& path);
@@ -69,7 +65,16 @@ std::string ExecutablePath();
 // equal to `path` made absolute by name where asked (reached without a link,
 // or else as /proc/self/fd names it). The descriptor stays open in the pin.
 FilePin PinNativeFile(const std::string& path, FinalPathCheck finalPath);
-FolderPin PinNativeFolder(const std::string& path);
+FolderPin PinNativeFolder(const std::string& path, FinalPathCheck finalPath);
+// A new file holding only the UTF-16 LE byte-order mark, made without
+// following a link at `path` (O_CREAT | O_EXCL | O_NOFOLLOW) and checked
+// through its descriptor as PinNativeFile checks; passed, it comes back
+// pinned with `created` set and is entered in `unsynced` (when given): no
+// sync has made it durable. A made file that fails is removed and its check
+// returned. Something already at `path`: PinNativeFile's answer. kMissing
+// when nothing could be made.
+FilePin CreateUnicodeFile(const std::string& path, FinalPathCheck finalPath,
+                          UnsyncedFiles* unsynced = nullptr);
 // Tests: false checks every final path through /proc, as on a kernel without
 // openat2. Returns the setting before.
 bool UseLinkFreeOpen(bool use);

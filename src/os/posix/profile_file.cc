@@ -277,40 +277,24 @@ bool IsWritableFolder(const std::string& folder) {
          IsWritable(folder, info) && ::access(folder.c_str(), X_OK) == 0;
 }
 
-// A write through a symbolic link replaces the file it points to, not the
-// link. `status` receives what lstat found where that is the path itself (no
-// link), so that the same question is not asked twice; it is reset
-// otherwise.
-std::string ResolveLink(const std::string& path, std::optional<struct stat>& status) {
-  status.reset();
-  struct stat info;
-  if (::lstat(path.c_str(), &info) != 0) return path;
-  if (!S_ISLNK(info.st_mode)) {
-    status = info;
-    return path;
-  }
-  char resolved[PATH_MAX];
-  if (!::realpath(path.c_str(), resolved)) return path;
-  return resolved;
-}
-
-// Puts `temporary` in `target`'s place as rename does, for a target whose
-// contents were never synced: the two names are exchanged and the old file,
-// now under the temporary name, is removed. A rename over a file would make
-// ext4 write the new contents out at once (its guard against renames over
-// unsynced data), which the flush's sync does anyway. Where the exchange
-// cannot be made (no such call, no file at `target`), it is a rename.
-bool ExchangeInto(const std::string& temporary, const std::string& target) {
+// Puts `temporary` in `target`'s place (both names in `folder`) as rename
+// does, for a target whose contents were never synced: the two names are
+// exchanged and the old file, now under the temporary name, is removed. A
+// rename over a file would make ext4 write the new contents out at once (its
+// guard against renames over unsynced data), which the flush's sync does
+// anyway. Where the exchange cannot be made (no such call, no file at
+// `target`), it is a rename.
+bool ExchangeInto(int folder, const std::string& temporary, const std::string& target) {
 #ifdef RENAME_EXCHANGE
-  if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
-    if (::unlink(temporary.c_str()) == 0 || errno == ENOENT) return true;
+  if (::renameat2(folder, temporary.c_str(), folder, target.c_str(), RENAME_EXCHANGE) == 0) {
+    if (::unlinkat(folder, temporary.c_str(), 0) == 0 || errno == ENOENT) return true;
     // What was in the target's place cannot be removed (a folder): both go
     // back, and the write fails, as a rename over it would.
-    ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE);
+    ::renameat2(folder, temporary.c_str(), folder, target.c_str(), RENAME_EXCHANGE);
     return false;
   }
 #endif
-  return ::rename(temporary.c_str(), target.c_str()) == 0;
+  return ::renameat(folder, temporary.c_str(), folder, target.c_str()) == 0;
 }
 
 void SyncFolder(const std::string& folder) {
@@ -609,7 +593,8 @@ void ProfileStore::SyncReplaced() {
 
 ProfileStore::Load ProfileStore::LoadDocument(const std::string& path,
                                               std::shared_ptr<const ProfileDocument>& document,
-                                              struct stat* info, const struct stat* known) {
+                                              struct stat* info, const struct stat* known,
+                                              bool itself) {
   // A cached copy costs one stat while the file is unchanged (none when the
   // caller has just taken it).
   struct stat status;
@@ -623,7 +608,7 @@ ProfileStore::Load ProfileStore::LoadDocument(const std::string& path,
     return Load::kLoaded;
   }
   // O_NONBLOCK: a FIFO in the profile's place must not hang the reader.
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | (itself ? O_NOFOLLOW : 0)));
   if (!fd) {
     const int error = errno;
     cache_.erase(path);
@@ -678,15 +663,21 @@ bool ProfileStore::WriteString(const std::string& path, const std::wstring& sect
                                const std::wstring& key, const std::wstring& value) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (path.empty()) return false;
-  std::optional<struct stat> itself;
-  const std::string target = ResolveLink(path, itself);
+  // The write goes to the name itself, as a write by name to a file that the
+  // tool holds open on Windows cannot be redirected: a link at the name (put
+  // there after any check) or anything but a regular file refuses it, and
+  // the file is read without following a link swapped in meanwhile.
+  struct stat itself;
+  const bool named = ::lstat(path.c_str(), &itself) == 0;
+  if (!named && errno != ENOENT) return false;
+  if (named && !S_ISREG(itself.st_mode)) return false;
   std::shared_ptr<const ProfileDocument> current;
   struct stat info;
-  const Load load = LoadDocument(target, current, &info, itself ? &*itself : nullptr);
+  const Load load = LoadDocument(path, current, &info, named ? &itself : nullptr, true);
   if (load == Load::kUnreadable) return false;
   const bool exists = load == Load::kLoaded;
   // A read-only file refuses every write, one that would change nothing too.
-  if (exists && !IsWritable(target, info)) return false;
+  if (exists && !IsWritable(path, info)) return false;
 
   // The document is copied only for a write that changes it.
   if (exists) {
@@ -705,35 +696,38 @@ bool ProfileStore::WriteString(const std::string& path, const std::wstring& sect
     case ProfileChange::kChanged: break;
   }
   cache_.erase(path);
-  cache_.erase(target);
-  if (!IsWritableFolder(FolderOf(target))) return false;
+  if (!IsWritableFolder(FolderOf(path))) return false;
   const std::string bytes = updated.Serialize();
   std::optional<FileIdentity> now;
-  if (!ReplaceFile(target, bytes, exists ? &info : nullptr, now)) return false;
+  if (!ReplaceFile(path, bytes, exists ? &info : nullptr, now)) return false;
   // What was written is what a read would find: the next access to the file
   // costs a stat, not a read (another program's change still shows in it).
   if (now)
-    Remember(target, *now, std::make_shared<const ProfileDocument>(ProfileDocument::Parse(bytes)));
+    Remember(path, *now, std::make_shared<const ProfileDocument>(ProfileDocument::Parse(bytes)));
   return true;
 }
 
 // Writes `bytes` to a new file beside `target`, syncs it and renames it over
 // `target` (a file never synced: see ExchangeInto): readers see the old file
-// or the new one, never a part.
+// or the new one, never a part. Both names are taken in the folder of
+// `target` as spelled, held open for the write, so the new file lands under
+// that very name, never where a link at it points.
 bool ProfileStore::ReplaceFile(const std::string& target, const std::string& bytes,
                                const struct stat* existing, std::optional<FileIdentity>& now) {
   now.reset();
   static std::atomic<unsigned> counter{0};
-  const std::string prefix = FolderOf(target) + "/." + FileNameOf(target) + ".tmp-" +
-                             std::to_string(::getpid()) + "-";
+  const std::string name = FileNameOf(target);
+  UniqueFd folder(::open(FolderOf(target).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!folder) return false;
+  const std::string prefix = "." + name + ".tmp-" + std::to_string(::getpid()) + "-";
   UniqueFd fd;
   std::string temporary;
   for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
     temporary = prefix + std::to_string(counter++);
     // A new file gets the usual 0666 less the umask; an existing one keeps
     // its mode, set below.
-    fd.Reset(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                    existing ? 0600 : 0666));
+    fd.Reset(::openat(folder.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                      existing ? 0600 : 0666));
     if (!fd && errno != EEXIST) return false;
   }
   if (!fd) return false;
@@ -755,11 +749,12 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
   if (!deferSync) fileSyncCount_ += ok ? 1 : 0;
   ok = ok && ::fstat(fd.get(), &written) == 0;
   ok = fd.Close() && ok;
-  ok = ok && (!beforeReplace_ || beforeReplace_(temporary));
-  ok = ok && (deferSync ? ExchangeInto(temporary, target)
-                        : ::rename(temporary.c_str(), target.c_str()) == 0);
+  ok = ok && (!beforeReplace_ || beforeReplace_(FolderOf(target) + "/" + temporary));
+  const int at = folder.get();
+  ok = ok && (deferSync ? ExchangeInto(at, temporary, name)
+                        : ::renameat(at, temporary.c_str(), at, name.c_str()) == 0);
   if (!ok) {
-    ::unlink(temporary.c_str());
+    ::unlinkat(folder.get(), temporary.c_str(), 0);
     return false;
   }
   unsyncedFolders_.insert(FolderOf(target));
@@ -767,7 +762,7 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
   // is taken as it stands now, and only while the name still reaches the
   // file as written here.
   struct stat renamed;
-  if (::lstat(target.c_str(), &renamed) == 0) {
+  if (::fstatat(folder.get(), name.c_str(), &renamed, AT_SYMLINK_NOFOLLOW) == 0) {
     FileIdentity expected = FileIdentity::Of(written);
     const FileIdentity found = FileIdentity::Of(renamed);
     expected.changedNs = found.changedNs;
@@ -784,8 +779,6 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
 void ProfileStore::Flush(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   cache_.erase(path);
-  std::optional<struct stat> unused;
-  cache_.erase(ResolveLink(path, unused));
   SyncReplaced();
 }
 

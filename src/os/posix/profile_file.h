@@ -30,6 +30,9 @@
 // - A write is refused (false, file unchanged) when the value or a name holds
 //   a line break or NUL, a key holds '=' or starts with ';' or '[', or text is
 //   not valid Unicode: Windows would write a file that reads back otherwise.
+// - A write never goes through a symbolic link at the profile's name (it
+//   fails instead), as a write to a file the tool holds open cannot be
+//   redirected on Windows.
 // - A write needs a writable folder (the file is replaced through a
 //   temporary file beside it); Windows would rewrite a writable file in a
 //   read-only folder in place. A file or folder without any write
@@ -151,7 +154,9 @@ class ProfileStore {
   int32_t GetInt(const std::string& path, const std::wstring& section, const std::wstring& key,
                  int32_t defaultValue);
   // WritePrivateProfileStringW; creates the file when it is missing. False,
-  // the file unchanged, when it cannot be written.
+  // the file unchanged, when it cannot be written. The write goes to `path`
+  // itself: a link or anything but a regular file there refuses it, nothing
+  // written anywhere.
   bool WriteString(const std::string& path, const std::wstring& section, const std::wstring& key,
                    const std::wstring& value);
   // WritePrivateProfileStringW(NULL, NULL, NULL, path): drops the cached
@@ -185,8 +190,9 @@ class ProfileStore {
   // The parsed file, from the cache when the file is unchanged. On kLoaded
   // `info` (when given) receives the file's status. `known`: the status the
   // caller has just taken of `path`, used instead of asking again.
+  // `itself`: a link at `path` is not followed (a write's read).
   Load LoadDocument(const std::string& path, std::shared_ptr<const ProfileDocument>& document,
-                    struct stat* info, const struct stat* known = nullptr);
+                    struct stat* info, const struct stat* known = nullptr, bool itself = false);
   void Remember(const std::string& path, const FileIdentity& identity,
                 std::shared_ptr<const ProfileDocument> document);
 
