@@ -104,6 +104,11 @@ run_tool() {
   fi
 }
 
+# The 8.3 short spelling of an existing Windows path, as the system gives it.
+short_path() {
+  in_wine cmd /c "for %I in (\"$1\") do @echo %~sI" 2>/dev/null | tr -d '\r' | tail -n1
+}
+
 # Sets the Windows version that Wine reports to the tool alone ("" = default).
 set_tool_version() {
   local key='HKCU\Software\Wine\AppDefaults\TAV_PowerSaveSetting.exe'
@@ -1066,6 +1071,59 @@ cases_links() {
   expect_no_log schtasks.log
   [ -f "$drive/tav data/real/list.txt" ] || note "the list behind the link was deleted"
   expect_file "$files_win\\plain.xml"
+  case_end
+
+  case_begin "links: a MySetting.ini beside the settings file that links elsewhere: exit 1280, nothing run, the other file untouched"
+  settings_file "$profile_win" "$profile_name"
+  mkdir -p "$drive/tav data/other"
+  printf '[Other]\r\nKept=1\r\n' >"$drive/tav data/other/run.ini"
+  chmod a-w "$drive/tav data/other/run.ini"
+  ln -s "$drive/tav data/other/run.ini" "$drive/tav data/MySetting.ini"
+  run_tool "/N:\"$profile_win\""
+  expect_exit 1280
+  expect_no_log powercfg.log
+  expect_text "other file" "$(printf '[Other]\r\nKept=1\r')" "$(cat "$drive/tav data/other/run.ini")"
+  [ -z "$(find "$drive/tav data/other/run.ini" -perm -u+w)" ] || note "the other file lost its read-only attribute"
+  case_end
+
+  case_begin "links: a linked user VARENTO: exit 1280, nothing run, nothing made or unprotected behind it"
+  settings_file "$profile_win" "$profile_name"
+  mkdir -p "$drive/tav data/elsewhere/TAV_POWERSAVE"
+  printf '[Other]\r\nKept=1\r\n' >"$drive/tav data/elsewhere/TAV_POWERSAVE/MySetting.ini"
+  chmod a-w "$drive/tav data/elsewhere/TAV_POWERSAVE/MySetting.ini"
+  ln -s "$drive/tav data/elsewhere" "$user_local/VARENTO"
+  run_tool "/N:\"$profile_win\""
+  expect_exit 1280
+  expect_no_log powercfg.log
+  [ -z "$(find "$drive/tav data/elsewhere/TAV_POWERSAVE/MySetting.ini" -perm -u+w)" ] || note "the file behind the link lost its read-only attribute"
+  [ "$(ls -A "$drive/tav data/elsewhere")" = TAV_POWERSAVE ] || note "made behind the link: $(ls -A "$drive/tav data/elsewhere")"
+  case_end
+
+  case_begin "links: a linked machine VARENTO: exit 1280, nothing run, nothing made behind it"
+  settings_file "$profile_win" "$profile_name"
+  mkdir -p "$drive/tav data/elsewhere"
+  ln -s "$drive/tav data/elsewhere" "$drive/ProgramData/VARENTO"
+  run_tool "/N:\"$profile_win\""
+  expect_exit 1280
+  expect_no_log powercfg.log
+  [ -z "$(ls -A "$drive/tav data/elsewhere")" ] || note "made behind the link: $(ls -A "$drive/tav data/elsewhere")"
+  case_end
+
+  case_begin "short names: a read-only XML file and the task list named by 8.3 short paths are registered and deleted"
+  local short_folder short_xml short_list
+  mkdir -p "$drive/tav data/a long folder name"
+  printf '<Task/>' >"$drive/tav data/a long folder name/task definition.xml"
+  chmod a-w "$drive/tav data/a long folder name/task definition.xml"
+  short_folder=$(short_path "$files_win\a long folder name")
+  short_xml="$short_folder\$(short_path "$files_win\a long folder name\task definition.xml" | sed 's/.*\\//')"
+  printf '/TN:"Short" /XML:"%s"\n' "$short_xml" | write_ansi "$files_win\a long folder name\the task list.txt"
+  short_list="$short_folder\$(short_path "$files_win\a long folder name\the task list.txt" | sed 's/.*\\//')"
+  [[ $short_xml == *"~"* && $short_list == *"~"* ]] || note "no short names: '$short_xml', '$short_list'"
+  run_tool "/F:\"$short_list\""
+  expect_exit 0
+  expect_text "schtasks command lines" "schtasks /Create /TN \"Short\" /XML \"$short_xml\" /F" "$(log_of schtasks.log)"
+  expect_gone "$files_win\a long folder name\task definition.xml"
+  expect_gone "$files_win\a long folder name\the task list.txt"
   case_end
 
   case_begin "links: a failed record write keeps a plan found before the run"
