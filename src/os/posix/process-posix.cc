@@ -28,8 +28,11 @@ class ChildProcess : public OsProcess {
  public:
   explicit ChildProcess(pid_t pid) : pid_(pid) {}
   // The child is always reaped, so it never stays a zombie; the tool waits
-  // for every child anyway, so this only waits when a caller did not.
-  ~ChildProcess() override { WaitForExit(); }
+  // for every child anyway, so this only waits when a caller did not. A
+  // child that outlived its killing (stuck in the kernel) is not waited for.
+  ~ChildProcess() override {
+    if (!killed_) WaitForExit();
+  }
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
@@ -71,11 +74,14 @@ class ChildProcess : public OsProcess {
 
   // The child leads its own session and process group (POSIX_SPAWN_SETSID):
   // the whole group is ended, so no grandchild stays behind.
+  // The wait for the killed child has a limit too: one stuck in an
+  // uninterruptible sleep must not hold the tool.
   void Terminate() override {
     if (reaped_) return;
     kill(-pid_, SIGKILL);
     kill(pid_, SIGKILL);
-    WaitForExit();
+    killed_ = true;
+    WaitForExitWithin(kWaitAfterKilling);
   }
 
   // The exit status; a child ended by a signal reads as 128 + the signal's
@@ -104,9 +110,11 @@ class ChildProcess : public OsProcess {
     return reaped_;
   }
 
+  static constexpr std::chrono::seconds kWaitAfterKilling{10};
   pid_t pid_;
   int status_ = 0;
   bool reaped_ = false;
+  bool killed_ = false;
 };
 
 bool IsRegularFile(const std::string& path) {
