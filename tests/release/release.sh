@@ -9,11 +9,7 @@
 #    test certificate that osslsigncode verifies, SHA256SUMS matches them, and
 #    the signed x64 executable still runs under Wine (exit codes through the
 #    launcher, the task list consumed);
-#  - Windows Installer packages: their tables (msiinfo export) and contents,
-#    identical from two runs, signed like the executables, the companion only
-#    from dist/<tree>/; under Wine (msiexec in a throw-away prefix): install,
-#    a run of the installed tool, an upgrade in place, a refused downgrade
-#    and an uninstall that leaves the tool's records.
+#  - the packages (.msi): tables, files, codes, dates, signatures; installed, run, upgraded, downgraded, removed under Wine.
 # Uses the Windows trees in dist/ (scripts/build); the signed run builds them
 # again through scripts/release, which finds them current.
 # Prints one PASS/FAIL line per check and "N passed, N failed" last.
@@ -55,23 +51,14 @@ run_release() {
 }
 
 archive_names() {
-  local arch
-  for arch in x64 x86; do
-    echo "TAV_PowerSaveSetting-$version-windows-$arch.zip TAV_PowerSaveSetting-$version-windows-$arch.msi"
-  done
+  echo TAV_PowerSaveSetting-"$version"-windows-{x64,x86}.{zip,msi}
 }
-# Trees as scripts/build leaves them, with a companion program (made-up
-# bytes: the real one is not built yet), and the same without it.
-for arch in x64 x86; do
-  mkdir -p "$work/dist/windows-$arch" "$work/dist-alone/windows-$arch"
-  cp "dist/windows-$arch/TAV_PowerSaveSetting.exe" "$work/dist/windows-$arch/"
-  cp "dist/windows-$arch/TAV_PowerSaveSetting.exe" "$work/dist-alone/windows-$arch/"
-  printf 'companion of windows-%s for the tests\r\n' "$arch" >"$work/dist/windows-$arch/TAV_PowerSaveSuspend.exe"
-done
-# A wixl of another version, for the pinned version's check.
-mkdir -p "$work/other-wixl"
-printf '#!/bin/sh\necho 0.102\n' >"$work/other-wixl/wixl"
-chmod +x "$work/other-wixl/wixl"
+msi_of() { echo "$work/$1/TAV_PowerSaveSetting-$2-windows-$3.msi"; }
+verdict() { [ -z "$problems" ] && pass "$1" || fail "$1" "$problems"; problems=""; }
+# Trees with a companion (made-up: the real one is not built yet); a wixl of another version.
+for arch in x64 x86; do mkdir -p "$work/dist/windows-$arch" && cp "dist/windows-$arch/TAV_PowerSaveSetting.exe" \
+  "$work/dist/windows-$arch/" && echo "companion $arch" >"$work/dist/windows-$arch/TAV_PowerSaveSuspend.exe"; done
+mkdir -p "$work/bin" && printf '#!/bin/sh\necho 0.102\n' >"$work/bin/wixl" && chmod +x "$work/bin/wixl"
 
 # --- Bad input ----------------------------------------------------------------------
 
@@ -82,8 +69,8 @@ bad_cases=(
   "not a PKCS#12 file|TAV_SIGN_PKCS12=$work/cert/garbage.p12 TAV_SIGN_PASSWORD=$password|release: TAV_SIGN_PKCS12: cannot read"
   "wrong password|TAV_SIGN_PKCS12=$work/cert/signer.p12 TAV_SIGN_PASSWORD=wrong-$password|release: TAV_SIGN_PKCS12: wrong password"
   "no password for a protected file|TAV_SIGN_PKCS12=$work/cert/signer.p12|release: TAV_SIGN_PKCS12: wrong password"
-  "no companion and no switch|TAV_DIST=$work/dist-alone TAV_RELEASE_WITHOUT_COMPANION=|release: $work/dist-alone/windows-x64/TAV_PowerSaveSuspend.exe missing"
-  "another wixl version|PATH=$work/other-wixl:$PATH|release: wixl 0.101 is needed"
+  "no companion and no switch|TAV_DIST=$work/cert TAV_RELEASE_WITHOUT_COMPANION=|release: $work/cert/windows-x64/TAV_PowerSaveSuspend.exe missing"
+  "another wixl version|PATH=$work/bin:$PATH|release: wixl 0.101 is needed"
 )
 for entry in "${bad_cases[@]}"; do
   IFS='|' read -r name assignments expected <<<"$entry"
@@ -127,53 +114,31 @@ check_archives() {
   done
 }
 
-# The fixed upgrade codes, for good: a changed one would install beside the
-# earlier versions instead of replacing them.
+# The packages in `out` from the trees in `from`: tables (upgrade codes for good), dates, files; signed
+# ones also their signatures, the product code of the unsigned rebuild and another package code.
 declare -A upgrade_code=([x64]="{B24E797F-08FA-4917-9C57-956615E7EA27}" [x86]="{32600A1F-59B0-49C0-8F31-16B4E4175362}")
-declare -A program_files=([x64]=ProgramFiles64Folder [x86]=ProgramFilesFolder)
-declare -A component_attributes=([x64]=256 [x86]=0)
-downgrade_message="A newer version of TAV_PowerSaveSetting is already installed."
-# A property of a package (msiinfo export ... Property).
+declare -A program_files=([x64]=ProgramFiles64Folder [x86]=ProgramFilesFolder) attributes=([x64]=256 [x86]=0)
 msi_property() { msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' -v p="$2" '$1 == p { print $2 }'; }
-# Table rows without the three header lines, sorted.
 msi_rows() { msiinfo export "$1" "$2" | tr -d '\r' | tail -n +4 | LC_ALL=C sort; }
-
-# Checks the two packages of `version` in `out` made from the tree folder
-# `from`: the tables and, unpacked with msiextract, the files, which must be
-# those of `from` (or, signed, carry a signature); the companion exactly
-# when `from` has one.
 check_packages() {
-  local out=$1 label=$2 from=$3 arch msi problems files want_files name
+  local out=$1 from=$2 arch msi want name file problems
   for arch in x64 x86; do
-    msi=$out/TAV_PowerSaveSetting-$version-windows-$arch.msi
-    [ -f "$msi" ] || { fail "$label: $arch package made" "$(tail -n2 <<<"$output")"; continue; }
-    problems=""
-    want_files=TAV_PowerSaveSetting.exe
-    [ ! -f "$from/windows-$arch/TAV_PowerSaveSuspend.exe" ] || want_files="$want_files TAV_PowerSaveSuspend.exe"
-    files=$(msi_rows "$msi" File | cut -f3 | tr '\n' ' ')
-    [ "$files" = "$want_files " ] || problems="$problems files '$files';"
-    [ "$(msi_rows "$msi" Directory | grep -v '^TARGETDIR')" = "$(printf 'INSTALLFOLDER\tVendorFolder\tTAV_PowerSave\n%s\tTARGETDIR\t.\nVendorFolder\t%s\tVARENTO' \
-      "${program_files[$arch]}" "${program_files[$arch]}")" ] || problems="$problems directories: $(msi_rows "$msi" Directory | tr '\t\n' ', ');"
-    [ "$(msi_rows "$msi" Component | cut -f4 | sort -u)" = "${component_attributes[$arch]}" ] \
-      || problems="$problems component attributes $(msi_rows "$msi" Component | cut -f4 | tr '\n' ' ');"
-    for name in "ALLUSERS=1" "Manufacturer=VARENTO" "ProductVersion=$version" "UpgradeCode=${upgrade_code[$arch]}"; do
-      [ "$(msi_property "$msi" "${name%%=*}")" = "${name#*=}" ] || problems="$problems ${name%%=*} '$(msi_property "$msi" "${name%%=*}")';"
+    msi=$(msi_of "$out" "$version" $arch) want=TAV_PowerSaveSetting.exe problems=""
+    [ ! -f "$from/windows-$arch/TAV_PowerSaveSuspend.exe" ] || want+=" TAV_PowerSaveSuspend.exe"
+    [ "$(msi_rows "$msi" File | cut -f3 | xargs)" = "$want" ] || problems+=" files;"
+    [ "$(msi_rows "$msi" Directory | xargs)" = "INSTALLFOLDER VendorFolder TAV_PowerSave ${program_files[$arch]} TARGETDIR . TARGETDIR SourceDir VendorFolder ${program_files[$arch]} VARENTO" ] || problems+=" directories;"
+    [ "$(msi_rows "$msi" Component | cut -f4 | sort -u)" = "${attributes[$arch]}" ] || problems+=" component attributes;"
+    for name in ALLUSERS=1 Manufacturer=VARENTO ProductVersion="$version" UpgradeCode="${upgrade_code[$arch]}"; do
+      [ "$(msi_property "$msi" "${name%%=*}")" = "${name#*=}" ] || problems+=" ${name%%=*};"
     done
-    [ "$(msi_rows "$msi" Upgrade | cut -f1-5 | tr '\t\n' '|;')" = \
-      "${upgrade_code[$arch]}||$version||1;${upgrade_code[$arch]}|$version|||2;" ] \
-      || problems="$problems upgrade rows: $(msi_rows "$msi" Upgrade | tr '\t\n' '|;');"
-    grep -qF "$downgrade_message" <(msi_rows "$msi" LaunchCondition) || problems="$problems no downgrade message;"
-    mkdir -p "$out/msi-$arch"
-    msiextract -C "$out/msi-$arch" "$msi" >/dev/null 2>&1 || problems="$problems msiextract failed;"
-    for name in $want_files; do
-      files=$(find "$out/msi-$arch" -type f -name "$name")
-      if [ "$label" = "release signed" ]; then
-        osslsigncode verify -CAfile "$work/cert/cert.pem" -in "$files" >/dev/null 2>&1 || problems="$problems $name in the package not signed;"
-      else
-        cmp -s "$files" "$from/windows-$arch/$name" || problems="$problems $name in the package differs;"
-      fi
-    done
-    [ -z "$problems" ] && pass "$label: $arch package tables and files" || fail "$label: $arch package" "$problems"
+    [ "$(msi_rows "$msi" Upgrade | cut -f1-5 | tr '\t\n' '|;')" = "${upgrade_code[$arch]}||$version||1;${upgrade_code[$arch]}|$version|||2;" ] \
+      && grep -q 'A newer version of TAV_PowerSaveSetting is already installed' <(msi_rows "$msi" LaunchCondition) || problems+=" upgrades;"
+    [ "$(date -d "$(msiinfo suminfo "$msi" | sed -n 's/^Created: //p')" +%s)" = "${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}" ] || problems+=" date;"
+    msiextract -C "$work/$out/$arch-files" "$msi" >/dev/null 2>&1 && for name in $want; do file=$(find "$work/$out/$arch-files" -name "$name")
+      cmp -s "$file" "$from/windows-$arch/$name" || osslsigncode verify -CAfile "$work/cert/cert.pem" -in "$file" >/dev/null 2>&1 || problems+=" $name;"; done
+    [ "$out" = unsigned ] || { osslsigncode verify -CAfile "$work/cert/cert.pem" -in "$msi" >/dev/null 2>&1 && [ "$(msi_property "$msi" ProductCode)" = "$(msi_property "$(msi_of unsigned "$version" $arch)" ProductCode)" ] \
+      && ! cmp -s <(msiinfo suminfo "$msi") <(msiinfo suminfo "$(msi_of unsigned "$version" $arch)"); } || problems+=" signature or codes;"
+    verdict "release $out: $arch package tables and files"
   done
 }
 
@@ -181,55 +146,32 @@ run_release "$work/unsigned" TAV_DIST="$work/dist"
 [ "$status" -eq 0 ] && grep -q 'NOT signed' <<<"$output" \
   && pass "release: unsigned run says so" || fail "release: unsigned run" "exit $status: $(tail -n2 <<<"$output")"
 check_archives "$work/unsigned" "release unsigned"
-check_packages "$work/unsigned" "release unsigned" "$work/dist"
+check_packages unsigned "$work/dist"
 for arch in x64 x86; do
   cmp -s "$work/unsigned/$arch/TAV_PowerSaveSetting.exe" "dist/windows-$arch/TAV_PowerSaveSetting.exe" \
     && pass "release unsigned: $arch executable is the one of dist/" \
     || fail "release unsigned: $arch executable is the one of dist/"
 done
-# A second run in a later second, at another hour of the clock: the
-# packages take no time of the run.
-sleep 1
-run_release "$work/unsigned-again" TAV_DIST="$work/dist" TZ=Asia/Tokyo
+sleep 1 && run_release "$work/unsigned-again" TAV_DIST="$work/dist" TZ=Asia/Tokyo # another second and zone
 same=yes
 for name in $(archive_names); do
   cmp -s "$work/unsigned/$name" "$work/unsigned-again/$name" || same=no
 done
 [ "$same" = yes ] && pass "release unsigned: two runs give identical archives and packages" \
   || fail "release unsigned: two runs give identical archives and packages"
-# The package's dates are the commit's; a package of another version has
-# another product code, each tree its own.
-commit_time=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
-bumped=${version%.*}.$((${version##*.} + 1))
-run_release "$work/bumped" TAV_DIST="$work/dist" TAV_PACKAGE_VERSION="$bumped"
-msi_of() { echo "$work/$1/TAV_PowerSaveSetting-$2-windows-$3.msi"; }
-problems=""
-for arch in x64 x86; do
-  created=$(msiinfo suminfo "$(msi_of unsigned "$version" $arch)" | sed -n 's/^Created: //p')
-  [ "$(date -d "$created" +%s 2>/dev/null)" = "$commit_time" ] || problems="$problems $arch created '$created';"
-  [ "$(msi_property "$(msi_of bumped "$bumped" $arch)" ProductVersion)" = "$bumped" ] || problems="$problems $arch no $bumped package;"
-done
-codes=$(for arch in x64 x86; do msi_property "$(msi_of unsigned "$version" $arch)" ProductCode
-  msi_property "$(msi_of bumped "$bumped" $arch)" ProductCode; done | sort -u | grep -cE '^\{[0-9A-F-]{36}\}$')
-[ "$codes" -eq 4 ] || problems="$problems $codes distinct product codes of 4 packages;"
-[ -z "$problems" ] && pass "release unsigned: packages dated by the commit, product codes per version and tree" \
-  || fail "release unsigned: package dates and product codes" "$problems"
 
 # --- Signed ----------------------------------------------------------------------------
 
-# The trees of dist/ hold no companion yet (only the stand-in among the test
-# equipment, which must stay out of the packages).
+# dist/ has only the stand-in companion (test-equipment/): the packages take the tool alone.
 output=$(env -u TAV_SIGN_TIMESTAMP_URL -u TAV_PACKAGE_VERSION TAV_RELEASE_DIR="$work/signed" TAV_SIGN_PKCS12="$work/cert/signer.p12" \
   TAV_SIGN_PASSWORD="$password" TAV_RELEASE_WITHOUT_COMPANION=1 ./scripts/release 2>&1)
 status=$?
 [ "$status" -eq 0 ] && [ "$(grep -c 'signed and verified' <<<"$output")" -eq 4 ] \
-  && { [ -f dist/windows-x64/TAV_PowerSaveSuspend.exe ] || grep -q 'made WITHOUT the companion' <<<"$output"; } \
   && pass "release: signed run (with its build)" || fail "release: signed run" "exit $status: $(tail -n3 <<<"$output")"
 check_archives "$work/signed" "release signed"
-check_packages "$work/signed" "release signed" dist
-for file in {x64,x86}/TAV_PowerSaveSetting.exe TAV_PowerSaveSetting-$version-windows-{x64,x86}.msi; do
-  exe=$work/signed/$file
-  arch=$file
+check_packages signed dist
+for arch in x64 x86; do
+  exe=$work/signed/$arch/TAV_PowerSaveSetting.exe
   verify=$(osslsigncode verify -CAfile "$work/cert/cert.pem" -in "$exe" 2>&1)
   if [ $? -eq 0 ] && grep -q 'Signature verification: ok' <<<"$verify" \
      && grep -q 'Subject: /CN=TAV_PowerSaveSetting test signer' <<<"$verify" \
@@ -239,17 +181,8 @@ for file in {x64,x86}/TAV_PowerSaveSetting.exe TAV_PowerSaveSetting-$version-win
     fail "release signed: $arch signature verifies" "$(grep -iE 'error|fail' <<<"$verify" | head -n2 | tr '\n' ' ')"
   fi
 done
-# A rebuild of the same version keeps the product code; the package code
-# follows the packaged (here: signed) files.
-problems=""
-for arch in x64 x86; do
-  [ "$(msi_property "$(msi_of signed "$version" $arch)" ProductCode)" = "$(msi_property "$(msi_of unsigned "$version" $arch)" ProductCode)" ] \
-    || problems="$problems $arch product code changed;"
-  [ "$(msiinfo suminfo "$(msi_of signed "$version" $arch)" | grep '^Revision')" != "$(msiinfo suminfo "$(msi_of unsigned "$version" $arch)" | grep '^Revision')" ] \
-    || problems="$problems $arch same package code for other files;"
-done
-[ -z "$problems" ] && pass "release signed: same product codes as unsigned, other package codes" \
-  || fail "release signed: product and package codes" "$problems"
+bumped=${version%.*}.$((${version##*.} + 1))
+run_release "$work/bumped" TAV_DIST="$work/dist" TAV_PACKAGE_VERSION="$bumped"
 # A certificate file without a password signs too (TAV_SIGN_PASSWORD unset).
 openssl pkcs12 -export -inkey "$work/cert/key.pem" -in "$work/cert/cert.pem" \
   -out "$work/cert/open.p12" -passout pass: >/dev/null 2>&1
@@ -275,13 +208,8 @@ if [ -z "$wine_loader64" ] || ! command -v Xvfb >/dev/null; then
   finish
 fi
 [ -f "$signed_exe" ] && [ -f "$launcher" ] || { fail "release signed: executable and launcher present"; finish; }
-# The packages of both trees run under Wine; the x86 one only with wine32.
-package_trees=(windows-x64 windows-x86)
-if [ "$TAV_RUNS_32BIT" = yes ] && [ -z "$wine_loader32" ]; then
-  echo "SKIP windows-x86 under Wine: wine32 is not installed (scripts/install-deps test installs it)"
-  package_trees=(windows-x64)
-fi
-wine_select_trees "${package_trees[@]}"
+[ "$TAV_RUNS_32BIT" != yes ] || [ -n "$wine_loader32" ] && wine_select_trees windows-x64 windows-x86 \
+  || { echo "SKIP windows-x86 under Wine: wine32 is not installed"; wine_select_trees windows-x64; }
 wine_start_x || { fail "release signed: private X server started"; finish; }
 wine_new_prefix win64 "$work/prefix" || { fail "release signed: Wine prefix created"; finish; }
 mkdir -p "$drive/tav" "$drive/equip" "$drive/data"
@@ -304,88 +232,37 @@ for entry in "${wine_cases[@]}"; do
     || fail "release signed: x64 under Wine, '${arguments:-no arguments}'" "$problems"
 done
 wine_stop_prefix
-
-# --- The packages under Wine ------------------------------------------------------------
-
-# Wine's msiexec installs wixl's packages; it runs here through the launcher,
-# which reports its full exit code (1603 and 1638 do not fit Wine's 8 bits).
-# The packages are those with the companion (unsigned) and the bumped version.
-folder_win='C:\Program Files\VARENTO\TAV_PowerSave'
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-# Runs "msiexec <arguments>" in the prefix; `exit_line` gets "exit=<code>".
-msiexec() {
-  printf 'msiexec %s' "$*" >"$drive/equip/command.txt"
-  exit_line=$("$wine" 'C:\equip\launcher.exe' 'C:\equip\command.txt' 2>/dev/null | tr -d '\r')
-}
-# The version under which the product of `code` is registered; empty when none.
-registered_version() {
-  "$wine" reg query "$uninstall_key\\$1" /v DisplayVersion 2>/dev/null | tr -d '\r' | awk '$1 == "DisplayVersion" { print $3 }'
-}
+# --- The packages under Wine: msiexec through the launcher (exit codes above 255) with the packages with companion, then bumped.
+in_wine() { printf '%s' "$1" >"$drive/equip/command.txt"; exit_line=$("$wine" 'C:\equip\launcher.exe' 'C:\equip\command.txt' 2>/dev/null | tr -d '\r'); }
+registered() { "$wine" reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1" /v DisplayVersion 2>/dev/null | awk '/DisplayVersion/ { print $3 }' | tr -d '\r'; }
 for tree in "${wine_trees[@]}"; do
-  arch=${tree#windows-}
-  prefix_arch=win64
-  [ "$arch" = x64 ] || prefix_arch=win32
-  wine_new_prefix "$prefix_arch" "$work/msi-prefix-$arch" || { fail "$tree package: Wine prefix created"; continue; }
-  export TAV_STANDIN_DIR='C:\standin-state' WINEDLLOVERRIDES="mscoree,mshtml=;powrprof=n,b"
-  folder="$drive/Program Files/VARENTO/TAV_PowerSave"
-  record="$drive/ProgramData/VARENTO/TAV_POWERSAVE/Setting.ini"
-  mkdir -p "$drive/equip" "$drive/pkg" "$drive/data" "$drive/standin-state"
-  cp "dist/$tree/test-equipment/launcher.exe" "$drive/equip/"
-  cp "$(msi_of unsigned "$version" "$arch")" "$drive/pkg/old.msi"
-  cp "$(msi_of bumped "$bumped" "$arch")" "$drive/pkg/new.msi"
-  old_code=$(msi_property "$drive/pkg/old.msi" ProductCode)
-  new_code=$(msi_property "$drive/pkg/new.msi" ProductCode)
-
-  # Install, then the installed tool once end to end with the stand-ins
-  # beside it (removed again: they are no part of the product).
-  msiexec '/i C:\pkg\old.msi /qn /l*v C:\pkg\install.log'
-  problems=""
-  [ "$exit_line" = exit=0 ] || problems="$problems $exit_line;"
-  for name in TAV_PowerSaveSetting.exe TAV_PowerSaveSuspend.exe; do
-    cmp -s "$folder/$name" "$work/dist/$tree/$name" || problems="$problems $name not installed;"
-  done
-  [ "$(registered_version "$old_code")" = "$version" ] || problems="$problems $old_code not registered as $version;"
-  [ -s "$drive/pkg/install.log" ] || problems="$problems no log;"
-  [ -z "$problems" ] && pass "$tree package: installed into $folder_win" || fail "$tree package: installed" "$problems"
+  wine_new_prefix "$([ "$tree" = windows-x64 ] && echo win64 || echo win32)" "$work/msi-$tree" || { fail "$tree package: Wine prefix"; continue; }
+  folder="$drive/Program Files/VARENTO/TAV_PowerSave" record="$drive/ProgramData/VARENTO/TAV_POWERSAVE/Setting.ini" arch=${tree#windows-} problems=""
+  mkdir -p "$drive"/{equip,pkg,data,standin} && cp "dist/$tree/test-equipment/launcher.exe" "$drive/equip/"
+  cp "$(msi_of unsigned "$version" $arch)" "$drive/pkg/old.msi" && cp "$(msi_of bumped "$bumped" $arch)" "$drive/pkg/new.msi"
+  old=$(msi_property "$drive/pkg/old.msi" ProductCode) new=$(msi_property "$drive/pkg/new.msi" ProductCode)
+  in_wine 'msiexec /i C:\pkg\old.msi /qn /l*v C:\pkg\install.log'
+  [ "$exit_line" = exit=0 ] && [ "$(registered "$old")" = "$version" ] && diff -r "$folder" "$work/dist/$tree" >/dev/null || problems=" install $exit_line;"
   cp "dist/$tree/test-equipment"/{powercfg.exe,schtasks.exe,powrprof.dll} "$folder/"
-  printf '[GENERAL]\r\nVersion=2.00.000\r\nName=Package test\r\n[DISPLAY]\r\nDisplayAcTime=5\r\n' >"$drive/data/profile.ini"
-  printf '"%s\\TAV_PowerSaveSetting.exe" /N:"C:\\data\\profile.ini"' "$folder_win" >"$drive/equip/command.txt"
-  exit_line=$("$wine" 'C:\equip\launcher.exe' 'C:\equip\command.txt' 2>/dev/null | tr -d '\r')
-  commands=$(cat "$drive/standin-state/powercfg.log" 2>/dev/null | wc -l)
-  rm -f "$folder"/{powercfg.exe,schtasks.exe,powrprof.dll}
-  [ "$exit_line" = exit=0 ] && [ "$commands" -eq 14 ] && [ -s "$record" ] \
-    && pass "$tree package: the installed tool applies a profile (exit 0, 14 commands, a record)" \
-    || fail "$tree package: the installed tool applies a profile" "$exit_line, $commands commands, record $([ -s "$record" ] && echo made || echo missing)"
-  cp "$record" "$work/record-$arch"
-
-  # Upgrade in place, a refused downgrade, an uninstall that keeps the records.
-  msiexec '/i C:\pkg\new.msi /qn /l*v C:\pkg\upgrade.log'
-  problems=""
-  [ "$exit_line" = exit=0 ] || problems="$problems $exit_line;"
-  [ -z "$(registered_version "$old_code")" ] || problems="$problems $version still registered;"
-  [ "$(registered_version "$new_code")" = "$bumped" ] || problems="$problems $bumped not registered;"
-  cmp -s "$folder/TAV_PowerSaveSetting.exe" "$work/dist/$tree/TAV_PowerSaveSetting.exe" || problems="$problems tool gone;"
-  cmp -s "$record" "$work/record-$arch" || problems="$problems record changed;"
-  [ -z "$problems" ] && pass "$tree package: $bumped replaces $version in place, the record kept" \
-    || fail "$tree package: upgrade to $bumped" "$problems"
-  msiexec '/i C:\pkg\old.msi /qn /l*v C:\pkg\downgrade.log'
-  problems=""
-  [ "$exit_line" = exit=1603 ] || [ "$exit_line" = exit=1638 ] || problems="$problems $exit_line;"
-  # Windows logs the refusal's message; Wine's msiexec shows it only with a
-  # user interface and logs the launch condition's cause instead.
-  grep -aqF "WIX_DOWNGRADE_DETECTED = $new_code" "$drive/pkg/downgrade.log" || problems="$problems no downgrade in the log;"
-  [ "$(registered_version "$new_code")" = "$bumped" ] && [ -z "$(registered_version "$old_code")" ] \
-    || problems="$problems registered versions changed;"
-  [ -z "$problems" ] && pass "$tree package: a downgrade to $version is refused ($exit_line, logged)" \
-    || fail "$tree package: downgrade refused" "$problems"
-  msiexec '/x C:\pkg\new.msi /qn /l*v C:\pkg\uninstall.log'
-  problems=""
-  [ "$exit_line" = exit=0 ] || problems="$problems $exit_line;"
-  [ ! -e "$folder" ] || problems="$problems $(ls "$folder" | tr '\n' ' ') left;"
-  [ -z "$(registered_version "$new_code")" ] || problems="$problems still registered;"
-  cmp -s "$record" "$work/record-$arch" || problems="$problems record removed or changed;"
-  [ -z "$problems" ] && pass "$tree package: uninstall removes the program folder and keeps the record" \
-    || fail "$tree package: uninstall" "$problems"
+  printf '[GENERAL]\r\nVersion=2.00.000\r\nName=Package test\r\n' >"$drive/data/profile.ini"
+  TAV_STANDIN_DIR='C:\standin' WINEDLLOVERRIDES="mscoree,mshtml=;powrprof=n,b" \
+    in_wine '"C:\Program Files\VARENTO\TAV_PowerSave\TAV_PowerSaveSetting.exe" /N:"C:\data\profile.ini"'
+  rm "$folder"/{powercfg.exe,schtasks.exe,powrprof.dll} # stand-ins for the run only
+  [ "$exit_line" = exit=0 ] && [ "$(wc -l <"$drive/standin/powercfg.log")" -eq 14 ] && cp "$record" "$work/record-$arch" || problems+=" run $exit_line;"
+  verdict "$tree package: installed into C:\\Program Files\\VARENTO\\TAV_PowerSave, the tool applies a profile there"
+  in_wine 'msiexec /i C:\pkg\new.msi /qn /l*v C:\pkg\upgrade.log'
+  [ "$exit_line" = exit=0 ] && [ -z "$(registered "$old")" ] && [ "$(registered "$new")" = "$bumped" ] \
+    && diff -r "$folder" "$work/dist/$tree" >/dev/null && cmp -s "$record" "$work/record-$arch" || problems+=" $exit_line;"
+  verdict "$tree package: $bumped replaces $version in place, the record kept"
+  # Under /qn Wine logs the refusal's cause, not its text (Windows logs both).
+  in_wine 'msiexec /i C:\pkg\old.msi /qn /l*v C:\pkg\downgrade.log'
+  [[ $exit_line =~ ^exit=16(03|38)$ ]] && [ "$(registered "$new")" = "$bumped" ] \
+    && grep -aqF "WIX_DOWNGRADE_DETECTED = $new" "$drive/pkg/downgrade.log" || problems+=" $exit_line;"
+  verdict "$tree package: a downgrade to $version is refused ($exit_line)"
+  in_wine 'msiexec /x C:\pkg\new.msi /qn /l*v C:\pkg\uninstall.log'
+  [ "$exit_line" = exit=0 ] && [ ! -e "$folder" ] && [ -z "$(registered "$new")" ] && cmp -s "$record" "$work/record-$arch" \
+    || problems+=" $exit_line, folder: $(ls "$folder" 2>&1 | xargs), record: $(ls "$record" 2>&1);"
+  verdict "$tree package: uninstall removes the program folder and keeps the record"
   wine_stop_prefix
 done
 finish
