@@ -19,7 +19,7 @@
 #include "app/entry.h"
 #include "app/launch_options.h"
 #include "no_child_os.h"
-#include "os/posix/plan_store.h"
+#include "standins/plan_store/plan_store.h"
 #include "os/posix/posix_os.h"
 #include "os/posix/posix_parts.h"
 #include "os/posix/posix_paths.h"

@@ -53,7 +53,7 @@
 #include <vector>
 
 #include "command_record.h"
-#include "os/posix/plan_store.h"
+#include "standins/plan_store/plan_store.h"
 #include "os/posix/unique_fd.h"
 
 namespace fs = std::filesystem;

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "e2e_sandbox.h"
-#include "os/posix/plan_store.h"
+#include "standins/plan_store/plan_store.h"
 
 namespace tav::e2e {
 namespace {

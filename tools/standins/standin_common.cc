@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "os/command_line_args.h"
-#include "os/posix/plan_store.h"
+#include "standins/plan_store/plan_store.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "os/posix/file_identity.h"
-#include "os/posix/plan_store.h"
+#include "os/posix/plan_store_format.h"
 
 namespace tav::posix {
 

@@ -31,7 +31,7 @@ void InAnotherProcess(const std::function<bool()>& change) {
 
 class PlanStoreCacheTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(standin::SavePlanStore(path_, standin::DefaultPlanStore())); }
+  void SetUp() override { ASSERT_TRUE(SavePlanStore(path_, standin::DefaultPlanStore())); }
 
   TempDir dir_;
   std::string path_ = dir_ / "plan-store.txt";
@@ -59,7 +59,7 @@ TEST_F(PlanStoreCacheTest, ChangeByAnotherProcessIsSeen) {
   };
   const Case cases[] = {
       {"replaced through a renamed file (as the stand-ins save it)",
-       [&](const std::string& path) { return standin::SavePlanStore(path, changed); }},
+       [&](const std::string& path) { return SavePlanStore(path, changed); }},
       {"rewritten in place, same size, later time stamps",
        [&](const std::string& path) {
          FILE* f = std::fopen(path.c_str(), "r+b");
@@ -84,7 +84,7 @@ TEST_F(PlanStoreCacheTest, ChangeByAnotherProcessIsSeen) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.how);
-    ASSERT_TRUE(standin::SavePlanStore(path_, standin::DefaultPlanStore()));
+    ASSERT_TRUE(SavePlanStore(path_, standin::DefaultPlanStore()));
     auto before = cache_.Load(path_);
     ASSERT_NE(before, nullptr);
     const size_t parses = cache_.ParseCount();
@@ -103,7 +103,7 @@ TEST_F(PlanStoreCacheTest, MissingUnreadableAndOtherPathsAreNotServedFromTheCach
   const std::string other = dir_ / "other-store.txt";
   standin::PlanStore otherStore = standin::DefaultPlanStore();
   otherStore.activePlan = kOtherPlan;
-  ASSERT_TRUE(standin::SavePlanStore(other, otherStore));
+  ASSERT_TRUE(SavePlanStore(other, otherStore));
   auto fromOther = cache_.Load(other);
   ASSERT_NE(fromOther, nullptr);
   EXPECT_EQ(fromOther->activePlan, kOtherPlan);
@@ -119,7 +119,7 @@ TEST_F(PlanStoreCacheTest, MissingUnreadableAndOtherPathsAreNotServedFromTheCach
   WriteFile(path_, "no store at all\n");
   EXPECT_EQ(cache_.Load(path_), nullptr);
   EXPECT_EQ(cache_.Load(path_), nullptr);  // a failure is not remembered as a store
-  ASSERT_TRUE(standin::SavePlanStore(path_, otherStore));
+  ASSERT_TRUE(SavePlanStore(path_, otherStore));
   auto repaired = cache_.Load(path_);
   ASSERT_NE(repaired, nullptr);
   EXPECT_EQ(repaired->activePlan, kOtherPlan);
@@ -130,7 +130,7 @@ TEST_F(PlanStoreCacheTest, MissingUnreadableAndOtherPathsAreNotServedFromTheCach
 TEST(PosixPowerLibraryCacheTest, ActivationByAnotherProcessIsConfirmed) {
   TempDir dir;
   const std::string path = dir / "plan-store.txt";
-  ASSERT_TRUE(standin::SavePlanStore(path, standin::DefaultPlanStore()));
+  ASSERT_TRUE(SavePlanStore(path, standin::DefaultPlanStore()));
   std::unique_ptr<Os> os = MakePosixOs(dir.Config());
   Guid before, after, other;
   ASSERT_TRUE(ParseGuid(kOtherPlan, other));
@@ -140,9 +140,9 @@ TEST(PosixPowerLibraryCacheTest, ActivationByAnotherProcessIsConfirmed) {
   EXPECT_FALSE(before == other);
   InAnotherProcess([&] {
     standin::PlanStore store;
-    if (!standin::LoadPlanStore(path, store)) return false;
+    if (!standin::ParsePlanStore(ReadFile(path), store)) return false;
     store.activePlan = kOtherPlan;
-    return standin::SavePlanStore(path, store);
+    return SavePlanStore(path, store);
   });
   auto confirmation = os->LoadPowerLibrary();
   ASSERT_NE(confirmation, nullptr);

@@ -293,7 +293,7 @@ class PosixPower final : public OsPower {
  private:
   std::string PlanStorePath() const {
     std::string folder = config_.standinDir.empty() ? ModuleFolder() : config_.standinDir;
-    return folder + "/plan-store.txt";
+    return folder + "/" + standin::kPlanStoreFileName;
   }
 
   const PosixConfig& config_;

@@ -4,7 +4,6 @@
 
 #include "os/posix/posix_parts.h"
 #include "os/posix/posix_test_support.h"
-#include "os/posix/plan_store.h"
 #include "os/utf8.h"
 
 namespace tav::posix::testing {
@@ -21,7 +20,7 @@ class PosixPowerLibraryTest : public ::testing::Test {
     };
     store_.schemes = {
         {"ポータブル/ラップトップ", {}}, {"バッテリの最大利用", {}}, {"常にオン", {}}};
-    ASSERT_TRUE(standin::SavePlanStore(dir_ / "plan-store.txt", store_));
+    ASSERT_TRUE(SavePlanStore(dir_ / "plan-store.txt", store_));
   }
 
   static Guid GuidOf(const std::string& text) {
@@ -66,7 +65,7 @@ TEST_F(PosixPowerLibraryTest, FriendlyNamesFailWhenUnreadableOrTooLong) {
   store_.plans[3].name = std::string(509, 'n') + "\xF0\x9F\x98\x80";  // 511 units
   store_.plans[2].nameUnreadable = false;
   store_.plans[2].name = std::string(510, 'n') + "\xF0\x9F\x98\x80";  // 512 units
-  ASSERT_TRUE(standin::SavePlanStore(dir_ / "plan-store.txt", store_));
+  ASSERT_TRUE(SavePlanStore(dir_ / "plan-store.txt", store_));
   auto reloaded = os_->LoadPowerLibrary();
   ASSERT_NE(reloaded, nullptr);
   EXPECT_TRUE(reloaded->PowerReadFriendlyName(GuidOf(store_.plans[0].guid)).has_value());
@@ -85,7 +84,7 @@ TEST_F(PosixPowerLibraryTest, SchemesAreListedInOrder) {
 
   store_.schemes.pop_back();
   store_.schemes.erase(store_.schemes.begin() + 1);
-  ASSERT_TRUE(standin::SavePlanStore(dir_ / "plan-store.txt", store_));
+  ASSERT_TRUE(SavePlanStore(dir_ / "plan-store.txt", store_));
   expected.pop_back();
   expected.erase(expected.begin() + 1);
   EXPECT_EQ(os_->EnumPwrSchemes(), std::optional<std::vector<std::wstring>>(expected));
@@ -95,7 +94,7 @@ TEST_F(PosixPowerLibraryTest, StoreIsReadOnceWhenTheLibraryLoads) {
   auto library = os_->LoadPowerLibrary();
   ASSERT_NE(library, nullptr);
   store_.plans.clear();
-  ASSERT_TRUE(standin::SavePlanStore(dir_ / "plan-store.txt", store_));
+  ASSERT_TRUE(SavePlanStore(dir_ / "plan-store.txt", store_));
   EXPECT_TRUE(library->PowerEnumerate(0).has_value());
   EXPECT_FALSE(os_->LoadPowerLibrary()->PowerEnumerate(0).has_value());
 }

@@ -1,5 +1,6 @@
 // Helpers for the POSIX layer's tests: a private temporary folder, files in
-// it, and scoped changes of the locale and the environment.
+// it (plan stores among them), and scoped changes of the locale and the
+// environment.
 #pragma once
 
 #include <sys/stat.h>
@@ -7,6 +8,7 @@
 
 #include <chrono>
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "os/posix/plan_store_format.h"
 #include "os/posix/posix_os.h"
 
 namespace tav::posix::testing {
@@ -68,6 +71,14 @@ inline std::string ReadFile(const std::string& path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+// A plan store file as the stand-ins save it: a temporary file renamed over
+// `path`.
+inline bool SavePlanStore(const std::string& path, const standin::PlanStore& store) {
+  const std::string temporary = path + ".tmp";
+  WriteFile(temporary, standin::FormatPlanStore(store));
+  return std::rename(temporary.c_str(), path.c_str()) == 0;
 }
 
 inline std::vector<std::string> ReadLines(const std::string& path) {

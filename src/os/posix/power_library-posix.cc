@@ -6,7 +6,7 @@
 
 #include "os/posix/posix_parts.h"
 #include "os/posix/posix_paths.h"
-#include "os/posix/plan_store.h"
+#include "os/posix/plan_store_format.h"
 
 namespace tav::posix {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "os/posix/plan_store.h"
+#include "os/posix/plan_store_format.h"
 
 namespace tav::standin {
 

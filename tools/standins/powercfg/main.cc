@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "os/posix/plan_store.h"
+#include "standins/plan_store/plan_store.h"
 #include "standins/powercfg/commands.h"
 #include "standins/standin_common.h"
 

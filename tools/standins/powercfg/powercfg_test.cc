@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "os/command_line_args.h"
-#include "os/posix/plan_store.h"
+#include "standins/plan_store/plan_store.h"
 #include "standins/standin_common.h"
 
 extern char** environ;

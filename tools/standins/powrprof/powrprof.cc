@@ -17,7 +17,7 @@
 
 #include <string>
 
-#include "os/posix/plan_store.h"
+#include "standins/plan_store/plan_store.h"
 #include "standins/standin_common.h"
 
 namespace tav::standin {

@@ -1,11 +1,10 @@
-// The plan store: the state of the stand-in power management, kept in one
-// text file that the POSIX layer's power library reads and the stand-ins
-// (powercfg, the Windows powrprof.dll) read and write. Plain C++ apart from
-// opening files by UTF-8 path, so the Windows stand-ins build it too.
+// The plan store file's format: the state of the stand-in power management,
+// kept in one text file that the POSIX layer's power library reads (see
+// PlanStoreCache) and the stand-ins (powercfg, the Windows powrprof.dll) keep
+// (tools/standins/plan_store/). The text both ways and the store's rules;
+// plain C++ without any file access, so the Windows stand-ins build it too.
 #pragma once
 
-#include <cstdint>
-#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -41,21 +40,14 @@ struct PlanStore {
   std::string activeScheme;  // name
 };
 
-// Balanced, High performance and Power saver plans, and the Windows XP
-// schemes (among them "バッテリの最大利用").
+// The file's name in the stand-ins' state folder.
+inline constexpr char kPlanStoreFileName[] = "plan-store.txt";
+
+// The store that a missing file stands for: Balanced, High performance and
+// Power saver plans, and the Windows XP schemes (among them "バッテリの最大利用").
 PlanStore DefaultPlanStore();
 // A decimal int with an optional "-", nothing else; false when it does not fit.
 bool ParseInteger(const std::string& text, int& value);
-// <dir>/plan-store.txt, with this platform's separator.
-std::string PlanStorePathIn(const std::string& dir);
-// <dir>/<name>, with this platform's separator.
-std::string StateFilePath(const std::string& dir, const std::string& name);
-// fopen for a UTF-8 path (_wfopen on Windows); `mode` is ASCII.
-FILE* OpenUtf8Path(const std::string& path, const char* mode);
-// A missing file yields the default store; false on an unreadable file.
-bool LoadPlanStore(const std::string& path, PlanStore& store);
-// Replaces the file whole (temporary file, then rename).
-bool SavePlanStore(const std::string& path, const PlanStore& store);
 
 // The file's text for a store, and back. Parsing is strict: an unknown key,
 // a malformed GUID or value, or a duplicate plan or scheme fails.
@@ -69,10 +61,6 @@ bool ParsePlanStoreWithoutValues(const std::string& text, PlanStore& store);
 // without braces, in any letter case. Normalised: lower case, no braces.
 bool IsGuidText(const std::string& text);
 std::string NormalizeGuidText(const std::string& text);  // empty when not a GUID
-// The fields of the Windows GUID structure, from and to GUID text.
-bool ParseGuidText(const std::string& text, uint32_t& data1, uint16_t& data2,
-                   uint16_t& data3, uint8_t data4[8]);
-std::string GuidText(uint32_t data1, uint16_t data2, uint16_t data3, const uint8_t data4[8]);
 
 // Look-ups: plans by GUID text (any case, braces allowed), schemes by name
 // without regard to ASCII letter case. Null when missing.

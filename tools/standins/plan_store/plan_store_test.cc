@@ -1,4 +1,4 @@
-#include "os/posix/plan_store.h"
+#include "standins/plan_store/plan_store.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
