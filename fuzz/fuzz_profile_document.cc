@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "os/posix/profile_document.h"
 #include "os/posix/profile_file.h"
 
 namespace {

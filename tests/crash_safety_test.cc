@@ -18,7 +18,7 @@
 #include "e2e_sandbox.h"
 #include "os/posix/posix_os.h"
 #include "os/posix/posix_test_support.h"
-#include "os/posix/profile_file.h"
+#include "os/posix/profile_document.h"
 #include "settings/current_plan_record.h"
 
 namespace tav {
