@@ -4,8 +4,10 @@
 //
 // Files live in a private temporary folder that is removed at the end.
 #include <benchmark/benchmark.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -19,13 +21,12 @@
 #include "app/entry.h"
 #include "app/launch_options.h"
 #include "no_child_os.h"
-#include "standins/plan_store/plan_store.h"
 #include "os/posix/posix_os.h"
-#include "os/posix/posix_parts.h"
-#include "os/posix/posix_paths.h"
 #include "os/posix/profile_file.h"
+#include "os/utf8.h"
 #include "schedule/task_registration_list.h"
 #include "settings/power_settings.h"
+#include "standins/plan_store/plan_store.h"
 #include "testing/fake_os.h"
 
 namespace fs = std::filesystem;
@@ -57,7 +58,24 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
-std::wstring WinPath(const std::string& native) { return posix::WindowsPath(native); }
+// Paths as the POSIX layer maps them: '\' in the core's form is '/' natively.
+std::wstring WinPath(const std::string& native) {
+  std::wstring path = FromUtf8(native);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return path;
+}
+
+std::string NativePath(const std::wstring& path) {
+  std::string native = ToUtf8(path);
+  std::replace(native.begin(), native.end(), '\\', '/');
+  return native;
+}
+
+// The POSIX layer's existence test: one stat.
+bool FileExists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
+}
 
 std::unique_ptr<Os> NewPosixOs() {
   PosixConfig config;
@@ -134,16 +152,16 @@ class ProfileStoreOs : public testing::FakeOs {
   posix::ProfileStore store;
 
   bool PathFileExists(const std::wstring& path) override {
-    return posix::FileExists(posix::NativePath(path));
+    return FileExists(NativePath(path));
   }
   std::wstring GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
                                        const std::wstring& defaultValue, size_t bufferChars,
                                        const std::wstring& path) override {
-    return store.GetString(posix::NativePath(path), section, key, defaultValue, bufferChars);
+    return store.GetString(NativePath(path), section, key, defaultValue, bufferChars);
   }
   int32_t GetPrivateProfileInt(const std::wstring& section, const std::wstring& key,
                                int32_t defaultValue, const std::wstring& path) override {
-    return store.GetInt(posix::NativePath(path), section, key, defaultValue);
+    return store.GetInt(NativePath(path), section, key, defaultValue);
   }
 };
 
@@ -254,12 +272,12 @@ void BM_TaskList_LineChecksOnly_10MiB(benchmark::State& state) {
   for (size_t at = text.find("/XML:\""); at != std::string::npos;
        at = text.find("/XML:\"", at + 1)) {
     const size_t start = at + 6;
-    paths.push_back(posix::NativePath(
-        posix::FromUtf8(std::string_view(text).substr(start, text.find('"', start) - start))));
+    paths.push_back(NativePath(
+        FromUtf8(std::string_view(text).substr(start, text.find('"', start) - start))));
   }
   for (auto _ : state) {
     size_t found = 0;
-    for (const std::string& path : paths) found += posix::FileExists(path);
+    for (const std::string& path : paths) found += FileExists(path);
     if (found != 0) state.SkipWithError("an XML file exists");
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
@@ -269,7 +287,7 @@ void BM_TaskList_LineChecksOnly_10MiB(benchmark::State& state) {
 // The core alone, on the in-memory FakeOs: splitting and checking, no I/O.
 void BM_TaskList_FakeOs_10MiB(benchmark::State& state) {
   const std::wstring listPath = L"C:\\Lists\\tasks.txt";
-  const std::wstring text = posix::FromUtf8(TaskListText());
+  const std::wstring text = FromUtf8(TaskListText());
   testing::FakeOs os;
   os.debugOutputOn = false;  // as natively without the trace
   for (auto _ : state) {
@@ -384,7 +402,7 @@ void BM_TaskList_1000Entries_NoChildren(benchmark::State& state) {
   for (int i = 0; i < kEntries; ++i) {
     const std::string xml = folder + "/task" + std::to_string(i) + ".xml";
     xmlFiles.push_back(xml);
-    list += "/TN:\"TAV_Task_" + std::to_string(i) + "\" /XML:\"" + posix::ToUtf8(WinPath(xml)) +
+    list += "/TN:\"TAV_Task_" + std::to_string(i) + "\" /XML:\"" + ToUtf8(WinPath(xml)) +
             "\"\r\n";
   }
   const std::string listFile = folder + "/tasks.txt";

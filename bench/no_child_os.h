@@ -13,8 +13,8 @@
 #include <string>
 
 #include "os/os.h"
-#include "os/posix/posix_parts.h"
 #include "os/utf8.h"
+#include "standins/plan_store/plan_store.h"
 
 namespace tav::bench {
 
@@ -62,7 +62,9 @@ class NoChildOs : public OsProcesses, public OsPower, public Os {
       bool HasPowerGetActiveScheme() override { return true; }
       uint32_t PowerGetActiveScheme(Guid& active) override {
         if (active_.empty()) return inner_->PowerGetActiveScheme(active);
-        return posix::ParseGuid(active_, active) ? 0 : 13;
+        const bool parsed = standin::ParseGuidText(active_, active.data1, active.data2,
+                                                   active.data3, active.data4);
+        return parsed ? 0 : 13;
       }
 
      private:

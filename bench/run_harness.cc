@@ -54,7 +54,6 @@
 
 #include "command_record.h"
 #include "standins/plan_store/plan_store.h"
-#include "os/posix/unique_fd.h"
 
 namespace fs = std::filesystem;
 
@@ -230,8 +229,10 @@ struct Sandbox {
   // Commits what the harness itself changed on the sandbox's file system, so
   // that a run's syncs do not also carry the harness's deletions.
   void SyncFileSystem() const {
-    const posix::UniqueFd fd(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd) syncfs(fd.get());
+    const int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    syncfs(fd);
+    close(fd);
   }
 };
 
