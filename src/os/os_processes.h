@@ -20,7 +20,8 @@ class OsProcess {
   // WaitForSingleObject(process, limit): true when the child has ended
   // within `limit`, false when it is still running.
   virtual bool WaitForExitWithin(std::chrono::milliseconds limit) = 0;
-  // TerminateProcess, then waits until the child is gone.
+  // Ends the child and whatever it started (its job; only the child itself
+  // where it could not be given one), then waits a bounded time for it to go.
   virtual void Terminate() = 0;
 };
 
@@ -29,7 +30,11 @@ class OsProcesses {
   // CreateProcessW(applicationName, commandLine, ..., STARTF_USESHOWWINDOW /
   // SW_HIDE): no handle when no process was created. The child's standard
   // input, output and error are the NUL device, so a question it asks reads
-  // end-of-file; it inherits no other handle of the tool. An empty
+  // end-of-file; it inherits no other handle of the tool (where the system
+  // cannot name the one handle to inherit, it inherits none and has no
+  // standard handles from the tool). It runs in a job of its own, where the
+  // system allows one, that ends what it left running when the child's
+  // object is destroyed; it keeps the caller's current folder. An empty
   // `applicationName` (NULL for the platform) lets it find the program named
   // by the first token of `commandLine`; a given one is started as it is,
   // without a search.

@@ -9,6 +9,7 @@
 //            which must be the powrprof.dll that the program loads; the
 //            stand-in's plan store lies in its state folder (TAV_STANDIN_DIR)
 //        win32_os_check --child MARKER (used by the process checks)
+//        win32_os_check --forever [MARKER] (never ends; first starts a "--forever" child, its id in MARKER)
 //
 // A check that the system under test cannot support (Wine makes no symbolic
 // links) prints "skip <name>: <reason>" instead of passing.
@@ -24,12 +25,14 @@
 #include <vector>
 
 #include "os/path_strings.h"
+#include "os/win32/unique_handle.h"
 #include "os/win32/win32_os.h"
 #include "standins/standin_common.h"
 
 namespace {
 
 using tav::standin::ToUtf8;
+using tav::win32::UniqueHandle;
 
 int failures = 0;
 
@@ -390,19 +393,20 @@ void CheckUnicodeTextFile(tav::Os& os, const std::wstring& work) {
   const std::wstring path = work + L"\\unicode.ini";
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileW(path.c_str());
-  Check("Unicode text file created", os.CreateUnicodeTextFile(path));
+  const tav::FilePin made = os.CreateUnicodeTextFile(path, tav::FinalPathCheck::kCompare);
+  Check("Unicode text file created and pinned", made.file && made.created);
   Check("Unicode text file holds exactly FF FE", ReadBytes(path) == "\xFF\xFE",
         std::to_wstring(ReadBytes(path).size()) + L" bytes");
-  Check("Unicode text file: refused where the file exists", !os.CreateUnicodeTextFile(path));
 
   const std::wstring existing = work + L"\\ansi.ini";
   WriteBytes(existing, "[Current]\r\nProfileName=x\r\n");
-  Check("Unicode text file: an existing file is refused and kept",
-        !os.CreateUnicodeTextFile(existing) && ReadBytes(existing) == "[Current]\r\nProfileName=x\r\n");
-  Check("Unicode text file: refused for a folder", !os.CreateUnicodeTextFile(work));
-  const std::wstring nowhere = work + L"\\no where\\x.ini";
-  Check("Unicode text file: refused in a missing folder",
-        !os.CreateUnicodeTextFile(nowhere) && GetFileAttributesW(nowhere.c_str()) == INVALID_FILE_ATTRIBUTES);
+  const tav::FilePin found = os.CreateUnicodeTextFile(existing, tav::FinalPathCheck::kCompare);
+  Check("Unicode text file: an existing file is pinned as it is, not made",
+        found.file && !found.created && ReadBytes(existing) == "[Current]\r\nProfileName=x\r\n");
+  Check("Unicode text file: a folder is pinned as PinFile pins it",
+        os.CreateUnicodeTextFile(work, tav::FinalPathCheck::kCompare).check == tav::FileCheck::kNotFile);
+  Check("Unicode text file: nothing made in a missing folder",
+        os.CreateUnicodeTextFile(work + L"\\no\\x.ini", tav::FinalPathCheck::kCompare).check == tav::FileCheck::kMissing);
 
   // What the records rely on: the profile functions keep such a file UTF-16.
   const std::wstring name = L"省電力 プロファイル";
@@ -598,6 +602,18 @@ int RunProbeChild(const wchar_t* value, const wchar_t* marker) {
   return 0;
 }
 
+void StartForeverChild(const wchar_t* marker) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring line = L"\"" + std::wstring(self) + L"\" --forever";
+  STARTUPINFOW startup;
+  GetStartupInfoW(&startup);
+  PROCESS_INFORMATION info = {};
+  if (CreateProcessW(self, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    WriteBytes(marker, std::to_string(info.dwProcessId) + "\n");
+  UniqueHandle process(info.hProcess), thread(info.hThread);
+}
+
 void CheckChildren(tav::Os& os, const std::wstring& work, const std::wstring& self) {
   const std::wstring marker = work + L"\\stdin.txt";
   DeleteFileW(marker.c_str());
@@ -626,15 +642,23 @@ void CheckChildren(tav::Os& os, const std::wstring& work, const std::wstring& se
   }
   CloseHandle(event);
 
-  // A child that never ends is ended after an injected limit.
-  line = L"\"" + self + L"\" --forever";
+  // A child that never ends, and the child it started, are ended after an injected limit.
+  const std::wstring family = work + L"\\grandchild.txt";
+  DeleteFileW(family.c_str());
+  line = L"\"" + self + L"\" --forever \"" + family + L"\"";
   child = os.CreateHiddenProcess(L"", line);
+  std::string pid;
+  for (int i = 0; i < 200 && (pid = ReadBytes(family)).find('\n') == std::string::npos; ++i) Sleep(50);
+  UniqueHandle grandchild(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, std::atoi(pid.c_str())));
   const DWORD start = GetTickCount();
   const bool ended = child && child->WaitForExitWithin(std::chrono::milliseconds(300));
   if (child) child->Terminate();
   uint32_t code = 0;
   Check("child that never ends is still running at the limit, then ended",
         child && !ended && child->GetExitCode(code) && code == 1 && GetTickCount() - start < 20000);
+  const bool gone = grandchild && WaitForSingleObject(grandchild.get(), 5000) == WAIT_OBJECT_0;
+  Check("the child's own child is ended with it", gone, tav::FromUtf8(pid));
+  if (grandchild && !gone) TerminateProcess(grandchild.get(), 1);  // it would hold the output open
 }
 
 // Pins through the Win32 layer: what each kind of path gives, and what a
@@ -649,28 +673,29 @@ void CheckPins(tav::Os& os, const std::wstring& work) {
   WriteBytes(file, "[GENERAL]\r\nName=Quiet\r\n");
   using tav::FileCheck;
   using tav::FinalPathCheck;
-  Check("pin: plain file passes", os.PinFile(file, FinalPathCheck::kCompare).check == FileCheck::kPassed);
-  const FileCheck spelled = os.PinFile(folder + L"\\.\\SETTING.INI", FinalPathCheck::kCompare).check;
+  constexpr tav::PinSharing kShared = tav::PinSharing::kReadWrite;
+  Check("pin: plain file passes", os.PinFile(file, FinalPathCheck::kCompare, kShared).check == FileCheck::kPassed);
+  const FileCheck spelled = os.PinFile(folder + L"\\.\\SETTING.INI", FinalPathCheck::kCompare, kShared).check;
   Check("pin: path spelled with . and another case passes", spelled == FileCheck::kPassed,
         tav::DescribeFileCheck(spelled));
-  Check("pin: missing file", os.PinFile(folder + L"\\none.ini", FinalPathCheck::kCompare).check ==
+  Check("pin: missing file", os.PinFile(folder + L"\\none.ini", FinalPathCheck::kCompare, kShared).check ==
                                  FileCheck::kMissing);
-  Check("pin: folder is not a file", os.PinFile(folder, FinalPathCheck::kCompare).check == FileCheck::kNotFile);
-  Check("pin: folder passes as a folder", os.PinFolder(folder).check == FileCheck::kPassed);
-  Check("pin: file is not a folder", os.PinFolder(file).check == FileCheck::kNotFolder);
+  Check("pin: folder is not a file", os.PinFile(folder, FinalPathCheck::kCompare, kShared).check == FileCheck::kNotFile);
+  Check("pin: folder passes as a folder", os.PinFolder(folder, FinalPathCheck::kCompare).check == FileCheck::kPassed);
+  Check("pin: file is not a folder", os.PinFolder(file, FinalPathCheck::kCompare).check == FileCheck::kNotFolder);
   // Windows says "not a disk file"; Wine may refuse to open the device so.
-  const tav::FilePin device = os.PinFile(L"\\\\.\\NUL", FinalPathCheck::kSkip);
+  const tav::FilePin device = os.PinFile(L"\\\\.\\NUL", FinalPathCheck::kSkip, kShared);
   Check("pin: device is refused",
         !device.file && (device.check == FileCheck::kNotFile || device.check == FileCheck::kUnopenable),
         tav::DescribeFileCheck(device.check));
   if (CreateHardLinkW(hard.c_str(), file.c_str(), nullptr)) {
-    Check("pin: hard-linked file", os.PinFile(file, FinalPathCheck::kSkip).check == FileCheck::kHardLinked);
+    Check("pin: hard-linked file", os.PinFile(file, FinalPathCheck::kSkip, kShared).check == FileCheck::kHardLinked);
     DeleteFileW(hard.c_str());
   } else {
     Skip("pin: hard-linked file", "no hard links here");
   }
 
-  tav::FilePin pin = os.PinFile(file, FinalPathCheck::kCompare);
+  tav::FilePin pin = os.PinFile(file, FinalPathCheck::kCompare, kShared);
   const std::wstring moved = folder + L"\\moved.ini";
   Check("pin: held file cannot be renamed", !MoveFileW(file.c_str(), moved.c_str()));
   Check("pin: held file cannot be deleted by name", !DeleteFileW(file.c_str()));
@@ -695,21 +720,44 @@ void CheckPins(tav::Os& os, const std::wstring& work) {
 
   WriteBytes(file, "x");
   SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
-  pin = os.PinFile(file, FinalPathCheck::kCompare);
+  pin = os.PinFile(file, FinalPathCheck::kCompare, kShared);
   Check("pin: read-only file is not deleted", pin.file && !pin.file->Delete() &&
                                                   GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES);
   SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  // Writers get in while a file is held only where its pin shares writing; a
+  // file someone is writing cannot be pinned read-only.
+  for (const auto sharing : {kShared, tav::PinSharing::kReadOnly}) {
+    pin = os.PinFile(file, FinalPathCheck::kCompare, sharing);
+    const UniqueHandle writer(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    Check(std::string("pin: writers let in while held: ") + (sharing == kShared ? "yes" : "no"), pin.file && static_cast<bool>(writer) == (sharing == kShared));
+    pin = {};
+    if (writer) Check("pin: a file open for writing elsewhere is not pinned read-only", os.PinFile(file, FinalPathCheck::kCompare, tav::PinSharing::kReadOnly).check == FileCheck::kUnopenable);
+  }
+  // A read-only file named by its 8.3 short path is the file its long path names.
+  const std::wstring longFile = folder + L"\\folder with a long name\\a long task name.xml";
+  CreateDirectoryW((folder + L"\\folder with a long name").c_str(), nullptr);
+  WriteBytes(longFile, "<Task/>");
+  SetFileAttributesW(longFile.c_str(), FILE_ATTRIBUTE_READONLY);
+  wchar_t shortName[MAX_PATH] = {};
+  GetShortPathNameW(longFile.c_str(), shortName, MAX_PATH);
+  pin = os.PinFile(shortName, FinalPathCheck::kCompare, tav::PinSharing::kReadOnly);
+  Check("pin: short path passes, its final path is the long path", pin.file && pin.file->FinalPath() == longFile, Show(shortName));
+  if (pin.file) pin.file->ClearReadOnlyAttribute();
+  Check("pin: short path: read-only cleared, then deleted",
+        pin.file && pin.file->Delete() && GetFileAttributesW(longFile.c_str()) == INVALID_FILE_ATTRIBUTES);
 
-  tav::FolderPin held = os.PinFolder(folder);
+  tav::FolderPin held = os.PinFolder(folder, FinalPathCheck::kCompare);
   Check("pin: held folder cannot be renamed",
         held.folder && !MoveFileW(folder.c_str(), (work + L"\\pins-moved").c_str()));
+  Check("pin: final path of a held folder", held.folder && held.folder->FinalPath() == folder);
 }
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 3 && std::wstring(argv[1]) == L"--child") return RunChild(argv[2]);
   if (argc == 3 && std::wstring(argv[1]) == L"--stdin") return RunStdinChild(argv[2]);
   if (argc == 4 && std::wstring(argv[1]) == L"--probe") return RunProbeChild(argv[2], argv[3]);
-  if (argc == 2 && std::wstring(argv[1]) == L"--forever") {
+  if ((argc == 2 || argc == 3) && std::wstring(argv[1]) == L"--forever") {
+    if (argc == 3) StartForeverChild(argv[2]);
     Sleep(INFINITE);
     return 0;
   }

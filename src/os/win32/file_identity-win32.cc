@@ -27,17 +27,6 @@ std::wstring Plain(std::wstring path) {
   return path;
 }
 
-// The path as the system resolves it by name: full, with long names.
-std::wstring FullLongPath(const std::wstring& path) {
-  std::vector<wchar_t> full(kLongPathChars);
-  DWORD n = ::GetFullPathNameW(path.c_str(), kLongPathChars, full.data(), nullptr);
-  if (n == 0 || n >= kLongPathChars) return path;
-  std::vector<wchar_t> longer(kLongPathChars);
-  DWORD m = ::GetLongPathNameW(full.data(), longer.data(), kLongPathChars);
-  if (m == 0 || m >= kLongPathChars) return std::wstring(full.data(), n);
-  return std::wstring(longer.data(), m);
-}
-
 FileCheck OpenFailure() {
   switch (::GetLastError()) {
     case ERROR_FILE_NOT_FOUND:
@@ -54,6 +43,16 @@ FileCheck OpenFailure() {
 
 }  // namespace
 
+std::wstring FullLongPath(const std::wstring& path) {
+  std::vector<wchar_t> full(kLongPathChars);
+  DWORD n = ::GetFullPathNameW(path.c_str(), kLongPathChars, full.data(), nullptr);
+  if (n == 0 || n >= kLongPathChars) return path;
+  std::vector<wchar_t> longer(kLongPathChars);
+  DWORD m = ::GetLongPathNameW(full.data(), longer.data(), kLongPathChars);
+  if (m == 0 || m >= kLongPathChars) return std::wstring(full.data(), n);
+  return std::wstring(longer.data(), m);
+}
+
 bool IdentityOf(HANDLE handle, FileIdentity& identity) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!::GetFileInformationByHandle(handle, &info)) return false;
@@ -61,39 +60,42 @@ bool IdentityOf(HANDLE handle, FileIdentity& identity) {
   return true;
 }
 
-bool FinalPathMatches(HANDLE handle, const std::wstring& path) {
+std::optional<std::wstring> FinalPathOf(HANDLE handle) {
   const auto getFinalPath = SystemProcedure<GetFinalPathNameByHandleFunction>(
       L"kernel32.dll", "GetFinalPathNameByHandleW");
-  if (!getFinalPath) return true;  // Windows XP
+  if (!getFinalPath) return std::nullopt;  // Windows XP
   std::vector<wchar_t> buffer(kLongPathChars);
   const DWORD n = getFinalPath(handle, buffer.data(), kLongPathChars, kFinalPathDosVolume);
+  if (n == 0 || n >= kLongPathChars) return std::nullopt;
+  return Plain(std::wstring(buffer.data(), n));
+}
+
+bool FinalPathMatches(HANDLE handle, const std::wstring& path) {
+  if (!SystemProcedure<GetFinalPathNameByHandleFunction>(L"kernel32.dll",
+                                                         "GetFinalPathNameByHandleW"))
+    return true;  // Windows XP
   // A volume without a drive letter (a folder mount point) has no such name:
   // it is not the path meant either.
-  if (n == 0 || n >= kLongPathChars) return false;
-  const std::wstring final = Plain(std::wstring(buffer.data(), n));
+  const std::optional<std::wstring> final = FinalPathOf(handle);
+  if (!final) return false;
   const std::wstring meant = Plain(FullLongPath(path));
   const auto compare =
       SystemProcedure<CompareStringOrdinalFunction>(L"kernel32.dll", "CompareStringOrdinal");
   if (compare) {
-    return compare(final.c_str(), static_cast<int>(final.size()), meant.c_str(),
+    return compare(final->c_str(), static_cast<int>(final->size()), meant.c_str(),
                    static_cast<int>(meant.size()), TRUE) == kCompareEqual;
   }
-  return ::lstrcmpiW(final.c_str(), meant.c_str()) == 0;
+  return ::lstrcmpiW(final->c_str(), meant.c_str()) == 0;
 }
 
-FileCheck OpenVerified(const std::wstring& path, ObjectKind kind, bool compareFinalPath,
-                       DWORD access, DWORD share, UniqueHandle& handle, FileIdentity& identity) {
-  if (path.empty()) return FileCheck::kMissing;
+FileCheck CheckOpened(HANDLE handle, const std::wstring& path, ObjectKind kind,
+                      bool compareFinalPath, FileIdentity& identity) {
   const bool folder = kind == ObjectKind::kFolder;
-  UniqueHandle opened(::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                    nullptr));
-  if (!opened) return OpenFailure();
   // A device (CON, a pipe, a COM port) is no disk object.
-  if (::GetFileType(opened.get()) != FILE_TYPE_DISK)
+  if (::GetFileType(handle) != FILE_TYPE_DISK)
     return folder ? FileCheck::kNotFolder : FileCheck::kNotFile;
   BY_HANDLE_FILE_INFORMATION info;
-  if (!::GetFileInformationByHandle(opened.get(), &info)) return FileCheck::kUnopenable;
+  if (!::GetFileInformationByHandle(handle, &info)) return FileCheck::kUnopenable;
   if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return FileCheck::kLink;
   const bool isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   if (folder && !isFolder) return FileCheck::kNotFolder;
@@ -101,10 +103,21 @@ FileCheck OpenVerified(const std::wstring& path, ObjectKind kind, bool compareFi
     if (isFolder || (info.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)) return FileCheck::kNotFile;
     if (info.nNumberOfLinks != 1) return FileCheck::kHardLinked;
   }
-  if (compareFinalPath && !FinalPathMatches(opened.get(), path)) return FileCheck::kElsewhere;
+  if (compareFinalPath && !FinalPathMatches(handle, path)) return FileCheck::kElsewhere;
   identity = FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-  handle = std::move(opened);
   return FileCheck::kPassed;
+}
+
+FileCheck OpenVerified(const std::wstring& path, ObjectKind kind, bool compareFinalPath,
+                       DWORD access, DWORD share, UniqueHandle& handle, FileIdentity& identity) {
+  if (path.empty()) return FileCheck::kMissing;
+  UniqueHandle opened(::CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                    nullptr));
+  if (!opened) return OpenFailure();
+  const FileCheck check = CheckOpened(opened.get(), path, kind, compareFinalPath, identity);
+  if (check == FileCheck::kPassed) handle = std::move(opened);
+  return check;
 }
 
 }  // namespace tav::win32

@@ -1,9 +1,9 @@
 // Files and folders pinned for the elevated tool: checked through a handle
 // opened without following a link, then held open with read access, sharing
-// read and write but not delete, so that nobody can rename, delete or
-// replace them (or a folder above them) until the pin is destroyed. A handle
-// without read, write or delete access would not do: the system ignores the
-// sharing mode of such a handle.
+// read (and for files written by name, write) but not delete, so that nobody
+// can rename, delete or replace them (or a folder above them) until the pin
+// is destroyed. A handle without read, write or delete access would not do:
+// the system ignores the sharing mode of such a handle.
 //
 // Attributes are written and the file is deleted through handles checked to
 // reach the pinned file (same volume and file index): SetFileInformationByHandle
@@ -19,6 +19,9 @@ namespace {
 
 constexpr DWORD kPinAccess = FILE_READ_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 constexpr DWORD kPinShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// Inputs read by another program after the check: nobody may open them for
+// writing while they are held, and one open for writing cannot be pinned.
+constexpr DWORD kPinShareReadOnly = FILE_SHARE_READ;
 // Attribute and delete handles do not hinder other users of the file.
 constexpr DWORD kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -75,6 +78,11 @@ class Win32PinnedFile final : public OsPinnedFile {
         pin_(std::move(pin)),
         identity_(identity) {}
 
+  std::optional<std::wstring> FinalPath() override {
+    if (!pin_) return std::nullopt;
+    return FinalPathOf(pin_.get());
+  }
+
   std::unique_ptr<OsTextFile> OpenTextFileForReading() override {
     if (!pin_) return nullptr;
     return OpenTextFileOf(path_, identity_);
@@ -103,9 +111,7 @@ class Win32PinnedFile final : public OsPinnedFile {
     if (!file || !::GetFileInformationByHandle(file.get(), &info)) return false;
     // DeleteFileW refuses a read-only file; so does the disposition.
     if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) return false;
-    DispositionInformation disposition{TRUE};
-    return SetInformation(file.get(), kFileDispositionInfo, kFileDispositionInformation,
-                          &disposition, sizeof disposition);
+    return MarkForDeletion(file.get());
   }  // the file goes when `file` closes
 
  private:
@@ -130,40 +136,60 @@ class Win32PinnedFolder final : public OsPinnedFolder {
  public:
   explicit Win32PinnedFolder(UniqueHandle pin) : pin_(std::move(pin)) {}
 
+  std::optional<std::wstring> FinalPath() override { return FinalPathOf(pin_.get()); }
+
  private:
   UniqueHandle pin_;
 };
 
 // Checked with a handle that asks for attributes only (opening a pipe or a
 // device for reading could have effects of its own), then pinned by a second
-// handle that must reach the same object.
-FileCheck Pin(const std::wstring& path, ObjectKind kind, bool compareFinalPath, UniqueHandle& pin,
-              FileIdentity& identity) {
+// handle, sharing `share`, that must reach the same object.
+FileCheck Pin(const std::wstring& path, ObjectKind kind, bool compareFinalPath, DWORD share,
+              UniqueHandle& pin, FileIdentity& identity) {
   UniqueHandle probe;
   FileCheck check = OpenVerified(path, kind, compareFinalPath, FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                                  kAnyShare, probe, identity);
   if (check != FileCheck::kPassed) return check;
   FileIdentity again;
-  check = OpenVerified(path, kind, compareFinalPath, kPinAccess, kPinShare, pin, again);
+  check = OpenVerified(path, kind, compareFinalPath, kPinAccess, share, pin, again);
   if (check == FileCheck::kPassed && !(again == identity)) return FileCheck::kUnopenable;
   return check;
 }
 
 }  // namespace
 
-FilePin Win32Files::PinFile(const std::wstring& path, FinalPathCheck finalPath) {
-  const bool compare = finalPath == FinalPathCheck::kCompare;
-  UniqueHandle pin;
-  FileIdentity identity;
-  const FileCheck check = Pin(path, ObjectKind::kFile, compare, pin, identity);
-  if (check != FileCheck::kPassed) return FilePin{check, nullptr};
-  return FilePin{check, std::make_unique<Win32PinnedFile>(path, compare, std::move(pin), identity)};
+bool MarkForDeletion(HANDLE file) {
+  DispositionInformation disposition{TRUE};
+  return SetInformation(file, kFileDispositionInfo, kFileDispositionInformation, &disposition,
+                        sizeof disposition);
 }
 
-FolderPin Win32Files::PinFolder(const std::wstring& path) {
+FilePin PinKnownFile(const std::wstring& path, FinalPathCheck finalPath, PinSharing sharing,
+                     const std::optional<FileIdentity>& expected) {
+  const bool compare = finalPath == FinalPathCheck::kCompare;
+  const DWORD share = sharing == PinSharing::kReadOnly ? kPinShareReadOnly : kPinShare;
   UniqueHandle pin;
   FileIdentity identity;
-  const FileCheck check = Pin(path, ObjectKind::kFolder, true, pin, identity);
+  FileCheck check = Pin(path, ObjectKind::kFile, compare, share, pin, identity);
+  if (check == FileCheck::kPassed && expected && !(identity == *expected))
+    check = FileCheck::kUnopenable;
+  if (check != FileCheck::kPassed) return FilePin{check, nullptr};
+  // Later opens by name use the full long spelling, whichever one was given.
+  return FilePin{check, std::make_unique<Win32PinnedFile>(FullLongPath(path), compare,
+                                                           std::move(pin), identity)};
+}
+
+FilePin Win32Files::PinFile(const std::wstring& path, FinalPathCheck finalPath,
+                            PinSharing sharing) {
+  return PinKnownFile(path, finalPath, sharing, std::nullopt);
+}
+
+FolderPin Win32Files::PinFolder(const std::wstring& path, FinalPathCheck finalPath) {
+  UniqueHandle pin;
+  FileIdentity identity;
+  const FileCheck check = Pin(path, ObjectKind::kFolder, finalPath == FinalPathCheck::kCompare,
+                              kPinShare, pin, identity);
   if (check != FileCheck::kPassed) return FolderPin{check, nullptr};
   return FolderPin{check, std::make_unique<Win32PinnedFolder>(std::move(pin))};
 }

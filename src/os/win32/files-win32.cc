@@ -62,19 +62,40 @@ bool Win32Files::IsRegularFile(const std::wstring& path) {
   return (info.dwFileAttributes & notPlain) == 0;
 }
 
-bool Win32Files::CreateUnicodeTextFile(const std::wstring& path) {
-  UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
+FilePin Win32Files::CreateUnicodeTextFile(const std::wstring& path, FinalPathCheck finalPath) {
+  // Made as itself, never through a link at `path`, and shared with nobody
+  // until it has been checked.
+  UniqueHandle made(::CreateFileW(path.c_str(), FILE_GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE,
+                                  0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!made) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+      return PinFile(path, finalPath, PinSharing::kReadWrite);
+    return FilePin{FileCheck::kMissing, nullptr};
+  }
   static const unsigned char kByteOrderMark[] = {0xFF, 0xFE};
   DWORD written = 0;
-  const bool ok = ::WriteFile(file.get(), kByteOrderMark, sizeof kByteOrderMark, &written,
-                              nullptr) &&
-                  written == sizeof kByteOrderMark;
-  file.Reset();
-  // A file that did not get its mark is no Unicode file: it is not left behind.
-  if (!ok) ::DeleteFileW(path.c_str());
-  return ok;
+  FileIdentity identity;
+  FileCheck check =
+      ::WriteFile(made.get(), kByteOrderMark, sizeof kByteOrderMark, &written, nullptr) &&
+              written == sizeof kByteOrderMark
+          ? CheckOpened(made.get(), path, ObjectKind::kFile,
+                        finalPath == FinalPathCheck::kCompare, identity)
+          : FileCheck::kUnopenable;
+  if (check != FileCheck::kPassed) {
+    // Not left behind: a file without its mark is no Unicode file, and one
+    // made behind a link is not where it was meant.
+    MarkForDeletion(made.get());
+    return FilePin{check, nullptr};
+  }
+  // The pin shares read and write with the profile functions; this handle's
+  // delete access would keep them out, so it is given up first and the pin
+  // must reach the very file it made.
+  made.Reset();
+  FilePin pin = PinKnownFile(path, finalPath, PinSharing::kReadWrite, identity);
+  pin.created = pin.check == FileCheck::kPassed;
+  return pin;
 }
 
 }  // namespace tav::win32

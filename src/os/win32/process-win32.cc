@@ -1,6 +1,7 @@
 // Child programs: started hidden, their standard handles on the NUL device,
-// inheriting nothing else of the tool; waited for with or without a limit;
-// the system folder where the system's own programs are found.
+// inheriting nothing else of the tool, each in a job of its own so that
+// ending it also ends whatever it started; waited for with or without a
+// limit; the system folder where the system's own programs are found.
 #include <vector>
 
 #include "os/win32/procedure_lookup.h"
@@ -11,9 +12,14 @@
 namespace tav::win32 {
 namespace {
 
+// How long a child that was ended is waited for: ending is asynchronous, but
+// a process that does not go within this time is not waited for any longer.
+constexpr DWORD kEndedChildWaitMilliseconds = 10000;
+
 class Win32Process final : public OsProcess {
  public:
-  explicit Win32Process(UniqueHandle process) : process_(std::move(process)) {}
+  Win32Process(UniqueHandle process, UniqueHandle job)
+      : process_(std::move(process)), job_(std::move(job)) {}
   void WaitForExit() override { ::WaitForSingleObject(process_.get(), INFINITE); }
   bool WaitForExitWithin(std::chrono::milliseconds limit) override {
     // A limit beyond INFINITE - 1 ms (49 days) is cut: INFINITE means none.
@@ -23,8 +29,10 @@ class Win32Process final : public OsProcess {
     return ::WaitForSingleObject(process_.get(), milliseconds) == WAIT_OBJECT_0;
   }
   void Terminate() override {
-    ::TerminateProcess(process_.get(), 1);
-    ::WaitForSingleObject(process_.get(), INFINITE);  // ends soon after termination
+    // The job holds the child and everything it started; without one only
+    // the child itself can be ended.
+    if (!job_ || !::TerminateJobObject(job_.get(), 1)) ::TerminateProcess(process_.get(), 1);
+    ::WaitForSingleObject(process_.get(), kEndedChildWaitMilliseconds);
   }
   bool GetExitCode(uint32_t& exitCode) override {
     DWORD code = 0;
@@ -35,7 +43,24 @@ class Win32Process final : public OsProcess {
 
  private:
   UniqueHandle process_;  // closed with the object
+  UniqueHandle job_;      // closing it ends whatever the child left running
 };
+
+// A job that ends its processes when its last handle closes and lets a
+// process started with CREATE_BREAKAWAY_FROM_JOB leave it; none when the
+// system refuses one.
+UniqueHandle CreateChildJob() {
+  UniqueHandle job(::CreateJobObjectW(nullptr, nullptr));
+  if (!job) return job;
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
+  ::ZeroMemory(&limits, sizeof limits);
+  limits.BasicLimitInformation.LimitFlags =
+      JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+  if (!::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
+                                 sizeof limits))
+    return UniqueHandle();
+  return job;
+}
 
 // PROC_THREAD_ATTRIBUTE_HANDLE_LIST and the start-up structure that carries
 // it (Vista and later; the headers target Windows XP).
@@ -114,36 +139,43 @@ std::unique_ptr<OsProcess> Win32Processes::CreateHiddenProcess(const std::wstrin
   PROCESS_INFORMATION info;
   ::ZeroMemory(&info, sizeof info);
 
-  // Only the NUL handle is inherited: on Vista and later it is named in a
-  // handle list; on Windows XP every handle the tool opens is made
-  // non-inheritable (the default for kernel objects, "N" for C runtime files).
+  // Only the NUL handle is inherited, and only where a handle list names it
+  // (Vista and later). Without a list nothing is inherited at all, and a
+  // console child gets a hidden console of its own.
   UniqueHandle nul = OpenNulDevice();
   InheritOnly inheritOnly(nul.get());
   BOOL inherit = FALSE;
-  DWORD flags = 0;
-  if (nul) {
+  DWORD flags = CREATE_SUSPENDED;
+  void* list = nul ? inheritOnly.list() : nullptr;
+  if (list) {
     startup.startupInfo.dwFlags |= STARTF_USESTDHANDLES;
     startup.startupInfo.hStdInput = nul.get();
     startup.startupInfo.hStdOutput = nul.get();
     startup.startupInfo.hStdError = nul.get();
     inherit = TRUE;
-    if (void* list = inheritOnly.list()) {
-      startup.attributeList = list;
-      startup.startupInfo.cb = sizeof startup;
-      flags |= kExtendedStartupInfoPresent;
-    }
+    startup.attributeList = list;
+    startup.startupInfo.cb = sizeof startup;
+    flags |= kExtendedStartupInfoPresent;
   }
 
   const wchar_t* application = applicationName.empty() ? nullptr : applicationName.c_str();
   BOOL created =
       ::CreateProcessW(application, buffer.data(), nullptr, nullptr, inherit, flags, nullptr,
                        nullptr, reinterpret_cast<STARTUPINFOW*>(&startup), &info);
-  // Whatever came back is owned from here on; the thread handle is not needed.
+  // Whatever came back is owned from here on.
   UniqueHandle process(info.hProcess);
   UniqueHandle thread(info.hThread);
-  thread.Reset();
   if (!created || !process) return nullptr;
-  return std::make_unique<Win32Process>(std::move(process));
+  // Put in its job before it runs, so that nothing it starts escapes. A
+  // system that refuses (Windows 7 and earlier when the tool is in a job
+  // already) runs it without one.
+  UniqueHandle job = CreateChildJob();
+  if (job && !::AssignProcessToJobObject(job.get(), process.get())) job.Reset();
+  if (::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+    ::TerminateProcess(process.get(), 1);
+    return nullptr;
+  }
+  return std::make_unique<Win32Process>(std::move(process), std::move(job));
 }
 
 std::wstring Win32Processes::GetSystemDirectory() {

@@ -3,6 +3,8 @@
 // profile-win32.cc, ...); Win32Os (win32_os.cc) holds one of each.
 #pragma once
 
+#include <optional>
+
 #include "os/os.h"
 #include "os/win32/file_identity-win32.h"
 
@@ -11,6 +13,15 @@ namespace tav::win32 {
 // _wfsopen(path, "rtN", _SH_DENYWR), kept only when it reached the object
 // `identity` names (text_file-win32.cc).
 std::unique_ptr<OsTextFile> OpenTextFileOf(const std::wstring& path, const FileIdentity& identity);
+
+// file_pin-win32.cc: marks the file of `file` (open with DELETE access) to
+// be deleted when its last handle closes.
+bool MarkForDeletion(HANDLE file);
+
+// Win32Files::PinFile, passed only when the pinned file is the object
+// `expected` names, where one is given (kUnopenable otherwise).
+FilePin PinKnownFile(const std::wstring& path, FinalPathCheck finalPath, PinSharing sharing,
+                     const std::optional<FileIdentity>& expected);
 
 // startup-win32.cc, mutex-win32.cc, window-win32.cc, clock-win32.cc.
 class Win32System final : public OsSystem {
@@ -46,15 +57,16 @@ class Win32Files final : public OsFiles {
   bool PathFileExists(const std::wstring& path) override;
   uint32_t GetFileAttributes(const std::wstring& path) override;
   bool IsRegularFile(const std::wstring& path) override;
-  bool CreateUnicodeTextFile(const std::wstring& path) override;
+  FilePin CreateUnicodeTextFile(const std::wstring& path, FinalPathCheck finalPath) override;
   bool SetFileAttributes(const std::wstring& path, uint32_t attributes) override;
   bool DeleteFile(const std::wstring& path) override;
   bool CreateDirectory(const std::wstring& path) override;
   bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) override;
   uint32_t GetModuleFileName(std::wstring& path) override;
   std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) override;
-  FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath) override;
-  FolderPin PinFolder(const std::wstring& path) override;
+  FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath,
+                  PinSharing sharing) override;
+  FolderPin PinFolder(const std::wstring& path, FinalPathCheck finalPath) override;
 };
 
 // path-win32.cc.
