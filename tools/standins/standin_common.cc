@@ -67,14 +67,7 @@ std::vector<std::wstring> Arguments(int argc, char** argv) {
 }
 
 void AppendLog(const std::string& logName, const std::wstring& line) {
-  std::string path = StateDir();
-#ifdef _WIN32
-  path += "\\" + logName;
-  FILE* f = _wfopen(FromUtf8(path).c_str(), L"ab");
-#else
-  path += "/" + logName;
-  FILE* f = std::fopen(path.c_str(), "ab");
-#endif
+  FILE* f = OpenUtf8Path(StateFilePath(StateDir(), logName), "ab");
   if (!f) return;
   std::string text = ToUtf8(line) + "\n";
   std::fwrite(text.data(), 1, text.size(), f);
