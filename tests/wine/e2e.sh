@@ -106,7 +106,8 @@ run_tool() {
 
 # The 8.3 short spelling of an existing Windows path, as the system gives it.
 short_path() {
-  in_wine cmd /c "for %I in (\"$1\") do @echo %~sI" 2>/dev/null | tr -d '\r' | tail -n1
+  printf '@for %%%%I in ("%s") do @echo %%%%~sI\r\n' "$1" >"$drive/equip/short.bat"
+  in_wine cmd /c 'C:\equip\short.bat' 2>/dev/null | tr -d '\r' | tail -n1
 }
 
 # Sets the Windows version that Wine reports to the tool alone ("" = default).
@@ -1110,14 +1111,13 @@ cases_links() {
   case_end
 
   case_begin "short names: a read-only XML file and the task list named by 8.3 short paths are registered and deleted"
-  local short_folder short_xml short_list
+  local short_xml short_list
   mkdir -p "$drive/tav data/a long folder name"
   printf '<Task/>' >"$drive/tav data/a long folder name/task definition.xml"
   chmod a-w "$drive/tav data/a long folder name/task definition.xml"
-  short_folder=$(short_path "$files_win\a long folder name")
-  short_xml="$short_folder\$(short_path "$files_win\a long folder name\task definition.xml" | sed 's/.*\\//')"
+  short_xml=$(short_path "$files_win\a long folder name\task definition.xml")
   printf '/TN:"Short" /XML:"%s"\n' "$short_xml" | write_ansi "$files_win\a long folder name\the task list.txt"
-  short_list="$short_folder\$(short_path "$files_win\a long folder name\the task list.txt" | sed 's/.*\\//')"
+  short_list=$(short_path "$files_win\a long folder name\the task list.txt")
   [[ $short_xml == *"~"* && $short_list == *"~"* ]] || note "no short names: '$short_xml', '$short_list'"
   run_tool "/F:\"$short_list\""
   expect_exit 0
