@@ -225,9 +225,6 @@ report_checks() {
 if [ -f "$equipment/win32_os_check.exe" ]; then
   mkdir -p "$drive/oscheck/work"
   cp "$equipment/win32_os_check.exe" "$drive/oscheck/"
-  # A link made on the Unix side, for the regular-file checks.
-  printf '<Task/>' >"$drive/oscheck/work/link-target.xml"
-  ln -sf link-target.xml "$drive/oscheck/work/unix-link.xml"
   output=$(cd "$drive/oscheck" && "$wine" 'C:\oscheck\win32_os_check.exe' 'C:\oscheck' 2>&1 | tr -d '\r')
   report_checks "win32 layer" "$output"
 

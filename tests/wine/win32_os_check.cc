@@ -11,20 +11,21 @@
 //        win32_os_check --child MARKER (used by the process checks)
 //        win32_os_check --forever [MARKER] (never ends; first starts a "--forever" child, its id in MARKER)
 //
-// A check that the system under test cannot support (Wine makes no symbolic
-// links) prints "skip <name>: <reason>" instead of passing.
+// A check that the system under test cannot support (no hard links, no
+// handle lists before Vista) prints "skip <name>: <reason>" instead of passing.
 #include <windows.h>
+#include <shlwapi.h>
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
 
 #include "os/path_strings.h"
+#include "os/win32/guid-win32.h"
 #include "os/win32/unique_handle.h"
 #include "os/win32/win32_os.h"
 #include "standins/standin_common.h"
@@ -94,8 +95,30 @@ std::wstring ChildModule(const std::string& marker) {
   return tav::FromUtf8(marker.substr(at + 7, end == std::string::npos ? end : end - at - 7));
 }
 
-// shlwapi against the emulation that the other Os implementations use.
-void CheckPaths(tav::Os& os) {
+// shlwapi in MAX_PATH buffers, as the product called it before it used the
+// portable functions of path_strings.h.
+std::wstring ShlwapiCombine(const std::wstring& folder, const std::wstring& file) {
+  wchar_t buffer[MAX_PATH] = {};
+  return PathCombineW(buffer, folder.c_str(), file.c_str()) ? buffer : L"";
+}
+bool ShlwapiAppend(std::wstring& path, const std::wstring& more) {
+  wchar_t buffer[MAX_PATH] = {};
+  if (path.size() >= MAX_PATH) return false;  // would not fit the buffer to begin with
+  path.copy(buffer, path.size());
+  if (!PathAppendW(buffer, more.c_str())) return false;
+  path = buffer;
+  return true;
+}
+bool ShlwapiRemoveFileSpec(std::wstring& path) {
+  std::vector<wchar_t> buffer(path.begin(), path.end());  // only ever shortened
+  buffer.push_back(L'\0');
+  const bool removed = PathRemoveFileSpecW(buffer.data()) != 0;
+  path = buffer.data();
+  return removed;
+}
+
+// shlwapi against the portable functions that every Os's caller uses.
+void CheckPaths() {
   const std::wstring longFolder = L"C:\\" + std::wstring(250, L'a');
   struct Join {
     std::wstring folder, file;
@@ -107,13 +130,13 @@ void CheckPaths(tav::Os& os) {
       {L"C:", L"x"},             {longFolder, L"Setting.ini"}, {L"C:\\ProgramData", L"VARENTO"},
   };
   for (const Join& join : joins) {
-    const std::wstring system = os.PathCombine(join.folder, join.file);
+    const std::wstring system = ShlwapiCombine(join.folder, join.file);
     const std::wstring emulated = tav::PathStringCombine(join.folder, join.file);
     Check("PathCombine " + ToUtf8(join.folder.substr(0, 24)) + " + " + ToUtf8(join.file),
           system == emulated, L"shlwapi " + Show(system) + L", emulation " + Show(emulated));
 
     std::wstring appended = join.folder, emulatedAppend = join.folder;
-    const bool ok = os.PathAppend(appended, join.file);
+    const bool ok = ShlwapiAppend(appended, join.file);
     const bool emulatedOk = tav::PathStringAppend(emulatedAppend, join.file);
     Check("PathAppend " + ToUtf8(join.folder.substr(0, 24)) + " + " + ToUtf8(join.file),
           ok == emulatedOk && appended == emulatedAppend,
@@ -124,7 +147,7 @@ void CheckPaths(tav::Os& os) {
                                    L"C:b.ini"};
   for (const std::wstring& path : removals) {
     std::wstring system = path, emulated = path;
-    const bool removed = os.PathRemoveFileSpec(system);
+    const bool removed = ShlwapiRemoveFileSpec(system);
     const bool emulatedRemoved = tav::PathStringRemoveFileSpec(emulated);
     Check("PathRemoveFileSpec " + ToUtf8(path), removed == emulatedRemoved && system == emulated,
           L"shlwapi " + Show(system) + L", emulation " + Show(emulated));
@@ -134,23 +157,30 @@ void CheckPaths(tav::Os& os) {
 void CheckProfile(tav::Os& os, const std::wstring& work) {
   const std::wstring ini = work + L"\\profile.ini";
   DeleteFileW(ini.c_str());
-  Check("profile write", os.WritePrivateProfileString(L"GENERAL", L"Name", L"Quiet", ini));
-  os.WritePrivateProfileString(L"GENERAL", L"Minutes", L"-5", ini);
-  os.FlushPrivateProfile(ini);
-  Check("profile read", os.GetPrivateProfileString(L"GENERAL", L"Name", L"", 1024, ini) == L"Quiet");
+  Check("profile write", os.profile().WriteString(L"GENERAL", L"Name", L"Quiet", ini));
+  os.profile().WriteString(L"GENERAL", L"Minutes", L"-5", ini);
+  os.profile().Flush(ini);
+  Check("profile read", os.profile().ReadString(L"GENERAL", L"Name", L"", 1024, ini) == L"Quiet");
   Check("profile read cut to the buffer",
-        os.GetPrivateProfileString(L"GENERAL", L"Name", L"", 4, ini) == L"Qui",
-        os.GetPrivateProfileString(L"GENERAL", L"Name", L"", 4, ini));
+        os.profile().ReadString(L"GENERAL", L"Name", L"", 4, ini) == L"Qui",
+        os.profile().ReadString(L"GENERAL", L"Name", L"", 4, ini));
   Check("profile default for a missing key",
-        os.GetPrivateProfileString(L"GENERAL", L"None", L"dflt", 1024, ini) == L"dflt");
+        os.profile().ReadString(L"GENERAL", L"None", L"dflt", 1024, ini) == L"dflt");
   Check("profile section name ignores case",
-        os.GetPrivateProfileString(L"general", L"NAME", L"", 1024, ini) == L"Quiet");
-  Check("profile int read as signed", os.GetPrivateProfileInt(L"GENERAL", L"Minutes", 3, ini) == -5);
-  Check("profile int default", os.GetPrivateProfileInt(L"GENERAL", L"None", 3, ini) == 3);
+        os.profile().ReadString(L"general", L"NAME", L"", 1024, ini) == L"Quiet");
+  Check("profile int read as signed", os.profile().ReadInt(L"GENERAL", L"Minutes", 3, ini) == -5);
+  Check("profile int default", os.profile().ReadInt(L"GENERAL", L"None", 3, ini) == 3);
   Check("profile missing file gives default",
-        os.GetPrivateProfileString(L"A", L"B", L"d", 1024, work + L"\\none.ini") == L"d");
+        os.profile().ReadString(L"A", L"B", L"d", 1024, work + L"\\none.ini") == L"d");
   const std::string bytes = ReadBytes(ini);
   Check("profile written to disk after flush", bytes.find("Name=Quiet") != std::string::npos);
+}
+
+// A text file opened through a pin that lets writers in: what it denies them
+// is the text file's own doing.
+std::unique_ptr<tav::OsTextFile> OpenText(tav::Os& os, const std::wstring& path) {
+  const tav::FilePin pin = os.files().PinFile(path, tav::FinalPathCheck::kCompare, tav::PinSharing::kReadWrite);
+  return pin.file ? pin.file->OpenTextFileForReading() : nullptr;
 }
 
 void CheckTextFile(tav::Os& os, const std::wstring& work) {
@@ -158,7 +188,7 @@ void CheckTextFile(tav::Os& os, const std::wstring& work) {
   WriteBytes(path, "a\r\nbb\r\n\r\nlast");
   std::vector<std::wstring> pieces;
   {
-    auto file = os.OpenTextFileForReading(path);
+    auto file = OpenText(os, path);
     Check("text file opens", file != nullptr);
     if (!file) return;
     std::wstring piece;
@@ -179,7 +209,7 @@ void CheckTextFile(tav::Os& os, const std::wstring& work) {
 
   WriteBytes(path, "abcde\n");
   {
-    auto file = os.OpenTextFileForReading(path);
+    auto file = OpenText(os, path);
     std::wstring a, b, c;
     const bool first = file && file->ReadLine(a, 4);
     const bool second = file && file->ReadLine(b, 4);
@@ -187,7 +217,7 @@ void CheckTextFile(tav::Os& os, const std::wstring& work) {
     Check("text file reads bufferChars - 1 characters a piece",
           first && second && !third && a == L"abc" && b == L"de\n", Show(a) + L" " + Show(b));
   }
-  Check("text file missing", os.OpenTextFileForReading(work + L"\\none.txt") == nullptr);
+  Check("text file missing", OpenText(os, work + L"\\none.txt") == nullptr);
 
   // The runtime decodes in the ANSI code page of the selected locale.
   const UINT codePage = GetACP();
@@ -196,7 +226,7 @@ void CheckTextFile(tav::Os& os, const std::wstring& work) {
   wchar_t decoded[16] = {};
   MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), decoded, 15);
   WriteBytes(path, ansi);
-  auto file = os.OpenTextFileForReading(path);
+  auto file = OpenText(os, path);
   std::wstring piece;
   const bool read = file && file->ReadLine(piece, 1024);
   Check("text file decoded in ANSI code page " + std::to_string(codePage),
@@ -213,9 +243,9 @@ void CheckProcesses(tav::Os& os, const std::wstring& work, const std::wstring& s
 
   std::wstring commandLine = L"\"" + child + L"\" --child \"" + marker + L"\"";
   const std::wstring original = commandLine;
-  auto process = os.CreateHiddenProcess(L"", commandLine);
+  auto process = os.processes().StartHidden(L"", commandLine);
   Check("process with a quoted path with blanks starts", process != nullptr);
-  if (process) process->WaitForExit();
+  if (process) process->Wait(std::nullopt);
   Check("process waited for until its end", ReadBytes(marker).rfind("hidden=", 0) == 0);
   Check("process started hidden", ReadBytes(marker).rfind("hidden=1\n", 0) == 0,
         tav::FromUtf8(ReadBytes(marker)));
@@ -223,8 +253,7 @@ void CheckProcesses(tav::Os& os, const std::wstring& work, const std::wstring& s
   process.reset();
 
   for (const wchar_t* line : {L"", L"no_such_program_tav.exe /x", L"\"C:\\no where\\x.exe\""}) {
-    std::wstring missing = line;
-    Check("process " + ToUtf8(Show(line)) + " not started", os.CreateHiddenProcess(L"", missing) == nullptr);
+    Check("process " + ToUtf8(Show(line)) + " not started", os.processes().StartHidden(L"", line) == nullptr);
   }
 
   // A given application is started as it is; the command line's first token
@@ -236,8 +265,8 @@ void CheckProcesses(tav::Os& os, const std::wstring& work, const std::wstring& s
     DeleteFileW(marker.c_str());
     std::wstring line = first + L" --child \"" + marker + L"\"";
     const std::wstring lineBefore = line;
-    auto started = os.CreateHiddenProcess(child, line);
-    if (started) started->WaitForExit();
+    auto started = os.processes().StartHidden(child, line);
+    if (started) started->Wait(std::nullopt);
     const std::string seen = ReadBytes(marker);
     Check("application name runs that program, first token " + ToUtf8(first),
           started != nullptr && lstrcmpiW(ChildModule(seen).c_str(), child.c_str()) == 0 &&
@@ -250,8 +279,8 @@ void CheckProcesses(tav::Os& os, const std::wstring& work, const std::wstring& s
   for (const std::wstring& missingApp : {work + L"\\no where\\child.exe", work + L"\\none.exe"}) {
     DeleteFileW(marker.c_str());
     std::wstring line = L"\"" + child + L"\" --child \"" + marker + L"\"";
-    auto started = os.CreateHiddenProcess(missingApp, line);
-    if (started) started->WaitForExit();
+    auto started = os.processes().StartHidden(missingApp, line);
+    if (started) started->Wait(std::nullopt);
     Check("missing application " + ToUtf8(Show(missingApp)) + " starts nothing",
           started == nullptr && GetFileAttributesW(marker.c_str()) == INVALID_FILE_ATTRIBUTES);
   }
@@ -259,159 +288,74 @@ void CheckProcesses(tav::Os& os, const std::wstring& work, const std::wstring& s
 
 void CheckMutex(tav::Os& os) {
   const std::wstring name = L"TAV_CHECK_MUTEX_" + std::to_wstring(GetCurrentProcessId());
-  bool exists = true;
-  auto first = os.CreateMutex(name, true, exists);
-  Check("mutex created, new", first != nullptr && !exists);
-  auto second = os.CreateMutex(name, true, exists);
-  Check("mutex second handle reports it exists", second != nullptr && exists);
-  if (second) second->Release();  // not owned: nothing to release
-  second.reset();
-  if (first) first->Release();
-  first.reset();
-  auto third = os.CreateMutex(name, true, exists);
-  Check("mutex gone once every handle is closed", third != nullptr && !exists);
+  tav::MutexOpening first = os.system().CreateOwnedMutex(name);
+  Check("mutex created, new", first.mutex && !first.existed);
+  tav::MutexOpening second = os.system().CreateOwnedMutex(name);
+  Check("mutex second handle reports it exists", second.mutex && second.existed);
+  if (second.mutex) second.mutex->Release();  // not owned: nothing to release
+  second = {};
+  if (first.mutex) first.mutex->Release();
+  first = {};
+  const tav::MutexOpening third = os.system().CreateOwnedMutex(name);
+  Check("mutex gone once every handle is closed", third.mutex && !third.existed);
 }
 
 void CheckFiles(tav::Os& os, const std::wstring& work, const std::wstring& self) {
   const std::wstring folder = work + L"\\folder";
   RemoveDirectoryW(folder.c_str());
-  Check("folder created", os.CreateDirectory(folder));
-  Check("folder creation fails when it exists", !os.CreateDirectory(folder));
-  Check("folder exists", os.PathFileExists(folder));
-  Check("folder attribute", (os.GetFileAttributes(folder) & tav::kFileAttributeDirectory) != 0);
+  tav::OsFiles& files = os.files();
+  Check("folder created", files.CreateFolder(folder));
+  Check("folder creation fails when it exists", !files.CreateFolder(folder));
+  Check("folder exists", files.Exists(folder));
+  Check("folder kind", files.KindOf(folder) == tav::PathKind::kFolder);
 
   const std::wstring file = work + L"\\file.txt";
   WriteBytes(file, "x");
-  Check("file exists", os.PathFileExists(file));
-  const uint32_t attributes = os.GetFileAttributes(file);
-  Check("file attributes readable", attributes != tav::kInvalidFileAttributes &&
-                                        !(attributes & tav::kFileAttributeReadOnly));
-  Check("read-only set", os.SetFileAttributes(file, attributes | tav::kFileAttributeReadOnly) &&
-                             (os.GetFileAttributes(file) & tav::kFileAttributeReadOnly));
-  Check("read-only file not deleted", !os.DeleteFile(file) && os.PathFileExists(file));
-  os.SetFileAttributes(file, attributes);
-  Check("file deleted", os.DeleteFile(file) && !os.PathFileExists(file));
-  Check("missing file attributes", os.GetFileAttributes(file) == tav::kInvalidFileAttributes);
-  Check("missing file not deleted", !os.DeleteFile(file));
+  Check("file exists", files.Exists(file));
+  Check("file kind", files.KindOf(file) == tav::PathKind::kFile);
+  DeleteFileW(file.c_str());
+  Check("missing file kind", files.KindOf(file) == tav::PathKind::kNothing && !files.Exists(file));
 
-  std::wstring module;
-  const uint32_t moduleLength = os.GetModuleFileName(module);
-  Check("module file name length", moduleLength == module.size());
-  Check("module file name", module.size() > self.size() - 1 &&
-                                lstrcmpiW(module.c_str(), self.c_str()) == 0,
-        Show(module));
-  const std::wstring system = os.GetSystemDirectory();
+  const std::wstring module = files.ProgramPath().value_or(L"");
+  Check("module file name", lstrcmpiW(module.c_str(), self.c_str()) == 0, Show(module));
+  const std::wstring system = os.processes().SystemFolder();
   wchar_t direct[MAX_PATH] = {};
   GetSystemDirectoryW(direct, MAX_PATH);
   Check("system folder named as GetSystemDirectoryW names it", !system.empty() && system == direct,
         Show(system) + L" vs " + Show(direct));
   Check("system folder exists and holds kernel32.dll",
-        (os.GetFileAttributes(system) & tav::kFileAttributeDirectory) != 0 &&
-            os.GetFileAttributes(system) != tav::kInvalidFileAttributes &&
-            os.PathFileExists(system + L"\\kernel32.dll"),
+        files.KindOf(system) == tav::PathKind::kFolder && files.Exists(system + L"\\kernel32.dll"),
         Show(system));
-  std::wstring common, local;
-  Check("common application data folder",
-        os.GetSpecialFolderPath(tav::SpecialFolder::CommonAppData, false, common) &&
-            os.PathFileExists(common), Show(common));
-  Check("local application data folder",
-        os.GetSpecialFolderPath(tav::SpecialFolder::LocalAppData, false, local) &&
-            os.PathFileExists(local) && local != common, Show(local));
-}
-
-// A link that the checks name: it must not count as a regular file. Where
-// the system cannot make one, or shows it as the plain file it points to
-// (Wine), there is nothing to check.
-void CheckLink(tav::Os& os, const std::string& name, const std::wstring& link,
-               const std::wstring& target) {
-  const DWORD attributes = GetFileAttributesW(link.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    Skip(name, "no link exists at " + ToUtf8(link));
-    return;
-  }
-  if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-    char shown[64];
-    std::snprintf(shown, sizeof shown, "attributes 0x%lX, no reparse point",
-                  static_cast<unsigned long>(attributes));
-    Skip(name, std::string("the system shows the link as a plain file (") + shown + ")");
-    return;
-  }
-  Check(name + " is no regular file", !os.IsRegularFile(link));
-  Check(name + ": its target still is", os.IsRegularFile(target));
-}
-
-void CheckRegularFiles(tav::Os& os, const std::wstring& work) {
-  const std::wstring file = work + L"\\regular.xml";
-  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-  WriteBytes(file, "<Task/>");
-  Check("regular file", os.IsRegularFile(file));
-  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
-  Check("read-only regular file", os.IsRegularFile(file));
-  SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-
-  Check("folder is no regular file", !os.IsRegularFile(work));
-  Check("missing file is no regular file", !os.IsRegularFile(work + L"\\none.xml"));
-  Check("file in a missing folder is no regular file", !os.IsRegularFile(work + L"\\none\\a.xml"));
-  Check("empty path is no regular file", !os.IsRegularFile(L""));
-  for (const std::wstring& device : {std::wstring(L"NUL"), std::wstring(L"\\\\.\\NUL"), work + L"\\NUL"}) {
-    Check("device " + ToUtf8(device) + " is no regular file", !os.IsRegularFile(device));
-  }
-  const std::wstring pipeName =
-      L"\\\\.\\pipe\\tav_check_" + std::to_wstring(GetCurrentProcessId());
-  HANDLE pipe = CreateNamedPipeW(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 4, 64, 64, 0,
-                                 nullptr);
-  Check("named pipe made for the check", pipe != INVALID_HANDLE_VALUE);
-  Check("named pipe is no regular file", !os.IsRegularFile(pipeName));
-  if (pipe != INVALID_HANDLE_VALUE) CloseHandle(pipe);
-
-  // A link made by this program, and one that tests/wine/smoke.sh made on the
-  // Unix side (unix-link.xml -> link-target.xml), if any.
-  const std::wstring target = work + L"\\link-target.xml";
-  if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) WriteBytes(target, "<Task/>");
-  const std::wstring link = work + L"\\windows-link.xml";
-  DeleteFileW(link.c_str());
-  using CreateSymbolicLinkFunction = BOOLEAN(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
-  auto createLink = reinterpret_cast<CreateSymbolicLinkFunction>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateSymbolicLinkW")));
-  if (!createLink) {
-    Skip("symbolic link made by CreateSymbolicLinkW", "the function does not exist here");
-  } else {
-    // 0x2: SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE (developer mode).
-    const bool made = createLink(link.c_str(), target.c_str(), 0) ||
-                      createLink(link.c_str(), target.c_str(), 0x2);
-    if (!made) {
-      Skip("symbolic link made by CreateSymbolicLinkW",
-           "refused, error " + std::to_string(GetLastError()));
-    } else {
-      CheckLink(os, "symbolic link made by CreateSymbolicLinkW", link, target);
-    }
-  }
-  CheckLink(os, "Unix symbolic link", work + L"\\unix-link.xml", target);
+  const auto common = files.SpecialFolderPath(tav::SpecialFolder::kCommonAppData);
+  const auto local = files.SpecialFolderPath(tav::SpecialFolder::kLocalAppData);
+  Check("common application data folder", common && files.Exists(*common), Show(common.value_or(L"")));
+  Check("local application data folder", local && files.Exists(*local) && local != common,
+        Show(local.value_or(L"")));
 }
 
 void CheckUnicodeTextFile(tav::Os& os, const std::wstring& work) {
   const std::wstring path = work + L"\\unicode.ini";
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileW(path.c_str());
-  const tav::FilePin made = os.CreateUnicodeTextFile(path, tav::FinalPathCheck::kCompare);
+  const tav::FilePin made = os.files().CreateUnicodeTextFile(path, tav::FinalPathCheck::kCompare);
   Check("Unicode text file created and pinned", made.file && made.created);
   Check("Unicode text file holds exactly FF FE", ReadBytes(path) == "\xFF\xFE",
         std::to_wstring(ReadBytes(path).size()) + L" bytes");
 
   const std::wstring existing = work + L"\\ansi.ini";
   WriteBytes(existing, "[Current]\r\nProfileName=x\r\n");
-  const tav::FilePin found = os.CreateUnicodeTextFile(existing, tav::FinalPathCheck::kCompare);
+  const tav::FilePin found = os.files().CreateUnicodeTextFile(existing, tav::FinalPathCheck::kCompare);
   Check("Unicode text file: an existing file is pinned as it is, not made",
         found.file && !found.created && ReadBytes(existing) == "[Current]\r\nProfileName=x\r\n");
   Check("Unicode text file: a folder is pinned as PinFile pins it",
-        os.CreateUnicodeTextFile(work, tav::FinalPathCheck::kCompare).check == tav::FileCheck::kNotFile);
+        os.files().CreateUnicodeTextFile(work, tav::FinalPathCheck::kCompare).check == tav::FileCheck::kNotFile);
   Check("Unicode text file: nothing made in a missing folder",
-        os.CreateUnicodeTextFile(work + L"\\no\\x.ini", tav::FinalPathCheck::kCompare).check == tav::FileCheck::kMissing);
+        os.files().CreateUnicodeTextFile(work + L"\\no\\x.ini", tav::FinalPathCheck::kCompare).check == tav::FileCheck::kMissing);
 
   // What the records rely on: the profile functions keep such a file UTF-16.
   const std::wstring name = L"省電力 プロファイル";
-  os.WritePrivateProfileString(L"Current", L"ProfileName", name, path);
-  os.FlushPrivateProfile(path);
+  os.profile().WriteString(L"Current", L"ProfileName", name, path);
+  os.profile().Flush(path);
   const std::string bytes = ReadBytes(path);
   const std::wstring line = L"ProfileName=" + name;
   const std::string utf16(reinterpret_cast<const char*>(line.data()), line.size() * sizeof(wchar_t));
@@ -419,34 +363,35 @@ void CheckUnicodeTextFile(tav::Os& os, const std::wstring& work) {
         bytes.rfind("\xFF\xFE", 0) == 0 && bytes.find(utf16) != std::string::npos,
         std::to_wstring(bytes.size()) + L" bytes");
   Check("profile value read back from the new file",
-        os.GetPrivateProfileString(L"Current", L"ProfileName", L"", 1024, path) == name);
+        os.profile().ReadString(L"Current", L"ProfileName", L"", 1024, path) == name);
 }
 
 void CheckSystem(tav::Os& os) {
   const int64_t before = _time64(nullptr);
-  const int64_t now = os.CurrentTime();
+  tav::OsSystem& system = os.system();
+  const int64_t now = system.Now();
   Check("current time", now >= before && now <= before + 5);
-  tav::LocalTimeFields fields;
   __time64_t reading = now;
   const tm* expected = _localtime64(&reading);
-  Check("local time fields", os.ToLocalTime(now, fields) && expected &&
-                                 fields.hour == expected->tm_hour && fields.minute == expected->tm_min);
-  Check("local time of a negative reading fails", !os.ToLocalTime(-1, fields));
-  Check("year 2040 converts (64-bit time)", os.ToLocalTime(2208988800LL, fields));
+  const std::optional<tav::TimeOfDay> local = system.LocalTimeOfDay(now);
+  Check("local time fields",
+        expected && local == tav::TimeOfDay{expected->tm_hour, expected->tm_min});
+  Check("local time of a negative reading fails", !system.LocalTimeOfDay(-1));
+  Check("year 2040 converts (64-bit time)", system.LocalTimeOfDay(2208988800LL).has_value());
+  const std::chrono::milliseconds early = system.SteadyTime();
+  Sleep(200);
+  const auto advanced = system.SteadyTime() - early;
+  Check("steady time advances", advanced.count() > 0, std::to_wstring(advanced.count()) + L" ms");
 
-  uint32_t session = 0xFFFF;
-  Check("session of the process",
-        os.ProcessIdToSessionId(os.GetCurrentProcessId(), session) &&
-            session == os.GetActiveConsoleSessionId());
-  Check("session of a missing process fails", !os.ProcessIdToSessionId(0xFFFFFFF0u, session));
+  Check("session of the process", system.SessionOf(system.ProcessId()) == system.ConsoleSession());
+  Check("session of a missing process fails", !system.SessionOf(0xFFFFFFF0u));
 
   OSVERSIONINFOW version = {};
   version.dwOSVersionInfoSize = sizeof version;
   GetVersionExW(&version);
-  const uint32_t major = version.dwMajorVersion, minor = version.dwMinorVersion;
-  Check("version test matches the reported version", os.VerifyVersionEquals(major, minor));
-  Check("version test rejects another minor version", !os.VerifyVersionEquals(major, minor + 1));
-  Check("version test rejects another major version", !os.VerifyVersionEquals(major + 1, minor));
+  const bool xp = version.dwMajorVersion == 5 && version.dwMinorVersion == 1;
+  Check("version test matches the reported version", system.IsWindowsXp() == xp,
+        std::to_wstring(version.dwMajorVersion) + L"." + std::to_wstring(version.dwMinorVersion));
 
   tav::Guid known;
   known.data1 = 0xa1841308;
@@ -454,14 +399,12 @@ void CheckSystem(tav::Os& os) {
   known.data3 = 0x4fab;
   const uint8_t tail[8] = {0xbc, 0x81, 0xf7, 0x15, 0x56, 0xf2, 0x0b, 0x4a};
   for (int i = 0; i < 8; ++i) known.data4[i] = tail[i];
-  std::wstring text;
-  Check("GUID text", os.StringFromClsid(known, text) &&
-                         text == L"{A1841308-3541-4FAB-BC81-F71556F20B4A}", Show(text));
-  Check("COM initialised", os.CoInitialize());
-  tav::Guid a, b;
-  const bool created = os.CoCreateGuid(a) && os.CoCreateGuid(b);
-  os.CoUninitialize();
-  Check("GUIDs created, distinct", created && !(a == b) && !(a == tav::Guid{}));
+  const std::optional<std::wstring> text = os.com().GuidText(known);
+  Check("GUID text", text == L"{A1841308-3541-4FAB-BC81-F71556F20B4A}", Show(text.value_or(L"")));
+  Check("COM initialised", os.com().Start());
+  const std::optional<tav::Guid> a = os.com().NewGuid(), b = os.com().NewGuid();
+  os.com().Stop();
+  Check("GUIDs created, distinct", a && b && !(*a == *b) && !(*a == tav::Guid{}));
 }
 
 HWND CreateWindowOfClass(const wchar_t* className) {
@@ -475,11 +418,11 @@ HWND CreateWindowOfClass(const wchar_t* className) {
 }
 
 void CheckWindow(tav::Os& os) {
-  Check("no window of an unknown class", os.FindWindowByClass(L"TAV_CHECK_NO_SUCH_CLASS") == 0);
+  Check("no window of an unknown class",
+        !os.system().PostToWindowOfClass(L"TAV_CHECK_NO_SUCH_CLASS", 0x83E8));
   HWND window = CreateWindowOfClass(L"TAV_CHECK_WINDOW_CLASS");
-  Check("hidden top-level window found by class",
-        window && os.FindWindowByClass(L"TAV_CHECK_WINDOW_CLASS") == reinterpret_cast<uintptr_t>(window));
-  Check("message posted", os.PostMessage(reinterpret_cast<uintptr_t>(window), 0x83E8, 0, 0));
+  Check("message posted to the hidden top-level window found by class",
+        window && os.system().PostToWindowOfClass(L"TAV_CHECK_WINDOW_CLASS", 0x83E8));
   MSG message = {};
   const bool received = PeekMessageW(&message, window, 0x83E8, 0x83E8, PM_REMOVE);
   Check("message received with wParam 0, lParam 0",
@@ -489,12 +432,12 @@ void CheckWindow(tav::Os& os) {
 
 void CheckPowerLibrary(tav::Os& os) {
   // Wine's powrprof.dll has both functions; a real machine's too (Vista on).
-  auto library = os.LoadPowerLibrary();
+  auto library = os.power().OpenLibrary();
   Check("power library loads", library != nullptr);
   if (library) {
     // Far past the last plan: nothing, whatever the system's list holds.
     Check("PowerEnumerate past the last plan gives nothing",
-          !library->PowerEnumerate(1000000).has_value());
+          !library->PlanAt(1000000).has_value());
   }
   if (library) {
     // The wrapper passes on what the system's function answers (Wine 8's own
@@ -503,25 +446,24 @@ void CheckPowerLibrary(tav::Os& os) {
     HMODULE loaded = GetModuleHandleW(L"powrprof.dll");
     auto direct = reinterpret_cast<Function>(reinterpret_cast<void*>(
         loaded ? GetProcAddress(loaded, "PowerGetActiveScheme") : nullptr));
+    using Status = tav::ActivePlanReading::Status;
+    GUID* expected = nullptr;
+    const DWORD expectedResult = direct ? direct(nullptr, &expected) : ERROR_CALL_NOT_IMPLEMENTED;
+    const tav::ActivePlanReading reading = library->ActivePlan();
     Check("PowerGetActiveScheme found as the library exports it",
-          library->HasPowerGetActiveScheme() == (direct != nullptr));
-    if (direct && library->HasPowerGetActiveScheme()) {
-      GUID* expected = nullptr;
-      const DWORD expectedResult = direct(nullptr, &expected);
-      tav::Guid active;
-      const uint32_t result = library->PowerGetActiveScheme(active);
-      const bool same = result == expectedResult &&
-                        (result != 0 || (expected && active.data1 == expected->Data1 &&
-                                         active.data2 == expected->Data2 &&
-                                         active.data3 == expected->Data3 &&
-                                         std::memcmp(active.data4, expected->Data4, 8) == 0));
-      Check("PowerGetActiveScheme answers as the system's function",
-            same, std::to_wstring(result) + L" vs " + std::to_wstring(expectedResult));
-      if (expected) LocalFree(expected);
-    }
+          direct || reading.status == Status::kNotImplemented);
+    const Status want = expectedResult == 0 ? Status::kRead
+                        : expectedResult == ERROR_CALL_NOT_IMPLEMENTED ? Status::kNotImplemented
+                                                                       : Status::kFailed;
+    Check("PowerGetActiveScheme answers as the system's function",
+          reading.status == want && (want != Status::kFailed || reading.error == expectedResult) &&
+              (want != Status::kRead || (expected && reading.plan == tav::win32::FromSystemGuid(*expected))),
+          std::to_wstring(static_cast<int>(reading.status)) + L" " + std::to_wstring(reading.error) +
+              L" vs " + std::to_wstring(expectedResult));
+    if (expected) LocalFree(expected);
   }
   // Names are copied whole from the system's C strings: none holds a NUL.
-  const std::optional<std::vector<std::wstring>> schemes = os.EnumPwrSchemes();
+  const std::optional<std::vector<std::wstring>> schemes = os.power().SchemeNames();
   bool wholeNames = true;
   if (schemes) {
     for (const std::wstring& name : *schemes)
@@ -536,7 +478,7 @@ void CheckPowerLibrary(tav::Os& os) {
 // is set by rewriting its plan store.
 int RunPowerStandinChecks() {
   std::unique_ptr<tav::Os> os = tav::MakeWin32Os();
-  auto library = os->LoadPowerLibrary();
+  auto library = os->power().OpenLibrary();
   HMODULE loaded = GetModuleHandleW(L"powrprof.dll");
   Check("stand-in powrprof.dll loaded",
         library && loaded && GetProcAddress(loaded, "StandinPowrprofMarker"));
@@ -544,7 +486,8 @@ int RunPowerStandinChecks() {
     std::printf("checks done\n");
     return 1;
   }
-  Check("stand-in: PowerGetActiveScheme found", library->HasPowerGetActiveScheme());
+  Check("stand-in: PowerGetActiveScheme found",
+        library->ActivePlan().status != tav::ActivePlanReading::Status::kNotImplemented);
   const std::wstring dir = tav::FromUtf8(tav::standin::StateDir());
   const std::wstring store = dir + L"\\plan-store.txt", log = dir + L"\\powrprof.log";
   DeleteFileW(log.c_str());
@@ -560,14 +503,13 @@ int RunPowerStandinChecks() {
   for (const Case& c : cases) {
     WriteBytes(store, std::string("active-plan = ") + c.active +
                           "\n\n[plan]\nguid = 8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c\nname = x\n");
-    tav::Guid active;
-    const uint32_t result = library->PowerGetActiveScheme(active);
-    std::wstring text;
-    if (result == 0) os->StringFromClsid(active, text);
+    const tav::ActivePlanReading reading = library->ActivePlan();
+    const bool read = reading.status == tav::ActivePlanReading::Status::kRead;
+    const std::wstring text = read ? os->com().GuidText(reading.plan).value_or(L"") : L"";
     const std::wstring want = c.shown;
     Check(std::string("stand-in: active plan \"") + c.active + "\"",
-          want.empty() ? result != 0 : result == 0 && text == want,
-          std::to_wstring(result) + L" " + Show(text));
+          want.empty() ? !read : read && text == want,
+          std::to_wstring(reading.error) + L" " + Show(text));
   }
   const std::string logText = ReadBytes(log);
   size_t calls = 0;
@@ -618,9 +560,9 @@ void CheckChildren(tav::Os& os, const std::wstring& work, const std::wstring& se
   const std::wstring marker = work + L"\\stdin.txt";
   DeleteFileW(marker.c_str());
   std::wstring line = L"\"" + self + L"\" --stdin \"" + marker + L"\"";
-  auto child = os.CreateHiddenProcess(L"", line);
+  auto child = os.processes().StartHidden(L"", line);
   Check("child asking a question reads end-of-file and ends",
-        child && child->WaitForExitWithin(std::chrono::seconds(20)) &&
+        child && child->Wait(std::chrono::seconds(20)) &&
             ReadBytes(marker) == "eof after 0 bytes\n",
         tav::FromUtf8(ReadBytes(marker)));
 
@@ -632,8 +574,8 @@ void CheckChildren(tav::Os& os, const std::wstring& work, const std::wstring& se
   line = L"\"" + self + L"\" --probe " +
          std::to_wstring(static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(event))) +
          L" \"" + probe + L"\"";
-  child = os.CreateHiddenProcess(L"", line);
-  if (child) child->WaitForExitWithin(std::chrono::seconds(20));
+  child = os.processes().StartHidden(L"", line);
+  if (child) child->Wait(std::chrono::seconds(20));
   if (GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "UpdateProcThreadAttribute")) {
     Check("child inherits no other handle of the tool", ReadBytes(probe) == "not inherited\n",
           tav::FromUtf8(ReadBytes(probe)));
@@ -646,16 +588,15 @@ void CheckChildren(tav::Os& os, const std::wstring& work, const std::wstring& se
   const std::wstring family = work + L"\\grandchild.txt";
   DeleteFileW(family.c_str());
   line = L"\"" + self + L"\" --forever \"" + family + L"\"";
-  child = os.CreateHiddenProcess(L"", line);
+  child = os.processes().StartHidden(L"", line);
   std::string pid;
   for (int i = 0; i < 200 && (pid = ReadBytes(family)).find('\n') == std::string::npos; ++i) Sleep(50);
   UniqueHandle grandchild(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, std::atoi(pid.c_str())));
   const DWORD start = GetTickCount();
-  const bool ended = child && child->WaitForExitWithin(std::chrono::milliseconds(300));
+  const bool ended = child && child->Wait(std::chrono::milliseconds(300));
   if (child) child->Terminate();
-  uint32_t code = 0;
   Check("child that never ends is still running at the limit, then ended",
-        child && !ended && child->GetExitCode(code) && code == 1 && GetTickCount() - start < 20000);
+        child && !ended && child->ExitCode() == 1u && GetTickCount() - start < 20000);
   const bool gone = grandchild && WaitForSingleObject(grandchild.get(), 5000) == WAIT_OBJECT_0;
   Check("the child's own child is ended with it", gone, tav::FromUtf8(pid));
   if (grandchild && !gone) TerminateProcess(grandchild.get(), 1);  // it would hold the output open
@@ -674,35 +615,35 @@ void CheckPins(tav::Os& os, const std::wstring& work) {
   using tav::FileCheck;
   using tav::FinalPathCheck;
   constexpr tav::PinSharing kShared = tav::PinSharing::kReadWrite;
-  Check("pin: plain file passes", os.PinFile(file, FinalPathCheck::kCompare, kShared).check == FileCheck::kPassed);
-  const FileCheck spelled = os.PinFile(folder + L"\\.\\SETTING.INI", FinalPathCheck::kCompare, kShared).check;
+  Check("pin: plain file passes", os.files().PinFile(file, FinalPathCheck::kCompare, kShared).check == FileCheck::kPassed);
+  const FileCheck spelled = os.files().PinFile(folder + L"\\.\\SETTING.INI", FinalPathCheck::kCompare, kShared).check;
   Check("pin: path spelled with . and another case passes", spelled == FileCheck::kPassed,
         tav::DescribeFileCheck(spelled));
-  Check("pin: missing file", os.PinFile(folder + L"\\none.ini", FinalPathCheck::kCompare, kShared).check ==
+  Check("pin: missing file", os.files().PinFile(folder + L"\\none.ini", FinalPathCheck::kCompare, kShared).check ==
                                  FileCheck::kMissing);
-  Check("pin: folder is not a file", os.PinFile(folder, FinalPathCheck::kCompare, kShared).check == FileCheck::kNotFile);
-  Check("pin: folder passes as a folder", os.PinFolder(folder, FinalPathCheck::kCompare).check == FileCheck::kPassed);
-  Check("pin: file is not a folder", os.PinFolder(file, FinalPathCheck::kCompare).check == FileCheck::kNotFolder);
+  Check("pin: folder is not a file", os.files().PinFile(folder, FinalPathCheck::kCompare, kShared).check == FileCheck::kNotFile);
+  Check("pin: folder passes as a folder", os.files().PinFolder(folder, FinalPathCheck::kCompare).check == FileCheck::kPassed);
+  Check("pin: file is not a folder", os.files().PinFolder(file, FinalPathCheck::kCompare).check == FileCheck::kNotFolder);
   // Windows says "not a disk file"; Wine may refuse to open the device so.
-  const tav::FilePin device = os.PinFile(L"\\\\.\\NUL", FinalPathCheck::kSkip, kShared);
+  const tav::FilePin device = os.files().PinFile(L"\\\\.\\NUL", FinalPathCheck::kSkip, kShared);
   Check("pin: device is refused",
         !device.file && (device.check == FileCheck::kNotFile || device.check == FileCheck::kUnopenable),
         tav::DescribeFileCheck(device.check));
   if (CreateHardLinkW(hard.c_str(), file.c_str(), nullptr)) {
-    Check("pin: hard-linked file", os.PinFile(file, FinalPathCheck::kSkip, kShared).check == FileCheck::kHardLinked);
+    Check("pin: hard-linked file", os.files().PinFile(file, FinalPathCheck::kSkip, kShared).check == FileCheck::kHardLinked);
     DeleteFileW(hard.c_str());
   } else {
     Skip("pin: hard-linked file", "no hard links here");
   }
 
-  tav::FilePin pin = os.PinFile(file, FinalPathCheck::kCompare, kShared);
+  tav::FilePin pin = os.files().PinFile(file, FinalPathCheck::kCompare, kShared);
   const std::wstring moved = folder + L"\\moved.ini";
   Check("pin: held file cannot be renamed", !MoveFileW(file.c_str(), moved.c_str()));
   Check("pin: held file cannot be deleted by name", !DeleteFileW(file.c_str()));
   Check("pin: profile functions still write the held file",
-        os.WritePrivateProfileString(L"Current", L"GUID", L"g", file) &&
-            os.GetPrivateProfileString(L"Current", L"GUID", L"", 64, file) == L"g");
-  os.FlushPrivateProfile(file);
+        os.profile().WriteString(L"Current", L"GUID", L"g", file) &&
+            os.profile().ReadString(L"Current", L"GUID", L"", 64, file) == L"g");
+  os.profile().Flush(file);
   {
     auto text = pin.file ? pin.file->OpenTextFileForReading() : nullptr;
     std::wstring piece;
@@ -720,18 +661,18 @@ void CheckPins(tav::Os& os, const std::wstring& work) {
 
   WriteBytes(file, "x");
   SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
-  pin = os.PinFile(file, FinalPathCheck::kCompare, kShared);
+  pin = os.files().PinFile(file, FinalPathCheck::kCompare, kShared);
   Check("pin: read-only file is not deleted", pin.file && !pin.file->Delete() &&
                                                   GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES);
   SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
   // Writers get in while a file is held only where its pin shares writing; a
   // file someone is writing cannot be pinned read-only.
   for (const auto sharing : {kShared, tav::PinSharing::kReadOnly}) {
-    pin = os.PinFile(file, FinalPathCheck::kCompare, sharing);
+    pin = os.files().PinFile(file, FinalPathCheck::kCompare, sharing);
     const UniqueHandle writer(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     Check(std::string("pin: writers let in while held: ") + (sharing == kShared ? "yes" : "no"), pin.file && static_cast<bool>(writer) == (sharing == kShared));
     pin = {};
-    if (writer) Check("pin: a file open for writing elsewhere is not pinned read-only", os.PinFile(file, FinalPathCheck::kCompare, tav::PinSharing::kReadOnly).check == FileCheck::kUnopenable);
+    if (writer) Check("pin: a file open for writing elsewhere is not pinned read-only", os.files().PinFile(file, FinalPathCheck::kCompare, tav::PinSharing::kReadOnly).check == FileCheck::kUnopenable);
   }
   // A read-only file named by its 8.3 short path is the file its long path names.
   const std::wstring longFile = folder + L"\\folder with a long name\\a long task name.xml";
@@ -740,13 +681,13 @@ void CheckPins(tav::Os& os, const std::wstring& work) {
   SetFileAttributesW(longFile.c_str(), FILE_ATTRIBUTE_READONLY);
   wchar_t shortName[MAX_PATH] = {};
   GetShortPathNameW(longFile.c_str(), shortName, MAX_PATH);
-  pin = os.PinFile(shortName, FinalPathCheck::kCompare, tav::PinSharing::kReadOnly);
+  pin = os.files().PinFile(shortName, FinalPathCheck::kCompare, tav::PinSharing::kReadOnly);
   Check("pin: short path passes, its final path is the long path", pin.file && pin.file->FinalPath() == longFile, Show(shortName));
   if (pin.file) pin.file->ClearReadOnlyAttribute();
   Check("pin: short path: read-only cleared, then deleted",
         pin.file && pin.file->Delete() && GetFileAttributesW(longFile.c_str()) == INVALID_FILE_ATTRIBUTES);
 
-  tav::FolderPin held = os.PinFolder(folder, FinalPathCheck::kCompare);
+  tav::FolderPin held = os.files().PinFolder(folder, FinalPathCheck::kCompare);
   Check("pin: held folder cannot be renamed",
         held.folder && !MoveFileW(folder.c_str(), (work + L"\\pins-moved").c_str()));
   Check("pin: final path of a held folder", held.folder && held.folder->FinalPath() == folder);
@@ -773,8 +714,8 @@ int wmain(int argc, wchar_t** argv) {
   GetModuleFileNameW(nullptr, self, MAX_PATH);
 
   std::unique_ptr<tav::Os> os = tav::MakeWin32Os();
-  os->SelectUserDefaultLocale();
-  CheckPaths(*os);
+  os->system().SelectUserLocale();
+  CheckPaths();
   CheckProfile(*os, work);
   CheckTextFile(*os, work);
   CheckProcesses(*os, work, self);
@@ -782,7 +723,6 @@ int wmain(int argc, wchar_t** argv) {
   CheckPins(*os, work);
   CheckMutex(*os);
   CheckFiles(*os, work, self);
-  CheckRegularFiles(*os, work);
   CheckUnicodeTextFile(*os, work);
   CheckSystem(*os);
   CheckWindow(*os);

@@ -6,23 +6,22 @@
 
 namespace tav::win32 {
 
-bool Win32Com::CoInitialize() { return SUCCEEDED(::CoInitialize(nullptr)); }
+// S_FALSE (already started on this thread) counts: it is stopped as often.
+bool Win32Com::Start() { return SUCCEEDED(::CoInitialize(nullptr)); }
 
-void Win32Com::CoUninitialize() { ::CoUninitialize(); }
+void Win32Com::Stop() { ::CoUninitialize(); }
 
-bool Win32Com::CoCreateGuid(Guid& guid) {
-  GUID created = ToSystemGuid(guid);
-  if (FAILED(::CoCreateGuid(&created))) return false;
-  guid = FromSystemGuid(created);
-  return true;
+std::optional<Guid> Win32Com::NewGuid() {
+  GUID created{};
+  if (FAILED(::CoCreateGuid(&created))) return std::nullopt;
+  return FromSystemGuid(created);
 }
 
-bool Win32Com::StringFromClsid(const Guid& guid, std::wstring& text) {
+std::optional<std::wstring> Win32Com::GuidText(const Guid& guid) {
   UniqueCoTaskMem<wchar_t> converted;
   if (FAILED(::StringFromCLSID(ToSystemGuid(guid), converted.Receive())) || !converted.get())
-    return false;
-  text = converted.get();
-  return true;
+    return std::nullopt;
+  return std::wstring(converted.get());
 }
 
 }  // namespace tav::win32

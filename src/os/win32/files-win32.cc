@@ -5,61 +5,34 @@
 
 namespace tav::win32 {
 
-bool Win32Files::PathFileExists(const std::wstring& path) {
-  return ::PathFileExistsW(path.c_str()) != 0;
+bool Win32Files::Exists(const std::wstring& path) { return ::PathFileExistsW(path.c_str()) != 0; }
+
+PathKind Win32Files::KindOf(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::kNothing;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::kFolder : PathKind::kFile;
 }
 
-uint32_t Win32Files::GetFileAttributes(const std::wstring& path) {
-  return ::GetFileAttributesW(path.c_str());
-}
-
-bool Win32Files::SetFileAttributes(const std::wstring& path, uint32_t attributes) {
-  return ::SetFileAttributesW(path.c_str(), attributes) != 0;
-}
-
-bool Win32Files::DeleteFile(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != 0; }
-
-bool Win32Files::CreateDirectory(const std::wstring& path) {
+bool Win32Files::CreateFolder(const std::wstring& path) {
   return ::CreateDirectoryW(path.c_str(), nullptr) != 0;
 }
 
-bool Win32Files::GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) {
+std::optional<std::wstring> Win32Files::SpecialFolderPath(SpecialFolder folder) {
   const int csidl =
-      folder == SpecialFolder::CommonAppData ? CSIDL_COMMON_APPDATA : CSIDL_LOCAL_APPDATA;
+      folder == SpecialFolder::kCommonAppData ? CSIDL_COMMON_APPDATA : CSIDL_LOCAL_APPDATA;
   wchar_t buffer[MAX_PATH] = {};
-  if (!::SHGetSpecialFolderPathW(nullptr, buffer, csidl, create ? TRUE : FALSE)) return false;
+  if (!::SHGetSpecialFolderPathW(nullptr, buffer, csidl, TRUE)) return std::nullopt;
   buffer[MAX_PATH - 1] = L'\0';
-  path = buffer;
-  return true;
+  return std::wstring(buffer);
 }
 
-uint32_t Win32Files::GetModuleFileName(std::wstring& path) {
+std::optional<std::wstring> Win32Files::ProgramPath() {
   wchar_t buffer[MAX_PATH] = {};
-  // The count bounds the text: a cut path is not terminated on Windows XP;
-  // later versions cut it to MAX_PATH - 1 characters and terminate it. Both
-  // return MAX_PATH then.
-  DWORD length = ::GetModuleFileNameW(::GetModuleHandleW(nullptr), buffer, MAX_PATH);
-  if (length > MAX_PATH) length = MAX_PATH;
-  path.assign(buffer, wcsnlen(buffer, length));
-  return length;
-}
-
-bool Win32Files::IsRegularFile(const std::wstring& path) {
-  // Opened for no access, as itself: FILE_FLAG_OPEN_REPARSE_POINT keeps a
-  // link or junction from being followed, FILE_FLAG_BACKUP_SEMANTICS lets a
-  // folder open so that it can be told apart. A device (CON, COM1, a pipe)
-  // is not a disk file.
-  UniqueHandle file(::CreateFileW(path.c_str(), 0,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                  nullptr));
-  if (!file || ::GetFileType(file.get()) != FILE_TYPE_DISK) return false;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!::GetFileInformationByHandle(file.get(), &info)) return false;
-  const DWORD notPlain =
-      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT;
-  return (info.dwFileAttributes & notPlain) == 0;
+  // A path that fills the buffer may have been cut (and, on Windows XP, is
+  // not terminated): MAX_PATH is returned then.
+  const DWORD length = ::GetModuleFileNameW(::GetModuleHandleW(nullptr), buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return std::nullopt;
+  return std::wstring(buffer, length);
 }
 
 FilePin Win32Files::CreateUnicodeTextFile(const std::wstring& path, FinalPathCheck finalPath) {

@@ -34,7 +34,7 @@ class Win32PowerLibrary final : public OsPowerLibrary {
         readFriendlyName_(readFriendlyName),
         getActiveScheme_(getActiveScheme) {}
 
-  std::optional<Guid> PowerEnumerate(uint32_t index) override {
+  std::optional<Guid> PlanAt(uint32_t index) override {
     GUID buffer{};
     DWORD size = sizeof buffer;  // the buffer is one GUID
     const DWORD result = enumerate_(nullptr, nullptr, nullptr, kAccessScheme, index,
@@ -43,7 +43,7 @@ class Win32PowerLibrary final : public OsPowerLibrary {
     return FromSystemGuid(buffer);
   }
 
-  std::optional<std::wstring> PowerReadFriendlyName(const Guid& plan) override {
+  std::optional<std::wstring> PlanName(const Guid& plan) override {
     const GUID scheme = ToSystemGuid(plan);
     // Room for the bytes asked for plus one zeroed character, so the text
     // read back always ends within the buffer.
@@ -55,16 +55,15 @@ class Win32PowerLibrary final : public OsPowerLibrary {
     return std::wstring(buffer.data());
   }
 
-  bool HasPowerGetActiveScheme() override { return getActiveScheme_ != nullptr; }
-
-  uint32_t PowerGetActiveScheme(Guid& active) override {
-    if (!getActiveScheme_) return ERROR_PROC_NOT_FOUND;
+  ActivePlanReading ActivePlan() override {
+    if (!getActiveScheme_) return ActivePlanReading{};
     UniqueLocalMem<GUID> scheme;  // the system allocates it; LocalFree frees it
-    const DWORD result = getActiveScheme_(nullptr, scheme.Receive());
-    if (result != ERROR_SUCCESS) return result;
-    if (!scheme.get()) return ERROR_INVALID_DATA;
-    active = FromSystemGuid(*scheme.get());
-    return ERROR_SUCCESS;
+    DWORD result = getActiveScheme_(nullptr, scheme.Receive());
+    if (result == ERROR_CALL_NOT_IMPLEMENTED) return ActivePlanReading{};
+    if (result == ERROR_SUCCESS && !scheme.get()) result = ERROR_INVALID_DATA;
+    if (result != ERROR_SUCCESS)
+      return ActivePlanReading{ActivePlanReading::Status::kFailed, Guid{}, result};
+    return ActivePlanReading{ActivePlanReading::Status::kRead, FromSystemGuid(*scheme.get())};
   }
 
  private:
@@ -76,7 +75,7 @@ class Win32PowerLibrary final : public OsPowerLibrary {
 
 }  // namespace
 
-std::unique_ptr<OsPowerLibrary> Win32Power::LoadPowerLibrary() {
+std::unique_ptr<OsPowerLibrary> Win32Power::OpenLibrary() {
   UniqueModule module(::LoadLibraryW(L"powrprof.dll"));
   if (!module) return nullptr;
   auto enumerate = LookupProcedure<PowerEnumerateFunction>(module.get(), "PowerEnumerate");

@@ -16,7 +16,7 @@ BOOLEAN CALLBACK CollectScheme(UINT index, DWORD nameSize, LPWSTR name, DWORD de
 
 }  // namespace
 
-std::optional<std::vector<std::wstring>> Win32Power::EnumPwrSchemes() {
+std::optional<std::vector<std::wstring>> Win32Power::SchemeNames() {
   std::vector<std::wstring> names;
   const PWRSCHEMESENUMPROC collect = CollectScheme;
   if (::EnumPwrSchemes(collect, reinterpret_cast<LPARAM>(&names)) == 0) return std::nullopt;

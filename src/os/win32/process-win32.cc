@@ -2,6 +2,7 @@
 // inheriting nothing else of the tool, each in a job of its own so that
 // ending it also ends whatever it started; waited for with or without a
 // limit; the system folder where the system's own programs are found.
+#include <algorithm>
 #include <vector>
 
 #include "os/win32/procedure_lookup.h"
@@ -20,12 +21,11 @@ class Win32Process final : public OsProcess {
  public:
   Win32Process(UniqueHandle process, UniqueHandle job)
       : process_(std::move(process)), job_(std::move(job)) {}
-  void WaitForExit() override { ::WaitForSingleObject(process_.get(), INFINITE); }
-  bool WaitForExitWithin(std::chrono::milliseconds limit) override {
-    // A limit beyond INFINITE - 1 ms (49 days) is cut: INFINITE means none.
-    const long long count = static_cast<long long>(limit.count());
-    const DWORD milliseconds =
-        count <= 0 ? 0 : (count >= 0xFFFFFFFELL ? 0xFFFFFFFEu : static_cast<DWORD>(count));
+  bool Wait(std::optional<std::chrono::milliseconds> limit) override {
+    // No limit waits INFINITE; one beyond INFINITE - 1 ms (49 days) is cut.
+    DWORD milliseconds = INFINITE;
+    if (limit)
+      milliseconds = static_cast<DWORD>(std::clamp<long long>(limit->count(), 0, 0xFFFFFFFE));
     return ::WaitForSingleObject(process_.get(), milliseconds) == WAIT_OBJECT_0;
   }
   void Terminate() override {
@@ -34,11 +34,10 @@ class Win32Process final : public OsProcess {
     if (!job_ || !::TerminateJobObject(job_.get(), 1)) ::TerminateProcess(process_.get(), 1);
     ::WaitForSingleObject(process_.get(), kEndedChildWaitMilliseconds);
   }
-  bool GetExitCode(uint32_t& exitCode) override {
+  std::optional<uint32_t> ExitCode() override {
     DWORD code = 0;
-    if (!::GetExitCodeProcess(process_.get(), &code)) return false;
-    exitCode = code;
-    return true;
+    if (!::GetExitCodeProcess(process_.get(), &code)) return std::nullopt;
+    return code;
   }
 
  private:
@@ -125,9 +124,9 @@ UniqueHandle OpenNulDevice() {
 
 }  // namespace
 
-std::unique_ptr<OsProcess> Win32Processes::CreateHiddenProcess(const std::wstring& applicationName,
-                                                        std::wstring& commandLine) {
-  // CreateProcessW may write into the command line it is given.
+std::unique_ptr<OsProcess> Win32Processes::StartHidden(const std::wstring& program,
+                                                       const std::wstring& commandLine) {
+  // CreateProcessW may write into the command line it is given: a private copy.
   std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
   buffer.push_back(L'\0');
 
@@ -158,7 +157,7 @@ std::unique_ptr<OsProcess> Win32Processes::CreateHiddenProcess(const std::wstrin
     flags |= kExtendedStartupInfoPresent;
   }
 
-  const wchar_t* application = applicationName.empty() ? nullptr : applicationName.c_str();
+  const wchar_t* application = program.empty() ? nullptr : program.c_str();
   BOOL created =
       ::CreateProcessW(application, buffer.data(), nullptr, nullptr, inherit, flags, nullptr,
                        nullptr, reinterpret_cast<STARTUPINFOW*>(&startup), &info);
@@ -178,7 +177,7 @@ std::unique_ptr<OsProcess> Win32Processes::CreateHiddenProcess(const std::wstrin
   return std::make_unique<Win32Process>(std::move(process), std::move(job));
 }
 
-std::wstring Win32Processes::GetSystemDirectory() {
+std::wstring Win32Processes::SystemFolder() {
   wchar_t buffer[MAX_PATH] = {};
   // Under WoW64 a 32-bit tool gets "System32" too; the file system
   // redirects it to the 32-bit programs, as for any 32-bit caller.

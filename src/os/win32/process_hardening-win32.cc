@@ -11,7 +11,7 @@ namespace {
 // Windows 8.1 on, but only recent Windows 10 and 11 builds honour the policy
 // (RedirectionGuard); earlier systems refuse it. It covers junctions made by
 // non-administrators only, not symbolic or hard links, so the tool checks
-// every file it changes itself (Os::PinFile) and uses this as a second wall.
+// every file it changes itself (OsFiles::PinFile) and uses this as a second wall.
 constexpr int kProcessRedirectionTrustPolicy = 16;
 constexpr DWORD kEnforceRedirectionTrust = 0x1;
 

@@ -35,15 +35,9 @@ class Win32TextFile final : public OsTextFile {
 
 }  // namespace
 
-std::unique_ptr<OsTextFile> Win32Files::OpenTextFileForReading(const std::wstring& path) {
+std::unique_ptr<OsTextFile> OpenTextFileOf(const std::wstring& path, const FileIdentity& identity) {
   // Others may read the file meanwhile, but not write it. "N": the handle is
   // not inherited by child programs.
-  FILE* file = ::_wfsopen(path.c_str(), L"rtN", _SH_DENYWR);
-  if (!file) return nullptr;
-  return std::make_unique<Win32TextFile>(file);
-}
-
-std::unique_ptr<OsTextFile> OpenTextFileOf(const std::wstring& path, const FileIdentity& identity) {
   FILE* file = ::_wfsopen(path.c_str(), L"rtN", _SH_DENYWR);
   if (!file) return nullptr;
   auto text = std::make_unique<Win32TextFile>(file);  // closes the file on every path

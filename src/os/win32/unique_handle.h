@@ -6,102 +6,49 @@
 
 namespace tav::win32 {
 
-// A kernel object handle, closed with CloseHandle. Both NULL and
-// INVALID_HANDLE_VALUE count as "no handle".
-class UniqueHandle {
+// One resource of type T, released with Close. Null is "none", and so is
+// INVALID_HANDLE_VALUE where kMinusOneIsNone says so (CreateFileW's failure).
+template <typename T, auto Close, bool kMinusOneIsNone = false>
+class UniqueAny {
  public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+  UniqueAny() = default;
+  explicit UniqueAny(T value) : value_(value) {}
+  UniqueAny(UniqueAny&& other) noexcept : value_(other.value_) { other.value_ = nullptr; }
+  UniqueAny& operator=(UniqueAny&& other) noexcept {
     if (this != &other) {
       Reset();
-      handle_ = other.handle_;
-      other.handle_ = nullptr;
+      value_ = other.value_;
+      other.value_ = nullptr;
     }
     return *this;
   }
-  ~UniqueHandle() { Reset(); }
+  ~UniqueAny() { Reset(); }
 
-  HANDLE get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  T get() const { return value_; }
+  explicit operator bool() const {
+    return value_ != nullptr && !(kMinusOneIsNone && value_ == INVALID_HANDLE_VALUE);
+  }
   void Reset() {
-    if (*this) ::CloseHandle(handle_);
-    handle_ = nullptr;
+    if (*this) Close(value_);
+    value_ = nullptr;
   }
-
- private:
-  HANDLE handle_ = nullptr;
-};
-
-// A loaded library, freed with FreeLibrary.
-class UniqueModule {
- public:
-  UniqueModule() = default;
-  explicit UniqueModule(HMODULE module) : module_(module) {}
-  UniqueModule(const UniqueModule&) = delete;
-  UniqueModule& operator=(const UniqueModule&) = delete;
-  UniqueModule(UniqueModule&& other) noexcept : module_(other.module_) { other.module_ = nullptr; }
-  UniqueModule& operator=(UniqueModule&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      module_ = other.module_;
-      other.module_ = nullptr;
-    }
-    return *this;
-  }
-  ~UniqueModule() { Reset(); }
-
-  HMODULE get() const { return module_; }
-  explicit operator bool() const { return module_ != nullptr; }
-  void Reset() {
-    if (module_) ::FreeLibrary(module_);
-    module_ = nullptr;
-  }
-
- private:
-  HMODULE module_ = nullptr;
-};
-
-// Memory that a system call hands out for the caller to free. Pass
-// Receive() where the call wants the address to fill.
-template <typename T, typename Free>
-class UniqueSystemMemory {
- public:
-  UniqueSystemMemory() = default;
-  UniqueSystemMemory(const UniqueSystemMemory&) = delete;
-  UniqueSystemMemory& operator=(const UniqueSystemMemory&) = delete;
-  ~UniqueSystemMemory() { Reset(); }
-
-  T* get() const { return memory_; }
-  T** Receive() {
+  // Where a system call wants the address to fill.
+  T* Receive() {
     Reset();
-    return &memory_;
-  }
-  void Reset() {
-    if (memory_) Free{}(memory_);
-    memory_ = nullptr;
+    return &value_;
   }
 
  private:
-  T* memory_ = nullptr;
+  T value_ = nullptr;
 };
 
-struct CoTaskMemFreer {
-  void operator()(void* memory) const { ::CoTaskMemFree(memory); }
-};
-struct LocalFreer {
-  void operator()(void* memory) const { ::LocalFree(memory); }
-};
-
-// From COM (StringFromCLSID and the like), freed with CoTaskMemFree.
+using UniqueHandle = UniqueAny<HANDLE, ::CloseHandle, true>;  // a kernel object
+using UniqueModule = UniqueAny<HMODULE, ::FreeLibrary>;       // a loaded library
+// Memory from COM (StringFromCLSID and the like).
 template <typename T>
-using UniqueCoTaskMem = UniqueSystemMemory<T, CoTaskMemFreer>;
-// From LocalAlloc inside a system call (PowerGetActiveScheme and the like),
-// freed with LocalFree.
+using UniqueCoTaskMem = UniqueAny<T*, ::CoTaskMemFree>;
+// Memory from LocalAlloc inside a system call (PowerGetActiveScheme).
 template <typename T>
-using UniqueLocalMem = UniqueSystemMemory<T, LocalFreer>;
+using UniqueLocalMem = UniqueAny<T*, ::LocalFree>;
 
 }  // namespace tav::win32

@@ -10,7 +10,6 @@ struct Win32FacetObjects {
   win32::Win32System system_;
   win32::Win32Processes processes_;
   win32::Win32Files files_;
-  win32::Win32Paths paths_;
   win32::Win32Profile profile_;
   win32::Win32Power power_;
   win32::Win32Com com_;
@@ -18,7 +17,7 @@ struct Win32FacetObjects {
 
 class Win32Os final : private Win32FacetObjects, public Os {
  public:
-  Win32Os() : Os(OsFacets{&system_, &processes_, &files_, &paths_, &profile_, &power_, &com_}) {}
+  Win32Os() : Os(OsFacets{&system_, &processes_, &files_, &profile_, &power_, &com_}) {}
 };
 
 }  // namespace

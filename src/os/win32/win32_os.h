@@ -1,4 +1,4 @@
-// The product's Os: every call goes to the Win32 function it is named after.
+// The product's Os: each call is made with the Win32 functions its comment names.
 #pragma once
 
 #include <memory>

@@ -1,7 +1,5 @@
-// The Windows headers as the Win32 layer uses them. Several Os methods share
-// their names with the A/W macros of these headers (CreateMutex, DeleteFile,
-// PathCombine, ...); the macros are removed here so that those names stay the
-// method names, and the layer calls the W functions by their full names.
+// The Windows headers as the Win32 layer uses them: the W functions, called
+// by their full names.
 #pragma once
 
 #ifndef UNICODE
@@ -16,19 +14,3 @@
 #include <powrprof.h>
 #include <shlobj.h>
 #include <shlwapi.h>
-
-#undef CreateDirectory
-#undef CreateMutex
-#undef DeleteFile
-#undef GetFileAttributes
-#undef GetModuleFileName
-#undef GetSystemDirectory
-#undef GetPrivateProfileInt
-#undef GetPrivateProfileString
-#undef PathAppend
-#undef PathCombine
-#undef PathFileExists
-#undef PathRemoveFileSpec
-#undef PostMessage
-#undef SetFileAttributes
-#undef WritePrivateProfileString
