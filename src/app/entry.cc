@@ -11,15 +11,15 @@ namespace {
 
 // True when the process runs in the session attached to the physical console.
 bool InConsoleSession(Os& os) {
-  uint32_t session = 0;
-  if (!os.ProcessIdToSessionId(os.GetCurrentProcessId(), session)) {
+  const std::optional<uint32_t> session = os.system().SessionOf(os.system().ProcessId());
+  if (!session) {
     Trace(os, L"session: the process's session cannot be read: not the console session");
     return false;
   }
-  const uint32_t console = os.GetActiveConsoleSessionId();
-  Trace(os, L"session: " + std::to_wstring(session) + L", console session " +
+  const uint32_t console = os.system().ConsoleSession();
+  Trace(os, L"session: " + std::to_wstring(*session) + L", console session " +
                 std::to_wstring(console));
-  return session == console;
+  return *session == console;
 }
 
 // The one line that says how the run ended and why.
@@ -35,7 +35,7 @@ int RunEntry(Os& os, const std::wstring& commandLine) {
 }
 
 int RunEntry(Os& os, RunSteps& steps, const std::wstring& commandLine) {
-  os.SelectUserDefaultLocale();
+  os.system().SelectUserLocale();
 
   // Outside the console session nothing is done, not even the parse.
   if (!InConsoleSession(os)) {
@@ -70,20 +70,20 @@ int RunEntry(Os& os, RunSteps& steps, const std::wstring& commandLine) {
 }
 
 std::unique_ptr<OsMutex> AcquireInstanceMutex(Os& os) {
-  bool alreadyExists = false;
-  std::unique_ptr<OsMutex> mutex = os.CreateMutex(kInstanceMutexName, true, alreadyExists);
+  MutexOpening opening = os.system().CreateOwnedMutex(kInstanceMutexName);
+  std::unique_ptr<OsMutex>& mutex = opening.mutex;
   if (!mutex) {
     Trace(os, L"mutex: cannot be created");
     return nullptr;
   }
-  Trace(os, alreadyExists ? L"mutex: held by another instance" : L"mutex: taken");
-  if (alreadyExists) {
+  Trace(os, opening.existed ? L"mutex: held by another instance" : L"mutex: taken");
+  if (opening.existed) {
     // Opened, not owned: releasing does nothing; the handle is closed on reset.
     mutex->Release();
     mutex.reset();
     return nullptr;
   }
-  return mutex;
+  return std::move(mutex);
 }
 
 void ReleaseInstanceMutex(std::unique_ptr<OsMutex> mutex) {
@@ -93,8 +93,7 @@ void ReleaseInstanceMutex(std::unique_ptr<OsMutex> mutex) {
 }
 
 void NotifyMainWindow(Os& os) {
-  const WindowRef window = os.FindWindowByClass(kMainWindowClass);
-  if (window != 0) os.PostMessage(window, kFinishedMessage, 0, 0);
+  os.system().PostToWindowOfClass(kMainWindowClass, kFinishedMessage);
 }
 
 }  // namespace tav

@@ -20,24 +20,18 @@ using testing::FakeOs;
 // their order shows in `events`.
 class StartUpOs : public FakeOs {
  public:
-  void SelectUserDefaultLocale() override {
+  void SelectUserLocale() override {
     events.push_back(L"SelectLocale");
-    FakeOs::SelectUserDefaultLocale();
+    FakeOs::SelectUserLocale();
   }
-  bool ProcessIdToSessionId(uint32_t processId, uint32_t& sessionId) override {
+  std::optional<uint32_t> SessionOf(uint32_t processId) override {
     events.push_back(L"Session");
-    return FakeOs::ProcessIdToSessionId(processId, sessionId);
+    return FakeOs::SessionOf(processId);
   }
-  bool PathFileExists(const std::wstring& path) override {
+  bool Exists(const std::wstring& path) override {
     events.push_back(L"Exists:" + path);
-    return FakeOs::PathFileExists(path);
+    return FakeOs::Exists(path);
   }
-  std::unique_ptr<OsMutex> CreateMutex(const std::wstring& name, bool initialOwner,
-                                       bool& alreadyExists) override {
-    ownershipRequested.push_back(initialOwner);
-    return FakeOs::CreateMutex(name, initialOwner, alreadyExists);
-  }
-  std::vector<bool> ownershipRequested;
 };
 
 // Run steps that write "Step:<name>" into the OS's event list, so that the run
@@ -61,10 +55,10 @@ class EventSteps : public RunSteps {
     return Step(L"Record");
   }
   bool RemoveDedicatedPlan(const std::wstring&) override { return Step(L"Remove"); }
-  bool HandOffSuspend(bool, int32_t, int32_t) override { return Step(L"HandOff"); }
-  int64_t CurrentTime() override { return os_.CurrentTime(); }
-  bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override {
-    return os_.ToLocalTime(seconds, fields);
+  bool HandOffSuspend(bool, const std::optional<TimeOfDay>&) override { return Step(L"HandOff"); }
+  int64_t Now() override { return os_.Now(); }
+  std::optional<TimeOfDay> LocalTimeOfDay(int64_t seconds) override {
+    return os_.LocalTimeOfDay(seconds);
   }
 
   int calls = 0;
@@ -181,7 +175,6 @@ TEST(EntryTest, EveryPathEndsWithItsExitCodeAndOneMessage) {
       EXPECT_EQ(os.events, expected);
       ExpectFinishedMessageOnce(os, windowExists);
       EXPECT_EQ(os.localeSelections, 1);
-      for (bool owner : os.ownershipRequested) EXPECT_TRUE(owner);
     }
   }
 }

@@ -23,7 +23,7 @@ std::wstring PathValue(std::wstring_view token) {
 
 // An empty path never exists, whatever the platform would answer for it.
 bool PathExists(Os& os, const std::wstring& path) {
-  return !path.empty() && os.PathFileExists(path);
+  return !path.empty() && os.files().Exists(path);
 }
 
 bool IsDecimalDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
@@ -37,16 +37,16 @@ void ApplyToken(const std::wstring& token, LaunchOptions& options, bool& pathOpt
   if (EqualsIgnoreCase(key, L"I")) {
     options.SkipOnXp = true;
   } else if (EqualsIgnoreCase(key, L"S:")) {
-    if (ParseTimeValue(token, options.ActionHour, options.ActionMinute))
-      options.SuspendRequested = true;
+    options.ActionTime = ParseTimeValue(token);
+    if (options.ActionTime) options.SuspendRequested = true;
   } else if (EqualsIgnoreCase(key, L"H:")) {
-    if (ParseTimeValue(token, options.ActionHour, options.ActionMinute))
-      options.HibernateRequested = true;
+    options.ActionTime = ParseTimeValue(token);
+    if (options.ActionTime) options.HibernateRequested = true;
   } else if (EqualsIgnoreCase(key, L"N:")) {
     options.SettingsPath = PathValue(token);
     pathOptionSeen = true;
   } else if (EqualsIgnoreCase(key, L"T:")) {
-    ParseTimeValue(token, options.HandOffHour, options.HandOffMinute);
+    options.HandOffTime = ParseTimeValue(token);
   } else if (EqualsIgnoreCase(key, L"F:")) {
     options.TaskListPath = PathValue(token);
     pathOptionSeen = true;
@@ -57,9 +57,9 @@ void ApplyToken(const std::wstring& token, LaunchOptions& options, bool& pathOpt
 // The options as parsed, for the trace.
 std::wstring OptionsText(const LaunchOptions& o) {
   std::wstring text = L"options: /N:" + Quoted(o.SettingsPath) + L" /F:" + Quoted(o.TaskListPath);
-  if (o.SuspendRequested) text += L" /S:" + ClockText(o.ActionHour, o.ActionMinute);
-  if (o.HibernateRequested) text += L" /H:" + ClockText(o.ActionHour, o.ActionMinute);
-  if (o.HandOffHour >= 0) text += L" /T:" + ClockText(o.HandOffHour, o.HandOffMinute);
+  if (o.SuspendRequested) text += L" /S:" + ClockText(o.ActionTime);
+  if (o.HibernateRequested) text += L" /H:" + ClockText(o.ActionTime);
+  if (o.HandOffTime) text += L" /T:" + ClockText(o.HandOffTime);
   if (o.SkipOnXp) text += L" /I";
   return text;
 }
@@ -101,25 +101,17 @@ bool ParseLaunchOptions(const std::wstring& commandLine, LaunchOptions& options)
   }
 
   // A hand-off time only means something with a suspend or hibernate request.
-  if (!options.SuspendRequested && !options.HibernateRequested) {
-    options.HandOffHour = -1;
-    options.HandOffMinute = -1;
-  }
+  if (!options.SuspendRequested && !options.HibernateRequested) options.HandOffTime.reset();
   return pathOptionSeen;
 }
 
-bool ParseTimeValue(std::wstring_view token, int32_t& hour, int32_t& minute) {
-  // Reset first: a rejected token also clears what an earlier one set.
-  hour = -1;
-  minute = -1;
+std::optional<TimeOfDay> ParseTimeValue(std::wstring_view token) {
   std::wstring_view time = token.substr(KeyOf(token).size());
-  if (time.size() != kTimeLength) return false;
+  if (time.size() != kTimeLength) return std::nullopt;
   for (wchar_t c : time) {
-    if (!IsDecimalDigit(c)) return false;
+    if (!IsDecimalDigit(c)) return std::nullopt;
   }
-  hour = TwoDigitValue(time[0], time[1]);
-  minute = TwoDigitValue(time[2], time[3]);
-  return true;
+  return TimeOfDay{TwoDigitValue(time[0], time[1]), TwoDigitValue(time[2], time[3])};
 }
 
 }  // namespace tav

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "os/os.h"
+#include "os/time_of_day.h"
 
 namespace tav {
 
@@ -15,10 +17,8 @@ struct LaunchOptions {
   bool SkipOnXp = false;            // "I"
   bool SuspendRequested = false;    // an accepted "S:"
   bool HibernateRequested = false;  // an accepted "H:"
-  int32_t ActionHour = -1;          // "S:" and "H:"
-  int32_t ActionMinute = -1;
-  int32_t HandOffHour = -1;  // "T:"
-  int32_t HandOffMinute = -1;
+  std::optional<TimeOfDay> ActionTime;   // "S:" and "H:"
+  std::optional<TimeOfDay> HandOffTime;  // "T:", kept only with a request
 };
 
 // Parses `commandLine` into `options`, which is always fully written; true
@@ -29,8 +29,8 @@ bool ReadLaunchOptions(Os& os, const std::wstring& commandLine, LaunchOptions& o
 // The token scan; returns true when at least one "N:" or "F:" token was seen.
 bool ParseLaunchOptions(const std::wstring& commandLine, LaunchOptions& options);
 
-// Reads the HHMM digits behind a token's two-character key into `hour` and
-// `minute`, which are set to -1 first: a rejected token clears them too.
-bool ParseTimeValue(std::wstring_view token, int32_t& hour, int32_t& minute);
+// The HHMM digits behind a token's two-character key (any four digits);
+// none for a rejected token, which so also clears what an earlier one set.
+std::optional<TimeOfDay> ParseTimeValue(std::wstring_view token);
 
 }  // namespace tav

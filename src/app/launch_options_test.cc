@@ -15,9 +15,9 @@ using testing::FakeOs;
 // Records every existence test, in order.
 class ExistenceRecordingOs : public FakeOs {
  public:
-  bool PathFileExists(const std::wstring& path) override {
+  bool Exists(const std::wstring& path) override {
     existenceTests.push_back(path);
-    return everythingExists || FakeOs::PathFileExists(path);
+    return everythingExists || FakeOs::Exists(path);
   }
   std::vector<std::wstring> existenceTests;
   bool everythingExists = false;
@@ -83,6 +83,10 @@ TEST(LaunchOptionsGrammarTest, TokensKeysAndQuotes) {
 
 // --- Time values --------------------------------------------------------------
 
+// A time's hour and minute as the tables write them: -1 each for none.
+int32_t HourOf(const std::optional<TimeOfDay>& time) { return time ? time->Hour : -1; }
+int32_t MinuteOf(const std::optional<TimeOfDay>& time) { return time ? time->Minute : -1; }
+
 struct TimeCase {
   const char* name;
   std::wstring commandLine;
@@ -128,31 +132,20 @@ TEST(LaunchOptionsTimeTest, SuspendHibernateAndHandOffTimes) {
     ParseLaunchOptions(c.commandLine, options);
     EXPECT_EQ(options.SuspendRequested, c.suspend);
     EXPECT_EQ(options.HibernateRequested, c.hibernate);
-    EXPECT_EQ(options.ActionHour, c.actionHour);
-    EXPECT_EQ(options.ActionMinute, c.actionMinute);
-    EXPECT_EQ(options.HandOffHour, c.handOffHour);
-    EXPECT_EQ(options.HandOffMinute, c.handOffMinute);
+    EXPECT_EQ(HourOf(options.ActionTime), c.actionHour);
+    EXPECT_EQ(MinuteOf(options.ActionTime), c.actionMinute);
+    EXPECT_EQ(HourOf(options.HandOffTime), c.handOffHour);
+    EXPECT_EQ(MinuteOf(options.HandOffTime), c.handOffMinute);
   }
 }
 
 TEST(LaunchOptionsTimeTest, TimeValueResetsBeforeTesting) {
-  int32_t hour = 7, minute = 8;
-  EXPECT_FALSE(ParseTimeValue(L"", hour, minute));
-  EXPECT_EQ(hour, -1);
-  EXPECT_EQ(minute, -1);
-
-  hour = 7;
-  minute = 8;
+  EXPECT_EQ(ParseTimeValue(L""), std::nullopt);
   const std::wstring shortToken = L"S";
-  EXPECT_FALSE(ParseTimeValue(shortToken, hour, minute));
-  EXPECT_EQ(hour, -1);
-  EXPECT_EQ(minute, -1);
-
+  EXPECT_EQ(ParseTimeValue(shortToken), std::nullopt);
   // The key is not checked here: any two characters are skipped.
   const std::wstring token = L"xy1234";
-  EXPECT_TRUE(ParseTimeValue(token, hour, minute));
-  EXPECT_EQ(hour, 12);
-  EXPECT_EQ(minute, 34);
+  EXPECT_EQ(ParseTimeValue(token), (TimeOfDay{12, 34}));
 }
 
 // --- Validity -----------------------------------------------------------------
@@ -218,7 +211,7 @@ TEST(LaunchOptionsValidityTest, OptionsAreAlwaysFullyWritten) {
   stale.SettingsPath = L"x";
   stale.TaskListPath = L"y";
   stale.SkipOnXp = stale.SuspendRequested = stale.HibernateRequested = true;
-  stale.ActionHour = stale.ActionMinute = stale.HandOffHour = stale.HandOffMinute = 5;
+  stale.ActionTime = stale.HandOffTime = TimeOfDay{5, 5};
 
   // Empty command line: every field back to its default.
   LaunchOptions options = stale;
@@ -226,10 +219,10 @@ TEST(LaunchOptionsValidityTest, OptionsAreAlwaysFullyWritten) {
   EXPECT_EQ(options.SettingsPath, L"");
   EXPECT_EQ(options.TaskListPath, L"");
   EXPECT_FALSE(options.SkipOnXp || options.SuspendRequested || options.HibernateRequested);
-  EXPECT_EQ(options.ActionHour, -1);
-  EXPECT_EQ(options.ActionMinute, -1);
-  EXPECT_EQ(options.HandOffHour, -1);
-  EXPECT_EQ(options.HandOffMinute, -1);
+  EXPECT_EQ(HourOf(options.ActionTime), -1);
+  EXPECT_EQ(MinuteOf(options.ActionTime), -1);
+  EXPECT_EQ(HourOf(options.HandOffTime), -1);
+  EXPECT_EQ(MinuteOf(options.HandOffTime), -1);
 
   // Unusable command line: what was parsed, nothing of the old values.
   options = stale;
@@ -239,10 +232,10 @@ TEST(LaunchOptionsValidityTest, OptionsAreAlwaysFullyWritten) {
   EXPECT_EQ(options.TaskListPath, L"");
   EXPECT_FALSE(options.SkipOnXp || options.SuspendRequested);
   EXPECT_TRUE(options.HibernateRequested);
-  EXPECT_EQ(options.ActionHour, 1);
-  EXPECT_EQ(options.ActionMinute, 0);
-  EXPECT_EQ(options.HandOffHour, -1);
-  EXPECT_EQ(options.HandOffMinute, -1);
+  EXPECT_EQ(HourOf(options.ActionTime), 1);
+  EXPECT_EQ(MinuteOf(options.ActionTime), 0);
+  EXPECT_EQ(HourOf(options.HandOffTime), -1);
+  EXPECT_EQ(MinuteOf(options.HandOffTime), -1);
 }
 
 TEST(LaunchOptionsValidityTest, WellFormedCommandLineFillsEveryField) {
@@ -258,10 +251,10 @@ TEST(LaunchOptionsValidityTest, WellFormedCommandLineFillsEveryField) {
   EXPECT_TRUE(options.SkipOnXp);
   EXPECT_TRUE(options.SuspendRequested);
   EXPECT_FALSE(options.HibernateRequested);
-  EXPECT_EQ(options.ActionHour, 23);
-  EXPECT_EQ(options.ActionMinute, 30);
-  EXPECT_EQ(options.HandOffHour, 6);
-  EXPECT_EQ(options.HandOffMinute, 45);
+  EXPECT_EQ(HourOf(options.ActionTime), 23);
+  EXPECT_EQ(MinuteOf(options.ActionTime), 30);
+  EXPECT_EQ(HourOf(options.HandOffTime), 6);
+  EXPECT_EQ(MinuteOf(options.HandOffTime), 45);
 }
 
 }  // namespace

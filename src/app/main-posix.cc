@@ -3,7 +3,7 @@
 
 #include "app/entry.h"
 #include "os/posix/posix_os.h"
-#include "os/posix/posix_paths.h"
+#include "os/utf8.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ std::wstring CommandLineOf(int argc, char** argv) {
     if (i > 1) line += ' ';
     line += argv[i];
   }
-  return tav::posix::FromUtf8(line);
+  return tav::FromUtf8(line);
 }
 
 // A POSIX exit status keeps only its low 8 bits, and 1280 (0x500) would read

@@ -159,10 +159,10 @@ TEST_F(ProtectedFilesTest, UserFoldersMayBeLinksButTheDataFolderFileMayNotLieEls
 class HeldCountingOs : public FakeOs {
  public:
   std::vector<std::pair<std::wstring, int>> heldAtWrites;
-  bool WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
+  bool WriteString(const std::wstring& section, const std::wstring& key,
                                  const std::wstring& value, const std::wstring& path) override {
     heldAtWrites.emplace_back(path, heldPins);
-    return FakeOs::WritePrivateProfileString(section, key, value, path);
+    return FakeOs::WriteString(section, key, value, path);
   }
 };
 

@@ -50,12 +50,12 @@ bool SystemRunSteps::WriteCurrentPlanRecord(const std::wstring& settingsPath,
 bool SystemRunSteps::RemoveDedicatedPlan(const std::wstring& planGuid) {
   return tav::RemoveDedicatedPlan(os_, planGuid);
 }
-bool SystemRunSteps::HandOffSuspend(bool hibernate, int32_t timeHour, int32_t timeMinute) {
-  return tav::HandOffSuspend(os_, hibernate, timeHour, timeMinute);
+bool SystemRunSteps::HandOffSuspend(bool hibernate, const std::optional<TimeOfDay>& time) {
+  return tav::HandOffSuspend(os_, hibernate, time);
 }
-int64_t SystemRunSteps::CurrentTime() { return os_.CurrentTime(); }
-bool SystemRunSteps::ToLocalTime(int64_t seconds, LocalTimeFields& fields) {
-  return os_.ToLocalTime(seconds, fields);
+int64_t SystemRunSteps::Now() { return os_.system().Now(); }
+std::optional<TimeOfDay> SystemRunSteps::LocalTimeOfDay(int64_t seconds) {
+  return os_.system().LocalTimeOfDay(seconds);
 }
 void SystemRunSteps::Trace(const std::wstring& text) { tav::Trace(os_, text); }
 
@@ -63,28 +63,27 @@ namespace {
 
 // True when `reading` falls in the hour and minute of the action time. The
 // reading is converted once for the hour and once more for the minute. A
-// failed conversion never matches: its fields would read -1, which is also the
-// action time when no time was accepted, and an unreadable clock must not
-// trigger a suspend.
+// failed conversion never matches, nor does a request whose time a later
+// token rejected: an unreadable clock must not trigger a suspend.
 bool ActionTimeMatches(RunSteps& steps, int64_t reading, const LaunchOptions& options) {
-  const std::wstring check = L"hand-off: action time " +
-                             ClockText(options.ActionHour, options.ActionMinute) + L", local ";
-  LocalTimeFields fields;
-  if (!steps.ToLocalTime(reading, fields)) {
+  const std::optional<TimeOfDay>& action = options.ActionTime;
+  const std::wstring check = L"hand-off: action time " + ClockText(action) + L", local ";
+  std::optional<TimeOfDay> local = steps.LocalTimeOfDay(reading);
+  if (!local) {
     steps.Trace(check + L"time unreadable: not due");
     return false;
   }
-  if (fields.hour != options.ActionHour) {
-    steps.Trace(check + L"hour " + TwoDigitText(fields.hour) + L": not due");
+  if (!action || local->Hour != action->Hour) {
+    steps.Trace(check + L"hour " + TwoDigitText(local->Hour) + L": not due");
     return false;
   }
-  fields = LocalTimeFields{};
-  if (!steps.ToLocalTime(reading, fields)) {
+  local = steps.LocalTimeOfDay(reading);
+  if (!local) {
     steps.Trace(check + L"time unreadable: not due");
     return false;
   }
-  const bool due = fields.minute == options.ActionMinute;
-  steps.Trace(check + L"time " + ClockText(options.ActionHour, fields.minute) +
+  const bool due = local->Minute == action->Minute;
+  steps.Trace(check + L"time " + ClockText(TimeOfDay{action->Hour, local->Minute}) +
               (due ? L": due" : L": not due"));
   return due;
 }
@@ -127,11 +126,10 @@ RunOutcome RunSequence(RunSteps& steps, const LaunchOptions& options) {
   if (!options.SuspendRequested && !options.HibernateRequested)
     return Succeeded(L"the settings were applied and recorded");
   // The clock is read after the plan's work, once.
-  const int64_t now = steps.CurrentTime();
+  const int64_t now = steps.Now();
   if (!ActionTimeMatches(steps, now, options))
     return Succeeded(L"the settings were applied and recorded; no hand-off was due");
-  if (!steps.HandOffSuspend(options.HibernateRequested, options.HandOffHour,
-                            options.HandOffMinute))
+  if (!steps.HandOffSuspend(options.HibernateRequested, options.HandOffTime))
     return Failed(L"the companion could not be started");
   return Succeeded(L"the settings were applied and recorded; the request was handed off");
 }

@@ -29,9 +29,9 @@ class RunSteps {
                                       const std::wstring& profileName,
                                       const std::wstring& planGuid) = 0;
   virtual bool RemoveDedicatedPlan(const std::wstring& planGuid) = 0;
-  virtual bool HandOffSuspend(bool hibernate, int32_t timeHour, int32_t timeMinute) = 0;
-  virtual int64_t CurrentTime() = 0;
-  virtual bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) = 0;
+  virtual bool HandOffSuspend(bool hibernate, const std::optional<TimeOfDay>& time) = 0;
+  virtual int64_t Now() = 0;
+  virtual std::optional<TimeOfDay> LocalTimeOfDay(int64_t seconds) = 0;
   // One line of the diagnostic trace; steps that do not trace ignore it.
   virtual void Trace(const std::wstring& text) {}
 };
@@ -46,9 +46,9 @@ class SystemRunSteps : public RunSteps {
   bool WriteCurrentPlanRecord(const std::wstring& settingsPath, const std::wstring& profileName,
                               const std::wstring& planGuid) override;
   bool RemoveDedicatedPlan(const std::wstring& planGuid) override;
-  bool HandOffSuspend(bool hibernate, int32_t timeHour, int32_t timeMinute) override;
-  int64_t CurrentTime() override;
-  bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
+  bool HandOffSuspend(bool hibernate, const std::optional<TimeOfDay>& time) override;
+  int64_t Now() override;
+  std::optional<TimeOfDay> LocalTimeOfDay(int64_t seconds) override;
   void Trace(const std::wstring& text) override;
 
  private:

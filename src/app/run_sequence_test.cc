@@ -39,23 +39,24 @@ class FakeRunSteps : public RunSteps {
     calls.push_back(L"Remove:" + planGuid);
     return removeResult;
   }
-  bool HandOffSuspend(bool hibernate, int32_t hour, int32_t minute) override {
+  bool HandOffSuspend(bool hibernate, const std::optional<TimeOfDay>& time) override {
     calls.push_back(std::wstring(L"HandOff:") + (hibernate ? L"hibernate" : L"suspend") + L"|" +
-                    DecimalText(hour) + L"|" + DecimalText(minute));
+                    DecimalText(time ? time->Hour : -1) + L"|" +
+                    DecimalText(time ? time->Minute : -1));
     return handOffResult;
   }
-  int64_t CurrentTime() override {
+  int64_t Now() override {
     calls.push_back(L"CurrentTime");
     return clock++;
   }
-  bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override {
+  std::optional<TimeOfDay> LocalTimeOfDay(int64_t seconds) override {
     calls.push_back(L"ToLocalTime:" + DecimalText(static_cast<int32_t>(seconds)));
     bool ok = conversions < static_cast<int>(conversionResults.size())
                   ? conversionResults[conversions]
                   : true;
     ++conversions;
-    if (ok) fields = localTime;
-    return ok;
+    if (!ok) return std::nullopt;
+    return localTime;
   }
 
   std::vector<std::wstring> calls;
@@ -67,7 +68,7 @@ class FakeRunSteps : public RunSteps {
   PlanOrigin appliedOrigin = PlanOrigin::kMadeByThisRun;
   std::wstring appliedPlanGuid = L"a1841308-3541-4fab-bc81-f71556f20b4a";
   int64_t clock = 1000;
-  LocalTimeFields localTime{9, 30};
+  TimeOfDay localTime{9, 30};
   std::vector<bool> conversionResults;  // per conversion; true past the end
   int conversions = 0;
 };
@@ -87,10 +88,9 @@ LaunchOptions WithAction(LaunchOptions o, bool suspend, bool hibernate, int32_t 
                          int32_t minute, int32_t handOffHour = -1, int32_t handOffMinute = -1) {
   o.SuspendRequested = suspend;
   o.HibernateRequested = hibernate;
-  o.ActionHour = hour;
-  o.ActionMinute = minute;
-  o.HandOffHour = handOffHour;
-  o.HandOffMinute = handOffMinute;
+  // -1 for none, as the tables write it.
+  if (hour >= 0 && minute >= 0) o.ActionTime = TimeOfDay{hour, minute};
+  if (handOffHour >= 0 && handOffMinute >= 0) o.HandOffTime = TimeOfDay{handOffHour, handOffMinute};
   return o;
 }
 

@@ -1,6 +1,7 @@
 // The Os facet of COM: the library's start and end, new GUIDs and their text.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "os/guid.h"
@@ -9,12 +10,14 @@ namespace tav {
 
 class OsCom {
  public:
-  virtual bool CoInitialize() = 0;
-  virtual void CoUninitialize() = 0;
-  virtual bool CoCreateGuid(Guid& guid) = 0;
-  // StringFromCLSID, the text freed with CoTaskMemFree: "{XXXXXXXX-...}".
-  // False when the conversion fails.
-  virtual bool StringFromClsid(const Guid& guid, std::wstring& text) = 0;
+  // CoInitialize; false when COM could not be started (then Stop is not called).
+  virtual bool Start() = 0;
+  // CoUninitialize, after a successful Start.
+  virtual void Stop() = 0;
+  // CoCreateGuid: a new GUID; nothing when none could be made.
+  virtual std::optional<Guid> NewGuid() = 0;
+  // StringFromCLSID: "{XXXXXXXX-XXXX-...}"; nothing when the conversion fails.
+  virtual std::optional<std::wstring> GuidText(const Guid& guid) = 0;
 
  protected:
   // Never deleted through this interface: whoever made the facet owns it.

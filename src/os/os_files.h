@@ -1,10 +1,11 @@
-// The Os facet of files and folders: existence and attributes, creation and
-// deletion, the special folders, the module's own path, text files read line
-// by line and pinned files and folders (file_pin.h).
+// The Os facet of files and folders: existence and kind, creation, the
+// special folders, the tool's own path, and files and folders pinned for use
+// (file_pin.h), whose text is read line by line.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "os/file_pin.h"
@@ -24,9 +25,12 @@ inline constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
 
 // The folders that SHGetSpecialFolderPathW can name for the core.
 enum class SpecialFolder {
-  CommonAppData,  // CSIDL_COMMON_APPDATA
-  LocalAppData,   // CSIDL_LOCAL_APPDATA
+  kCommonAppData,  // CSIDL_COMMON_APPDATA
+  kLocalAppData,   // CSIDL_LOCAL_APPDATA
 };
+
+// What a path names, links followed.
+enum class PathKind { kNothing, kFile, kFolder };
 
 // A text file opened for reading in text mode, shared for reading only.
 // Destroying it closes the file.
@@ -44,13 +48,10 @@ class OsTextFile {
 
 class OsFiles {
  public:
-  virtual bool PathFileExists(const std::wstring& path) = 0;
-  // kInvalidFileAttributes on failure.
-  virtual uint32_t GetFileAttributes(const std::wstring& path) = 0;
-  // True for a regular file reached as it is named: not a folder, a device, a
-  // symbolic link, a junction or any other reparse point. Links are not
-  // followed; false when the path names nothing.
-  virtual bool IsRegularFile(const std::wstring& path) = 0;
+  // PathFileExistsW: anything at `path`, a link followed.
+  virtual bool Exists(const std::wstring& path) = 0;
+  // Whether `path` names a file or a folder (GetFileAttributesW).
+  virtual PathKind KindOf(const std::wstring& path) = 0;
   // Creates `path` as a new file that holds only the UTF-16 LE byte-order
   // mark, so that the profile functions keep its text in Unicode, through a
   // handle that follows no link (CreateFileW with CREATE_NEW and
@@ -62,19 +63,16 @@ class OsFiles {
   // PinSharing::kReadWrite) pins it (`created` stays false). kMissing when
   // nothing could be made (no folder, no right to write there).
   virtual FilePin CreateUnicodeTextFile(const std::wstring& path, FinalPathCheck finalPath) = 0;
-  virtual bool SetFileAttributes(const std::wstring& path, uint32_t attributes) = 0;
-  virtual bool DeleteFile(const std::wstring& path) = 0;
-  // CreateDirectoryW with default security.
-  virtual bool CreateDirectory(const std::wstring& path) = 0;
-  // SHGetSpecialFolderPathW into a MAX_PATH buffer; `create` asks the platform
-  // to make the folder when it is missing. False when it cannot be named.
-  virtual bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) = 0;
-  // GetModuleFileNameW(GetModuleHandleW(NULL)) into a MAX_PATH buffer: the
-  // count it returns, 0 on failure and MAX_PATH (260) when the path filled
-  // the buffer and may have been cut; `path` holds the text that was copied.
-  virtual uint32_t GetModuleFileName(std::wstring& path) = 0;
-  // _wfsopen(path, L"rt", _SH_DENYWR); no file when it cannot be opened.
-  virtual std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) = 0;
+  // CreateDirectoryW with default security; a link at `path` is not
+  // followed (the creation fails).
+  virtual bool CreateFolder(const std::wstring& path) = 0;
+  // SHGetSpecialFolderPathW into a MAX_PATH buffer, the platform making the
+  // folder when it is missing; nothing when it cannot be named.
+  virtual std::optional<std::wstring> SpecialFolderPath(SpecialFolder folder) = 0;
+  // The full path of the tool's own executable (GetModuleFileNameW of
+  // GetModuleHandleW(NULL) into a MAX_PATH buffer); nothing when it cannot
+  // be read or filled the whole buffer, where it may have been cut.
+  virtual std::optional<std::wstring> ProgramPath() = 0;
   // Opens `path` without following a link (CreateFileW with
   // FILE_FLAG_OPEN_REPARSE_POINT) and checks through the handle: a regular
   // disk file, no reparse point, exactly one link and, with kCompare where

@@ -3,63 +3,63 @@
 // and the diagnostic trace's output.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "os/time_of_day.h"
 
 namespace tav {
 
-// An opaque top-level window reference; 0 is "no window".
-using WindowRef = uintptr_t;
-
-// Local calendar fields of a time reading.
-struct LocalTimeFields {
-  int hour = -1;
-  int minute = -1;
-};
-
-// A named mutex handle. Destroying it closes the handle (CloseHandle).
+// A named mutex handle. Destroying it closes the handle.
 class OsMutex {
  public:
   virtual ~OsMutex() = default;
-  // ReleaseMutex: gives up ownership; harmless when not owned.
+  // Gives up ownership; harmless when not owned.
   virtual void Release() = 0;
+};
+
+// What asking for a named mutex found.
+struct MutexOpening {
+  std::unique_ptr<OsMutex> mutex;  // none: it could not be created or opened
+  bool existed = false;            // another process had made it: not owned
 };
 
 class OsSystem {
  public:
-  // setlocale(LC_ALL, ""): the user's default locale for the runtime library
-  // (the POSIX layer selects only LC_CTYPE, the one category the tool uses).
-  virtual void SelectUserDefaultLocale() = 0;
-  virtual uint32_t GetCurrentProcessId() = 0;
-  // ProcessIdToSessionId; false when the call fails.
-  virtual bool ProcessIdToSessionId(uint32_t processId, uint32_t& sessionId) = 0;
-  // WTSGetActiveConsoleSessionId.
-  virtual uint32_t GetActiveConsoleSessionId() = 0;
-  // CreateMutexW(NULL, initialOwner, name). No handle when creation failed;
-  // `alreadyExists` reports GetLastError() == ERROR_ALREADY_EXISTS.
-  virtual std::unique_ptr<OsMutex> CreateMutex(const std::wstring& name, bool initialOwner,
-                                               bool& alreadyExists) = 0;
-  // VerifyVersionInfoW with VER_MAJORVERSION | VER_MINORVERSION, both VER_EQUAL.
-  virtual bool VerifyVersionEquals(uint32_t major, uint32_t minor) = 0;
-  // FindWindowW(className, NULL); 0 when no window has that class.
-  virtual WindowRef FindWindowByClass(const std::wstring& className) = 0;
-  // PostMessageW; does not wait for the window.
-  virtual bool PostMessage(WindowRef window, uint32_t message, uintptr_t wParam,
-                           intptr_t lParam) = 0;
-  // GetTickCount: milliseconds of a steady clock, for durations in the trace.
-  virtual uint32_t GetTickCount() = 0;
-  // OutputDebugStringW of one finished trace line (see shared/trace.h). Never
+  // The user's default locale for the runtime library's character
+  // conversions (setlocale(LC_ALL, ""); the POSIX layer selects LC_CTYPE,
+  // the one category the tool uses).
+  virtual void SelectUserLocale() = 0;
+  virtual uint32_t ProcessId() = 0;
+  // The session of a process; nothing when it cannot be read.
+  virtual std::optional<uint32_t> SessionOf(uint32_t processId) = 0;
+  // The session attached to the physical console.
+  virtual uint32_t ConsoleSession() = 0;
+  // Creates the named mutex asking to own it at once (CreateMutexW(NULL,
+  // TRUE, name)), or opens the existing one, which it then does not own.
+  virtual MutexOpening CreateOwnedMutex(const std::wstring& name) = 0;
+  // Whether the system's version is exactly 5.1, any service pack or build.
+  virtual bool IsWindowsXp() = 0;
+  // Posts `message` (wParam and lParam 0) to the top-level window of class
+  // `className`, without waiting; false when there is no such window.
+  virtual bool PostToWindowOfClass(const std::wstring& className, uint32_t message) = 0;
+  // A steady clock, for durations in the trace.
+  virtual std::chrono::milliseconds SteadyTime() = 0;
+  // One finished trace line (see shared/trace.h): OutputDebugStringW. Never
   // fails the run; where nobody listens it costs next to nothing.
-  virtual void DebugOutput(const std::wstring& line) = 0;
-  // Whether DebugOutput lines can reach anyone: always on Windows, where a
-  // viewer may start listening at any time; natively only when asked for.
-  // Lets the trace skip building lines that would go nowhere.
-  virtual bool IsDebugOutputOn() = 0;
-  // time(): seconds since the epoch.
-  virtual int64_t CurrentTime() = 0;
-  // localtime(): false when the conversion fails.
-  virtual bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) = 0;
+  virtual void WriteTrace(const std::wstring& line) = 0;
+  // Whether trace lines can reach anyone: always on Windows, where a viewer
+  // may start listening at any time; natively only when asked for. Lets the
+  // trace skip building lines that would go nowhere.
+  virtual bool TraceWanted() = 0;
+  // Seconds since the epoch.
+  virtual int64_t Now() = 0;
+  // The local hour and minute of a reading of Now(); nothing when it cannot
+  // be converted.
+  virtual std::optional<TimeOfDay> LocalTimeOfDay(int64_t seconds) = 0;
 
  protected:
   // Never deleted through this interface: whoever made the facet owns it.

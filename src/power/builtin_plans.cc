@@ -15,7 +15,7 @@ bool IsBuiltInPlan(const std::wstring& planGuid) {
 }
 
 std::wstring ChooseBasePlanGuid(Os& os) {
-  std::unique_ptr<OsPowerLibrary> library = os.LoadPowerLibrary();
+  std::unique_ptr<OsPowerLibrary> library = os.power().OpenLibrary();
   if (!library) {
     Trace(os, L"base plan: the plans cannot be listed: power saver");
     return kPowerSaverPlanGuid;

@@ -9,15 +9,14 @@
 namespace tav {
 namespace {
 
-constexpr uint32_t kNotImplemented = 120;  // ERROR_CALL_NOT_IMPLEMENTED
 
 // COM initialised for the lifetime of the scope; uninitialised only when the
 // initialisation succeeded, so the calls stay balanced.
 class ComScope {
  public:
-  explicit ComScope(Os& os) : os_(os), initialized_(os.CoInitialize()) {}
+  explicit ComScope(Os& os) : os_(os), initialized_(os.com().Start()) {}
   ~ComScope() {
-    if (initialized_) os_.CoUninitialize();
+    if (initialized_) os_.com().Stop();
   }
   ComScope(const ComScope&) = delete;
   ComScope& operator=(const ComScope&) = delete;
@@ -36,7 +35,7 @@ bool SearchPlans(Os& os, OsPowerLibrary& library, std::wstring& planGuid) {
   if (!planGuid.empty()) return !IsBuiltInPlan(planGuid) && PlanIsListed(os, library, planGuid);
   std::wstring text;
   const std::optional<Guid> found = FindListedPlan(library, [&](const Guid& guid) {
-    const std::optional<std::wstring> name = library.PowerReadFriendlyName(guid);
+    const std::optional<std::wstring> name = library.PlanName(guid);
     if (!name || *name != kDedicatedPlanName) return false;  // unreadable, or another name
     text = PlanGuidToString(os, guid);
     return !IsBuiltInPlan(text);
@@ -61,7 +60,7 @@ std::optional<DedicatedPlan> FindDedicatedPlan(Os& os, const PinnedDataFolder& d
 
   bool found = false;
   {
-    std::unique_ptr<OsPowerLibrary> library = os.LoadPowerLibrary();
+    std::unique_ptr<OsPowerLibrary> library = os.power().OpenLibrary();
     if (!library) {
       Trace(os, L"plan: powrprof.dll cannot be loaded or lacks PowerEnumerate or "
                 L"PowerReadFriendlyName: discovery failed");
@@ -77,15 +76,16 @@ std::optional<DedicatedPlan> FindDedicatedPlan(Os& os, const PinnedDataFolder& d
                                : L"plan: found by its recorded GUID");
     return DedicatedPlan{std::move(planGuid), false};
   }
-  Guid guid{};
+  std::optional<Guid> guid;
   {
     ComScope com(os);
-    if (!os.CoCreateGuid(guid)) {
+    guid = os.com().NewGuid();
+    if (!guid) {
       Trace(os, L"plan: not found, and CoCreateGuid failed: discovery failed");
       return std::nullopt;
     }
   }
-  planGuid = PlanGuidToString(os, guid);
+  planGuid = PlanGuidToString(os, *guid);
   if (planGuid.empty()) {
     Trace(os, L"plan: not found, and the new GUID has no text form: discovery failed");
     return std::nullopt;
@@ -96,7 +96,7 @@ std::optional<DedicatedPlan> FindDedicatedPlan(Os& os, const PinnedDataFolder& d
 
 bool ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {
   if (planGuid.empty()) return false;
-  std::unique_ptr<OsPowerLibrary> library = os.LoadPowerLibrary();
+  std::unique_ptr<OsPowerLibrary> library = os.power().OpenLibrary();
   if (!library) {
     Trace(os, L"active plan: powrprof.dll cannot be loaded: not confirmed");
     return false;
@@ -105,10 +105,8 @@ bool ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {
   // activation refused by a policy, or of a plan that was never made, leaves
   // another plan active. A library whose PowerGetActiveScheme answers "not
   // implemented" (Wine's) lacks it as much as one without the export.
-  Guid active{};
-  const uint32_t error =
-      library->HasPowerGetActiveScheme() ? library->PowerGetActiveScheme(active) : kNotImplemented;
-  if (error == kNotImplemented) {
+  const ActivePlanReading active = library->ActivePlan();
+  if (active.status == ActivePlanReading::Status::kNotImplemented) {
     // The activation cannot be seen; the plan must at least exist.
     const bool listed = PlanIsListed(os, *library, planGuid);
     Trace(os, listed ? L"active plan: PowerGetActiveScheme missing; the plan exists"
@@ -116,12 +114,12 @@ bool ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {
                        L"exist: nothing more is run");
     return listed;
   }
-  if (error != 0) {
-    Trace(os, L"active plan: PowerGetActiveScheme failed with " + std::to_wstring(error) +
+  if (active.status == ActivePlanReading::Status::kFailed) {
+    Trace(os, L"active plan: PowerGetActiveScheme failed with " + std::to_wstring(active.error) +
                   L": not confirmed");
     return false;
   }
-  const std::wstring activeGuid = PlanGuidToString(os, active);
+  const std::wstring activeGuid = PlanGuidToString(os, active.plan);
   if (!EqualsIgnoreCase(activeGuid, planGuid)) {
     Trace(os, L"active plan: " + activeGuid + L", not " + planGuid +
                   L" (a policy keeps the active plan, or the plan was not made): "
@@ -147,7 +145,7 @@ std::optional<SchemeChoice> FindSchemeByName(Os& os, SchemeSearchMode mode) {
   SchemeSearch search;
   search.targetName =
       mode == SchemeSearchMode::DedicatedThenBase ? kDedicatedPlanName : kXpBaseSchemeName;
-  const std::optional<std::vector<std::wstring>> schemes = os.EnumPwrSchemes();
+  const std::optional<std::vector<std::wstring>> schemes = os.power().SchemeNames();
   if (!schemes) {
     Trace(os, L"scheme: EnumPwrSchemes failed: discovery failed");
     return std::nullopt;
@@ -160,7 +158,7 @@ std::optional<SchemeChoice> FindSchemeByName(Os& os, SchemeSearchMode mode) {
     // The dedicated scheme is missing: look for the base scheme instead.
     if (!EqualsIgnoreCase(search.targetName, kXpBaseSchemeName)) {
       search.targetName = kXpBaseSchemeName;
-      if (const auto again = os.EnumPwrSchemes()) SearchSchemeList(*again, search);
+      if (const auto again = os.power().SchemeNames()) SearchSchemeList(*again, search);
     }
   }
   choice.BaseSchemeName = search.found ? search.targetName : search.lastName;

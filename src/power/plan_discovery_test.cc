@@ -156,18 +156,18 @@ TEST_F(PlanDiscoveryTest, GuidCreationFailureFailsWithBalancedCom) {
 class RefusingCom : public OsCom {
  public:
   explicit RefusingCom(OsCom& inner) : inner_(inner) {}
-  bool CoInitialize() override {
+  bool Start() override {
     calls.push_back(L"CoInitialize");
     return false;
   }
-  void CoUninitialize() override { calls.push_back(L"CoUninitialize"); }
-  bool CoCreateGuid(Guid& guid) override {
+  void Stop() override { calls.push_back(L"CoUninitialize"); }
+  std::optional<Guid> NewGuid() override {
     calls.push_back(L"CoCreateGuid");
-    return inner_.CoCreateGuid(guid);
+    return inner_.NewGuid();
   }
-  bool StringFromClsid(const Guid& guid, std::wstring& text) override {
+  std::optional<std::wstring> GuidText(const Guid& guid) override {
     calls.push_back(L"StringFromClsid");
-    return inner_.StringFromClsid(guid, text);
+    return inner_.GuidText(guid);
   }
   std::vector<std::wstring> calls;
 
@@ -203,7 +203,7 @@ TEST_F(PlanDiscoveryTest, ReadingTheRecordClearsItsReadOnlyAttribute) {
   Record(kPlanA);
   AddPlan(kPlanA, L"x");
   ASSERT_TRUE(Find());
-  EXPECT_EQ(os.GetFileAttributes(kMachineFile) & kFileAttributeReadOnly, 0u);
+  EXPECT_EQ(os.Attributes(kMachineFile) & kFileAttributeReadOnly, 0u);
 }
 
 // Windows' own plans are never the dedicated plan: the configuration would

@@ -10,9 +10,8 @@ bool PlanIsListed(Os& os, OsPowerLibrary& library, const std::wstring& planGuid)
 }
 
 std::wstring PlanGuidToString(Os& os, const Guid& guid) {
-  std::wstring text;
-  if (!os.StringFromClsid(guid, text)) return L"";
-  return StripBraces(text);
+  const std::optional<std::wstring> text = os.com().GuidText(guid);
+  return text ? StripBraces(*text) : L"";
 }
 
 std::wstring StripBraces(const std::wstring& text) { return StripRepeated(text, L'{', L'}'); }

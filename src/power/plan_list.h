@@ -15,7 +15,7 @@ namespace tav {
 template <typename Matches>
 std::optional<Guid> FindListedPlan(OsPowerLibrary& library, Matches&& matches) {
   for (uint32_t index = 0;; ++index) {
-    const std::optional<Guid> guid = library.PowerEnumerate(index);
+    const std::optional<Guid> guid = library.PlanAt(index);
     if (!guid) return std::nullopt;
     if (matches(*guid)) return guid;
   }

@@ -9,7 +9,7 @@
 
 namespace tav {
 
-bool HandOffSuspend(Os& os, bool hibernate, int32_t timeHour, int32_t timeMinute) {
+bool HandOffSuspend(Os& os, bool hibernate, const std::optional<TimeOfDay>& time) {
   // The companion lies beside the tool; it is started without looking first.
   // Without a folder (the tool's own path could not be read whole) there is
   // no companion to start: "\\TAV_PowerSaveSuspend.exe" would name the root
@@ -27,8 +27,7 @@ bool HandOffSuspend(Os& os, bool hibernate, int32_t timeHour, int32_t timeMinute
   if (!RunProcessAndWait(os, quoted + L" /CANCEL")) return false;
 
   std::wstring request = quoted + (hibernate ? L" /HIBERNATE" : L" /SUSPEND");
-  if (timeHour >= 0 && timeMinute >= 0)
-    request += L" /T:" + TwoDigitText(timeHour) + TwoDigitText(timeMinute);
+  if (time) request += L" /T:" + TwoDigitText(time->Hour) + TwoDigitText(time->Minute);
   return RunProcessAndWait(os, request);
 }
 

@@ -11,6 +11,6 @@ inline constexpr wchar_t kSuspendCompanionName[] = L"TAV_PowerSaveSuspend.exe";
 
 // Runs the companion twice: "/CANCEL", then "/SUSPEND" or "/HIBERNATE" with
 // " /T:HHMM" when both time parts are 0 or more. True when both runs started.
-bool HandOffSuspend(Os& os, bool hibernate, int32_t timeHour, int32_t timeMinute);
+bool HandOffSuspend(Os& os, bool hibernate, const std::optional<TimeOfDay>& time);
 
 }  // namespace tav

@@ -56,7 +56,7 @@ TEST(TaskListPins, RefusedXmlEntriesAreFinishedAndTheNextLineGoesOn) {
     EXPECT_TRUE(ProcessTaskRegistrationList(os, kList));
     EXPECT_EQ(os.commandLines, std::vector<std::wstring>{Schtasks(L"B", kXmlB)});
     EXPECT_TRUE(os.HasFile(kXmlA));
-    EXPECT_EQ(os.GetFileAttributes(kXmlA) & kFileAttributeReadOnly, kFileAttributeReadOnly);
+    EXPECT_EQ(os.Attributes(kXmlA) & kFileAttributeReadOnly, kFileAttributeReadOnly);
     EXPECT_FALSE(Has(os.events, L"SetAttributes:" + kXmlA));
     EXPECT_FALSE(os.HasFile(kXmlB));
     EXPECT_FALSE(os.HasFile(kList));

@@ -69,12 +69,12 @@ LineResult HandleLine(Os& os, std::wstring_view line) {
     // another user made points to.
     if (!IsQuotable(taskName) || !IsQuotable(xmlPath)) {
       result.outcome = LineOutcome::kUnquotable;
-    } else if (!os.PathFileExists(xmlPath)) {
+    } else if (!os.files().Exists(xmlPath)) {
       result.outcome = LineOutcome::kMissing;
     } else {
       // Held open from the check to the deletion, so that schtasks reads,
       // and the tool deletes, the very file that was checked.
-      FilePin xml = os.PinFile(xmlPath, FinalPathCheck::kCompare, PinSharing::kReadOnly);
+      FilePin xml = os.files().PinFile(xmlPath, FinalPathCheck::kCompare, PinSharing::kReadOnly);
       result.check = xml.check;
       if (xml.check == FileCheck::kLink || xml.check == FileCheck::kNotFile ||
           xml.check == FileCheck::kMissing) {
@@ -137,7 +137,7 @@ void TraceLine(Os& os, size_t lineNumber, const LineResult& line) {
 bool ProcessTaskRegistrationList(Os& os, const std::wstring& listPath) {
   // The list is held open from its check to its deletion. One that fails a
   // check counts as missing: nothing is run and nothing deleted.
-  FilePin list = os.PinFile(listPath, FinalPathCheck::kCompare, PinSharing::kReadOnly);
+  FilePin list = os.files().PinFile(listPath, FinalPathCheck::kCompare, PinSharing::kReadOnly);
   if (IsRefusedList(list.check)) {
     Trace(os, L"task list: " + Quoted(listPath) + L" " + DescribeFileCheck(list.check) +
                   L": handled as a missing list");
@@ -151,7 +151,7 @@ bool ProcessTaskRegistrationList(Os& os, const std::wstring& listPath) {
   }
 
   // A long list costs no trace text where nobody reads it.
-  const bool tracing = os.IsDebugOutputOn();
+  const bool tracing = os.system().TraceWanted();
   std::wstring piece;
   size_t lineNumber = 0;
   while (file->ReadLine(piece, kListLineBufferChars)) {

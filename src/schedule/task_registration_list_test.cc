@@ -29,9 +29,9 @@ std::wstring Schtasks(const std::wstring& name, const std::wstring& xml) {
 class AttributeRecordingOs : public FakeOs {
  public:
   std::vector<std::pair<std::wstring, uint32_t>> writes;
-  bool SetFileAttributes(const std::wstring& path, uint32_t attributes) override {
+  bool SetAttributes(const std::wstring& path, uint32_t attributes) override {
     writes.emplace_back(path, attributes);
-    return FakeOs::SetFileAttributes(path, attributes);
+    return FakeOs::SetAttributes(path, attributes);
   }
 };
 
@@ -151,7 +151,7 @@ TEST(TaskRegistrationListFiles, XmlThatIsNoPlainFileIsLeftAlone) {
         << what;
     EXPECT_EQ(os.commandLines, std::vector<std::wstring>{Schtasks(L"C", kXmlB)}) << what;
     EXPECT_TRUE(os.HasFile(kXmlA)) << what;
-    EXPECT_EQ(os.GetFileAttributes(kXmlA), attributes) << what;
+    EXPECT_EQ(os.Attributes(kXmlA), attributes) << what;
     for (const auto& [path, written] : os.writes) EXPECT_NE(path, kXmlA) << what;
     EXPECT_FALSE(os.HasFile(kList)) << what;  // the list itself is still consumed
   }

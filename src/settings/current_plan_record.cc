@@ -1,4 +1,5 @@
 #include "settings/current_plan_record.h"
+#include "os/path_strings.h"
 
 #include "settings/data_folder.h"
 #include "settings/record_file_checks.h"
@@ -11,7 +12,7 @@ namespace {
 constexpr size_t kTextBufferChars = 1024;
 
 std::wstring ReadRecordValue(Os& os, const std::wstring& path, const wchar_t* key) {
-  return os.GetPrivateProfileString(kRecordSection, key, L"", kTextBufferChars, path);
+  return os.profile().ReadString(kRecordSection, key, L"", kTextBufferChars, path);
 }
 
 // Writes one key of the "Current" section; a failure clears `allWritten`. An
@@ -35,8 +36,8 @@ void WriteRecordValue(Os& os, const std::wstring& path, const FilePin& held, con
     allWritten = false;
     return;
   }
-  const bool written = os.WritePrivateProfileString(kRecordSection, key, value, path);
-  if (os.IsDebugOutputOn())  // the line is built only when someone reads it
+  const bool written = os.profile().WriteString(kRecordSection, key, value, path);
+  if (os.system().TraceWanted())  // the line is built only when someone reads it
     Trace(os, L"record: " + std::wstring(key) + L"=" + value + L" in " + Quoted(path) +
                   (written ? L": written" : L": failed"));
   if (!written) allWritten = false;
@@ -53,16 +54,16 @@ CurrentRecordFile OpenCurrentRecordFile(Os& os, const PinnedDataFolder& dataFold
     file.Folder = dataFolder.Path();
   } else {
     auto userFolder = std::make_shared<const PinnedDataFolder>(
-        PinnedDataFolder::Pin(os, SpecialFolder::LocalAppData));
+        PinnedDataFolder::Pin(os, SpecialFolder::kLocalAppData));
     file.Folder = userFolder->Path();
     file.Refused = userFolder->Refused();
     file.HeldFolder = std::move(userFolder);
   }
-  file.Path = os.PathCombine(file.Folder, machine ? kMachineRecordFileName : kUserRecordFileName);
+  file.Path = PathStringCombine(file.Folder, machine ? kMachineRecordFileName : kUserRecordFileName);
   if (file.Refused) return file;
   // The record is rewritten later in the run; another program may have left
   // it read-only.
-  if (os.PathFileExists(file.Path)) {
+  if (os.files().Exists(file.Path)) {
     FilePin held = HoldRecordFile(
         os, file.Path, machine ? RecordScope::kDataFolder : RecordScope::kUserFolder, dataFolder);
     if (held.file) held.file->ClearReadOnlyAttribute();
@@ -100,7 +101,7 @@ bool WriteCurrentPlanRecord(Os& os, const PinnedDataFolder& dataFolder,
     // Only the data folder's Setting.ini carries the plan GUID.
     if (target.scope == RecordScope::kDataFolder)
       WriteRecordValue(os, target.path, held, kRecordGuidKey, planGuid, allWritten);
-    if (!target.path.empty()) os.FlushPrivateProfile(target.path);
+    if (!target.path.empty()) os.profile().Flush(target.path);
   }
   return allWritten;
 }

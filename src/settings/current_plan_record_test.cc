@@ -51,7 +51,7 @@ TEST_F(CurrentPlanRecordTest, OpenNamesTheFileAndClearsOnlyReadOnly) {
   EXPECT_EQ(machine.Which, RecordFile::Machine);
   EXPECT_EQ(machine.Folder, kDataFolder);
   EXPECT_EQ(machine.Path, kMachineFile);
-  EXPECT_EQ(os.GetFileAttributes(kMachineFile), kFileAttributeHidden);
+  EXPECT_EQ(os.Attributes(kMachineFile), kFileAttributeHidden);
 
   CurrentRecordFile user = OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::User);
   EXPECT_EQ(user.Which, RecordFile::User);
@@ -181,7 +181,7 @@ TEST_F(CurrentPlanRecordTest, ReadOnlyTargetFailsButEveryWriteIsAttempted) {
             (std::vector<std::wstring>{L"WriteProfileFailed:" + kMachineFile + L"|ProfilePath",
                                        L"WriteProfileFailed:" + kMachineFile + L"|ProfileName",
                                        L"WriteProfileFailed:" + kMachineFile + L"|GUID"}));
-  EXPECT_EQ(os.GetFileAttributes(kMachineFile), kFileAttributeReadOnly);  // not cleared here
+  EXPECT_EQ(os.Attributes(kMachineFile), kFileAttributeReadOnly);  // not cleared here
 }
 
 // A profile folder so long that "MySetting.ini" no longer fits beside it:

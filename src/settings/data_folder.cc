@@ -1,28 +1,29 @@
 #include "settings/data_folder.h"
+#include "os/path_strings.h"
 
 #include "settings/pinned_data_folder.h"
 #include "shared/text.h"
 
 namespace tav {
 std::wstring DataFolderPath(Os& os, SpecialFolder base) {
-  std::wstring basePath;
-  if (!os.GetSpecialFolderPath(base, true, basePath)) return L"";
-  std::wstring path = os.PathCombine(basePath, kVendorFolderName);
+  const std::optional<std::wstring> basePath = os.files().SpecialFolderPath(base);
+  if (!basePath) return L"";
+  std::wstring path = PathStringCombine(*basePath, kVendorFolderName);
   // A path that no longer fits into MAX_PATH cannot name the folder; going on
   // would name "TAV_POWERSAVE" relative to the current folder instead.
-  if (path.empty() || !os.PathAppend(path, kProductFolderName)) return L"";
+  if (path.empty() || !PathStringAppend(path, kProductFolderName)) return L"";
   return path;
 }
 
 std::wstring GetDataFolder(Os& os) { return PinnedDataFolder::Pin(os).Path(); }
 
 std::wstring GetUserDataFolder(Os& os) {
-  return PinnedDataFolder::Pin(os, SpecialFolder::LocalAppData).Path();
+  return PinnedDataFolder::Pin(os, SpecialFolder::kLocalAppData).Path();
 }
 
 std::wstring FolderOfFile(Os& os, const std::wstring& path) {
   std::wstring folder = path;
-  os.PathRemoveFileSpec(folder);
+  PathStringRemoveFileSpec(folder);
   return folder;
 }
 

@@ -11,11 +11,11 @@ namespace {
 // the pin tells), then opened as itself. Its parent is held by the caller,
 // so the new folder is made where it was meant.
 FolderPin CreateAndPin(Os& os, const std::wstring& path) {
-  if (!os.PathFileExists(path)) {
-    const bool created = os.CreateDirectory(path);
+  if (!os.files().Exists(path)) {
+    const bool created = os.files().CreateFolder(path);
     Trace(os, L"data folder: " + Quoted(path) + (created ? L" created" : L" cannot be created"));
   }
-  return os.PinFolder(path, FinalPathCheck::kCompare);
+  return os.files().PinFolder(path, FinalPathCheck::kCompare);
 }
 
 }  // namespace

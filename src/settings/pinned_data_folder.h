@@ -17,7 +17,7 @@ class PinnedDataFolder {
  public:
   // The data folder below `base` (the machine-wide one by default), each
   // missing level created and then pinned, the vendor folder first.
-  static PinnedDataFolder Pin(Os& os, SpecialFolder base = SpecialFolder::CommonAppData);
+  static PinnedDataFolder Pin(Os& os, SpecialFolder base = SpecialFolder::kCommonAppData);
 
   // The data folder's path as the platform names it; empty when the platform
   // cannot name it.

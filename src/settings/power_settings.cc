@@ -1,5 +1,7 @@
 #include "settings/power_settings.h"
 
+#include <algorithm>
+
 #include "settings/setting_table.h"
 #include "shared/text.h"
 #include "shared/trace.h"
@@ -12,20 +14,20 @@ constexpr size_t kTextBufferChars = 1024;
 
 std::wstring ReadText(Os& os, const wchar_t* section, const wchar_t* key,
                       const std::wstring& path) {
-  return os.GetPrivateProfileString(section, key, L"", kTextBufferChars, path);
+  return os.profile().ReadString(section, key, L"", kTextBufferChars, path);
 }
 
 // An integer key, raised to `floor` when it reads below it (a missing key
 // reads as `defaultValue` and passes through the same clamp).
 int32_t ReadInt(Os& os, const wchar_t* section, const wchar_t* key, int32_t defaultValue,
                 int32_t floor, const std::wstring& path) {
-  int32_t value = os.GetPrivateProfileInt(section, key, defaultValue, path);
+  int32_t value = os.profile().ReadInt(section, key, defaultValue, path);
   return value < floor ? floor : value;
 }
 
 void ReadTimeOfDay(Os& os, const wchar_t* section, const wchar_t* key, const std::wstring& path,
-                   TimeOfDay& time) {
-  SplitTimeOfDay(ReadInt(os, section, key, -1, -1, path), time.Hour, time.Minute);
+                   std::optional<TimeOfDay>& time) {
+  SplitTimeOfDay(ReadInt(os, section, key, -1, -1, path), time);
 }
 
 void ReadTaskEntry(Os& os, const wchar_t* section, const std::wstring& path, TaskEntry& entry) {
@@ -41,7 +43,7 @@ bool LoadPowerSettings(Os& os, const std::wstring& settingsPath, PowerSettings& 
   // A failed read leaves defaults whose Name is empty; the Name decides.
   ReadPowerSettingsFile(os, settingsPath, local);
   out = local;
-  if (!os.PathFileExists(settingsPath)) {
+  if (!os.files().Exists(settingsPath)) {
     Trace(os, L"settings: " + Quoted(settingsPath) + L" does not exist");
   } else if (out.Version.empty()) {
     Trace(os, L"settings: " + Quoted(settingsPath) + L" has no [GENERAL] Version");
@@ -55,7 +57,7 @@ bool LoadPowerSettings(Os& os, const std::wstring& settingsPath, PowerSettings& 
 }
 
 bool ReadPowerSettingsFile(Os& os, const std::wstring& path, PowerSettings& r) {
-  if (!os.PathFileExists(path)) return false;
+  if (!os.files().Exists(path)) return false;
 
   r.Version = ReadText(os, L"GENERAL", L"Version", path);
   if (r.Version.empty()) return false;
@@ -85,15 +87,11 @@ bool ReadPowerSettingsFile(Os& os, const std::wstring& path, PowerSettings& r) {
 
 void SetPowerSettingsDefaults(PowerSettings& record) { record = PowerSettings{}; }
 
-int32_t SplitTimeOfDay(int32_t value, int32_t& hour, int32_t& minute) {
-  hour = -1;
-  minute = -1;
+int32_t SplitTimeOfDay(int32_t value, std::optional<TimeOfDay>& time) {
+  time.reset();
   if (value < 0) return value;
-  hour = value / 100;
-  minute = value % 100;
-  if (hour > 23) hour = 23;
-  if (minute > 59) minute = 59;
-  return hour * 100 + minute;
+  time = TimeOfDay{std::min(value / 100, 23), std::min(value % 100, 59)};
+  return time->Hour * 100 + time->Minute;
 }
 
 int32_t NormalizeBrightness(int32_t value) {

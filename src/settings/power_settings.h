@@ -3,16 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "os/os.h"
+#include "os/time_of_day.h"
 
 namespace tav {
-
-struct TimeOfDay {
-  int32_t Hour = -1;
-  int32_t Minute = -1;
-};
 
 struct TaskEntry {
   std::wstring TaskName;
@@ -34,10 +31,10 @@ struct PowerSettings {
   int32_t StopAcTime = 0;
   int32_t StopDcTime = 0;
   int32_t StopCheckBox = 0;
-  TimeOfDay SleepStartTime;
-  TimeOfDay ResumeTime;
-  TimeOfDay StartTime;
-  TimeOfDay EndTime;
+  std::optional<TimeOfDay> SleepStartTime;  // none when missing or negative
+  std::optional<TimeOfDay> ResumeTime;
+  std::optional<TimeOfDay> StartTime;
+  std::optional<TimeOfDay> EndTime;
   TaskEntry TaskSleep;          // section "TASK_SLEEP"
   TaskEntry StartTaskProfile;   // section "START_TASK_PROFILE"
   TaskEntry EndTaskProfile;     // section "END_TASK_PROFILE"
@@ -49,8 +46,9 @@ bool LoadPowerSettings(Os& os, const std::wstring& settingsPath, PowerSettings& 
 // Fills `record` from the file; true when every key was read.
 bool ReadPowerSettingsFile(Os& os, const std::wstring& settingsPath, PowerSettings& record);
 void SetPowerSettingsDefaults(PowerSettings& record);
-// The time rule: HHMM split into hour (at most 23) and minute (at most 59).
-int32_t SplitTimeOfDay(int32_t value, int32_t& hour, int32_t& minute);
+// The time rule: HHMM split into hour (at most 23) and minute (at most 59),
+// none for a negative value; returns the value as normalised.
+int32_t SplitTimeOfDay(int32_t value, std::optional<TimeOfDay>& time);
 // The brightness rule: out of 0..100 gives 100, else rounded down to a
 // multiple of 5.
 int32_t NormalizeBrightness(int32_t value);

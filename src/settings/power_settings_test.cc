@@ -11,6 +11,10 @@
 namespace tav {
 namespace {
 
+// A time's hour and minute as the tables write them: -1 each for none.
+int32_t HourOf(const std::optional<TimeOfDay>& time) { return time ? time->Hour : -1; }
+int32_t MinuteOf(const std::optional<TimeOfDay>& time) { return time ? time->Minute : -1; }
+
 using testing::FakeOs;
 
 const std::wstring kPath = L"C:\\Profiles\\Night.ini";
@@ -40,10 +44,8 @@ TEST_F(PowerSettingsTest, OnlyVersionAndNameLoadsWithDefaults) {
     EXPECT_EQ(v, 0);
   EXPECT_EQ(s.DisplayAcBright, 100);
   EXPECT_EQ(s.DisplayDcBright, 100);
-  for (const TimeOfDay& t : {s.SleepStartTime, s.ResumeTime, s.StartTime, s.EndTime}) {
-    EXPECT_EQ(t.Hour, -1);
-    EXPECT_EQ(t.Minute, -1);
-  }
+  for (const std::optional<TimeOfDay>& t : {s.SleepStartTime, s.ResumeTime, s.StartTime, s.EndTime})
+    EXPECT_EQ(t, std::nullopt);
   for (const TaskEntry& e : {s.TaskSleep, s.StartTaskProfile, s.EndTaskProfile}) {
     EXPECT_EQ(e.TaskName, L"");
     EXPECT_EQ(e.TaskId, -1);
@@ -79,9 +81,10 @@ TEST_F(PowerSettingsTest, EveryKeyIsStoredInItsField) {
                                   s.DisplayDcBright, s.HddAcTime, s.HddDcTime, s.SleepAcTime,
                                   s.SleepDcTime, s.StopAcTime, s.StopDcTime, s.StopCheckBox}),
             std::vector<int32_t>({1, 2, 30, 40, 3, 4, 5, 6, 7, 8, 1}));
-  EXPECT_EQ(std::vector<int32_t>({s.SleepStartTime.Hour, s.SleepStartTime.Minute,
-                                  s.ResumeTime.Hour, s.ResumeTime.Minute, s.StartTime.Hour,
-                                  s.StartTime.Minute, s.EndTime.Hour, s.EndTime.Minute}),
+  EXPECT_EQ(std::vector<int32_t>({HourOf(s.SleepStartTime), MinuteOf(s.SleepStartTime),
+                                  HourOf(s.ResumeTime), MinuteOf(s.ResumeTime),
+                                  HourOf(s.StartTime), MinuteOf(s.StartTime), HourOf(s.EndTime),
+                                  MinuteOf(s.EndTime)}),
             std::vector<int32_t>({22, 30, 6, 15, 9, 0, 17, 45}));
   EXPECT_EQ(s.TaskSleep.TaskName, L"Sleep");
   EXPECT_EQ(s.TaskSleep.TaskId, 11);
@@ -172,22 +175,21 @@ TEST_F(PowerSettingsTest, TimeRuleForEveryTimeKey) {
       Set(keys[k].first, keys[k].second, c.text);
       PowerSettings s;
       ASSERT_TRUE(Load(s));
-      const TimeOfDay times[] = {s.SleepStartTime, s.ResumeTime, s.StartTime, s.EndTime};
-      EXPECT_EQ(times[k].Hour, c.hour) << keys[k].second << L"=" << c.text;
-      EXPECT_EQ(times[k].Minute, c.minute) << keys[k].second << L"=" << c.text;
+      const std::optional<TimeOfDay> times[] = {s.SleepStartTime, s.ResumeTime, s.StartTime,
+                                                 s.EndTime};
+      EXPECT_EQ(HourOf(times[k]), c.hour) << keys[k].second << L"=" << c.text;
+      EXPECT_EQ(MinuteOf(times[k]), c.minute) << keys[k].second << L"=" << c.text;
     }
   }
 }
 
 TEST(PowerSettingsRulesTest, SplitTimeOfDayResult) {
-  int32_t hour = 0;
-  int32_t minute = 0;
-  EXPECT_EQ(SplitTimeOfDay(2575, hour, minute), 2359);
-  EXPECT_EQ(SplitTimeOfDay(1299, hour, minute), 1259);
-  EXPECT_EQ(SplitTimeOfDay(2147483647, hour, minute), 2347);
-  EXPECT_EQ(SplitTimeOfDay(-2147483647 - 1, hour, minute), -2147483647 - 1);
-  EXPECT_EQ(hour, -1);
-  EXPECT_EQ(minute, -1);
+  std::optional<TimeOfDay> time;
+  EXPECT_EQ(SplitTimeOfDay(2575, time), 2359);
+  EXPECT_EQ(SplitTimeOfDay(1299, time), 1259);
+  EXPECT_EQ(SplitTimeOfDay(2147483647, time), 2347);
+  EXPECT_EQ(SplitTimeOfDay(-2147483647 - 1, time), -2147483647 - 1);
+  EXPECT_EQ(time, std::nullopt);
 }
 
 TEST(PowerSettingsRulesTest, NormalizeBrightnessBounds) {

@@ -1,4 +1,5 @@
 #include "settings/record_file_checks.h"
+#include "os/path_strings.h"
 
 #include <algorithm>
 #include <vector>
@@ -26,7 +27,7 @@ FilePin HoldRecordFile(Os& os, const std::wstring& path, RecordScope scope,
     TraceRefusal(os, path, dataFolder.Reason());
     return FilePin{dataFolder.Check(), nullptr};
   }
-  FilePin pin = os.PinFile(path, FinalPathCheck::kCompare, PinSharing::kReadWrite);
+  FilePin pin = os.files().PinFile(path, FinalPathCheck::kCompare, PinSharing::kReadWrite);
   if (IsRefused(pin.check)) TraceRefusal(os, path, L"it " + std::wstring(DescribeFileCheck(pin.check)));
   return pin;
 }
@@ -34,10 +35,10 @@ FilePin HoldRecordFile(Os& os, const std::wstring& path, RecordScope scope,
 FilePin CreateOrHoldRecordFile(Os& os, const std::wstring& path, RecordScope scope,
                                const PinnedDataFolder& dataFolder) {
   if (path.empty()) return FilePin();  // WriteRecordValue says why
-  if (os.PathFileExists(path) ||
+  if (os.files().Exists(path) ||
       (scope == RecordScope::kDataFolder && dataFolder.Refused()))
     return HoldRecordFile(os, path, scope, dataFolder);
-  FilePin pin = os.CreateUnicodeTextFile(path, FinalPathCheck::kCompare);
+  FilePin pin = os.files().CreateUnicodeTextFile(path, FinalPathCheck::kCompare);
   if (pin.created) {
     Trace(os, L"record: " + Quoted(path) + L" created as UTF-16");
   } else if (IsRefused(pin.check)) {
@@ -60,11 +61,11 @@ std::vector<RecordTarget> RecordTargets(Os& os, const SettingsLocation& settings
   const std::wstring settingsFolder = FolderOfFile(os, settings.reached);
   const auto machineRecordIn = [&](const std::wstring& folder) {
     return RecordTarget{
-        dataFolder.Path().empty() ? L"" : os.PathCombine(folder, kMachineRecordFileName),
+        dataFolder.Path().empty() ? L"" : PathStringCombine(folder, kMachineRecordFileName),
         RecordScope::kDataFolder};
   };
   if (LiesInDataFolder(os, settings, dataFolder)) return {machineRecordIn(settingsFolder)};
-  return {{os.PathCombine(settingsFolder, kUserRecordFileName), RecordScope::kUserFolder},
+  return {{PathStringCombine(settingsFolder, kUserRecordFileName), RecordScope::kUserFolder},
           machineRecordIn(dataFolder.Path())};
 }
 
@@ -86,14 +87,14 @@ bool RecordFilesUsable(Os& os, const PinnedDataFolder& dataFolder,
   // Held while its record file is checked.
   PinnedDataFolder userFolder;
   if (elsewhere) {
-    userFolder = PinnedDataFolder::Pin(os, SpecialFolder::LocalAppData);
+    userFolder = PinnedDataFolder::Pin(os, SpecialFolder::kLocalAppData);
     if (userFolder.Refused()) {
       Trace(os, L"record: not used: the user's " + userFolder.Reason().substr(4));
       return false;
     }
     if (!userFolder.Path().empty())
       records.push_back(
-          {os.PathCombine(userFolder.Path(), kUserRecordFileName), RecordScope::kUserFolder});
+          {PathStringCombine(userFolder.Path(), kUserRecordFileName), RecordScope::kUserFolder});
   }
   for (const RecordTarget& record : records) {
     if (record.path.empty()) continue;  // never written

@@ -11,7 +11,7 @@ HeldSettingsFile HeldSettingsFile::Hold(Os& os, const std::wstring& path) {
   HeldSettingsFile held(path);
   // The settings file may lie in a user's redirected folder: its own final
   // path is not compared with the name, only used.
-  FilePin file = os.PinFile(path, FinalPathCheck::kSkip, PinSharing::kReadWrite);
+  FilePin file = os.files().PinFile(path, FinalPathCheck::kSkip, PinSharing::kReadWrite);
   if (!file.file) {
     held.refused_ = IsRefused(file.check);
     if (held.refused_)
@@ -21,7 +21,7 @@ HeldSettingsFile HeldSettingsFile::Hold(Os& os, const std::wstring& path) {
   // Without a final path (Windows XP) the held file alone keeps its folder
   // from being renamed.
   if (std::optional<std::wstring> final = file.file->FinalPath()) {
-    FolderPin folder = os.PinFolder(FolderOfFile(os, *final), FinalPathCheck::kCompare);
+    FolderPin folder = os.files().PinFolder(FolderOfFile(os, *final), FinalPathCheck::kCompare);
     if (!folder.folder) {
       held.refused_ = true;
       Trace(os, L"settings: " + Quoted(path) + L" not used: its folder " + Quoted(FolderOfFile(os, *final)) +

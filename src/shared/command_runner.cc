@@ -1,4 +1,5 @@
 #include "shared/command_runner.h"
+#include "os/path_strings.h"
 
 #include <optional>
 
@@ -20,22 +21,18 @@ std::wstring SecondsText(std::chrono::milliseconds limit) {
 bool Run(Os& os, const std::wstring& applicationName, const std::wstring& commandLine,
          std::optional<std::chrono::milliseconds> timeLimit = std::nullopt) {
   // The trace's lines are built only when someone reads them.
-  const bool tracing = os.IsDebugOutputOn();
+  const bool tracing = os.system().TraceWanted();
   auto child = [&] {
     return commandLine +
            (applicationName.empty() ? L"" : L" (program " + Quoted(applicationName) + L")");
   };
-  // Process creation may write into its command-line buffer: hand it a copy.
-  std::wstring buffer = commandLine;
-  const uint32_t started = os.GetTickCount();
-  std::unique_ptr<OsProcess> process = os.CreateHiddenProcess(applicationName, buffer);
+  const std::chrono::milliseconds started = os.system().SteadyTime();
+  std::unique_ptr<OsProcess> process = os.processes().StartHidden(applicationName, commandLine);
   if (!process) {
     if (tracing) Trace(os, L"child not started: " + child());
     return false;
   }
-  if (!timeLimit) {
-    process->WaitForExit();
-  } else if (!process->WaitForExitWithin(*timeLimit)) {
+  if (!process->Wait(timeLimit)) {
     process->Terminate();
     if (tracing)
       Trace(os, L"child ended by the tool after its time limit of " + SecondsText(*timeLimit) +
@@ -43,12 +40,11 @@ bool Run(Os& os, const std::wstring& applicationName, const std::wstring& comman
     return false;
   }
   if (!tracing) return true;  // a started child is a success
-  const uint32_t milliseconds = os.GetTickCount() - started;
+  const auto milliseconds = (os.system().SteadyTime() - started).count();
   // The exit code is read for the trace alone: a started child is a success.
-  uint32_t exitCode = 0;
-  const std::wstring code = process->GetExitCode(exitCode)
-                                ? L"exit code " + std::to_wstring(exitCode)
-                                : std::wstring(L"exit code unknown");
+  const std::optional<uint32_t> exitCode = process->ExitCode();
+  const std::wstring code = exitCode ? L"exit code " + std::to_wstring(*exitCode)
+                                     : std::wstring(L"exit code unknown");
   Trace(os, L"child ended: " + child() + L": " + code + L", " + std::to_wstring(milliseconds) +
                 L" ms");
   return true;  // the process handle closes with `process`
@@ -85,15 +81,12 @@ std::wstring SystemProgramPath(Os& os, const std::wstring& programName) {
   const std::wstring fileName = ProgramFileName(programName);
   const std::wstring toolFolder = GetModuleFolder(os);
   if (!toolFolder.empty()) {
-    const std::wstring beside = os.PathCombine(toolFolder, fileName);
-    const uint32_t attributes = beside.empty() ? kInvalidFileAttributes
-                                               : os.GetFileAttributes(beside);
-    if (attributes != kInvalidFileAttributes && !(attributes & kFileAttributeDirectory))
-      return beside;
+    const std::wstring beside = PathStringCombine(toolFolder, fileName);
+    if (!beside.empty() && os.files().KindOf(beside) == PathKind::kFile) return beside;
   }
-  const std::wstring systemFolder = os.GetSystemDirectory();
+  const std::wstring systemFolder = os.processes().SystemFolder();
   if (systemFolder.empty()) return L"";
-  return os.PathCombine(systemFolder, fileName);
+  return PathStringCombine(systemFolder, fileName);
 }
 
 }  // namespace tav

@@ -5,20 +5,20 @@
 namespace tav {
 
 void Trace(Os& os, const std::wstring& text) {
-  if (!os.IsDebugOutputOn()) return;
+  if (!os.system().TraceWanted()) return;
   std::wstring line =
-      L"TAV_PowerSaveSetting[" + std::to_wstring(os.GetCurrentProcessId()) + L"]: " + text;
+      L"TAV_PowerSaveSetting[" + std::to_wstring(os.system().ProcessId()) + L"]: " + text;
   if (line.size() > kTraceLineLimit) {
     const std::wstring marker = L" ... (cut at 4 KiB)";
     line.resize(kTraceLineLimit - marker.size());
     line += marker;
   }
-  os.DebugOutput(line);
+  os.system().WriteTrace(line);
 }
 
-std::wstring ClockText(int32_t hour, int32_t minute) {
-  if (hour < 0 || minute < 0) return L"--:--";
-  return TwoDigitText(hour) + L":" + TwoDigitText(minute);
+std::wstring ClockText(const std::optional<TimeOfDay>& time) {
+  if (!time) return L"--:--";
+  return TwoDigitText(time->Hour) + L":" + TwoDigitText(time->Minute);
 }
 
 }  // namespace tav

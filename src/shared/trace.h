@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "os/os.h"
@@ -18,7 +19,7 @@ inline constexpr size_t kTraceLineLimit = 4096;
 // Emits "TAV_PowerSaveSetting[<pid>]: <text>".
 void Trace(Os& os, const std::wstring& text);
 
-// "HH:MM" of an hour and a minute; "--:--" for a value below 0.
-std::wstring ClockText(int32_t hour, int32_t minute);
+// "HH:MM" of a time of day; "--:--" for none.
+std::wstring ClockText(const std::optional<TimeOfDay>& time);
 
 }  // namespace tav

@@ -4,7 +4,7 @@ namespace tav {
 
 bool IsWindowsXp(Os& os) {
   // Major and minor version only: any service pack, build or product type.
-  return os.VerifyVersionEquals(5, 1);
+  return os.system().IsWindowsXp();
 }
 
 }  // namespace tav

@@ -35,24 +35,20 @@ class FakeProcess : public OsProcess {
  public:
   FakeProcess(FakeOs& os, std::wstring commandLine) : os_(os), commandLine_(std::move(commandLine)) {}
   ~FakeProcess() override { os_.events.push_back(L"CloseProcess"); }
-  void WaitForExit() override {
+  bool Wait(std::optional<std::chrono::milliseconds> limit) override {
+    if (limit) {
+      os_.waitLimits.push_back(*limit);
+      if (os_.neverEnds(commandLine_)) {
+        os_.events.push_back(L"TimedOut:" + commandLine_);
+        return false;
+      }
+    }
     os_.ApplyPowercfgEffects(commandLine_);
     if (os_.onRun) os_.onRun(commandLine_);
     os_.events.push_back(L"Exited:" + commandLine_);
-  }
-  bool GetExitCode(uint32_t& exitCode) override {
-    exitCode = os_.childExitCode;
     return true;
   }
-  bool WaitForExitWithin(std::chrono::milliseconds limit) override {
-    os_.waitLimits.push_back(limit);
-    if (os_.neverEnds(commandLine_)) {
-      os_.events.push_back(L"TimedOut:" + commandLine_);
-      return false;
-    }
-    WaitForExit();
-    return true;
-  }
+  std::optional<uint32_t> ExitCode() override { return os_.childExitCode; }
   void Terminate() override { os_.events.push_back(L"Terminated:" + commandLine_); }
 
  private:
@@ -72,19 +68,19 @@ class FakePinnedFile : public OsPinnedFile {
   std::optional<std::wstring> FinalPath() override { return os_.FinalPathOf(path_); }
   std::unique_ptr<OsTextFile> OpenTextFileForReading() override {
     if (!Same()) return nullptr;
-    return os_.OpenTextFileForReading(path_);
+    return os_.OpenText(path_);
   }
   void ClearReadOnlyAttribute() override {
-    const uint32_t attributes = os_.GetFileAttributes(path_);
+    const uint32_t attributes = os_.Attributes(path_);
     if (Same() && (attributes & kFileAttributeReadOnly))
-      os_.SetFileAttributes(path_, attributes & ~kFileAttributeReadOnly);
+      os_.SetAttributes(path_, attributes & ~kFileAttributeReadOnly);
   }
   bool Delete() override {
     if (!Same()) {
       os_.events.push_back(L"DeleteFailed:" + path_);
       return false;
     }
-    return os_.DeleteFile(path_);
+    return os_.RemoveFile(path_);
   }
 
  private:
@@ -137,11 +133,11 @@ class FakePowerLibrary : public OsPowerLibrary {
  public:
   explicit FakePowerLibrary(FakeOs& os) : os_(os) {}
   ~FakePowerLibrary() override { os_.events.push_back(L"FreePowerLibrary"); }
-  std::optional<Guid> PowerEnumerate(uint32_t index) override {
+  std::optional<Guid> PlanAt(uint32_t index) override {
     if (index >= os_.plans.size()) return std::nullopt;  // ERROR_NO_MORE_ITEMS
     return os_.plans[index].guid;
   }
-  std::optional<std::wstring> PowerReadFriendlyName(const Guid& plan) override {
+  std::optional<std::wstring> PlanName(const Guid& plan) override {
     ++os_.friendlyNameReads;
     for (const auto& p : os_.plans) {
       if (p.guid == plan) {
@@ -154,12 +150,16 @@ class FakePowerLibrary : public OsPowerLibrary {
     return std::nullopt;
   }
 
-  bool HasPowerGetActiveScheme() override { return os_.getActiveSchemeAvailable; }
-  uint32_t PowerGetActiveScheme(Guid& active) override {
+  // As the platform reads it: no export, or ERROR_CALL_NOT_IMPLEMENTED,
+  // is a library without the call.
+  ActivePlanReading ActivePlan() override {
+    using Status = ActivePlanReading::Status;
+    if (!os_.getActiveSchemeAvailable) return ActivePlanReading{};
     os_.events.push_back(L"PowerGetActiveScheme");
-    if (os_.getActiveSchemeError != 0) return os_.getActiveSchemeError;
-    active = os_.activePlan;
-    return 0;
+    const uint32_t error = os_.getActiveSchemeError;
+    if (error == 120) return ActivePlanReading{Status::kNotImplemented, Guid{}, error};
+    if (error != 0) return ActivePlanReading{Status::kFailed, Guid{}, error};
+    return ActivePlanReading{Status::kRead, os_.activePlan, 0};
   }
 
  private:
@@ -168,7 +168,7 @@ class FakePowerLibrary : public OsPowerLibrary {
 
 }  // namespace
 
-FakeOs::FakeOs() : Os(OsFacets{this, this, this, this, this, this, this}) {}
+FakeOs::FakeOs() : Os(OsFacets{this, this, this, this, this, this}) {}
 
 std::vector<std::wstring> FakeOs::TraceLinesWith(const std::wstring& text) const {
   std::vector<std::wstring> found;
@@ -177,13 +177,13 @@ std::vector<std::wstring> FakeOs::TraceLinesWith(const std::wstring& text) const
   return found;
 }
 
-uint32_t FakeOs::GetTickCount() {
-  const uint32_t now = tickCount;
+std::chrono::milliseconds FakeOs::SteadyTime() {
+  const uint32_t reading = tickCount;
   tickCount += 5;
-  return now;
+  return std::chrono::milliseconds(reading);
 }
 
-void FakeOs::DebugOutput(const std::wstring& line) { traceLines.push_back(line); }
+void FakeOs::WriteTrace(const std::wstring& line) { traceLines.push_back(line); }
 
 void FakeOs::AddBuiltInPlans() {
   plans.push_back(FakePlan{GuidFromText(kBalancedPlanGuid), L"Balanced"});
@@ -367,56 +367,47 @@ const std::wstring* FakeOs::ProfileValue(const std::wstring& path, const std::ws
   return nullptr;
 }
 
-void FakeOs::SelectUserDefaultLocale() { ++localeSelections; }
-uint32_t FakeOs::GetCurrentProcessId() { return 4242; }
-bool FakeOs::ProcessIdToSessionId(uint32_t, uint32_t& sessionId) {
-  if (sessionCallFails) return false;
-  sessionId = processSession;
-  return true;
+void FakeOs::SelectUserLocale() { ++localeSelections; }
+uint32_t FakeOs::ProcessId() { return 4242; }
+std::optional<uint32_t> FakeOs::SessionOf(uint32_t) {
+  if (sessionCallFails) return std::nullopt;
+  return processSession;
 }
-uint32_t FakeOs::GetActiveConsoleSessionId() { return consoleSession; }
+uint32_t FakeOs::ConsoleSession() { return consoleSession; }
 
-std::unique_ptr<OsMutex> FakeOs::CreateMutex(const std::wstring& name, bool initialOwner,
-                                             bool& alreadyExists) {
+MutexOpening FakeOs::CreateOwnedMutex(const std::wstring& name) {
   events.push_back(L"CreateMutex:" + name);
-  alreadyExists = false;
-  if (mutexCreationFails) return nullptr;
-  if (mutexHeldElsewhere || mutexOwnedHere_) {
-    alreadyExists = true;
-    return std::make_unique<FakeMutex>(*this, false, &mutexOwnedHere_);
-  }
-  mutexOwnedHere_ = initialOwner;
-  return std::make_unique<FakeMutex>(*this, initialOwner, &mutexOwnedHere_);
+  if (mutexCreationFails) return MutexOpening{};
+  if (mutexHeldElsewhere || mutexOwnedHere_)
+    return MutexOpening{std::make_unique<FakeMutex>(*this, false, &mutexOwnedHere_), true};
+  mutexOwnedHere_ = true;
+  return MutexOpening{std::make_unique<FakeMutex>(*this, true, &mutexOwnedHere_), false};
 }
 
-bool FakeOs::VerifyVersionEquals(uint32_t major, uint32_t minor) {
+bool FakeOs::IsWindowsXp() {
   events.push_back(L"VerifyVersion");
-  return major == versionMajor && minor == versionMinor;
+  return versionMajor == 5 && versionMinor == 1;
 }
 
-WindowRef FakeOs::FindWindowByClass(const std::wstring& className) {
+bool FakeOs::PostToWindowOfClass(const std::wstring& className, uint32_t message) {
   events.push_back(L"FindWindow:" + className);
-  return windowExists ? 0x1234 : 0;
-}
-
-bool FakeOs::PostMessage(WindowRef window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (!windowExists) return false;
   events.push_back(L"PostMessage");
-  postedMessages.push_back({window, message, wParam, lParam});
+  postedMessages.push_back({0x1234, message, 0, 0});
   return true;
 }
 
-int64_t FakeOs::CurrentTime() {
+int64_t FakeOs::Now() {
   events.push_back(L"CurrentTime");
   return now;
 }
-bool FakeOs::ToLocalTime(int64_t, LocalTimeFields& fields) {
-  if (localTimeFails) return false;
-  fields = localTime;
-  return true;
+std::optional<TimeOfDay> FakeOs::LocalTimeOfDay(int64_t) {
+  if (localTimeFails) return std::nullopt;
+  return localTime;
 }
 
-std::unique_ptr<OsProcess> FakeOs::CreateHiddenProcess(const std::wstring& applicationName,
-                                                       std::wstring& commandLine) {
+std::unique_ptr<OsProcess> FakeOs::StartHidden(const std::wstring& applicationName,
+                                               const std::wstring& commandLine) {
   commandLines.push_back(commandLine);
   applicationNames.push_back(applicationName);
   if (!canStart(commandLine)) {
@@ -427,32 +418,31 @@ std::unique_ptr<OsProcess> FakeOs::CreateHiddenProcess(const std::wstring& appli
   return std::make_unique<FakeProcess>(*this, commandLine);
 }
 
-bool FakeOs::PathFileExists(const std::wstring& path) {
+bool FakeOs::Exists(const std::wstring& path) {
   if (path.empty()) return false;
   return FindFile(path) != nullptr || folders_.count(Key(path)) != 0;
 }
 
-uint32_t FakeOs::GetFileAttributes(const std::wstring& path) {
+uint32_t FakeOs::Attributes(const std::wstring& path) const {
   if (const File* f = FindFile(path)) return f->attributes;
   if (folders_.count(Key(path))) return kFileAttributeDirectory;
   return kInvalidFileAttributes;
 }
 
-bool FakeOs::IsRegularFile(const std::wstring& path) {
-  const File* f = FindFile(path);
-  const uint32_t notPlain =
-      kFileAttributeDirectory | kFileAttributeDevice | kFileAttributeReparsePoint;
-  return f != nullptr && (f->attributes & notPlain) == 0;
+PathKind FakeOs::KindOf(const std::wstring& path) {
+  const uint32_t attributes = Attributes(path);
+  if (attributes == kInvalidFileAttributes) return PathKind::kNothing;
+  return (attributes & kFileAttributeDirectory) ? PathKind::kFolder : PathKind::kFile;
 }
 
 FilePin FakeOs::CreateUnicodeTextFile(const std::wstring& path, FinalPathCheck finalPath) {
   events.push_back(L"CreateUnicodeFile:" + path);
-  if (PathFileExists(path)) return PinFile(path, finalPath, PinSharing::kReadWrite);
+  if (Exists(path)) return PinFile(path, finalPath, PinSharing::kReadWrite);
   if (path.empty() || failingProfileWrites.count(Key(path))) return FilePin{};
   NewFile(path).unicode = true;
   FilePin pin = PinFile(path, finalPath, PinSharing::kReadWrite);
   pin.created = pin.file != nullptr;
-  if (!pin.file) DeleteFile(path);  // through the handle it was made with
+  if (!pin.file) RemoveFile(path);  // through the handle it was made with
   return pin;
 }
 
@@ -461,9 +451,9 @@ bool FakeOs::IsUnicodeFile(const std::wstring& path) const {
   return f != nullptr && f->unicode;
 }
 
-std::wstring FakeOs::GetSystemDirectory() { return systemDirectory; }
+std::wstring FakeOs::SystemFolder() { return systemDirectory; }
 
-bool FakeOs::SetFileAttributes(const std::wstring& path, uint32_t attributes) {
+bool FakeOs::SetAttributes(const std::wstring& path, uint32_t attributes) {
   File* f = FindFile(path);
   if (!f) return false;
   events.push_back(L"SetAttributes:" + path);
@@ -471,7 +461,7 @@ bool FakeOs::SetFileAttributes(const std::wstring& path, uint32_t attributes) {
   return true;
 }
 
-bool FakeOs::DeleteFile(const std::wstring& path) {
+bool FakeOs::RemoveFile(const std::wstring& path) {
   File* f = FindFile(path);
   if (!f || (f->attributes & kFileAttributeReadOnly)) {
     events.push_back(L"DeleteFailed:" + path);
@@ -482,7 +472,7 @@ bool FakeOs::DeleteFile(const std::wstring& path) {
   return true;
 }
 
-bool FakeOs::CreateDirectory(const std::wstring& path) {
+bool FakeOs::CreateFolder(const std::wstring& path) {
   events.push_back(L"CreateDirectory:" + path);
   if (failingFolderCreations.count(Key(path)) || folders_.count(Key(path))) return false;
   folders_.insert(Key(path));
@@ -490,37 +480,28 @@ bool FakeOs::CreateDirectory(const std::wstring& path) {
   return true;
 }
 
-bool FakeOs::GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) {
-  bool common = folder == SpecialFolder::CommonAppData;
-  if (common ? commonAppDataFails : localAppDataFails) return false;
-  path = common ? commonAppData : localAppData;
-  if (create) folders_.insert(Key(path));
-  return true;
+std::optional<std::wstring> FakeOs::SpecialFolderPath(SpecialFolder folder) {
+  const bool common = folder == SpecialFolder::kCommonAppData;
+  if (common ? commonAppDataFails : localAppDataFails) return std::nullopt;
+  const std::wstring& path = common ? commonAppData : localAppData;
+  folders_.insert(Key(path));  // the platform makes it when it is missing
+  return path;
 }
 
-uint32_t FakeOs::GetModuleFileName(std::wstring& path) {
-  path = moduleFileName;
-  if (path.size() < kMaxPath) return static_cast<uint32_t>(path.size());
-  path.resize(kMaxPath - 1);
-  return static_cast<uint32_t>(kMaxPath);
+// A path that fills the whole MAX_PATH buffer may have been cut.
+std::optional<std::wstring> FakeOs::ProgramPath() {
+  if (moduleFileName.size() >= kMaxPath) return std::nullopt;
+  return moduleFileName;
 }
 
-std::unique_ptr<OsTextFile> FakeOs::OpenTextFileForReading(const std::wstring& path) {
+std::unique_ptr<OsTextFile> FakeOs::OpenText(const std::wstring& path) {
   const File* f = FindFile(path);
   if (!f) return nullptr;
   events.push_back(L"OpenTextFile:" + path);
   return std::make_unique<FakeTextFile>(*this, f->text);
 }
 
-std::wstring FakeOs::PathCombine(const std::wstring& folder, const std::wstring& file) {
-  return PathStringCombine(folder, file);
-}
-bool FakeOs::PathAppend(std::wstring& path, const std::wstring& more) {
-  return PathStringAppend(path, more);
-}
-bool FakeOs::PathRemoveFileSpec(std::wstring& path) { return PathStringRemoveFileSpec(path); }
-
-std::wstring FakeOs::GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
+std::wstring FakeOs::ReadString(const std::wstring& section, const std::wstring& key,
                                              const std::wstring& defaultValue, size_t bufferChars,
                                              const std::wstring& path) {
   const std::wstring* v = ProfileValue(path, section, key);
@@ -530,7 +511,7 @@ std::wstring FakeOs::GetPrivateProfileString(const std::wstring& section, const 
   return value;
 }
 
-int32_t FakeOs::GetPrivateProfileInt(const std::wstring& section, const std::wstring& key,
+int32_t FakeOs::ReadInt(const std::wstring& section, const std::wstring& key,
                                      int32_t defaultValue, const std::wstring& path) {
   const std::wstring* v = ProfileValue(path, section, key);
   // A missing key and an empty value both give the default, as on Windows.
@@ -547,7 +528,7 @@ int32_t FakeOs::GetPrivateProfileInt(const std::wstring& section, const std::wst
   return static_cast<int32_t>(n);
 }
 
-bool FakeOs::WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
+bool FakeOs::WriteString(const std::wstring& section, const std::wstring& key,
                                        const std::wstring& value, const std::wstring& path) {
   const File* f = FindFile(path);
   std::wstring folder = path;
@@ -563,44 +544,39 @@ bool FakeOs::WritePrivateProfileString(const std::wstring& section, const std::w
   return true;
 }
 
-void FakeOs::FlushPrivateProfile(const std::wstring& path) { events.push_back(L"Flush:" + path); }
+void FakeOs::Flush(const std::wstring& path) { events.push_back(L"Flush:" + path); }
 
-std::unique_ptr<OsPowerLibrary> FakeOs::LoadPowerLibrary() {
+std::unique_ptr<OsPowerLibrary> FakeOs::OpenLibrary() {
   events.push_back(L"LoadPowerLibrary");
   if (!powerLibraryAvailable) return nullptr;
   return std::make_unique<FakePowerLibrary>(*this);
 }
 
-std::optional<std::vector<std::wstring>> FakeOs::EnumPwrSchemes() {
+std::optional<std::vector<std::wstring>> FakeOs::SchemeNames() {
   ++enumPwrSchemesCalls;
   if (enumPwrSchemesFails) return std::nullopt;
   return xpSchemes;
 }
 
-bool FakeOs::CoInitialize() {
+bool FakeOs::Start() {
   events.push_back(L"CoInitialize");
   return true;
 }
-void FakeOs::CoUninitialize() { events.push_back(L"CoUninitialize"); }
-bool FakeOs::CoCreateGuid(Guid& guid) {
-  if (coCreateGuidFails) return false;
-  if (nextGuid_ < guidsToCreate.size()) {
-    guid = guidsToCreate[nextGuid_++];
-  } else {
-    guid = Guid{0x12345678u + static_cast<uint32_t>(nextGuid_++), 0x9abc, 0xdef0,
-                {1, 2, 3, 4, 5, 6, 7, 8}};
-  }
-  return true;
+void FakeOs::Stop() { events.push_back(L"CoUninitialize"); }
+std::optional<Guid> FakeOs::NewGuid() {
+  if (coCreateGuidFails) return std::nullopt;
+  if (nextGuid_ < guidsToCreate.size()) return guidsToCreate[nextGuid_++];
+  return Guid{0x12345678u + static_cast<uint32_t>(nextGuid_++), 0x9abc, 0xdef0,
+              {1, 2, 3, 4, 5, 6, 7, 8}};
 }
 
-bool FakeOs::StringFromClsid(const Guid& g, std::wstring& text) {
-  if (stringFromClsidFails) return false;
+std::optional<std::wstring> FakeOs::GuidText(const Guid& g) {
+  if (stringFromClsidFails) return std::nullopt;
   wchar_t buf[64];
   std::swprintf(buf, 64, L"{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.data1, g.data2,
                 g.data3, g.data4[0], g.data4[1], g.data4[2], g.data4[3], g.data4[4], g.data4[5],
                 g.data4[6], g.data4[7]);
-  text = buf;
-  return true;
+  return std::wstring(buf);
 }
 
 Guid GuidFromText(const std::wstring& text) {

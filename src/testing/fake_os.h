@@ -30,7 +30,6 @@ struct FakePlan {
 class FakeOs : public OsSystem,
                public OsProcesses,
                public OsFiles,
-               public OsPaths,
                public OsProfile,
                public OsPower,
                public OsCom,
@@ -44,7 +43,7 @@ class FakeOs : public OsSystem,
   // "SetAttributes:<path>", "WriteProfile:<path>", "Flush:<path>", "LoadPowerLibrary",
   // "FreePowerLibrary", "CoInitialize", "CoUninitialize", ...
   std::vector<std::wstring> events;
-  std::vector<std::wstring> commandLines;  // every CreateHiddenProcess call
+  std::vector<std::wstring> commandLines;  // every StartHidden call
   // The application name of each call, in step with `commandLines`; empty
   // where none was given.
   std::vector<std::wstring> applicationNames;
@@ -79,14 +78,14 @@ class FakeOs : public OsSystem,
   uint32_t versionMinor = 0;
   bool windowExists = true;
   struct PostedMessage {
-    WindowRef window;
+    uintptr_t window;
     uint32_t message;
     uintptr_t wParam;
     intptr_t lParam;
   };
   std::vector<PostedMessage> postedMessages;
   int64_t now = 1'700'000'000;
-  LocalTimeFields localTime{12, 0};
+  TimeOfDay localTime{12, 0};
   bool localTimeFails = false;
   int localeSelections = 0;
 
@@ -168,56 +167,56 @@ class FakeOs : public OsSystem,
   bool stringFromClsidFails = false;
 
   // --- The facets of the Os -------------------------------------------------
-  // Declared here, they hide Os's forwarders of the same names: a call on a
-  // FakeOs goes straight to its own.
-  void SelectUserDefaultLocale() override;
-  uint32_t GetCurrentProcessId() override;
-  bool ProcessIdToSessionId(uint32_t processId, uint32_t& sessionId) override;
-  uint32_t GetActiveConsoleSessionId() override;
-  std::unique_ptr<OsMutex> CreateMutex(const std::wstring& name, bool initialOwner,
-                                       bool& alreadyExists) override;
-  bool VerifyVersionEquals(uint32_t major, uint32_t minor) override;
-  WindowRef FindWindowByClass(const std::wstring& className) override;
-  bool PostMessage(WindowRef window, uint32_t message, uintptr_t wParam,
-                   intptr_t lParam) override;
-  uint32_t GetTickCount() override;
-  void DebugOutput(const std::wstring& line) override;
-  bool IsDebugOutputOn() override { return debugOutputOn; }
-  int64_t CurrentTime() override;
-  bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override;
-  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring& applicationName,
-                                                 std::wstring& commandLine) override;
-  std::wstring GetSystemDirectory() override;
-  bool PathFileExists(const std::wstring& path) override;
-  uint32_t GetFileAttributes(const std::wstring& path) override;
-  bool IsRegularFile(const std::wstring& path) override;
+  void SelectUserLocale() override;
+  uint32_t ProcessId() override;
+  std::optional<uint32_t> SessionOf(uint32_t processId) override;
+  uint32_t ConsoleSession() override;
+  MutexOpening CreateOwnedMutex(const std::wstring& name) override;
+  bool IsWindowsXp() override;
+  bool PostToWindowOfClass(const std::wstring& className, uint32_t message) override;
+  std::chrono::milliseconds SteadyTime() override;
+  void WriteTrace(const std::wstring& line) override;
+  bool TraceWanted() override { return debugOutputOn; }
+  int64_t Now() override;
+  std::optional<TimeOfDay> LocalTimeOfDay(int64_t seconds) override;
+  std::unique_ptr<OsProcess> StartHidden(const std::wstring& program,
+                                         const std::wstring& commandLine) override;
+  std::wstring SystemFolder() override;
+  bool Exists(const std::wstring& path) override;
+  PathKind KindOf(const std::wstring& path) override;
   FilePin CreateUnicodeTextFile(const std::wstring& path, FinalPathCheck finalPath) override;
-  bool SetFileAttributes(const std::wstring& path, uint32_t attributes) override;
-  bool DeleteFile(const std::wstring& path) override;
-  bool CreateDirectory(const std::wstring& path) override;
-  bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) override;
-  uint32_t GetModuleFileName(std::wstring& path) override;
-  std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) override;
+  bool CreateFolder(const std::wstring& path) override;
+  std::optional<std::wstring> SpecialFolderPath(SpecialFolder folder) override;
+  std::optional<std::wstring> ProgramPath() override;
   FilePin PinFile(const std::wstring& path, FinalPathCheck finalPath,
                   PinSharing sharing) override;
   FolderPin PinFolder(const std::wstring& path, FinalPathCheck finalPath) override;
-  std::wstring PathCombine(const std::wstring& folder, const std::wstring& file) override;
-  bool PathAppend(std::wstring& path, const std::wstring& more) override;
-  bool PathRemoveFileSpec(std::wstring& path) override;
-  std::wstring GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
-                                       const std::wstring& defaultValue, size_t bufferChars,
-                                       const std::wstring& path) override;
-  int32_t GetPrivateProfileInt(const std::wstring& section, const std::wstring& key,
-                               int32_t defaultValue, const std::wstring& path) override;
-  bool WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
-                                 const std::wstring& value, const std::wstring& path) override;
-  void FlushPrivateProfile(const std::wstring& path) override;
-  std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override;
-  std::optional<std::vector<std::wstring>> EnumPwrSchemes() override;
-  bool CoInitialize() override;
-  void CoUninitialize() override;
-  bool CoCreateGuid(Guid& guid) override;
-  bool StringFromClsid(const Guid& guid, std::wstring& text) override;
+  std::wstring ReadString(const std::wstring& section, const std::wstring& key,
+                          const std::wstring& defaultValue, size_t bufferChars,
+                          const std::wstring& path) override;
+  int32_t ReadInt(const std::wstring& section, const std::wstring& key, int32_t defaultValue,
+                  const std::wstring& path) override;
+  bool WriteString(const std::wstring& section, const std::wstring& key,
+                   const std::wstring& value, const std::wstring& path) override;
+  void Flush(const std::wstring& path) override;
+  std::unique_ptr<OsPowerLibrary> OpenLibrary() override;
+  std::optional<std::vector<std::wstring>> SchemeNames() override;
+  bool Start() override;
+  void Stop() override;
+  std::optional<Guid> NewGuid() override;
+  std::optional<std::wstring> GuidText(const Guid& guid) override;
+
+  // --- Files as the pins and tests see them ----------------------------------
+  // The attribute bits of a file ("directory" for a folder), or
+  // kInvalidFileAttributes.
+  uint32_t Attributes(const std::wstring& path) const;
+  // Writes a file's attributes ("SetAttributes:<path>").
+  virtual bool SetAttributes(const std::wstring& path, uint32_t attributes);
+  // Deletes a file as DeleteFileW does: a read-only one is refused
+  // ("Delete:<path>" or "DeleteFailed:<path>").
+  bool RemoveFile(const std::wstring& path);
+  // The file's text, read line by line ("OpenTextFile:<path>").
+  std::unique_ptr<OsTextFile> OpenText(const std::wstring& path);
 
  private:
   struct File {
