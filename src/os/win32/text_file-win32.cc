@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "os/win32/unique_handle.h"
 #include "os/win32/win32_os_impl.h"
 #include "os/win32/windows_api.h"
 
@@ -16,21 +17,18 @@ namespace {
 class Win32TextFile final : public OsTextFile {
  public:
   explicit Win32TextFile(FILE* file) : file_(file) {}
-  Win32TextFile(const Win32TextFile&) = delete;
-  Win32TextFile& operator=(const Win32TextFile&) = delete;
-  ~Win32TextFile() override { std::fclose(file_); }
 
   bool ReadLine(std::wstring& piece, size_t bufferChars) override {
     if (bufferChars < 2) return false;  // no room for a character and its terminator
     const int count = bufferChars > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(bufferChars);
     std::vector<wchar_t> buffer(static_cast<size_t>(count), L'\0');
-    if (!std::fgetws(buffer.data(), count, file_)) return false;
+    if (!std::fgetws(buffer.data(), count, file_.get())) return false;
     piece.assign(buffer.data());
     return true;
   }
 
  private:
-  FILE* file_;
+  UniqueAny<FILE*, ::fclose> file_;  // closed with the object
 };
 
 }  // namespace
