@@ -74,7 +74,7 @@ ProfileCheck CheckRecordedProfile(Os& os, const PinnedDataFolder& dataFolder,
   ProfileCheck check;
   check.InDataFolder = LiesInDataFolder(os, settingsFile, dataFolder);
   const CurrentRecordFile record = OpenCurrentRecordFile(
-      os, dataFolder, check.InDataFolder ? RecordFile::Machine : RecordFile::User);
+      os, dataFolder, check.InDataFolder ? RecordFile::kMachine : RecordFile::kUser);
   const RecordedProfile profile = ReadCurrentProfile(os, record);
   check.NoProfileRecorded = profile.Path.empty() || profile.Name.empty();
   Trace(os, std::wstring(check.InDataFolder ? L"profile: in the data folder; "
@@ -112,16 +112,16 @@ std::optional<AppliedPlan> ConfigurePlanByGuid(Os& os, const PinnedDataFolder& d
   for (const NumericSetting& setting : kNumericSettings) {
     const int32_t value = settings.*setting.field;
     switch (setting.powercfg) {
-      case PowercfgSetting::Change:
+      case PowercfgSetting::kChange:
         commands.push_back(ChangeActive(setting.changeOption, value));
         break;
-      case PowercfgSetting::AcBrightnessIndex:
+      case PowercfgSetting::kAcBrightnessIndex:
         commands.push_back(SetBrightness(L"/SETACVALUEINDEX", planGuid, value));
         break;
-      case PowercfgSetting::DcBrightnessIndex:
+      case PowercfgSetting::kDcBrightnessIndex:
         commands.push_back(SetBrightness(L"/SETDCVALUEINDEX", planGuid, value));
         break;
-      case PowercfgSetting::None:
+      case PowercfgSetting::kNone:
         break;
     }
   }
@@ -135,7 +135,7 @@ std::optional<AppliedPlan> ConfigurePlanByGuid(Os& os, const PinnedDataFolder& d
 std::optional<PlanOrigin> ConfigurePlanByName(Os& os, const PowerSettings& settings,
                                               bool mustCreate) {
   const std::optional<SchemeChoice> scheme = FindSchemeByName(
-      os, mustCreate ? SchemeSearchMode::BaseOnly : SchemeSearchMode::DedicatedThenBase);
+      os, mustCreate ? SchemeSearchMode::kBaseOnly : SchemeSearchMode::kDedicatedThenBase);
   if (!scheme) return std::nullopt;
   const std::wstring& baseSchemeName = scheme->BaseSchemeName;
   std::vector<std::wstring> commands;
@@ -147,7 +147,7 @@ std::optional<PlanOrigin> ConfigurePlanByName(Os& os, const PowerSettings& setti
   }
   // The Windows XP command set has no brightness: only the "/CHANGE" rows.
   for (const NumericSetting& setting : kNumericSettings) {
-    if (setting.powercfg == PowercfgSetting::Change)
+    if (setting.powercfg == PowercfgSetting::kChange)
       commands.push_back(ChangeScheme(setting.changeOption, settings.*setting.field));
   }
   commands.push_back(Powercfg({L"/SETACTIVE", Quoted(kDedicatedPlanName)}));
@@ -157,7 +157,7 @@ std::optional<PlanOrigin> ConfigurePlanByName(Os& os, const PowerSettings& setti
 
 bool RemoveDedicatedPlan(Os& os, const std::wstring& planGuid) {
   if (IsWindowsXp(os)) {
-    const std::optional<SchemeChoice> scheme = FindSchemeByName(os, SchemeSearchMode::BaseOnly);
+    const std::optional<SchemeChoice> scheme = FindSchemeByName(os, SchemeSearchMode::kBaseOnly);
     if (!scheme) return false;
     if (!RunSystemProgramAndWait(os, Powercfg({L"/SETACTIVE", Quoted(scheme->BaseSchemeName)})))
       return false;

@@ -48,7 +48,7 @@ bool SearchPlans(Os& os, OsPowerLibrary& library, std::wstring& planGuid) {
 }  // namespace
 
 std::optional<DedicatedPlan> FindDedicatedPlan(Os& os, const PinnedDataFolder& dataFolder) {
-  const CurrentRecordFile record = OpenCurrentRecordFile(os, dataFolder, RecordFile::Machine);
+  const CurrentRecordFile record = OpenCurrentRecordFile(os, dataFolder, RecordFile::kMachine);
   // A machine-wide record that failed its checks is not read: discovery fails.
   std::optional<std::wstring> recordedGuid = ReadCurrentPlanGuid(os, record);
   if (!recordedGuid) return std::nullopt;
@@ -144,7 +144,7 @@ void SearchSchemeList(const std::vector<std::wstring>& schemeNames, SchemeSearch
 std::optional<SchemeChoice> FindSchemeByName(Os& os, SchemeSearchMode mode) {
   SchemeSearch search;
   search.targetName =
-      mode == SchemeSearchMode::DedicatedThenBase ? kDedicatedPlanName : kXpBaseSchemeName;
+      mode == SchemeSearchMode::kDedicatedThenBase ? kDedicatedPlanName : kXpBaseSchemeName;
   const std::optional<std::vector<std::wstring>> schemes = os.power().SchemeNames();
   if (!schemes) {
     Trace(os, L"scheme: EnumPwrSchemes failed: discovery failed");
@@ -152,7 +152,7 @@ std::optional<SchemeChoice> FindSchemeByName(Os& os, SchemeSearchMode mode) {
   }
   SearchSchemeList(*schemes, search);
   SchemeChoice choice;
-  choice.MustCreate = mode == SchemeSearchMode::BaseOnly;
+  choice.MustCreate = mode == SchemeSearchMode::kBaseOnly;
   if (!search.found) {
     choice.MustCreate = true;
     // The dedicated scheme is missing: look for the base scheme instead.

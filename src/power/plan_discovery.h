@@ -28,8 +28,8 @@ std::optional<DedicatedPlan> FindDedicatedPlan(Os& os, const PinnedDataFolder& d
 
 // What a Windows XP scheme search looks for.
 enum class SchemeSearchMode {
-  DedicatedThenBase,  // the dedicated scheme; the base scheme when it is missing
-  BaseOnly,           // creation is decided: only the scheme to base it on
+  kDedicatedThenBase,  // the dedicated scheme; the base scheme when it is missing
+  kBaseOnly,           // creation is decided: only the scheme to base it on
 };
 
 // The outcome of a Windows XP scheme search.

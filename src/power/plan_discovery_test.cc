@@ -333,18 +333,18 @@ TEST(PlanDiscoverySchemeTest, FindSchemeByName) {
   const std::wstring battery = kXpBaseSchemeName;
   const std::vector<SchemeCase> cases = {
       // The dedicated scheme exists: nothing to create.
-      {{L"Home", vantrel, battery}, SchemeSearchMode::DedicatedThenBase, false, vantrel, 1},
+      {{L"Home", vantrel, battery}, SchemeSearchMode::kDedicatedThenBase, false, vantrel, 1},
       // Matched without regard to case; the system's spelling is kept.
-      {{L"Home", L"VANTREL電源プラン"}, SchemeSearchMode::DedicatedThenBase, false, L"VANTREL電源プラン", 1},
+      {{L"Home", L"VANTREL電源プラン"}, SchemeSearchMode::kDedicatedThenBase, false, L"VANTREL電源プラン", 1},
       // Missing: the base scheme is looked for in a second enumeration.
-      {{L"Home", battery, L"Office"}, SchemeSearchMode::DedicatedThenBase, true, battery, 2},
+      {{L"Home", battery, L"Office"}, SchemeSearchMode::kDedicatedThenBase, true, battery, 2},
       // Neither exists: the last scheme listed is the base.
-      {{L"Home", L"Office"}, SchemeSearchMode::DedicatedThenBase, true, L"Office", 2},
+      {{L"Home", L"Office"}, SchemeSearchMode::kDedicatedThenBase, true, L"Office", 2},
       // Nothing listed at all.
-      {{}, SchemeSearchMode::DedicatedThenBase, true, L"", 2},
+      {{}, SchemeSearchMode::kDedicatedThenBase, true, L"", 2},
       // Creation already decided: only the base scheme is looked for.
-      {{vantrel, battery}, SchemeSearchMode::BaseOnly, true, battery, 1},
-      {{L"Home", vantrel}, SchemeSearchMode::BaseOnly, true, vantrel, 1},
+      {{vantrel, battery}, SchemeSearchMode::kBaseOnly, true, battery, 1},
+      {{L"Home", vantrel}, SchemeSearchMode::kBaseOnly, true, vantrel, 1},
   };
   for (const SchemeCase& c : cases) {
     FakeOs os;
@@ -358,7 +358,7 @@ TEST(PlanDiscoverySchemeTest, FindSchemeByName) {
 }
 
 TEST(PlanDiscoverySchemeTest, FailedEnumerationGivesNothing) {
-  for (SchemeSearchMode mode : {SchemeSearchMode::DedicatedThenBase, SchemeSearchMode::BaseOnly}) {
+  for (SchemeSearchMode mode : {SchemeSearchMode::kDedicatedThenBase, SchemeSearchMode::kBaseOnly}) {
     FakeOs os;
     os.enumPwrSchemesFails = true;
     EXPECT_EQ(FindSchemeByName(os, mode).has_value(), false);

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "shared/command_runner.h"
+#include "shared/refusal.h"
 #include "shared/text.h"
 #include "shared/trace.h"
 
@@ -76,11 +77,10 @@ LineResult HandleLine(Os& os, std::wstring_view line) {
       // and the tool deletes, the very file that was checked.
       FilePin xml = os.files().PinFile(xmlPath, FinalPathCheck::kCompare, PinSharing::kReadOnly);
       result.check = xml.check;
-      if (xml.check == FileCheck::kLink || xml.check == FileCheck::kNotFile ||
-          xml.check == FileCheck::kMissing) {
-        result.outcome = LineOutcome::kNotPlain;
-      } else if (!xml.file) {
+      if (IsRefused(xml.check, FileUse::kTaskXml)) {
         result.outcome = LineOutcome::kRefused;
+      } else if (!xml.file) {
+        result.outcome = LineOutcome::kNotPlain;
       } else {
         RegisterScheduledTask(os, xmlPath, taskName);
         // The registration program has ended: its XML file is no longer needed.
@@ -92,13 +92,6 @@ LineResult HandleLine(Os& os, std::wstring_view line) {
     return result;
   }
   return result;
-}
-
-// A list that is there but not as a plain file with one name where it was
-// meant; a missing or unopenable one keeps its usual trace.
-bool IsRefusedList(FileCheck check) {
-  return check != FileCheck::kPassed && check != FileCheck::kMissing &&
-         check != FileCheck::kUnopenable;
 }
 
 void TraceLine(Os& os, size_t lineNumber, const LineResult& line) {
@@ -138,7 +131,8 @@ bool ProcessTaskRegistrationList(Os& os, const std::wstring& listPath) {
   // The list is held open from its check to its deletion. One that fails a
   // check counts as missing: nothing is run and nothing deleted.
   FilePin list = os.files().PinFile(listPath, FinalPathCheck::kCompare, PinSharing::kReadOnly);
-  if (IsRefusedList(list.check)) {
+  // A missing or unopenable list keeps its usual trace.
+  if (IsRefused(list.check, FileUse::kTaskList)) {
     Trace(os, L"task list: " + Quoted(listPath) + L" " + DescribeFileCheck(list.check) +
                   L": handled as a missing list");
     return false;

@@ -49,7 +49,7 @@ CurrentRecordFile OpenCurrentRecordFile(Os& os, const PinnedDataFolder& dataFold
                                         RecordFile which) {
   CurrentRecordFile file;
   file.Which = which;
-  const bool machine = which == RecordFile::Machine;
+  const bool machine = which == RecordFile::kMachine;
   if (machine) {
     file.Folder = dataFolder.Path();
   } else {
@@ -65,7 +65,7 @@ CurrentRecordFile OpenCurrentRecordFile(Os& os, const PinnedDataFolder& dataFold
   // it read-only.
   if (os.files().Exists(file.Path)) {
     FilePin held = HoldRecordFile(
-        os, file.Path, machine ? RecordScope::kDataFolder : RecordScope::kUserFolder, dataFolder);
+        os, file.Path, machine ? RecordFile::kMachine : RecordFile::kUser, dataFolder);
     if (held.file) held.file->ClearReadOnlyAttribute();
     file.Refused = IsRefused(held.check);
   }
@@ -73,7 +73,7 @@ CurrentRecordFile OpenCurrentRecordFile(Os& os, const PinnedDataFolder& dataFold
 }
 
 std::optional<std::wstring> ReadCurrentPlanGuid(Os& os, const CurrentRecordFile& recordFile) {
-  if (recordFile.Which != RecordFile::Machine || recordFile.Refused) return std::nullopt;
+  if (recordFile.Which != RecordFile::kMachine || recordFile.Refused) return std::nullopt;
   return ReadRecordValue(os, recordFile.Path, kRecordGuidKey);
 }
 
@@ -99,7 +99,7 @@ bool WriteCurrentPlanRecord(Os& os, const PinnedDataFolder& dataFolder,
     WriteRecordValue(os, target.path, held, kRecordProfilePathKey, settingsPath, allWritten);
     WriteRecordValue(os, target.path, held, kRecordProfileNameKey, profileName, allWritten);
     // Only the data folder's Setting.ini carries the plan GUID.
-    if (target.scope == RecordScope::kDataFolder)
+    if (target.scope == RecordFile::kMachine)
       WriteRecordValue(os, target.path, held, kRecordGuidKey, planGuid, allWritten);
     if (!target.path.empty()) os.profile().Flush(target.path);
   }

@@ -9,6 +9,7 @@
 
 #include "os/os.h"
 #include "settings/pinned_data_folder.h"
+#include "settings/record_file_checks.h"
 #include "settings/settings_file.h"
 
 namespace tav {
@@ -20,15 +21,9 @@ inline constexpr wchar_t kRecordProfilePathKey[] = L"ProfilePath";
 inline constexpr wchar_t kRecordProfileNameKey[] = L"ProfileName";
 inline constexpr wchar_t kRecordGuidKey[] = L"GUID";
 
-// Which record file a part of the "Current" section is read from.
-enum class RecordFile {
-  Machine,  // "Setting.ini" in the data folder, the only one with the plan GUID
-  User,     // "MySetting.ini" in the user's data folder
-};
-
 // The file from which the "Current" section is read.
 struct CurrentRecordFile {
-  RecordFile Which = RecordFile::User;
+  RecordFile Which = RecordFile::kUser;
   std::wstring Folder;   // the data folder used; empty when it cannot be named
   std::wstring Path;     // full path of the record file
   bool Refused = false;  // failed a check when opened: neither read nor written

@@ -47,14 +47,14 @@ class CurrentPlanRecordTest : public ::testing::Test {
 TEST_F(CurrentPlanRecordTest, OpenNamesTheFileAndClearsOnlyReadOnly) {
   os.AddFile(kMachineFile, L"", kFileAttributeReadOnly | kFileAttributeHidden);
   CurrentRecordFile machine =
-      OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::Machine);
-  EXPECT_EQ(machine.Which, RecordFile::Machine);
+      OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::kMachine);
+  EXPECT_EQ(machine.Which, RecordFile::kMachine);
   EXPECT_EQ(machine.Folder, kDataFolder);
   EXPECT_EQ(machine.Path, kMachineFile);
   EXPECT_EQ(os.Attributes(kMachineFile), kFileAttributeHidden);
 
-  CurrentRecordFile user = OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::User);
-  EXPECT_EQ(user.Which, RecordFile::User);
+  CurrentRecordFile user = OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::kUser);
+  EXPECT_EQ(user.Which, RecordFile::kUser);
   EXPECT_EQ(user.Folder, kUserFolder);
   EXPECT_EQ(user.Path, kUserFile);
   EXPECT_FALSE(os.HasFile(kUserFile));  // a missing file is not made
@@ -63,7 +63,7 @@ TEST_F(CurrentPlanRecordTest, OpenNamesTheFileAndClearsOnlyReadOnly) {
 TEST_F(CurrentPlanRecordTest, UnnamedDataFolderGivesBareFileName) {
   os.commonAppDataFails = true;
   CurrentRecordFile machine =
-      OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::Machine);
+      OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::kMachine);
   EXPECT_EQ(machine.Folder, L"");
   EXPECT_EQ(machine.Path, L"Setting.ini");
 }
@@ -72,26 +72,26 @@ TEST_F(CurrentPlanRecordTest, ReadsGuidOnlyFromTheMachineWideFile) {
   os.SetProfileValue(kMachineFile, L"Current", L"GUID", L"{abc}");
   os.SetProfileValue(kUserFile, L"Current", L"GUID", L"user");
   EXPECT_EQ(ReadCurrentPlanGuid(
-                os, OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::User)),
+                os, OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::kUser)),
             std::nullopt);
   EXPECT_EQ(ReadCurrentPlanGuid(
-                os, OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::Machine)),
+                os, OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::kMachine)),
             std::optional<std::wstring>(L"{abc}"));  // braces are left to the reader
 
   FakeOs empty;
   EXPECT_EQ(ReadCurrentPlanGuid(empty, OpenCurrentRecordFile(empty, PinnedDataFolder::Pin(empty),
-                                                             RecordFile::Machine)),
+                                                             RecordFile::kMachine)),
             std::optional<std::wstring>(L""));
 }
 
 TEST_F(CurrentPlanRecordTest, ReadsProfileWithEmptyValuesForMissingKeys) {
   os.SetProfileValue(kUserFile, L"Current", L"ProfilePath", L"D:\\Profiles\\Night.ini");
   RecordedProfile user = ReadCurrentProfile(
-      os, OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::User));
+      os, OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::kUser));
   EXPECT_EQ(user.Path, L"D:\\Profiles\\Night.ini");
   EXPECT_EQ(user.Name, L"");
   RecordedProfile machine = ReadCurrentProfile(
-      os, OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::Machine));
+      os, OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::kMachine));
   EXPECT_EQ(machine.Path, L"");
   EXPECT_EQ(machine.Name, L"");
 }
@@ -224,7 +224,7 @@ TEST_F(CurrentPlanRecordTest, ReadOnlyProfileRecordStillWritesTheDataFolder) {
 
 TEST_F(CurrentPlanRecordTest, OpeningTheRecordEarlierMakesAReadOnlyFileWritable) {
   os.AddFile(kMachineFile, L"", kFileAttributeReadOnly);
-  OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::Machine);
+  OpenCurrentRecordFile(os, PinnedDataFolder::Pin(os), RecordFile::kMachine);
   const std::wstring settings = kMachineFile;
   const std::wstring name = L"Night";
   const std::wstring guid = L"g";

@@ -20,11 +20,6 @@ FolderPin CreateAndPin(Os& os, const std::wstring& path) {
 
 }  // namespace
 
-bool IsRefused(FileCheck check) {
-  return check != FileCheck::kPassed && check != FileCheck::kMissing &&
-         check != FileCheck::kNotFolder;
-}
-
 PinnedDataFolder PinnedDataFolder::Pin(Os& os, SpecialFolder base) {
   PinnedDataFolder folder;
   folder.path_ = DataFolderPath(os, base);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "os/os.h"
+#include "shared/refusal.h"
 
 namespace tav {
 
@@ -43,9 +44,5 @@ class PinnedDataFolder {
   std::unique_ptr<OsPinnedFolder> vendor_;
   std::unique_ptr<OsPinnedFolder> product_;
 };
-
-// True for a check outcome that forbids using a file or folder at all: it is
-// there, but not as the plain thing that was meant.
-bool IsRefused(FileCheck check);
 
 }  // namespace tav

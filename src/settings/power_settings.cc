@@ -68,9 +68,9 @@ bool ReadPowerSettingsFile(Os& os, const std::wstring& path, PowerSettings& r) {
     const int32_t value =
         ReadInt(os, setting.section, setting.key, setting.defaultValue, setting.floor, path);
     switch (setting.clamp) {
-      case Clamp::AtLeast: r.*setting.field = value; break;
-      case Clamp::Brightness: r.*setting.field = NormalizeBrightness(value); break;
-      case Clamp::Flag: r.*setting.field = value == 1 ? 1 : 0; break;
+      case Clamp::kAtLeast: r.*setting.field = value; break;
+      case Clamp::kBrightness: r.*setting.field = NormalizeBrightness(value); break;
+      case Clamp::kFlag: r.*setting.field = value == 1 ? 1 : 0; break;
     }
   }
   ReadTimeOfDay(os, L"SYSTEM", L"SleepStartTime", path, r.SleepStartTime);

@@ -21,9 +21,9 @@ void TraceRefusal(Os& os, const std::wstring& path, const std::wstring& reason) 
 // Every record file's final path is compared with the path meant: the one
 // beside the settings file is named by the folder where the settings file
 // really lies, so the two must agree.
-FilePin HoldRecordFile(Os& os, const std::wstring& path, RecordScope scope,
+FilePin HoldRecordFile(Os& os, const std::wstring& path, RecordFile scope,
                        const PinnedDataFolder& dataFolder) {
-  if (scope == RecordScope::kDataFolder && dataFolder.Refused()) {
+  if (scope == RecordFile::kMachine && dataFolder.Refused()) {
     TraceRefusal(os, path, dataFolder.Reason());
     return FilePin{dataFolder.Check(), nullptr};
   }
@@ -32,11 +32,11 @@ FilePin HoldRecordFile(Os& os, const std::wstring& path, RecordScope scope,
   return pin;
 }
 
-FilePin CreateOrHoldRecordFile(Os& os, const std::wstring& path, RecordScope scope,
+FilePin CreateOrHoldRecordFile(Os& os, const std::wstring& path, RecordFile scope,
                                const PinnedDataFolder& dataFolder) {
   if (path.empty()) return FilePin();  // WriteRecordValue says why
   if (os.files().Exists(path) ||
-      (scope == RecordScope::kDataFolder && dataFolder.Refused()))
+      (scope == RecordFile::kMachine && dataFolder.Refused()))
     return HoldRecordFile(os, path, scope, dataFolder);
   FilePin pin = os.files().CreateUnicodeTextFile(path, FinalPathCheck::kCompare);
   if (pin.created) {
@@ -62,10 +62,10 @@ std::vector<RecordTarget> RecordTargets(Os& os, const SettingsLocation& settings
   const auto machineRecordIn = [&](const std::wstring& folder) {
     return RecordTarget{
         dataFolder.Path().empty() ? L"" : PathStringCombine(folder, kMachineRecordFileName),
-        RecordScope::kDataFolder};
+        RecordFile::kMachine};
   };
   if (LiesInDataFolder(os, settings, dataFolder)) return {machineRecordIn(settingsFolder)};
-  return {{PathStringCombine(settingsFolder, kUserRecordFileName), RecordScope::kUserFolder},
+  return {{PathStringCombine(settingsFolder, kUserRecordFileName), RecordFile::kUser},
           machineRecordIn(dataFolder.Path())};
 }
 
@@ -78,12 +78,12 @@ bool RecordFilesUsable(Os& os, const PinnedDataFolder& dataFolder,
   std::vector<RecordTarget> records = RecordTargets(os, settings, dataFolder);
   // The data folder's record first, as the discovery reads it first.
   std::stable_partition(records.begin(), records.end(), [](const RecordTarget& record) {
-    return record.scope == RecordScope::kDataFolder;
+    return record.scope == RecordFile::kMachine;
   });
   // The user's own record is read for a settings file outside the data folder.
   const bool elsewhere = std::any_of(
       records.begin(), records.end(),
-      [](const RecordTarget& record) { return record.scope == RecordScope::kUserFolder; });
+      [](const RecordTarget& record) { return record.scope == RecordFile::kUser; });
   // Held while its record file is checked.
   PinnedDataFolder userFolder;
   if (elsewhere) {
@@ -94,7 +94,7 @@ bool RecordFilesUsable(Os& os, const PinnedDataFolder& dataFolder,
     }
     if (!userFolder.Path().empty())
       records.push_back(
-          {PathStringCombine(userFolder.Path(), kUserRecordFileName), RecordScope::kUserFolder});
+          {PathStringCombine(userFolder.Path(), kUserRecordFileName), RecordFile::kUser});
   }
   for (const RecordTarget& record : records) {
     if (record.path.empty()) continue;  // never written

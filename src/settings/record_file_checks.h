@@ -16,22 +16,22 @@
 
 namespace tav {
 
-// Where a record file lies, which decides the checks it gets.
-enum class RecordScope {
-  kDataFolder,  // "Setting.ini" in the machine-wide data folder
-  kUserFolder,  // a "MySetting.ini" beside a settings file or in the user's data folder
+// Which record file: which decides where it lies and the checks it gets.
+enum class RecordFile {
+  kMachine,  // "Setting.ini" in the machine-wide data folder, the only one with the plan GUID
+  kUser,     // a "MySetting.ini" beside a settings file or in the user's data folder
 };
 
 // Opens the record file at `path` for use. For kDataFolder, `dataFolder`
 // must be held (Pin) by the caller for as long as the file is used; a
 // refused data folder refuses the file too. Traces a refusal.
-FilePin HoldRecordFile(Os& os, const std::wstring& path, RecordScope scope,
+FilePin HoldRecordFile(Os& os, const std::wstring& path, RecordFile scope,
                        const PinnedDataFolder& dataFolder);
 // The same for a record file about to be written: one that does not exist is
 // made (UTF-16 LE with a byte-order mark, so that a Japanese profile name
 // survives any ANSI code page) through a handle that follows no link, and
 // checked through it.
-FilePin CreateOrHoldRecordFile(Os& os, const std::wstring& path, RecordScope scope,
+FilePin CreateOrHoldRecordFile(Os& os, const std::wstring& path, RecordFile scope,
                                const PinnedDataFolder& dataFolder);
 
 // Whether the settings file lies directly in the data folder, by where both
@@ -42,7 +42,7 @@ bool LiesInDataFolder(Os& os, const SettingsLocation& settings,
 // A record file that a run writes, and the checks it gets.
 struct RecordTarget {
   std::wstring path;  // empty when it does not fit or the data folder has no name
-  RecordScope scope;
+  RecordFile scope;
 };
 
 // The record files that recording the settings file at `settingsPath`

@@ -54,7 +54,7 @@ TEST(RecordTargetsTest, NameTheFilesWrittenInTheirOrder) {
       EXPECT_EQ(targets[i].path, c.paths[i]);
       const bool machineFile = i + 1 == targets.size();
       EXPECT_EQ(targets[i].scope,
-                machineFile ? RecordScope::kDataFolder : RecordScope::kUserFolder);
+                machineFile ? RecordFile::kMachine : RecordFile::kUser);
     }
   }
 }

@@ -12,18 +12,18 @@ namespace tav {
 
 // How a value read from the file is kept.
 enum class Clamp {
-  AtLeast,     // raised to `floor` when it reads below it
-  Brightness,  // raised to `floor`, then the brightness rule (NormalizeBrightness)
-  Flag,        // 1 stays 1, anything else becomes 0
+  kAtLeast,     // raised to `floor` when it reads below it
+  kBrightness,  // raised to `floor`, then the brightness rule (NormalizeBrightness)
+  kFlag,        // 1 stays 1, anything else becomes 0
 };
 
 // How powercfg.exe receives a value.
 enum class PowercfgSetting {
-  None,             // not handed to powercfg.exe
-  Change,           // "/CHANGE <option> <value>": the active plan (GUID command set)
+  kNone,             // not handed to powercfg.exe
+  kChange,           // "/CHANGE <option> <value>": the active plan (GUID command set)
                     // or the dedicated scheme by name (Windows XP command set)
-  AcBrightnessIndex,  // "/SETACVALUEINDEX <plan> <display> <brightness> <value>" (GUID set only)
-  DcBrightnessIndex,  // "/SETDCVALUEINDEX ..." (GUID set only)
+  kAcBrightnessIndex,  // "/SETACVALUEINDEX <plan> <display> <brightness> <value>" (GUID set only)
+  kDcBrightnessIndex,  // "/SETDCVALUEINDEX ..." (GUID set only)
 };
 
 struct NumericSetting {
@@ -34,32 +34,32 @@ struct NumericSetting {
   Clamp clamp;
   int32_t PowerSettings::*field;
   PowercfgSetting powercfg;
-  const wchar_t* changeOption;  // for PowercfgSetting::Change
+  const wchar_t* changeOption;  // for PowercfgSetting::kChange
 };
 
 inline constexpr NumericSetting kNumericSettings[] = {
-    {L"DISPLAY", L"DisplayAcTime", 0, 0, Clamp::AtLeast, &PowerSettings::DisplayAcTime,
-     PowercfgSetting::Change, L"/monitor-timeout-ac"},
-    {L"DISPLAY", L"DisplayDcTime", 0, 0, Clamp::AtLeast, &PowerSettings::DisplayDcTime,
-     PowercfgSetting::Change, L"/monitor-timeout-dc"},
-    {L"DISPLAY", L"DisplayAcBright", -1, -1, Clamp::Brightness, &PowerSettings::DisplayAcBright,
-     PowercfgSetting::AcBrightnessIndex, nullptr},
-    {L"DISPLAY", L"DisplayDcBright", -1, -1, Clamp::Brightness, &PowerSettings::DisplayDcBright,
-     PowercfgSetting::DcBrightnessIndex, nullptr},
-    {L"HDD", L"HddAcTime", 0, 0, Clamp::AtLeast, &PowerSettings::HddAcTime,
-     PowercfgSetting::Change, L"/disk-timeout-ac"},
-    {L"HDD", L"HddDcTime", 0, 0, Clamp::AtLeast, &PowerSettings::HddDcTime,
-     PowercfgSetting::Change, L"/disk-timeout-dc"},
-    {L"SYSTEM", L"SleepAcTime", 0, 0, Clamp::AtLeast, &PowerSettings::SleepAcTime,
-     PowercfgSetting::Change, L"/standby-timeout-ac"},
-    {L"SYSTEM", L"SleepDcTime", 0, 0, Clamp::AtLeast, &PowerSettings::SleepDcTime,
-     PowercfgSetting::Change, L"/standby-timeout-dc"},
-    {L"SYSTEM", L"StopAcTime", 0, 0, Clamp::AtLeast, &PowerSettings::StopAcTime,
-     PowercfgSetting::Change, L"/hibernate-timeout-ac"},
-    {L"SYSTEM", L"StopDcTime", 0, 0, Clamp::AtLeast, &PowerSettings::StopDcTime,
-     PowercfgSetting::Change, L"/hibernate-timeout-dc"},
-    {L"SYSTEM", L"StopCheckBox", 0, 0, Clamp::Flag, &PowerSettings::StopCheckBox,
-     PowercfgSetting::None, nullptr},
+    {L"DISPLAY", L"DisplayAcTime", 0, 0, Clamp::kAtLeast, &PowerSettings::DisplayAcTime,
+     PowercfgSetting::kChange, L"/monitor-timeout-ac"},
+    {L"DISPLAY", L"DisplayDcTime", 0, 0, Clamp::kAtLeast, &PowerSettings::DisplayDcTime,
+     PowercfgSetting::kChange, L"/monitor-timeout-dc"},
+    {L"DISPLAY", L"DisplayAcBright", -1, -1, Clamp::kBrightness, &PowerSettings::DisplayAcBright,
+     PowercfgSetting::kAcBrightnessIndex, nullptr},
+    {L"DISPLAY", L"DisplayDcBright", -1, -1, Clamp::kBrightness, &PowerSettings::DisplayDcBright,
+     PowercfgSetting::kDcBrightnessIndex, nullptr},
+    {L"HDD", L"HddAcTime", 0, 0, Clamp::kAtLeast, &PowerSettings::HddAcTime,
+     PowercfgSetting::kChange, L"/disk-timeout-ac"},
+    {L"HDD", L"HddDcTime", 0, 0, Clamp::kAtLeast, &PowerSettings::HddDcTime,
+     PowercfgSetting::kChange, L"/disk-timeout-dc"},
+    {L"SYSTEM", L"SleepAcTime", 0, 0, Clamp::kAtLeast, &PowerSettings::SleepAcTime,
+     PowercfgSetting::kChange, L"/standby-timeout-ac"},
+    {L"SYSTEM", L"SleepDcTime", 0, 0, Clamp::kAtLeast, &PowerSettings::SleepDcTime,
+     PowercfgSetting::kChange, L"/standby-timeout-dc"},
+    {L"SYSTEM", L"StopAcTime", 0, 0, Clamp::kAtLeast, &PowerSettings::StopAcTime,
+     PowercfgSetting::kChange, L"/hibernate-timeout-ac"},
+    {L"SYSTEM", L"StopDcTime", 0, 0, Clamp::kAtLeast, &PowerSettings::StopDcTime,
+     PowercfgSetting::kChange, L"/hibernate-timeout-dc"},
+    {L"SYSTEM", L"StopCheckBox", 0, 0, Clamp::kFlag, &PowerSettings::StopCheckBox,
+     PowercfgSetting::kNone, nullptr},
 };
 
 }  // namespace tav

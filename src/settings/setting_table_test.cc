@@ -23,15 +23,15 @@ TEST(SettingTableTest, RowsAreWellFormed) {
     EXPECT_TRUE(keys.emplace(row.section, row.key).second) << row.key;
     for (int32_t PowerSettings::*seen : fields) EXPECT_NE(seen, row.field) << row.key;
     fields.push_back(row.field);
-    if (row.powercfg == PowercfgSetting::Change) {
+    if (row.powercfg == PowercfgSetting::kChange) {
       ASSERT_NE(row.changeOption, nullptr) << row.key;
       EXPECT_TRUE(options.insert(row.changeOption).second) << row.key;
     } else {
       EXPECT_EQ(row.changeOption, nullptr) << row.key;
     }
-    const bool brightness = row.powercfg == PowercfgSetting::AcBrightnessIndex ||
-                            row.powercfg == PowercfgSetting::DcBrightnessIndex;
-    EXPECT_EQ(brightness, row.clamp == Clamp::Brightness) << row.key;
+    const bool brightness = row.powercfg == PowercfgSetting::kAcBrightnessIndex ||
+                            row.powercfg == PowercfgSetting::kDcBrightnessIndex;
+    EXPECT_EQ(brightness, row.clamp == Clamp::kBrightness) << row.key;
   }
 }
 
@@ -43,12 +43,12 @@ TEST(SettingTableTest, EveryRowIsReadIntoItsField) {
   os.SetProfileValue(path, L"GENERAL", L"Name", L"Table");
   int32_t next = 1;
   for (const NumericSetting& row : kNumericSettings)
-    os.SetProfileValue(path, row.section, row.key, std::to_wstring(row.clamp == Clamp::Flag ? 1 : next++ * 5));
+    os.SetProfileValue(path, row.section, row.key, std::to_wstring(row.clamp == Clamp::kFlag ? 1 : next++ * 5));
   PowerSettings settings;
   ASSERT_TRUE(LoadPowerSettings(os, path, settings));
   next = 1;
   for (const NumericSetting& row : kNumericSettings)
-    EXPECT_EQ(settings.*row.field, row.clamp == Clamp::Flag ? 1 : next++ * 5) << row.key;
+    EXPECT_EQ(settings.*row.field, row.clamp == Clamp::kFlag ? 1 : next++ * 5) << row.key;
 
   // Missing keys: the default through the clamp.
   FakeOs empty;
@@ -56,8 +56,8 @@ TEST(SettingTableTest, EveryRowIsReadIntoItsField) {
   empty.SetProfileValue(path, L"GENERAL", L"Name", L"Table");
   ASSERT_TRUE(LoadPowerSettings(empty, path, settings));
   for (const NumericSetting& row : kNumericSettings) {
-    const int32_t expected = row.clamp == Clamp::Brightness ? NormalizeBrightness(row.defaultValue)
-                             : row.clamp == Clamp::Flag     ? 0
+    const int32_t expected = row.clamp == Clamp::kBrightness ? NormalizeBrightness(row.defaultValue)
+                             : row.clamp == Clamp::kFlag     ? 0
                                                             : row.defaultValue;
     EXPECT_EQ(settings.*row.field, expected) << row.key;
   }
