@@ -69,8 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(PathOk(options.TaskListPath));
 
   // Usable exactly when a named path exists (an empty one never does).
-  const bool settingsExists = !options.SettingsPath.empty() && os.PathFileExists(options.SettingsPath);
-  const bool listExists = !options.TaskListPath.empty() && os.PathFileExists(options.TaskListPath);
+  const bool settingsExists = !options.SettingsPath.empty() && os.files().Exists(options.SettingsPath);
+  const bool listExists = !options.TaskListPath.empty() && os.files().Exists(options.TaskListPath);
   FUZZ_CHECK(valid == (settingsExists || listExists));
 
   // The record is always written whole: the scan alone gives the same one,

@@ -64,13 +64,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(write(fd, data, size) == static_cast<ssize_t>(size));
   close(fd);
   // The file changed behind the profile functions' back: drop their copy.
-  os->FlushPrivateProfile(settingsPath);
+  os->profile().Flush(settingsPath);
 
   tav::PowerSettings settings;
   const bool loaded = tav::LoadPowerSettings(*os, settingsPath, settings);
 
-  const std::wstring version = os->GetPrivateProfileString(L"GENERAL", L"Version", L"", 1024, settingsPath);
-  const std::wstring name = os->GetPrivateProfileString(L"GENERAL", L"Name", L"", 1024, settingsPath);
+  tav::OsProfile& profile = os->profile();
+  const std::wstring version = profile.ReadString(L"GENERAL", L"Version", L"", 1024, settingsPath);
+  const std::wstring name = profile.ReadString(L"GENERAL", L"Name", L"", 1024, settingsPath);
   FUZZ_CHECK(loaded == (!version.empty() && !name.empty()));
   if (!loaded) return 0;
 

@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                                    path, L"/F"}));
     // Only an XML file that was there is registered; it is deleted once the
     // registration program has ended, before the next one starts.
-    FUZZ_CHECK(untouched.PathFileExists(path));
+    FUZZ_CHECK(untouched.files().Exists(path));
     const size_t run = NextEvent(os.events, searchFrom, {L"Run:", L"RunFailed:"});
     FUZZ_CHECK(run < os.events.size() &&
                (os.events[run] == L"Run:" + command || os.events[run] == L"RunFailed:" + command));

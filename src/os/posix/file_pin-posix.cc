@@ -157,8 +157,7 @@ std::optional<std::wstring> CoreFinalPath(int fd, const std::string& path, bool 
 // `device`/`inode` (a read-only one stays where `refuseReadOnly`): the
 // deletion by name that POSIX allows, narrowed to the file that was held.
 bool RemoveIfStillHeld(const std::string& path, dev_t device, ino_t inode, bool refuseReadOnly) {
-  const size_t cut = path.find_last_of('/');
-  const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+  const std::string name = NativeFileNameOf(path);
   UniqueFd parent(open(NativeFolderOf(path).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   struct stat now;
   const bool same = parent && fstatat(parent.get(), name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&

@@ -1,7 +1,5 @@
 // Files and folders with Windows' rules on top of POSIX ones: the read-only
-// attribute is "no write permission at all", and a read-only file cannot be
-// deleted, as DeleteFileW refuses it.
-#include <fcntl.h>
+// attribute is "no write permission at all".
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,11 +19,6 @@ bool FileExists(const std::string& path) {
   return !path.empty() && stat(path.c_str(), &info) == 0;
 }
 
-bool IsDirectory(const std::string& path) {
-  struct stat info;
-  return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 uint32_t FileAttributes(const std::string& path) {
   struct stat info;
   if (path.empty() || stat(path.c_str(), &info) != 0) return kInvalidFileAttributes;
@@ -33,11 +26,6 @@ uint32_t FileAttributes(const std::string& path) {
   if (S_ISDIR(info.st_mode)) attributes |= kFileAttributeDirectory;
   if ((info.st_mode & kAnyWrite) == 0) attributes |= kFileAttributeReadOnly;
   return attributes == 0 ? kFileAttributeNormal : attributes;
-}
-
-bool IsRegularFileItself(const std::string& path) {
-  struct stat info;
-  return !path.empty() && lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool ChangeFileAttributes(const std::string& path, uint32_t attributes) {
@@ -51,14 +39,6 @@ bool ChangeFileAttributes(const std::string& path, uint32_t attributes) {
   }
   if (mode == (info.st_mode & 07777)) return true;
   return chmod(path.c_str(), mode) == 0;
-}
-
-bool RemoveFile(const std::string& path) {
-  struct stat info;
-  if (path.empty() || lstat(path.c_str(), &info) != 0) return false;
-  if (S_ISDIR(info.st_mode)) return false;
-  if (S_ISREG(info.st_mode) && (info.st_mode & kAnyWrite) == 0) return false;
-  return unlink(path.c_str()) == 0;
 }
 
 // mkdir makes the last element itself: a link there, even a dangling one,

@@ -41,10 +41,6 @@ bool ReadHex(const std::string& text, size_t pos, int digits, uint64_t& value) {
   return true;
 }
 
-}  // namespace
-
-namespace {
-
 // `size` bytes from getrandom, or from /dev/urandom where the kernel has no
 // getrandom.
 bool RandomBytes(uint8_t* bytes, size_t size) {
@@ -72,18 +68,19 @@ bool RandomBytes(uint8_t* bytes, size_t size) {
 
 }  // namespace
 
-bool NewGuid(Guid& guid) {
+std::optional<Guid> NewGuid() {
   uint8_t bytes[16];
-  if (!RandomBytes(bytes, sizeof bytes)) return false;
+  if (!RandomBytes(bytes, sizeof bytes)) return std::nullopt;
   bytes[6] = static_cast<uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4: random
   bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);  // the RFC 4122 variant
   // RFC 4122 byte order is big-endian field by field.
+  Guid guid;
   guid.data1 = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) |
                (uint32_t{bytes[2]} << 8) | bytes[3];
   guid.data2 = static_cast<uint16_t>((bytes[4] << 8) | bytes[5]);
   guid.data3 = static_cast<uint16_t>((bytes[6] << 8) | bytes[7]);
   for (int i = 0; i < 8; ++i) guid.data4[i] = bytes[8 + i];
-  return true;
+  return guid;
 }
 
 std::wstring GuidText(const Guid& guid) {

@@ -132,25 +132,27 @@ TEST(PosixPowerLibraryCacheTest, ActivationByAnotherProcessIsConfirmed) {
   const std::string path = dir / "plan-store.txt";
   ASSERT_TRUE(SavePlanStore(path, standin::DefaultPlanStore()));
   std::unique_ptr<Os> os = MakePosixOs(dir.Config());
-  Guid before, after, other;
+  Guid other;
   ASSERT_TRUE(ParseGuid(kOtherPlan, other));
-  auto discovery = os->LoadPowerLibrary();
+  auto discovery = os->power().OpenLibrary();
   ASSERT_NE(discovery, nullptr);
-  ASSERT_EQ(discovery->PowerGetActiveScheme(before), 0u);
-  EXPECT_FALSE(before == other);
+  const ActivePlanReading before = discovery->ActivePlan();
+  ASSERT_EQ(before.status, ActivePlanReading::Status::kRead);
+  EXPECT_FALSE(before.plan == other);
   InAnotherProcess([&] {
     standin::PlanStore store;
     if (!standin::ParsePlanStore(ReadFile(path), store)) return false;
     store.activePlan = kOtherPlan;
     return SavePlanStore(path, store);
   });
-  auto confirmation = os->LoadPowerLibrary();
+  auto confirmation = os->power().OpenLibrary();
   ASSERT_NE(confirmation, nullptr);
-  ASSERT_EQ(confirmation->PowerGetActiveScheme(after), 0u);
-  EXPECT_TRUE(after == other);
-  Guid still;
-  ASSERT_EQ(discovery->PowerGetActiveScheme(still), 0u);
-  EXPECT_TRUE(still == before);
+  const ActivePlanReading after = confirmation->ActivePlan();
+  ASSERT_EQ(after.status, ActivePlanReading::Status::kRead);
+  EXPECT_TRUE(after.plan == other);
+  const ActivePlanReading still = discovery->ActivePlan();
+  ASSERT_EQ(still.status, ActivePlanReading::Status::kRead);
+  EXPECT_TRUE(still.plan == before.plan);
 }
 
 }  // namespace

@@ -149,8 +149,9 @@ TEST_F(PosixEntryTest, StandinsEndOnTheirOwnAfterTheirTime) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_TRUE(FileExists(dir_ / "held"));
   // The window's socket is gone with it.
-  EXPECT_EQ(MakePosixOs(dir_.Config())->FindWindowByClass(L"TAV_POWERSAVE_MAIN_UI_WINDOW_CLASS"),
-            0u);
+  EXPECT_FALSE(MakePosixOs(dir_.Config())
+                   ->system()
+                   .PostToWindowOfClass(L"TAV_POWERSAVE_MAIN_UI_WINDOW_CLASS", 0x83E8));
 }
 
 }  // namespace

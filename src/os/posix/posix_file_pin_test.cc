@@ -112,12 +112,12 @@ TEST_F(PosixFilePinTest, EachKindOfPathGetsItsCheck) {
       // A passed pin names what it holds by its real path, in the core's form.
       const auto real = [&] { return WindowsPath(fs::canonical(fresh / c.path).string()); };
       for (const PinSharing sharing : {PinSharing::kReadWrite, PinSharing::kReadOnly}) {
-        const FilePin file = os->PinFile(path, c.finalPath, sharing);
+        const FilePin file = os->files().PinFile(path, c.finalPath, sharing);
         EXPECT_EQ(file.check, c.file);
         ASSERT_EQ(file.file != nullptr, c.file == FileCheck::kPassed);
         if (file.file) { EXPECT_EQ(file.file->FinalPath(), real()); }
       }
-      const FolderPin folder = os->PinFolder(path, c.finalPath);
+      const FolderPin folder = os->files().PinFolder(path, c.finalPath);
       EXPECT_EQ(folder.check, c.folder);
       if (folder.folder) { EXPECT_EQ(folder.folder->FinalPath(), real()); }
     }
@@ -128,7 +128,7 @@ TEST_F(PosixFilePinTest, EachKindOfPathGetsItsCheck) {
 TEST_F(PosixFilePinTest, PinnedFileIsReadUnprotectedAndDeletedAsTheCheckedFile) {
   const std::string path = dir / "real/file.txt";
   ASSERT_EQ(chmod(path.c_str(), 0444), 0);
-  FilePin pin = os->PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
+  FilePin pin = os->files().PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
   ASSERT_TRUE(pin.file);
   std::unique_ptr<OsTextFile> text = pin.file->OpenTextFileForReading();
   ASSERT_TRUE(text);
@@ -139,7 +139,7 @@ TEST_F(PosixFilePinTest, PinnedFileIsReadUnprotectedAndDeletedAsTheCheckedFile) 
   EXPECT_FALSE(pin.file->Delete());  // read-only: refused, as DeleteFileW refuses it
   EXPECT_TRUE(fs::exists(path));
 
-  pin = os->PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
+  pin = os->files().PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
   ASSERT_TRUE(pin.file);
   pin.file->ClearReadOnlyAttribute();
   struct stat info;
@@ -153,7 +153,7 @@ TEST_F(PosixFilePinTest, PinnedFileIsReadUnprotectedAndDeletedAsTheCheckedFile) 
 // the name still reaches the held file, and leaves a newcomer alone.
 TEST_F(PosixFilePinTest, FileSwappedOrGoneAfterTheCheckIsNotDeleted) {
   const std::string path = dir / "real/file.txt";
-  FilePin pin = os->PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
+  FilePin pin = os->files().PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
   ASSERT_TRUE(pin.file);
   fs::rename(path, dir / "real/moved.txt");
   WriteFile(path, "newcomer\n");
@@ -161,7 +161,7 @@ TEST_F(PosixFilePinTest, FileSwappedOrGoneAfterTheCheckIsNotDeleted) {
   EXPECT_TRUE(fs::exists(path));
   EXPECT_TRUE(fs::exists(dir / "real/moved.txt"));
 
-  pin = os->PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
+  pin = os->files().PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
   ASSERT_TRUE(pin.file);
   fs::remove(path);
   pin.file->ClearReadOnlyAttribute();  // harmless on the held, unnamed file
@@ -169,35 +169,30 @@ TEST_F(PosixFilePinTest, FileSwappedOrGoneAfterTheCheckIsNotDeleted) {
 
   // A record swapped for a link after its check is not written through.
   WriteFile(path, "record\n");
-  pin = os->PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
+  pin = os->files().PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
   ASSERT_TRUE(pin.file);
   fs::remove(path);
   fs::create_symlink(dir / "real/moved.txt", path);
-  EXPECT_FALSE(os->WritePrivateProfileString(L"Current", L"GUID", L"x", Wide(path)));
+  EXPECT_FALSE(os->profile().WriteString(L"Current", L"GUID", L"x", Wide(path)));
   EXPECT_EQ(testing::ReadFile(dir / "real/moved.txt"), "text\n");
 }
 
 // A child that never ends is ended after the limit; one that asks a question
 // reads end-of-file at once.
 TEST_F(PosixFilePinTest, ChildrenEndWithinTheLimitOrAreEnded) {
-  std::wstring sleeper = L"/bin/sleep 30";
-  std::unique_ptr<OsProcess> child = os->CreateHiddenProcess(L"", sleeper);
+  std::unique_ptr<OsProcess> child = os->processes().StartHidden(L"", L"/bin/sleep 30");
   ASSERT_TRUE(child);
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(child->WaitForExitWithin(std::chrono::milliseconds(100)));
+  EXPECT_FALSE(child->Wait(std::chrono::milliseconds(100)));
   child->Terminate();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-  uint32_t code = 0;
-  ASSERT_TRUE(child->GetExitCode(code));
-  EXPECT_EQ(code, 128u + SIGKILL);
+  EXPECT_EQ(child->ExitCode(), 128u + SIGKILL);
 
   // "read" waits for a line; standard input at end-of-file ends it at once.
-  std::wstring asker = L"/bin/sh -c \"read answer || exit 3; exit 7\"";
-  child = os->CreateHiddenProcess(L"", asker);
+  child = os->processes().StartHidden(L"", L"/bin/sh -c \"read answer || exit 3; exit 7\"");
   ASSERT_TRUE(child);
-  EXPECT_TRUE(child->WaitForExitWithin(std::chrono::seconds(10)));
-  ASSERT_TRUE(child->GetExitCode(code));
-  EXPECT_EQ(code, 3u);  // read found end-of-file
+  EXPECT_TRUE(child->Wait(std::chrono::seconds(10)));
+  EXPECT_EQ(child->ExitCode(), 3u);  // read found end-of-file
 }
 
 }  // namespace

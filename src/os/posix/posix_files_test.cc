@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "os/path_strings.h"
 #include "os/posix/posix_parts.h"
 #include "os/posix/posix_paths.h"
 #include "os/posix/posix_test_support.h"
@@ -17,6 +18,7 @@ class PosixFilesTest : public ::testing::Test {
 
   TempDir dir_;
   std::unique_ptr<Os> os_ = MakePosixOs(dir_.Config());
+  OsFiles& files_ = os_->files();
 };
 
 TEST_F(PosixFilesTest, AttributesMirrorWindows) {
@@ -43,12 +45,14 @@ TEST_F(PosixFilesTest, AttributesMirrorWindows) {
     } else {
       WriteFile(dir_ / c.name, "x", c.mode);
     }
-    EXPECT_EQ(os_->GetFileAttributes(Win(c.name)), c.expected) << c.name;
-    EXPECT_TRUE(os_->PathFileExists(Win(c.name))) << c.name;
+    EXPECT_EQ(FileAttributes(dir_ / c.name), c.expected) << c.name;
+    EXPECT_EQ(files_.KindOf(Win(c.name)), c.folder ? PathKind::kFolder : PathKind::kFile);
+    EXPECT_TRUE(files_.Exists(Win(c.name))) << c.name;
   }
-  EXPECT_EQ(os_->GetFileAttributes(Win("missing")), kInvalidFileAttributes);
-  EXPECT_FALSE(os_->PathFileExists(Win("missing")));
-  EXPECT_FALSE(os_->PathFileExists(L""));
+  EXPECT_EQ(FileAttributes(dir_ / "missing"), kInvalidFileAttributes);
+  EXPECT_EQ(files_.KindOf(Win("missing")), PathKind::kNothing);
+  EXPECT_FALSE(files_.Exists(Win("missing")));
+  EXPECT_FALSE(files_.Exists(L""));
 }
 
 TEST_F(PosixFilesTest, ReadOnlyAttributeChangesOnlyWriteBits) {
@@ -68,133 +72,99 @@ TEST_F(PosixFilesTest, ReadOnlyAttributeChangesOnlyWriteBits) {
   };
   for (const Case& c : cases) {
     WriteFile(dir_ / "f", "x", c.before);
-    EXPECT_TRUE(os_->SetFileAttributes(Win("f"), c.attributes));
+    EXPECT_TRUE(ChangeFileAttributes(dir_ / "f", c.attributes));
     EXPECT_EQ(ModeOf(dir_ / "f"), c.after) << std::oct << c.before << " " << std::hex
                                             << c.attributes;
   }
-  EXPECT_FALSE(os_->SetFileAttributes(Win("missing"), kFileAttributeNormal));
-}
-
-TEST_F(PosixFilesTest, ReadOnlyFilesCannotBeDeleted) {
-  WriteFile(dir_ / "locked", "x", 0444);
-  EXPECT_FALSE(os_->DeleteFile(Win("locked")));
-  EXPECT_TRUE(FileExists(dir_ / "locked"));
-  // The core's way: clear the attribute, then delete.
-  ASSERT_TRUE(os_->SetFileAttributes(Win("locked"), kFileAttributeNormal));
-  EXPECT_TRUE(os_->DeleteFile(Win("locked")));
-  EXPECT_FALSE(FileExists(dir_ / "locked"));
-
-  WriteFile(dir_ / "plain", "x");
-  EXPECT_TRUE(os_->DeleteFile(Win("plain")));
-  EXPECT_FALSE(os_->DeleteFile(Win("plain")));
-  ASSERT_EQ(mkdir((dir_ / "folder").c_str(), 0755), 0);
-  EXPECT_FALSE(os_->DeleteFile(Win("folder")));
-  EXPECT_TRUE(IsDirectory(dir_ / "folder"));
+  EXPECT_FALSE(ChangeFileAttributes(dir_ / "missing", kFileAttributeNormal));
 }
 
 TEST_F(PosixFilesTest, CreateDirectoryFailsWhenItExistsOrItsParentIsMissing) {
-  EXPECT_TRUE(os_->CreateDirectory(Win("VARENTO")));
-  EXPECT_TRUE(IsDirectory(dir_ / "VARENTO"));
-  EXPECT_FALSE(os_->CreateDirectory(Win("VARENTO")));
-  EXPECT_FALSE(os_->CreateDirectory(Win("missing/child")));
-  EXPECT_TRUE(os_->CreateDirectory(Win("VARENTO/TAV_POWERSAVE")));
+  EXPECT_TRUE(files_.CreateFolder(Win("VARENTO")));
+  EXPECT_TRUE(fs::is_directory(dir_ / "VARENTO"));
+  EXPECT_FALSE(files_.CreateFolder(Win("VARENTO")));
+  EXPECT_FALSE(files_.CreateFolder(Win("missing/child")));
+  EXPECT_TRUE(files_.CreateFolder(Win("VARENTO/TAV_POWERSAVE")));
   // A link in the folder's place is not followed, dangling or not.
   ASSERT_EQ(symlink((dir_ / "target").c_str(), (dir_ / "link").c_str()), 0);
-  EXPECT_FALSE(os_->CreateDirectory(Win("link")));
+  EXPECT_FALSE(files_.CreateFolder(Win("link")));
   EXPECT_FALSE(FileExists(dir_ / "target"));
 }
 
 TEST_F(PosixFilesTest, UnicodeNamesReachTheFileSystemAsUtf8) {
   const std::string name = "電源プラン.ini";
   WriteFile(dir_ / name, "x");
-  EXPECT_TRUE(os_->PathFileExists(WindowsPath(dir_.path()) + L"\\電源プラン.ini"));
-  EXPECT_TRUE(os_->DeleteFile(WindowsPath(dir_.path()) + L"\\電源プラン.ini"));
+  const std::wstring path = WindowsPath(dir_.path()) + L"\\電源プラン.ini";
+  EXPECT_TRUE(files_.Exists(path));
+  EXPECT_TRUE(files_.PinFile(path, FinalPathCheck::kCompare, PinSharing::kReadWrite).file->Delete());
 }
 
-TEST_F(PosixFilesTest, SpecialFoldersAreNamedAndMadeOnRequest) {
+TEST_F(PosixFilesTest, SpecialFoldersAreNamedAndMade) {
   PosixConfig config = dir_.Config();
   config.commonAppData = dir_ / "deep/common/";
   config.localAppData = dir_ / "deep/local";
   auto os = MakePosixOs(config);
 
-  std::wstring path = L"unchanged";
-  EXPECT_FALSE(os->GetSpecialFolderPath(SpecialFolder::CommonAppData, false, path));
-  EXPECT_EQ(path, L"unchanged");
-  ASSERT_TRUE(os->GetSpecialFolderPath(SpecialFolder::CommonAppData, true, path));
-  EXPECT_EQ(path, WindowsPath(dir_ / "deep/common"));
-  EXPECT_TRUE(IsDirectory(dir_ / "deep/common"));
-  ASSERT_TRUE(os->GetSpecialFolderPath(SpecialFolder::CommonAppData, false, path));
-  ASSERT_TRUE(os->GetSpecialFolderPath(SpecialFolder::LocalAppData, true, path));
-  EXPECT_EQ(path, WindowsPath(dir_ / "deep/local"));
-  EXPECT_TRUE(IsDirectory(dir_ / "deep/local"));
+  EXPECT_EQ(os->files().SpecialFolderPath(SpecialFolder::kCommonAppData),
+            WindowsPath(dir_ / "deep/common"));
+  EXPECT_TRUE(fs::is_directory(dir_ / "deep/common"));
+  EXPECT_EQ(os->files().SpecialFolderPath(SpecialFolder::kCommonAppData),
+            WindowsPath(dir_ / "deep/common"));
+  EXPECT_EQ(os->files().SpecialFolderPath(SpecialFolder::kLocalAppData),
+            WindowsPath(dir_ / "deep/local"));
+  EXPECT_TRUE(fs::is_directory(dir_ / "deep/local"));
 
-  // Unnamed, too long for MAX_PATH, or blocked by a file: false.
+  // Unnamed, too long for MAX_PATH, or blocked by a file: nothing.
   config.localAppData = "";
   config.commonAppData = dir_ / std::string(260, 'x');
   os = MakePosixOs(config);
-  EXPECT_FALSE(os->GetSpecialFolderPath(SpecialFolder::LocalAppData, true, path));
-  EXPECT_FALSE(os->GetSpecialFolderPath(SpecialFolder::CommonAppData, true, path));
+  EXPECT_EQ(os->files().SpecialFolderPath(SpecialFolder::kLocalAppData), std::nullopt);
+  EXPECT_EQ(os->files().SpecialFolderPath(SpecialFolder::kCommonAppData), std::nullopt);
   WriteFile(dir_ / "a-file", "x");
   config.commonAppData = dir_ / "a-file/sub";
-  EXPECT_FALSE(MakePosixOs(config)->GetSpecialFolderPath(SpecialFolder::CommonAppData, true, path));
-}
-
-// Only a regular file reached as named is plain: links are not followed, and
-// folders, devices, FIFOs and sockets are not files to register or delete.
-TEST_F(PosixFilesTest, RegularFileOnlyWithoutFollowingLinks) {
-  WriteFile(dir_ / "file", "x");
-  ASSERT_EQ(symlink((dir_ / "file").c_str(), (dir_ / "link").c_str()), 0);
-  ASSERT_EQ(symlink((dir_ / "nowhere").c_str(), (dir_ / "dangling").c_str()), 0);
-  ASSERT_EQ(mkdir((dir_ / "folder").c_str(), 0755), 0);
-  ASSERT_EQ(mkfifo((dir_ / "fifo").c_str(), 0644), 0);
-  EXPECT_TRUE(os_->IsRegularFile(Win("file")));
-  for (const char* name : {"link", "dangling", "folder", "fifo", "missing"})
-    EXPECT_FALSE(os_->IsRegularFile(Win(name))) << name;
-  EXPECT_FALSE(os_->IsRegularFile(L"\\dev\\null"));
-  EXPECT_FALSE(os_->IsRegularFile(L""));
+  EXPECT_EQ(MakePosixOs(config)->files().SpecialFolderPath(SpecialFolder::kCommonAppData),
+            std::nullopt);
 }
 
 TEST_F(PosixFilesTest, UnicodeTextFileHoldsOnlyTheByteOrderMarkAndIsNeverReplaced) {
   constexpr FinalPathCheck kCompare = FinalPathCheck::kCompare;
-  FilePin made = os_->CreateUnicodeTextFile(Win("new.ini"), kCompare);
+  FilePin made = files_.CreateUnicodeTextFile(Win("new.ini"), kCompare);
   ASSERT_TRUE(made.file && made.created);
   EXPECT_EQ(ReadFile(dir_ / "new.ini"), std::string("\xFF\xFE"));
   // Something already there is pinned as PinFile pins it, and left as it is.
   WriteFile(dir_ / "old.ini", "[A]\n");
   for (const char* name : {"new.ini", "old.ini"}) {
-    const FilePin again = os_->CreateUnicodeTextFile(Win(name), kCompare);
+    const FilePin again = files_.CreateUnicodeTextFile(Win(name), kCompare);
     EXPECT_TRUE(again.file && !again.created) << name;
   }
   EXPECT_EQ(ReadFile(dir_ / "old.ini"), "[A]\n");
   // A dangling link is not followed to make its target.
   ASSERT_EQ(symlink((dir_ / "target.ini").c_str(), (dir_ / "link.ini").c_str()), 0);
-  EXPECT_EQ(os_->CreateUnicodeTextFile(Win("link.ini"), kCompare).check, FileCheck::kLink);
+  EXPECT_EQ(files_.CreateUnicodeTextFile(Win("link.ini"), kCompare).check, FileCheck::kLink);
   EXPECT_NE(access((dir_ / "target.ini").c_str(), F_OK), 0);
-  EXPECT_EQ(os_->CreateUnicodeTextFile(Win("none/x.ini"), kCompare).check, FileCheck::kMissing);
+  EXPECT_EQ(files_.CreateUnicodeTextFile(Win("none/x.ini"), kCompare).check, FileCheck::kMissing);
   // Made behind a linked folder: refused, and not left there.
   ASSERT_EQ(symlink(dir_.path().c_str(), (dir_ / "linked").c_str()), 0);
-  EXPECT_EQ(os_->CreateUnicodeTextFile(Win("linked/x.ini"), kCompare).check, FileCheck::kElsewhere);
+  EXPECT_EQ(files_.CreateUnicodeTextFile(Win("linked/x.ini"), kCompare).check, FileCheck::kElsewhere);
   EXPECT_FALSE(FileExists(dir_ / "x.ini"));
 
   // The profile functions keep such a file in UTF-16 LE.
-  ASSERT_TRUE(os_->WritePrivateProfileString(L"Current", L"ProfileName", L"夜間", Win("new.ini")));
+  ASSERT_TRUE(os_->profile().WriteString(L"Current", L"ProfileName", L"夜間", Win("new.ini")));
   const std::string bytes = ReadFile(dir_ / "new.ini");
   EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFE[\0", 4));
-  EXPECT_EQ(os_->GetPrivateProfileString(L"Current", L"ProfileName", L"", 1024, Win("new.ini")),
+  EXPECT_EQ(os_->profile().ReadString(L"Current", L"ProfileName", L"", 1024, Win("new.ini")),
             L"夜間");
 }
 
-TEST_F(PosixFilesTest, ModuleFileNameIsTheRunningExecutableInWindowsForm) {
-  std::wstring path;
-  const uint32_t length = os_->GetModuleFileName(path);
+TEST_F(PosixFilesTest, ProgramPathIsTheRunningExecutableInWindowsForm) {
+  const std::wstring path = files_.ProgramPath().value_or(L"");
   ASSERT_FALSE(path.empty());
-  EXPECT_EQ(length, path.size());
   EXPECT_EQ(path.front(), L'\\');
   EXPECT_EQ(path.find(L'/'), std::wstring::npos);
   EXPECT_EQ(NativePath(path), ExecutablePath());
   std::wstring folder = path;
-  ASSERT_TRUE(os_->PathRemoveFileSpec(folder));
-  EXPECT_TRUE(IsDirectory(NativePath(folder)));
+  ASSERT_TRUE(PathStringRemoveFileSpec(folder));
+  EXPECT_TRUE(fs::is_directory(NativePath(folder)));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "os/posix/posix_paths.h"
 #include "os/posix/posix_test_support.h"
+#include "os/posix/unique_fd.h"
 
 namespace tav::posix::testing {
 namespace {
@@ -14,13 +15,12 @@ constexpr wchar_t kName[] = L"MUTEX_TAV_POWERSAVE_SETTING";
 
 enum Probe { kOwned = 0, kAlreadyExists = 1, kNoHandle = 2, kProbeFailed = 3 };
 
-// CreateMutex from another process, as a second instance of the tool would.
+// The mutex asked for from another process, as a second instance of the tool would.
 Probe ProbeFromChild(const PosixConfig& config) {
   pid_t pid = fork();
   if (pid == 0) {
-    bool alreadyExists = false;
-    auto mutex = MakePosixOs(config)->CreateMutex(kName, true, alreadyExists);
-    _exit(!mutex ? kNoHandle : alreadyExists ? kAlreadyExists : kOwned);
+    const MutexOpening opening = MakePosixOs(config)->system().CreateOwnedMutex(kName);
+    _exit(!opening.mutex ? kNoHandle : opening.existed ? kAlreadyExists : kOwned);
   }
   int status = 0;
   if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return kProbeFailed;
@@ -34,91 +34,85 @@ class PosixMutexTest : public ::testing::Test {
 };
 
 TEST_F(PosixMutexTest, SecondCreationSeesTheHeldMutex) {
-  bool alreadyExists = true;
-  auto held = os_->CreateMutex(kName, true, alreadyExists);
-  ASSERT_NE(held, nullptr);
-  EXPECT_FALSE(alreadyExists);
+  MutexOpening held = os_->system().CreateOwnedMutex(kName);
+  ASSERT_NE(held.mutex, nullptr);
+  EXPECT_FALSE(held.existed);
   EXPECT_EQ(ProbeFromChild(dir_.Config()), kAlreadyExists);
 
   // In the same process too, and that handle owns nothing: releasing and
   // closing it leaves the first one's hold in place.
-  auto second = os_->CreateMutex(kName, true, alreadyExists);
-  ASSERT_NE(second, nullptr);
-  EXPECT_TRUE(alreadyExists);
-  second->Release();
-  second.reset();
+  MutexOpening second = os_->system().CreateOwnedMutex(kName);
+  ASSERT_NE(second.mutex, nullptr);
+  EXPECT_TRUE(second.existed);
+  second.mutex->Release();
+  second.mutex.reset();
   EXPECT_EQ(ProbeFromChild(dir_.Config()), kAlreadyExists);
 
   // Other names are other mutexes.
-  auto other = os_->CreateMutex(L"OTHER_NAME", true, alreadyExists);
-  ASSERT_NE(other, nullptr);
-  EXPECT_FALSE(alreadyExists);
+  MutexOpening other = os_->system().CreateOwnedMutex(L"OTHER_NAME");
+  ASSERT_NE(other.mutex, nullptr);
+  EXPECT_FALSE(other.existed);
 }
 
 TEST_F(PosixMutexTest, ReleaseAndCloseGiveTheMutexUp) {
-  bool alreadyExists = false;
-  auto held = os_->CreateMutex(kName, true, alreadyExists);
+  std::unique_ptr<OsMutex> held = os_->system().CreateOwnedMutex(kName).mutex;
   ASSERT_NE(held, nullptr);
   held->Release();
   EXPECT_EQ(ProbeFromChild(dir_.Config()), kOwned);
   held.reset();
 
-  held = os_->CreateMutex(kName, true, alreadyExists);
+  held = os_->system().CreateOwnedMutex(kName).mutex;
   ASSERT_NE(held, nullptr);
   held.reset();
   EXPECT_EQ(ProbeFromChild(dir_.Config()), kOwned);
 }
 
 TEST_F(PosixMutexTest, DeadHolderLeavesTheMutexFree) {
-  int ready[2];
-  ASSERT_EQ(pipe(ready), 0);
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  UniqueFd readEnd(ends[0]), writeEnd(ends[1]);
   pid_t holder = fork();
   ASSERT_GE(holder, 0);
   if (holder == 0) {
-    bool alreadyExists = false;
-    auto mutex = MakePosixOs(dir_.Config())->CreateMutex(kName, true, alreadyExists);
-    char signal = mutex && !alreadyExists ? 'y' : 'n';
-    if (write(ready[1], &signal, 1) != 1) _exit(1);
+    const MutexOpening opening = MakePosixOs(dir_.Config())->system().CreateOwnedMutex(kName);
+    char signal = opening.mutex && !opening.existed ? 'y' : 'n';
+    if (write(writeEnd.get(), &signal, 1) != 1) _exit(1);
     for (;;) pause();
   }
-  close(ready[1]);
+  writeEnd.Reset();
   char signal = 0;
-  ASSERT_EQ(read(ready[0], &signal, 1), 1);
-  close(ready[0]);
+  ASSERT_EQ(read(readEnd.get(), &signal, 1), 1);
   ASSERT_EQ(signal, 'y');
 
-  bool alreadyExists = false;
-  auto refused = os_->CreateMutex(kName, true, alreadyExists);
-  ASSERT_NE(refused, nullptr);
-  EXPECT_TRUE(alreadyExists);
-  refused.reset();
+  MutexOpening refused = os_->system().CreateOwnedMutex(kName);
+  ASSERT_NE(refused.mutex, nullptr);
+  EXPECT_TRUE(refused.existed);
+  refused.mutex.reset();
 
   kill(holder, SIGKILL);
   waitpid(holder, nullptr, 0);
-  auto owned = os_->CreateMutex(kName, true, alreadyExists);
-  ASSERT_NE(owned, nullptr);
-  EXPECT_FALSE(alreadyExists);
+  MutexOpening owned = os_->system().CreateOwnedMutex(kName);
+  ASSERT_NE(owned.mutex, nullptr);
+  EXPECT_FALSE(owned.existed);
 }
 
 TEST_F(PosixMutexTest, ChildProgramsDoNotKeepTheMutex) {
-  bool alreadyExists = false;
-  auto held = os_->CreateMutex(kName, true, alreadyExists);
+  std::unique_ptr<OsMutex> held = os_->system().CreateOwnedMutex(kName).mutex;
   ASSERT_NE(held, nullptr);
   WriteFile(dir_ / "sleeper", "#!/bin/sh\nsleep 1\n", 0755);
-  std::wstring commandLine = L"\"" + FromUtf8(dir_ / "sleeper") + L"\"";
-  auto child = os_->CreateHiddenProcess(L"", commandLine);
+  auto child = os_->processes().StartHidden(L"", L"\"" + FromUtf8(dir_ / "sleeper") + L"\"");
   ASSERT_NE(child, nullptr);
   held.reset();
   EXPECT_EQ(ProbeFromChild(dir_.Config()), kOwned);  // while the child still runs
-  child->WaitForExit();
+  child->Wait(std::nullopt);
 }
 
 TEST_F(PosixMutexTest, NoHandleWhenTheLockFileCannotBeMade) {
   PosixConfig config = dir_.Config();
   config.runtimeDir = dir_ / "missing-folder";
-  bool alreadyExists = true;
-  EXPECT_EQ(MakePosixOs(config)->CreateMutex(kName, true, alreadyExists), nullptr);
-  EXPECT_FALSE(alreadyExists);
+  const MutexOpening opening = MakePosixOs(config)->system().CreateOwnedMutex(kName);
+  EXPECT_EQ(opening.mutex, nullptr);
+  EXPECT_FALSE(opening.existed);
 }
 
 }  // namespace

@@ -26,9 +26,6 @@ namespace {
 
 // Every process counts as running in the console session.
 constexpr uint32_t kConsoleSession = 1;
-// The system version that VerifyVersionInfoW compares against: never 5.1.
-constexpr uint32_t kVersionMajor = 10;
-constexpr uint32_t kVersionMinor = 0;
 
 std::string EnvironmentValue(const char* name) {
   const char* value = std::getenv(name);
@@ -37,7 +34,7 @@ std::string EnvironmentValue(const char* name) {
 
 // A kernel object name as one file name element.
 std::string ObjectFileName(const std::wstring& name) {
-  std::string file = posix::ToUtf8(name);
+  std::string file = ToUtf8(name);
   for (char& c : file)
     if (c == '/' || c == '\\') c = '_';
   return file;
@@ -62,94 +59,73 @@ class PosixSystem final : public OsSystem {
   // Only the character category: the core's character classification and
   // the task list's decoding use it, and nothing here reads the others; each
   // of them would load a locale file at every start.
-  void SelectUserDefaultLocale() override { std::setlocale(LC_CTYPE, ""); }
+  void SelectUserLocale() override { std::setlocale(LC_CTYPE, ""); }
 
-  uint32_t GetCurrentProcessId() override { return static_cast<uint32_t>(getpid()); }
+  uint32_t ProcessId() override { return static_cast<uint32_t>(getpid()); }
 
-  bool ProcessIdToSessionId(uint32_t processId, uint32_t& sessionId) override {
+  std::optional<uint32_t> SessionOf(uint32_t processId) override {
     pid_t pid = static_cast<pid_t>(processId);
-    if (pid <= 0 || (kill(pid, 0) != 0 && errno != EPERM)) return false;
-    sessionId = kConsoleSession;
-    return true;
+    if (pid <= 0 || (kill(pid, 0) != 0 && errno != EPERM)) return std::nullopt;
+    return kConsoleSession;
   }
 
-  uint32_t GetActiveConsoleSessionId() override { return kConsoleSession; }
+  uint32_t ConsoleSession() override { return kConsoleSession; }
 
-  std::unique_ptr<OsMutex> CreateMutex(const std::wstring& name, bool initialOwner,
-                                       bool& alreadyExists) override {
-    // The lock marks the mutex's existence, so it is taken whether or not
-    // ownership was asked for; the tool always asks for it.
-    std::string path = config_.runtimeDir + "/" + ObjectFileName(name) + ".lock";
-    return posix::CreateLockFileMutex(path, alreadyExists);
+  // The lock marks the mutex's existence and its ownership at once.
+  MutexOpening CreateOwnedMutex(const std::wstring& name) override {
+    return posix::OpenLockFileMutex(config_.runtimeDir + "/" + ObjectFileName(name) + ".lock");
   }
 
-  bool VerifyVersionEquals(uint32_t major, uint32_t minor) override {
-    return major == kVersionMajor && minor == kVersionMinor;
+  // The native build stands in for a later Windows version, never 5.1.
+  bool IsWindowsXp() override { return false; }
+
+  bool PostToWindowOfClass(const std::wstring& className, uint32_t message) override {
+    return posix::PostWindowMessage(
+        posix::WindowSocketPath(config_.runtimeDir, ObjectFileName(className)), message);
   }
 
-  WindowRef FindWindowByClass(const std::wstring& className) override {
-    std::string socket = posix::WindowSocketPath(config_.runtimeDir, ObjectFileName(className));
-    if (!posix::HasWindowListener(socket)) return 0;
-    for (size_t i = 0; i < windows_.size(); ++i)
-      if (windows_[i] == socket) return i + 1;
-    windows_.push_back(socket);
-    return windows_.size();
-  }
-
-  bool PostMessage(WindowRef window, uint32_t message, uintptr_t wParam,
-                   intptr_t lParam) override {
-    if (window == 0 || window > windows_.size()) return false;
-    return posix::SendWindowMessage(windows_[window - 1], message, wParam, lParam);
-  }
-
-  uint32_t GetTickCount() override {
+  std::chrono::milliseconds SteadyTime() override {
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u +
-                                 static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+    return std::chrono::milliseconds(int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000);
   }
 
-  void DebugOutput(const std::wstring& line) override {
-    if (!config_.trace) return;
-    posix::WriteDebugLine(posix::ToUtf8(line));
+  void WriteTrace(const std::wstring& line) override {
+    if (config_.trace) posix::WriteDebugLine(ToUtf8(line));
   }
 
-  bool IsDebugOutputOn() override { return config_.trace; }
+  bool TraceWanted() override { return config_.trace; }
 
-  int64_t CurrentTime() override { return static_cast<int64_t>(std::time(nullptr)); }
+  int64_t Now() override { return static_cast<int64_t>(std::time(nullptr)); }
 
-  bool ToLocalTime(int64_t seconds, LocalTimeFields& fields) override {
+  std::optional<TimeOfDay> LocalTimeOfDay(int64_t seconds) override {
     if (seconds < std::numeric_limits<time_t>::min() ||
         seconds > std::numeric_limits<time_t>::max())
-      return false;
-    time_t reading = static_cast<time_t>(seconds);
+      return std::nullopt;
+    const time_t reading = static_cast<time_t>(seconds);
     struct tm local;
-    if (!localtime_r(&reading, &local)) return false;
-    fields.hour = local.tm_hour;
-    fields.minute = local.tm_min;
-    return true;
+    if (!localtime_r(&reading, &local)) return std::nullopt;
+    return TimeOfDay{local.tm_hour, local.tm_min};
   }
 
  private:
   const PosixConfig& config_;
-  std::vector<std::string> windows_;  // socket paths; a WindowRef is index + 1
 };
 
 class PosixProcesses final : public OsProcesses {
  public:
   explicit PosixProcesses(const PosixConfig& config) : config_(config) {}
 
-  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring& applicationName,
-                                                 std::wstring& commandLine) override {
-    const std::string program =
-        applicationName.empty() ? std::string() : posix::NativePath(applicationName);
-    if (!applicationName.empty() && program.empty()) return nullptr;
+  std::unique_ptr<OsProcess> StartHidden(const std::wstring& program,
+                                         const std::wstring& commandLine) override {
+    const std::string native = program.empty() ? std::string() : posix::NativePath(program);
+    if (!program.empty() && native.empty()) return nullptr;
     // The tool's folder is searched only for a program named without a path.
-    return posix::StartHiddenProcess(program, commandLine,
-                                     program.empty() ? ModuleFolder() : std::string());
+    return posix::StartHiddenProcess(native, commandLine,
+                                     native.empty() ? ModuleFolder() : std::string());
   }
 
-  std::wstring GetSystemDirectory() override {
+  std::wstring SystemFolder() override {
     if (config_.systemDir.empty()) return L"";
     std::wstring folder = FolderForCore(config_.systemDir);
     return folder.size() >= kMaxPath ? L"" : folder;
@@ -164,16 +140,14 @@ class PosixFiles final : public OsFiles {
   PosixFiles(const PosixConfig& config, posix::UnsyncedFiles& unsynced)
       : config_(config), unsynced_(unsynced) {}
 
-  bool PathFileExists(const std::wstring& path) override {
+  bool Exists(const std::wstring& path) override {
     return posix::FileExists(posix::NativePath(path));
   }
 
-  uint32_t GetFileAttributes(const std::wstring& path) override {
-    return posix::FileAttributes(posix::NativePath(path));
-  }
-
-  bool IsRegularFile(const std::wstring& path) override {
-    return posix::IsRegularFileItself(posix::NativePath(path));
+  PathKind KindOf(const std::wstring& path) override {
+    const uint32_t attributes = posix::FileAttributes(posix::NativePath(path));
+    if (attributes == kInvalidFileAttributes) return PathKind::kNothing;
+    return attributes & kFileAttributeDirectory ? PathKind::kFolder : PathKind::kFile;
   }
 
   // POSIX cannot enforce share modes, so `sharing` changes nothing here. A
@@ -192,87 +166,56 @@ class PosixFiles final : public OsFiles {
     return posix::CreateUnicodeFile(posix::NativePath(path), finalPath, &unsynced_);
   }
 
-  bool SetFileAttributes(const std::wstring& path, uint32_t attributes) override {
-    return posix::ChangeFileAttributes(posix::NativePath(path), attributes);
-  }
-
-  bool DeleteFile(const std::wstring& path) override {
-    return posix::RemoveFile(posix::NativePath(path));
-  }
-
-  bool CreateDirectory(const std::wstring& path) override {
+  bool CreateFolder(const std::wstring& path) override {
     return posix::MakeDirectory(posix::NativePath(path));
   }
 
-  bool GetSpecialFolderPath(SpecialFolder folder, bool create, std::wstring& path) override {
+  // Like shell32 asked to create it: a missing folder is made.
+  std::optional<std::wstring> SpecialFolderPath(SpecialFolder folder) override {
     const std::string& native =
-        folder == SpecialFolder::CommonAppData ? config_.commonAppData : config_.localAppData;
-    if (native.empty()) return false;
-    std::wstring result = FolderForCore(native);
-    if (result.size() >= kMaxPath) return false;
-    // Like shell32: a missing folder is made when asked for, else it fails.
-    if (!(create ? posix::MakeDirectories(native) : posix::IsDirectory(native))) return false;
-    path = result;
-    return true;
+        folder == SpecialFolder::kCommonAppData ? config_.commonAppData : config_.localAppData;
+    if (native.empty()) return std::nullopt;
+    std::wstring path = FolderForCore(native);
+    if (path.size() >= kMaxPath || !posix::MakeDirectories(native)) return std::nullopt;
+    return path;
   }
 
-  uint32_t GetModuleFileName(std::wstring& path) override {
-    // A MAX_PATH buffer: a longer path is cut and the whole buffer size
-    // returned, as GetModuleFileNameW does.
-    // Converted once: every child start asks for the tool's folder.
-    if (modulePath_.empty()) modulePath_ = posix::WindowsPath(posix::ExecutablePath());
-    path = modulePath_;
-    if (path.size() < kMaxPath) return static_cast<uint32_t>(path.size());
-    path.resize(kMaxPath - 1);
-    return static_cast<uint32_t>(kMaxPath);
-  }
-
-  std::unique_ptr<OsTextFile> OpenTextFileForReading(const std::wstring& path) override {
-    return posix::OpenTextFile(posix::NativePath(path));
+  // Nothing where a MAX_PATH buffer would cut the path, as
+  // GetModuleFileNameW fills it whole then. Converted once: every child
+  // start asks for the tool's folder.
+  std::optional<std::wstring> ProgramPath() override {
+    if (programPath_.empty()) programPath_ = posix::WindowsPath(posix::ExecutablePath());
+    if (programPath_.empty() || programPath_.size() >= kMaxPath) return std::nullopt;
+    return programPath_;
   }
 
  private:
   const PosixConfig& config_;
   posix::UnsyncedFiles& unsynced_;  // the files it creates, until synced
-  std::wstring modulePath_;  // the running executable in Windows form, once read
-};
-
-class PosixPaths final : public OsPaths {
- public:
-  std::wstring PathCombine(const std::wstring& folder, const std::wstring& file) override {
-    return PathStringCombine(folder, file);
-  }
-
-  bool PathAppend(std::wstring& path, const std::wstring& more) override {
-    return PathStringAppend(path, more);
-  }
-
-  bool PathRemoveFileSpec(std::wstring& path) override { return PathStringRemoveFileSpec(path); }
+  std::wstring programPath_;  // the running executable in Windows form, once read
 };
 
 class PosixProfile final : public OsProfile {
  public:
   explicit PosixProfile(posix::UnsyncedFiles& unsynced) : profiles_(&unsynced) {}
 
-  std::wstring GetPrivateProfileString(const std::wstring& section, const std::wstring& key,
-                                       const std::wstring& defaultValue, size_t bufferChars,
-                                       const std::wstring& path) override {
+  std::wstring ReadString(const std::wstring& section, const std::wstring& key,
+                          const std::wstring& defaultValue, size_t bufferChars,
+                          const std::wstring& path) override {
     return profiles_.GetString(posix::NativePath(path), section, key, defaultValue, bufferChars);
   }
 
-  int32_t GetPrivateProfileInt(const std::wstring& section, const std::wstring& key,
-                               int32_t defaultValue, const std::wstring& path) override {
+  int32_t ReadInt(const std::wstring& section, const std::wstring& key, int32_t defaultValue,
+                  const std::wstring& path) override {
     return profiles_.GetInt(posix::NativePath(path), section, key, defaultValue);
   }
 
-  bool WritePrivateProfileString(const std::wstring& section, const std::wstring& key,
-                                 const std::wstring& value, const std::wstring& path) override {
+  bool WriteString(const std::wstring& section, const std::wstring& key,
+                   const std::wstring& value, const std::wstring& path) override {
     return profiles_.WriteString(posix::NativePath(path), section, key, value);
   }
 
-  void FlushPrivateProfile(const std::wstring& path) override {
-    profiles_.Flush(posix::NativePath(path));
-  }
+  void Flush(const std::wstring& path) override { profiles_.Flush(posix::NativePath(path)); }
 
  private:
   posix::ProfileStore profiles_;  // the profile functions' cached files
@@ -282,11 +225,11 @@ class PosixPower final : public OsPower {
  public:
   explicit PosixPower(const PosixConfig& config) : config_(config) {}
 
-  std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override {
+  std::unique_ptr<OsPowerLibrary> OpenLibrary() override {
     return posix::LoadStandinPowerLibrary(planStores_.Load(PlanStorePath()));
   }
 
-  std::optional<std::vector<std::wstring>> EnumPwrSchemes() override {
+  std::optional<std::vector<std::wstring>> SchemeNames() override {
     return posix::EnumStandinSchemes(planStores_.Load(PlanStorePath()));
   }
 
@@ -302,14 +245,10 @@ class PosixPower final : public OsPower {
 
 class PosixCom final : public OsCom {
  public:
-  bool CoInitialize() override { return true; }
-  void CoUninitialize() override {}
-  bool CoCreateGuid(Guid& guid) override { return posix::NewGuid(guid); }
-
-  bool StringFromClsid(const Guid& guid, std::wstring& text) override {
-    text = posix::GuidText(guid);
-    return true;
-  }
+  bool Start() override { return true; }
+  void Stop() override {}
+  std::optional<Guid> NewGuid() override { return posix::NewGuid(); }
+  std::optional<std::wstring> GuidText(const Guid& guid) override { return posix::GuidText(guid); }
 };
 
 // The facets, made before the Os that points at them.
@@ -328,7 +267,6 @@ struct PosixFacetObjects {
   PosixSystem system_;
   PosixProcesses processes_;
   PosixFiles files_;
-  PosixPaths paths_;
   PosixProfile profile_;
   PosixPower power_;
   PosixCom com_;
@@ -338,7 +276,7 @@ class PosixOs final : private PosixFacetObjects, public Os {
  public:
   explicit PosixOs(const PosixConfig& config)
       : PosixFacetObjects(config),
-        Os(OsFacets{&system_, &processes_, &files_, &paths_, &profile_, &power_, &com_}) {}
+        Os(OsFacets{&system_, &processes_, &files_, &profile_, &power_, &com_}) {}
 };
 
 }  // namespace

@@ -54,64 +54,58 @@ class PosixOsTest : public ::testing::Test {
 };
 
 TEST_F(PosixOsTest, ProcessRunsInTheConsoleSession) {
-  uint32_t session = 12345;
-  ASSERT_TRUE(os_->ProcessIdToSessionId(os_->GetCurrentProcessId(), session));
-  EXPECT_EQ(session, os_->GetActiveConsoleSessionId());
-  EXPECT_EQ(os_->GetCurrentProcessId(), static_cast<uint32_t>(getpid()));
+  OsSystem& system = os_->system();
+  EXPECT_EQ(system.SessionOf(system.ProcessId()), system.ConsoleSession());
+  EXPECT_EQ(system.ProcessId(), static_cast<uint32_t>(getpid()));
 
   pid_t gone = fork();
   if (gone == 0) _exit(0);
   waitpid(gone, nullptr, 0);
-  EXPECT_FALSE(os_->ProcessIdToSessionId(static_cast<uint32_t>(gone), session));
+  EXPECT_EQ(system.SessionOf(static_cast<uint32_t>(gone)), std::nullopt);
 }
 
 TEST_F(PosixOsTest, VersionIsNeverWindowsXp) {
-  EXPECT_FALSE(os_->VerifyVersionEquals(5, 1));
-  EXPECT_FALSE(os_->VerifyVersionEquals(6, 1));
-  EXPECT_TRUE(os_->VerifyVersionEquals(10, 0));
+  EXPECT_FALSE(os_->system().IsWindowsXp());
 }
 
 TEST_F(PosixOsTest, LocalTimeFollowsTheTimeZone) {
   {
     ScopedEnv zone("TZ", "UTC");
     tzset();
-    LocalTimeFields fields;
-    ASSERT_TRUE(os_->ToLocalTime(1'700'000'000, fields));  // 2023-11-14 22:13:20 UTC
-    EXPECT_EQ(fields.hour, 22);
-    EXPECT_EQ(fields.minute, 13);
+    // 2023-11-14 22:13:20 UTC
+    EXPECT_EQ(os_->system().LocalTimeOfDay(1'700'000'000), (TimeOfDay{22, 13}));
   }
   {
     ScopedEnv zone("TZ", "JST-9");
     tzset();
-    LocalTimeFields fields;
-    ASSERT_TRUE(os_->ToLocalTime(1'700'000'000, fields));
-    EXPECT_EQ(fields.hour, 7);
-    EXPECT_EQ(fields.minute, 13);
+    EXPECT_EQ(os_->system().LocalTimeOfDay(1'700'000'000), (TimeOfDay{7, 13}));
   }
   tzset();
-  int64_t now = os_->CurrentTime();
+  int64_t now = os_->system().Now();
   EXPECT_LE(std::abs(now - static_cast<int64_t>(time(nullptr))), 1);
 }
 
 TEST_F(PosixOsTest, GuidsAreNewEachTimeAndLaidOutLikeWindows) {
-  EXPECT_TRUE(os_->CoInitialize());
+  OsCom& com = os_->com();
+  EXPECT_TRUE(com.Start());
   std::set<std::wstring> seen;
   for (int i = 0; i < 1000; ++i) {
-    Guid guid;
-    ASSERT_TRUE(os_->CoCreateGuid(guid));
+    const std::optional<Guid> made = com.NewGuid();
+    ASSERT_TRUE(made);
+    const Guid guid = *made;
     // Random (version 4) GUIDs: the version sits in data3's top nibble and
     // the variant in data4[0]'s top bits when the fields are laid out right.
     EXPECT_EQ(guid.data3 >> 12, 4);
     EXPECT_EQ(guid.data4[0] & 0xC0, 0x80);
-    std::wstring text;
-    ASSERT_TRUE(os_->StringFromClsid(guid, text));
-    seen.insert(text);
+    const std::optional<std::wstring> text = com.GuidText(guid);
+    ASSERT_TRUE(text);
+    seen.insert(*text);
     Guid back;
-    ASSERT_TRUE(ParseGuid(ToUtf8(text), back));
+    ASSERT_TRUE(ParseGuid(ToUtf8(*text), back));
     EXPECT_TRUE(back == guid);
   }
   EXPECT_EQ(seen.size(), 1000u);
-  os_->CoUninitialize();
+  com.Stop();
 
   Guid known;
   ASSERT_TRUE(ParseGuid("a1841308-3541-4fab-bc81-f71556f20b4a", known));
@@ -120,9 +114,7 @@ TEST_F(PosixOsTest, GuidsAreNewEachTimeAndLaidOutLikeWindows) {
   EXPECT_EQ(known.data3, 0x4fab);
   EXPECT_EQ(known.data4[0], 0xbc);
   EXPECT_EQ(known.data4[7], 0x4a);
-  std::wstring text;
-  ASSERT_TRUE(os_->StringFromClsid(known, text));
-  EXPECT_EQ(text, L"{A1841308-3541-4FAB-BC81-F71556F20B4A}");
+  EXPECT_EQ(com.GuidText(known), L"{A1841308-3541-4FAB-BC81-F71556F20B4A}");
   EXPECT_TRUE(ParseGuid("{A1841308-3541-4FAB-BC81-F71556F20B4A}", known));
   for (const char* bad :
        {"", "a1841308-3541-4fab-bc81-f71556f20b4", "a1841308-3541-4fab-bc81f-71556f20b4a",
@@ -132,19 +124,20 @@ TEST_F(PosixOsTest, GuidsAreNewEachTimeAndLaidOutLikeWindows) {
 
 TEST_F(PosixOsTest, ProfileFunctionsWorkOnWindowsFormPaths) {
   const std::wstring path = WindowsPath(dir_ / "Setting.ini");
-  EXPECT_EQ(os_->GetPrivateProfileString(L"Current", L"GUID", L"none", 1024, path), L"none");
-  ASSERT_TRUE(os_->WritePrivateProfileString(L"Current", L"GUID", L"a1841308", path));
-  ASSERT_TRUE(os_->WritePrivateProfileString(L"DISPLAY", L"DisplayAcTime", L"15", path));
-  os_->FlushPrivateProfile(path);
+  OsProfile& profile = os_->profile();
+  EXPECT_EQ(profile.ReadString(L"Current", L"GUID", L"none", 1024, path), L"none");
+  ASSERT_TRUE(profile.WriteString(L"Current", L"GUID", L"a1841308", path));
+  ASSERT_TRUE(profile.WriteString(L"DISPLAY", L"DisplayAcTime", L"15", path));
+  profile.Flush(path);
   EXPECT_TRUE(FileExists(dir_ / "Setting.ini"));
-  EXPECT_EQ(os_->GetPrivateProfileString(L"current", L"guid", L"", 1024, path), L"a1841308");
-  EXPECT_EQ(os_->GetPrivateProfileString(L"Current", L"GUID", L"", 4, path), L"a18");
-  EXPECT_EQ(os_->GetPrivateProfileInt(L"DISPLAY", L"DisplayAcTime", -1, path), 15);
-  EXPECT_EQ(os_->GetPrivateProfileInt(L"DISPLAY", L"Missing", -1, path), -1);
+  EXPECT_EQ(profile.ReadString(L"current", L"guid", L"", 1024, path), L"a1841308");
+  EXPECT_EQ(profile.ReadString(L"Current", L"GUID", L"", 4, path), L"a18");
+  EXPECT_EQ(profile.ReadInt(L"DISPLAY", L"DisplayAcTime", -1, path), 15);
+  EXPECT_EQ(profile.ReadInt(L"DISPLAY", L"Missing", -1, path), -1);
 
-  ASSERT_TRUE(os_->SetFileAttributes(path, kFileAttributeReadOnly));
-  EXPECT_FALSE(os_->WritePrivateProfileString(L"Current", L"GUID", L"other", path));
-  EXPECT_EQ(os_->GetPrivateProfileString(L"Current", L"GUID", L"", 1024, path), L"a1841308");
+  ASSERT_TRUE(ChangeFileAttributes(dir_ / "Setting.ini", kFileAttributeReadOnly));
+  EXPECT_FALSE(profile.WriteString(L"Current", L"GUID", L"other", path));
+  EXPECT_EQ(profile.ReadString(L"Current", L"GUID", L"", 1024, path), L"a1841308");
 }
 
 TEST(PosixPathsTest, ConversionsKeepTextAndMapSeparators) {

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "os/os.h"
 
@@ -18,17 +20,15 @@ class UnsyncedFiles;
 
 // --- mutex-posix.cc ---------------------------------------------------------
 // A named mutex as an exclusive flock on `lockPath` (created when missing).
-// A lock held by another process sets `alreadyExists` and yields a handle that
+// A lock held by another process comes back `existed`, with a handle that
 // owns nothing; no handle when the file cannot be opened or locked.
-std::unique_ptr<OsMutex> CreateLockFileMutex(const std::string& lockPath, bool& alreadyExists);
+MutexOpening OpenLockFileMutex(const std::string& lockPath);
 
 // --- window-posix.cc --------------------------------------------------------
-// True when a datagram socket at `socketPath` is bound by a live process.
-bool HasWindowListener(const std::string& socketPath);
-// Sends one window message datagram without waiting; false when it could not
-// be queued.
-bool SendWindowMessage(const std::string& socketPath, uint32_t message, uintptr_t wParam,
-                       intptr_t lParam);
+// Sends one window message datagram (wParam and lParam 0) to the socket a
+// live window binds at `socketPath`, without waiting; false when there is no
+// such window or the message could not be queued.
+bool PostWindowMessage(const std::string& socketPath, uint32_t message);
 
 // --- process-posix.cc -------------------------------------------------------
 // The file that CreateProcessW would start for the program name `name`: a
@@ -47,12 +47,11 @@ std::unique_ptr<OsProcess> StartHiddenProcess(const std::string& program,
 
 // --- files-posix.cc ---------------------------------------------------------
 bool FileExists(const std::string& path);
-bool IsDirectory(const std::string& path);
+// GetFileAttributesW's bits (kInvalidFileAttributes when nothing is there):
+// the read-only attribute is "no write permission at all".
 uint32_t FileAttributes(const std::string& path);
-// lstat: a regular file, not a symbolic link, folder, device, FIFO or socket.
-bool IsRegularFileItself(const std::string& path);
+// SetFileAttributesW: only the read-only attribute changes the mode.
 bool ChangeFileAttributes(const std::string& path, uint32_t attributes);
-bool RemoveFile(const std::string& path);
 bool MakeDirectory(const std::string& path);
 // mkdir -p: true when the folder exists afterwards.
 bool MakeDirectories(const std::string& path);
@@ -97,7 +96,8 @@ std::optional<std::vector<std::wstring>> EnumStandinSchemes(
     const std::shared_ptr<const standin::PlanStore>& store);
 
 // --- guid-posix.cc ----------------------------------------------------------
-bool NewGuid(Guid& guid);
+// A random (version 4) GUID; nothing when no random bytes could be read.
+std::optional<Guid> NewGuid();
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper case.
 std::wstring GuidText(const Guid& guid);
 // Reads "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx", with or without braces.

@@ -39,4 +39,8 @@ std::string NativeFolderOf(std::string_view path) {
   return std::string(path.substr(0, cut));
 }
 
+std::string NativeFileNameOf(std::string_view path) {
+  return std::string(path.substr(path.find_last_of('/') + 1));
+}
+
 }  // namespace tav::posix

@@ -18,5 +18,7 @@ std::wstring WindowsPath(std::string_view nativePath);
 // The folder of a native path, without the last element and its '/'; "/"
 // for an element of the root, "." for a bare name.
 std::string NativeFolderOf(std::string_view path);
+// The last element of a native path.
+std::string NativeFileNameOf(std::string_view path);
 
 }  // namespace tav::posix

@@ -35,27 +35,27 @@ class PosixPowerLibraryTest : public ::testing::Test {
 };
 
 TEST_F(PosixPowerLibraryTest, EnumeratesPlansInStoreOrder) {
-  auto library = os_->LoadPowerLibrary();
+  auto library = os_->power().OpenLibrary();
   ASSERT_NE(library, nullptr);
   for (uint32_t i = 0; i < store_.plans.size(); ++i) {
-    const std::optional<Guid> guid = library->PowerEnumerate(i);
+    const std::optional<Guid> guid = library->PlanAt(i);
     ASSERT_TRUE(guid.has_value()) << i;
     EXPECT_TRUE(*guid == GuidOf(store_.plans[i].guid)) << i;
   }
-  EXPECT_FALSE(library->PowerEnumerate(4).has_value());  // ERROR_NO_MORE_ITEMS
-  EXPECT_FALSE(library->PowerEnumerate(1000).has_value());
+  EXPECT_FALSE(library->PlanAt(4).has_value());  // ERROR_NO_MORE_ITEMS
+  EXPECT_FALSE(library->PlanAt(1000).has_value());
 }
 
 TEST_F(PosixPowerLibraryTest, FriendlyNamesFailWhenUnreadableOrTooLong) {
-  auto library = os_->LoadPowerLibrary();
+  auto library = os_->power().OpenLibrary();
   ASSERT_NE(library, nullptr);
-  EXPECT_EQ(library->PowerReadFriendlyName(GuidOf(store_.plans[1].guid)),
+  EXPECT_EQ(library->PlanName(GuidOf(store_.plans[1].guid)),
             std::optional<std::wstring>(L"Vantrel電源プラン"));
-  EXPECT_FALSE(library->PowerReadFriendlyName(GuidOf(store_.plans[2].guid)).has_value());
+  EXPECT_FALSE(library->PlanName(GuidOf(store_.plans[2].guid)).has_value());
   EXPECT_FALSE(
-      library->PowerReadFriendlyName(GuidOf("00000000-0000-0000-0000-000000000001")).has_value());
+      library->PlanName(GuidOf("00000000-0000-0000-0000-000000000001")).has_value());
   // "😀xyz" is 5 UTF-16 units: 12 bytes with the terminator.
-  EXPECT_EQ(library->PowerReadFriendlyName(GuidOf(store_.plans[3].guid)),
+  EXPECT_EQ(library->PlanName(GuidOf(store_.plans[3].guid)),
             std::optional<std::wstring>(L"\U0001F600xyz"));
 
   // The buffer holds 1024 bytes: 511 UTF-16 units and the terminator. A
@@ -66,12 +66,12 @@ TEST_F(PosixPowerLibraryTest, FriendlyNamesFailWhenUnreadableOrTooLong) {
   store_.plans[2].nameUnreadable = false;
   store_.plans[2].name = std::string(510, 'n') + "\xF0\x9F\x98\x80";  // 512 units
   ASSERT_TRUE(SavePlanStore(dir_ / "plan-store.txt", store_));
-  auto reloaded = os_->LoadPowerLibrary();
+  auto reloaded = os_->power().OpenLibrary();
   ASSERT_NE(reloaded, nullptr);
-  EXPECT_TRUE(reloaded->PowerReadFriendlyName(GuidOf(store_.plans[0].guid)).has_value());
-  EXPECT_FALSE(reloaded->PowerReadFriendlyName(GuidOf(store_.plans[1].guid)).has_value());
-  EXPECT_TRUE(reloaded->PowerReadFriendlyName(GuidOf(store_.plans[3].guid)).has_value());
-  EXPECT_FALSE(reloaded->PowerReadFriendlyName(GuidOf(store_.plans[2].guid)).has_value());
+  EXPECT_TRUE(reloaded->PlanName(GuidOf(store_.plans[0].guid)).has_value());
+  EXPECT_FALSE(reloaded->PlanName(GuidOf(store_.plans[1].guid)).has_value());
+  EXPECT_TRUE(reloaded->PlanName(GuidOf(store_.plans[3].guid)).has_value());
+  EXPECT_FALSE(reloaded->PlanName(GuidOf(store_.plans[2].guid)).has_value());
 }
 
 TEST_F(PosixPowerLibraryTest, SchemesAreListedInOrder) {
@@ -80,30 +80,41 @@ TEST_F(PosixPowerLibraryTest, SchemesAreListedInOrder) {
   ASSERT_GE(expected.size(), 3u);
   EXPECT_EQ(expected[0], L"ポータブル/ラップトップ");
   EXPECT_EQ(expected[1], L"バッテリの最大利用");
-  EXPECT_EQ(os_->EnumPwrSchemes(), std::optional<std::vector<std::wstring>>(expected));
+  EXPECT_EQ(os_->power().SchemeNames(), std::optional<std::vector<std::wstring>>(expected));
 
   store_.schemes.pop_back();
   store_.schemes.erase(store_.schemes.begin() + 1);
   ASSERT_TRUE(SavePlanStore(dir_ / "plan-store.txt", store_));
   expected.pop_back();
   expected.erase(expected.begin() + 1);
-  EXPECT_EQ(os_->EnumPwrSchemes(), std::optional<std::vector<std::wstring>>(expected));
+  EXPECT_EQ(os_->power().SchemeNames(), std::optional<std::vector<std::wstring>>(expected));
+}
+
+TEST_F(PosixPowerLibraryTest, ActivePlanIsTheStoresOrAFailureWithItsError) {
+  const ActivePlanReading none = os_->power().OpenLibrary()->ActivePlan();
+  EXPECT_EQ(none.status, ActivePlanReading::Status::kFailed);
+  EXPECT_EQ(none.error, 2u);  // ERROR_FILE_NOT_FOUND
+  store_.activePlan = store_.plans[1].guid;
+  ASSERT_TRUE(SavePlanStore(dir_ / "plan-store.txt", store_));
+  const ActivePlanReading active = os_->power().OpenLibrary()->ActivePlan();
+  EXPECT_EQ(active.status, ActivePlanReading::Status::kRead);
+  EXPECT_TRUE(active.plan == GuidOf(store_.plans[1].guid));
 }
 
 TEST_F(PosixPowerLibraryTest, StoreIsReadOnceWhenTheLibraryLoads) {
-  auto library = os_->LoadPowerLibrary();
+  auto library = os_->power().OpenLibrary();
   ASSERT_NE(library, nullptr);
   store_.plans.clear();
   ASSERT_TRUE(SavePlanStore(dir_ / "plan-store.txt", store_));
-  EXPECT_TRUE(library->PowerEnumerate(0).has_value());
-  EXPECT_FALSE(os_->LoadPowerLibrary()->PowerEnumerate(0).has_value());
+  EXPECT_TRUE(library->PlanAt(0).has_value());
+  EXPECT_FALSE(os_->power().OpenLibrary()->PlanAt(0).has_value());
 }
 
 TEST_F(PosixPowerLibraryTest, UnreadableStoreMeansNoLibrary) {
   std::remove((dir_ / "plan-store.txt").c_str());
   ASSERT_EQ(mkdir((dir_ / "plan-store.txt").c_str(), 0755), 0);
-  EXPECT_EQ(os_->LoadPowerLibrary(), nullptr);
-  EXPECT_EQ(os_->EnumPwrSchemes(), std::nullopt);
+  EXPECT_EQ(os_->power().OpenLibrary(), nullptr);
+  EXPECT_EQ(os_->power().SchemeNames(), std::nullopt);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "os/posix/posix_parts.h"
 #include "os/posix/posix_paths.h"
 #include "os/posix/posix_test_support.h"
+#include "os/posix/unique_fd.h"
 
 namespace tav::posix::testing {
 namespace {
@@ -26,9 +27,8 @@ void WriteArgumentScript(const std::string& path, const std::string& out) {
 class PosixProcessTest : public ::testing::Test {
  protected:
   std::unique_ptr<OsProcess> Run(const std::wstring& commandLine) {
-    std::wstring copy = commandLine;
-    auto process = os_->CreateHiddenProcess(L"", copy);
-    if (process) process->WaitForExit();
+    auto process = os_->processes().StartHidden(L"", commandLine);
+    if (process) process->Wait(std::nullopt);
     return process;
   }
 
@@ -101,8 +101,7 @@ TEST_F(PosixProcessTest, NothingIsStartedForMissingOrUnusablePrograms) {
       L"folder",
   };
   for (const std::wstring& commandLine : commandLines) {
-    std::wstring copy = commandLine;
-    EXPECT_EQ(os_->CreateHiddenProcess(L"", copy), nullptr) << ToUtf8(commandLine);
+    EXPECT_EQ(os_->processes().StartHidden(L"", commandLine), nullptr) << ToUtf8(commandLine);
   }
   EXPECT_FALSE(FileExists(marker));
 }
@@ -116,24 +115,24 @@ TEST_F(PosixProcessTest, CallersStringIsUnchanged) {
   WriteFile(dir_ / "p", "#!/bin/sh\nexit 0\n", 0755);
   const std::wstring original = L"\"" + WindowsPath(dir_ / "p") + L"\" \"a b\" c\\\"d";
   std::wstring commandLine = original;
-  auto process = os_->CreateHiddenProcess(L"", commandLine);
+  auto process = os_->processes().StartHidden(L"", commandLine);
   ASSERT_NE(process, nullptr);
-  process->WaitForExit();
+  process->Wait(std::nullopt);
   EXPECT_EQ(commandLine, original);
 }
 
-TEST_F(PosixProcessTest, WaitForExitWaitsAndTheHandleNeverLeavesAZombie) {
+TEST_F(PosixProcessTest, WaitWaitsAndTheHandleNeverLeavesAZombie) {
   const std::string marker = dir_ / "done";
   WriteFile(dir_ / "slow", "#!/bin/sh\nsleep 0.3\ntouch '" + marker + "'\n", 0755);
   std::wstring commandLine = FromUtf8(dir_ / "slow");
-  auto waited = os_->CreateHiddenProcess(L"", commandLine);
+  auto waited = os_->processes().StartHidden(L"", commandLine);
   ASSERT_NE(waited, nullptr);
-  waited->WaitForExit();
+  EXPECT_TRUE(waited->Wait(std::nullopt));
   EXPECT_TRUE(FileExists(marker));
-  waited->WaitForExit();  // a second wait returns at once
+  EXPECT_TRUE(waited->Wait(std::nullopt));  // a second wait returns at once
 
   std::remove(marker.c_str());
-  auto dropped = os_->CreateHiddenProcess(L"", commandLine);
+  auto dropped = os_->processes().StartHidden(L"", commandLine);
   ASSERT_NE(dropped, nullptr);
   dropped.reset();  // never waited for: the handle reaps the child itself
   EXPECT_TRUE(FileExists(marker));
@@ -153,12 +152,11 @@ TEST_F(PosixProcessTest, ChildIsDetachedFromTerminalAndInheritsNoHandles) {
             "printf '%s\\n' \"$in\" \"$o\" \"$e\" $$ \"$sid\" \"$fds\" > \"$out\"\n",
             0755);
   // A descriptor of the tool without close-on-exec must still stay behind.
-  int leaked = open("/dev/null", O_RDONLY);
-  ASSERT_GE(leaked, 0);
-  ASSERT_EQ(dup2(leaked, 57), 57);
-  close(leaked);
+  const UniqueFd opened(open("/dev/null", O_RDONLY));
+  UniqueFd leaked(dup2(opened.get(), 57));
+  ASSERT_EQ(leaked.get(), 57);
   auto process = Run(FromUtf8(dir_ / "hidden"));
-  close(57);
+  leaked.Reset();
   ASSERT_NE(process, nullptr);
   std::vector<std::string> lines = ReadLines(out);
   ASSERT_GE(lines.size(), 5u);
@@ -240,25 +238,24 @@ TEST_F(PosixProcessTest, ApplicationPathIsStartedWithoutASearch) {
   WriteArgumentScript(script, out);
   std::wstring commandLine = L"powercfg.exe /SETACTIVE x";
   const std::wstring application = WindowsPath(script);
-  auto process = os_->CreateHiddenProcess(application, commandLine);
+  auto process = os_->processes().StartHidden(application, commandLine);
   ASSERT_NE(process, nullptr);
-  process->WaitForExit();
+  process->Wait(std::nullopt);
   EXPECT_EQ(ReadFile(out), "[/SETACTIVE]\n[x]\n");
 
   ASSERT_EQ(mkdir((dir_ / "folder.exe").c_str(), 0755), 0);
   for (const std::string& missing : {dir_ / "missing.exe", dir_ / "folder.exe"}) {
     const std::wstring path = WindowsPath(missing);
-    std::wstring line = L"powercfg.exe /x";
-    EXPECT_EQ(os_->CreateHiddenProcess(path, line), nullptr) << missing;
+    EXPECT_EQ(os_->processes().StartHidden(path, L"powercfg.exe /x"), nullptr) << missing;
   }
 }
 
-TEST_F(PosixProcessTest, SystemDirectoryIsTheConfiguredFolder) {
+TEST_F(PosixProcessTest, SystemFolderIsTheConfiguredFolder) {
   PosixConfig config = dir_.Config();
   config.systemDir = dir_ / "system32";
-  EXPECT_EQ(MakePosixOs(config)->GetSystemDirectory(), WindowsPath(config.systemDir));
+  EXPECT_EQ(MakePosixOs(config)->processes().SystemFolder(), WindowsPath(config.systemDir));
   config.systemDir.clear();
-  EXPECT_EQ(MakePosixOs(config)->GetSystemDirectory(), L"");
+  EXPECT_EQ(MakePosixOs(config)->processes().SystemFolder(), L"");
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "os/posix/posix_paths.h"
+#include "os/posix/posix_parts.h"
 #include "os/posix/posix_test_support.h"
 
 namespace tav::posix::testing {
@@ -13,7 +13,7 @@ class PosixTextFileTest : public ::testing::Test {
   // Every piece that ReadLine hands out for a file holding `bytes`.
   std::vector<std::wstring> Read(const std::string& bytes, size_t bufferChars = 1024) {
     WriteFile(dir_ / "list.txt", bytes);
-    auto file = os_->OpenTextFileForReading(WindowsPath(dir_ / "list.txt"));
+    auto file = OpenTextFile(dir_ / "list.txt");
     std::vector<std::wstring> pieces;
     if (!file) {
       ADD_FAILURE() << "not opened";
@@ -25,7 +25,6 @@ class PosixTextFileTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  std::unique_ptr<Os> os_ = MakePosixOs(dir_.Config());
 };
 
 using Pieces = std::vector<std::wstring>;
@@ -112,9 +111,9 @@ TEST_F(PosixTextFileTest, DoubleByteLocaleDecodesShiftJis) {
 }
 
 TEST_F(PosixTextFileTest, MissingFilesAndFoldersDoNotOpen) {
-  EXPECT_EQ(os_->OpenTextFileForReading(WindowsPath(dir_ / "missing.txt")), nullptr);
-  EXPECT_EQ(os_->OpenTextFileForReading(WindowsPath(dir_.path())), nullptr);
-  EXPECT_EQ(os_->OpenTextFileForReading(L""), nullptr);
+  EXPECT_EQ(OpenTextFile(dir_ / "missing.txt"), nullptr);
+  EXPECT_EQ(OpenTextFile(dir_.path()), nullptr);
+  EXPECT_EQ(OpenTextFile(""), nullptr);
 }
 
 TEST_F(PosixTextFileTest, ReadingTimeGrowsLinearlyWithTheFile) {
@@ -125,7 +124,7 @@ TEST_F(PosixTextFileTest, ReadingTimeGrowsLinearlyWithTheFile) {
     for (size_t i = 0; i < lines; ++i) bytes += "/TN:\"タスク\" /XML:\"C:\\tasks\\t.xml\"\r\n";
     WriteFile(dir_ / "big.txt", bytes);
     auto start = std::chrono::steady_clock::now();
-    auto file = os_->OpenTextFileForReading(WindowsPath(dir_ / "big.txt"));
+    auto file = OpenTextFile(dir_ / "big.txt");
     std::wstring piece;
     size_t count = 0;
     while (file->ReadLine(piece, 1024)) ++count;

@@ -1,6 +1,6 @@
 // The power library stand-in: "PowerEnumerate", "PowerReadFriendlyName",
-// "PowerGetActiveScheme" and "EnumPwrSchemes" answered from the plan store file that the powercfg
-// stand-in keeps.
+// "PowerGetActiveScheme" and "EnumPwrSchemes" answered from the plan store
+// file that the powercfg stand-in keeps.
 #include <memory>
 #include <vector>
 
@@ -11,7 +11,6 @@
 namespace tav::posix {
 namespace {
 
-constexpr uint32_t kErrorSuccess = 0;
 constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorInvalidData = 13;
 
@@ -27,14 +26,14 @@ class StandinPowerLibrary : public OsPowerLibrary {
   explicit StandinPowerLibrary(std::shared_ptr<const standin::PlanStore> store)
       : store_(std::move(store)) {}
 
-  std::optional<Guid> PowerEnumerate(uint32_t index) override {
+  std::optional<Guid> PlanAt(uint32_t index) override {
     if (index >= store_->plans.size()) return std::nullopt;  // ERROR_NO_MORE_ITEMS
     Guid guid;
     if (!ParseGuid(store_->plans[index].guid, guid)) return std::nullopt;  // ERROR_INVALID_DATA
     return guid;
   }
 
-  std::optional<std::wstring> PowerReadFriendlyName(const Guid& plan) override {
+  std::optional<std::wstring> PlanName(const Guid& plan) override {
     for (const standin::Plan& candidate : store_->plans) {
       Guid guid;
       if (!ParseGuid(candidate.guid, guid) || !(guid == plan)) continue;
@@ -47,12 +46,13 @@ class StandinPowerLibrary : public OsPowerLibrary {
     return std::nullopt;  // ERROR_FILE_NOT_FOUND
   }
 
-  bool HasPowerGetActiveScheme() override { return true; }
-
   // The store's active plan, as the system reports its active scheme.
-  uint32_t PowerGetActiveScheme(Guid& active) override {
-    if (store_->activePlan.empty()) return kErrorFileNotFound;
-    return ParseGuid(store_->activePlan, active) ? kErrorSuccess : kErrorInvalidData;
+  ActivePlanReading ActivePlan() override {
+    using Status = ActivePlanReading::Status;
+    if (store_->activePlan.empty()) return {Status::kFailed, {}, kErrorFileNotFound};
+    Guid active;
+    if (!ParseGuid(store_->activePlan, active)) return {Status::kFailed, {}, kErrorInvalidData};
+    return {Status::kRead, active, 0};
   }
 
  private:

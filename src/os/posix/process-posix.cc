@@ -18,6 +18,7 @@
 #include "os/command_line_args.h"
 #include "os/posix/posix_parts.h"
 #include "os/posix/posix_paths.h"
+#include "os/posix/unique_fd.h"
 
 extern char** environ;
 
@@ -31,35 +32,29 @@ class ChildProcess : public OsProcess {
   // for every child anyway, so this only waits when a caller did not. A
   // child that outlived its killing (stuck in the kernel) is not waited for.
   ~ChildProcess() override {
-    if (!killed_) WaitForExit();
+    if (!killed_) Wait(std::nullopt);
   }
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  void WaitForExit() override {
-    if (reaped_) return;
-    while (waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
-    }
-    reaped_ = true;
-  }
-
-  // A pidfd becomes readable when the child ends, so the wait costs no
-  // polling; where the kernel has none (before 5.3), the child is polled.
-  bool WaitForExitWithin(std::chrono::milliseconds limit) override {
+  // Without a limit, a plain waitpid. With one, a pidfd becomes readable
+  // when the child ends, so the wait costs no polling; where the kernel has
+  // none (before 5.3), the child is polled.
+  bool Wait(std::optional<std::chrono::milliseconds> limit) override {
+    if (!limit) return Reap(0);
     if (reaped_) return true;
-    const auto deadline = std::chrono::steady_clock::now() + limit;
+    const auto deadline = std::chrono::steady_clock::now() + *limit;
 #ifdef SYS_pidfd_open
-    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
-    if (pidfd >= 0) {
+    const UniqueFd pidfd(static_cast<int>(syscall(SYS_pidfd_open, pid_, 0)));
+    if (pidfd) {
       for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        pollfd ready{pidfd, POLLIN, 0};
+        pollfd ready{pidfd.get(), POLLIN, 0};
         const int n = poll(&ready, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
         if (n < 0 && errno == EINTR) continue;
         break;
       }
-      close(pidfd);
       return Reap(WNOHANG);
     }
 #endif
@@ -81,22 +76,16 @@ class ChildProcess : public OsProcess {
     kill(-pid_, SIGKILL);
     kill(pid_, SIGKILL);
     killed_ = true;
-    WaitForExitWithin(kWaitAfterKilling);
+    Wait(kWaitAfterKilling);
   }
 
   // The exit status; a child ended by a signal reads as 128 + the signal's
   // number, as shells report it.
-  bool GetExitCode(uint32_t& exitCode) override {
-    if (!reaped_) return false;
-    if (WIFEXITED(status_)) {
-      exitCode = static_cast<uint32_t>(WEXITSTATUS(status_));
-      return true;
-    }
-    if (WIFSIGNALED(status_)) {
-      exitCode = 128u + static_cast<uint32_t>(WTERMSIG(status_));
-      return true;
-    }
-    return false;
+  std::optional<uint32_t> ExitCode() override {
+    if (!reaped_) return std::nullopt;
+    if (WIFEXITED(status_)) return static_cast<uint32_t>(WEXITSTATUS(status_));
+    if (WIFSIGNALED(status_)) return 128u + static_cast<uint32_t>(WTERMSIG(status_));
+    return std::nullopt;
   }
 
  private:

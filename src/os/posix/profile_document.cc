@@ -80,45 +80,6 @@ bool IsValidText(std::wstring_view text) {
   return true;
 }
 
-// Every byte that does not belong to a well-formed sequence reads as U+FFFD.
-void DecodeUtf8(std::string_view s, std::wstring& out) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const unsigned char b = static_cast<unsigned char>(s[i]);
-    if (b < 0x80) {
-      out += static_cast<wchar_t>(b);
-      ++i;
-      continue;
-    }
-    size_t length = 0;
-    char32_t cp = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;  // range of the second byte
-    if (b >= 0xC2 && b <= 0xDF) {
-      length = 2;
-      cp = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      length = 3;
-      cp = b & 0x0F;
-      if (b == 0xE0) low = 0xA0;   // no overlong forms
-      if (b == 0xED) high = 0x9F;  // no surrogates
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      length = 4;
-      cp = b & 0x07;
-      if (b == 0xF0) low = 0x90;
-      if (b == 0xF4) high = 0x8F;  // nothing beyond U+10FFFF
-    }
-    bool ok = length != 0 && i + length <= s.size();
-    for (size_t k = 1; ok && k < length; ++k) {
-      const unsigned char c = static_cast<unsigned char>(s[i + k]);
-      ok = c >= (k == 1 ? low : 0x80) && c <= (k == 1 ? high : 0xBF);
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    AppendCodePoint(out, ok ? cp : kReplacement);
-    i += ok ? length : 1;
-  }
-}
-
 uint32_t Utf16Unit(std::string_view s, size_t i, bool bigEndian) {
   const uint32_t a = static_cast<unsigned char>(s[i]);
   const uint32_t b = static_cast<unsigned char>(s[i + 1]);
@@ -284,12 +245,12 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
 }
 
 std::wstring ProfileDocument::Decode(std::string_view bytes) const {
+  // Every byte that does not belong to a well-formed UTF-8 sequence reads
+  // as U+FFFD.
+  if (!IsUtf16(encoding_)) return FromUtf8(bytes);
   std::wstring text;
-  text.reserve(IsUtf16(encoding_) ? bytes.size() / 2 + 1 : bytes.size());  // one allocation
-  if (IsUtf16(encoding_))
-    DecodeUtf16(bytes, encoding_ == ProfileEncoding::kUtf16Be, text);
-  else
-    DecodeUtf8(bytes, text);
+  text.reserve(bytes.size() / 2 + 1);  // one allocation
+  DecodeUtf16(bytes, encoding_ == ProfileEncoding::kUtf16Be, text);
   return text;
 }
 

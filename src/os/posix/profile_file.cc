@@ -8,6 +8,7 @@
 #include <cstdio>  // renameat2, RENAME_EXCHANGE
 #include <optional>
 
+#include "os/posix/posix_paths.h"
 #include "os/posix/unique_fd.h"
 
 namespace tav::posix {
@@ -25,18 +26,6 @@ bool WriteAll(int fd, std::string_view bytes) {
     bytes.remove_prefix(static_cast<size_t>(n));
   }
   return true;
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string FileNameOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // The POSIX layer's read-only attribute is "no write permission bit at
@@ -212,7 +201,7 @@ bool ProfileStore::WriteString(const std::string& path, const std::wstring& sect
     case ProfileChange::kChanged: break;
   }
   cache_.erase(path);
-  if (!IsWritableFolder(FolderOf(path))) return false;
+  if (!IsWritableFolder(NativeFolderOf(path))) return false;
   const std::string bytes = updated.Serialize();
   std::optional<FileIdentity> now;
   if (!ReplaceFile(path, bytes, exists ? &info : nullptr, now)) return false;
@@ -232,8 +221,8 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
                                const struct stat* existing, std::optional<FileIdentity>& now) {
   now.reset();
   static std::atomic<unsigned> counter{0};
-  const std::string name = FileNameOf(target);
-  UniqueFd folder(::open(FolderOf(target).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  const std::string name = NativeFileNameOf(target);
+  UniqueFd folder(::open(NativeFolderOf(target).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (!folder) return false;
   const std::string prefix = "." + name + ".tmp-" + std::to_string(::getpid()) + "-";
   UniqueFd fd;
@@ -265,7 +254,7 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
   if (!deferSync) fileSyncCount_ += ok ? 1 : 0;
   ok = ok && ::fstat(fd.get(), &written) == 0;
   ok = fd.Close() && ok;
-  ok = ok && (!beforeReplace_ || beforeReplace_(FolderOf(target) + "/" + temporary));
+  ok = ok && (!beforeReplace_ || beforeReplace_(NativeFolderOf(target) + "/" + temporary));
   const int at = folder.get();
   ok = ok && (deferSync ? ExchangeInto(at, temporary, name)
                         : ::renameat(at, temporary.c_str(), at, name.c_str()) == 0);
@@ -273,7 +262,7 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
     ::unlinkat(folder.get(), temporary.c_str(), 0);
     return false;
   }
-  unsyncedFolders_.insert(FolderOf(target));
+  unsyncedFolders_.insert(NativeFolderOf(target));
   // The rename changed the file's change time and nothing else: its identity
   // is taken as it stands now, and only while the name still reaches the
   // file as written here.

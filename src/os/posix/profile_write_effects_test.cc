@@ -13,6 +13,7 @@
 #include "os/posix/posix_parts.h"
 #include "os/posix/posix_test_support.h"
 #include "os/posix/profile_file.h"
+#include "os/posix/unique_fd.h"
 #include "os/posix/unsynced_files.h"
 
 namespace tav::posix {
@@ -23,22 +24,18 @@ using testing::TempDir;
 // Every change inotify reports in one folder, from creation to rename.
 class FolderWatch {
  public:
-  explicit FolderWatch(const std::string& folder) {
-    fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fd_ >= 0)
-      inotify_add_watch(fd_, folder.c_str(),
+  explicit FolderWatch(const std::string& folder) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    if (fd_)
+      inotify_add_watch(fd_.get(), folder.c_str(),
                         IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE |
                             IN_MOVED_FROM | IN_MOVED_TO);
   }
-  ~FolderWatch() {
-    if (fd_ >= 0) close(fd_);
-  }
-  bool ok() const { return fd_ >= 0; }
+  bool ok() const { return static_cast<bool>(fd_); }
   // The number of events since the last call.
   int Events() {
     alignas(inotify_event) char buffer[4096];
     int count = 0;
-    for (ssize_t n; (n = read(fd_, buffer, sizeof buffer)) > 0;) {
+    for (ssize_t n; (n = read(fd_.get(), buffer, sizeof buffer)) > 0;) {
       for (char* p = buffer; p < buffer + n;) {
         auto* event = reinterpret_cast<inotify_event*>(p);
         ++count;
@@ -49,7 +46,7 @@ class FolderWatch {
   }
 
  private:
-  int fd_ = -1;
+  UniqueFd fd_;
 };
 
 struct FileState {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "os/posix/posix_parts.h"
+#include "os/posix/unique_fd.h"
 
 namespace tav::posix {
 namespace {
@@ -41,11 +42,10 @@ bool AsciiDecodesToItself() {
 
 class PosixTextFile : public OsTextFile {
  public:
-  explicit PosixTextFile(int fd)
-      : fd_(fd), buffer_(kChunk + MB_LEN_MAX), asciiIsIdentity_(AsciiDecodesToItself()) {}
-  ~PosixTextFile() override { close(fd_); }
-  PosixTextFile(const PosixTextFile&) = delete;
-  PosixTextFile& operator=(const PosixTextFile&) = delete;
+  explicit PosixTextFile(UniqueFd fd)
+      : fd_(std::move(fd)),
+        buffer_(kChunk + MB_LEN_MAX),
+        asciiIsIdentity_(AsciiDecodesToItself()) {}
 
   bool ReadLine(std::wstring& piece, size_t bufferChars) override {
     piece.clear();
@@ -79,7 +79,7 @@ class PosixTextFile : public OsTextFile {
     end_ -= begin_;
     begin_ = 0;
     while (end_ < MB_LEN_MAX && !atEnd_) {
-      ssize_t n = read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+      ssize_t n = read(fd_.get(), buffer_.data() + end_, buffer_.size() - end_);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         atEnd_ = true;  // the end of the file or a read error
@@ -159,7 +159,7 @@ class PosixTextFile : public OsTextFile {
     return true;
   }
 
-  int fd_;
+  UniqueFd fd_;
   std::vector<char> buffer_;
   size_t begin_ = 0;
   size_t end_ = 0;
@@ -175,15 +175,11 @@ std::unique_ptr<OsTextFile> OpenTextFile(const std::string& path) {
   // O_NONBLOCK: opening a FIFO must not wait for a writer. Only a regular
   // file can be opened: a FIFO, a device such as /dev/zero or a folder in the
   // file's place would hang or never end the read.
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return nullptr;
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    return nullptr;
-  }
-  flock(fd, LOCK_SH | LOCK_NB);  // best effort, see above
-  return std::make_unique<PosixTextFile>(fd);
+  if (!fd || fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+  flock(fd.get(), LOCK_SH | LOCK_NB);  // best effort, see above
+  return std::make_unique<PosixTextFile>(std::move(fd));
 }
 
 }  // namespace tav::posix

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "os/posix/posix_paths.h"
+#include "os/posix/posix_parts.h"
 #include "os/posix/posix_test_support.h"
 
 namespace tav::posix::testing {
@@ -79,13 +79,12 @@ void ExpectReadsAsBytes(const char* locale, bool multibyte) {
   ScopedLocale scoped(locale);
   ASSERT_TRUE(scoped.ok()) << locale;
   TempDir dir;
-  std::unique_ptr<Os> os = MakePosixOs(dir.Config());
   std::mt19937 random(20240611);
   for (int round = 0; round < 12; ++round) {
     const Sample sample = MakeSample(random, 1 + random() % 200000, multibyte);
     const size_t bufferChars = round % 3 == 0 ? 2 + random() % 64 : 1024;
     WriteFile(dir / "list.txt", sample.bytes);
-    std::unique_ptr<OsTextFile> file = os->OpenTextFileForReading(WindowsPath(dir / "list.txt"));
+    std::unique_ptr<OsTextFile> file = OpenTextFile(dir / "list.txt");
     ASSERT_TRUE(file);
     std::vector<std::wstring> read;
     std::wstring piece;

@@ -43,14 +43,12 @@ int main(int argc, char** argv) {
     if (argc > 2) seconds = std::strtol(argv[2], nullptr, 10);
   }
   std::unique_ptr<tav::Os> os = tav::MakePosixOs(tav::PosixConfig::FromEnvironment());
-  bool alreadyExists = false;
-  std::unique_ptr<tav::OsMutex> mutex =
-      os->CreateMutex(tav::FromUtf8(name), true, alreadyExists);
-  if (!mutex) {
+  const tav::MutexOpening opening = os->system().CreateOwnedMutex(tav::FromUtf8(name));
+  if (!opening.mutex) {
     std::printf("error\n");
     return 1;
   }
-  if (alreadyExists) {
+  if (opening.existed) {
     std::printf("busy\n");
     return 3;
   }
@@ -71,6 +69,6 @@ int main(int argc, char** argv) {
     if (seconds >= 0 && std::chrono::steady_clock::now() >= deadline) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  mutex->Release();
+  opening.mutex->Release();
   return 0;
 }
