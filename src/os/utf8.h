@@ -16,7 +16,8 @@ std::string ToUtf8(std::wstring_view text);
 // use it.
 void AppendUtf8(std::string& out, char32_t codePoint);
 // Wide text of UTF-8; each byte of an invalid or cut-off sequence becomes
-// U+FFFD, so nothing is lost silently and decoding never stops.
+// U+FFFD, so nothing is lost silently and decoding never stops. The one UTF-8
+// decoder: paths and the profile files use it.
 std::wstring FromUtf8(std::string_view text);
 
 }  // namespace tav

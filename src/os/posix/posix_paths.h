@@ -1,5 +1,6 @@
-// Conversions between the core's strings and the POSIX system's: wide text to
-// UTF-8 and back, and Windows-form paths ('\') to native paths ('/').
+// Paths between the core and the POSIX system: Windows-form paths ('\') to
+// native ones ('/', UTF-8 by os/utf8.h) and back, and the parts of a native
+// path.
 #pragma once
 
 #include <string>
@@ -9,8 +10,6 @@
 
 namespace tav::posix {
 
-using tav::FromUtf8;
-using tav::ToUtf8;
 // A core path for a file system call: '\' becomes '/', encoded as UTF-8.
 std::string NativePath(std::wstring_view path);
 // A native path handed back to the core: '/' becomes '\'.

@@ -1,6 +1,6 @@
 // The datagram that stands in for a posted window message on POSIX: the main
 // window's stand-in binds a datagram socket named after its window class, and
-// PostMessage sends it one of these.
+// PostToWindowOfClass sends it one of these.
 #pragma once
 
 #include <cstdint>
