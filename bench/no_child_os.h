@@ -27,16 +27,12 @@ class NoChildOs : public OsProcesses, public OsPower, public Os {
         inner_(std::move(inner)) {}
   size_t started = 0;  // programs that would have been started
 
-  std::unique_ptr<OsProcess> CreateHiddenProcess(const std::wstring& applicationName,
-                                                 std::wstring& commandLine) override {
+  std::unique_ptr<OsProcess> StartHidden(const std::wstring&,
+                                         const std::wstring& commandLine) override {
     struct Ended : OsProcess {
-      void WaitForExit() override {}
-      bool WaitForExitWithin(std::chrono::milliseconds) override { return true; }
+      bool Wait(std::optional<std::chrono::milliseconds>) override { return true; }
       void Terminate() override {}
-      bool GetExitCode(uint32_t& exitCode) override {
-        exitCode = 0;
-        return true;
-      }
+      std::optional<uint32_t> ExitCode() override { return 0; }
     };
     ++started;
     const std::wstring activate = L"powercfg.exe /SETACTIVE ";
@@ -45,39 +41,39 @@ class NoChildOs : public OsProcesses, public OsPower, public Os {
     return std::make_unique<Ended>();
   }
 
-  std::wstring GetSystemDirectory() override { return inner_->GetSystemDirectory(); }
+  std::wstring SystemFolder() override { return inner_->processes().SystemFolder(); }
 
-  std::unique_ptr<OsPowerLibrary> LoadPowerLibrary() override {
+  std::unique_ptr<OsPowerLibrary> OpenLibrary() override {
     // The inner library, with the active plan that the last "/SETACTIVE" set.
     class ActivePlanLibrary : public OsPowerLibrary {
      public:
       ActivePlanLibrary(std::unique_ptr<OsPowerLibrary> inner, std::string active)
           : inner_(std::move(inner)), active_(std::move(active)) {}
-      std::optional<Guid> PowerEnumerate(uint32_t index) override {
-        return inner_->PowerEnumerate(index);
+      std::optional<Guid> PlanAt(uint32_t index) override { return inner_->PlanAt(index); }
+      std::optional<std::wstring> PlanName(const Guid& plan) override {
+        return inner_->PlanName(plan);
       }
-      std::optional<std::wstring> PowerReadFriendlyName(const Guid& plan) override {
-        return inner_->PowerReadFriendlyName(plan);
-      }
-      bool HasPowerGetActiveScheme() override { return true; }
-      uint32_t PowerGetActiveScheme(Guid& active) override {
-        if (active_.empty()) return inner_->PowerGetActiveScheme(active);
-        const bool parsed = standin::ParseGuidText(active_, active.data1, active.data2,
-                                                   active.data3, active.data4);
-        return parsed ? 0 : 13;
+      ActivePlanReading ActivePlan() override {
+        if (active_.empty()) return inner_->ActivePlan();
+        ActivePlanReading reading{ActivePlanReading::Status::kRead, Guid{}, 0};
+        Guid& active = reading.plan;
+        if (!standin::ParseGuidText(active_, active.data1, active.data2, active.data3,
+                                    active.data4))
+          reading = ActivePlanReading{ActivePlanReading::Status::kFailed, Guid{}, 13};
+        return reading;
       }
 
      private:
       std::unique_ptr<OsPowerLibrary> inner_;
       std::string active_;
     };
-    std::unique_ptr<OsPowerLibrary> inner = inner_->LoadPowerLibrary();
+    std::unique_ptr<OsPowerLibrary> inner = inner_->power().OpenLibrary();
     if (!inner) return nullptr;
     return std::make_unique<ActivePlanLibrary>(std::move(inner), activePlan_);
   }
 
-  std::optional<std::vector<std::wstring>> EnumPwrSchemes() override {
-    return inner_->EnumPwrSchemes();
+  std::optional<std::vector<std::wstring>> SchemeNames() override {
+    return inner_->power().SchemeNames();
   }
 
  private:

@@ -22,7 +22,7 @@ bool SystemRunSteps::LoadPowerSettings(const std::wstring& settingsPath, PowerSe
   return true;
 }
 SettingsLocation SystemRunSteps::Location(const std::wstring& settingsPath) const {
-  if (settingsFile_ && settingsFile_->Location().named == settingsPath)
+  if (settingsFile_ && settingsFile_->Location().Named == settingsPath)
     return settingsFile_->Location();
   return SettingsLocation(settingsPath);
 }

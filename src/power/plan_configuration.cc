@@ -52,7 +52,7 @@ std::wstring SetBrightness(const wchar_t* command, const std::wstring& planGuid,
 std::optional<AppliedPlan> ApplyPowerSettings(Os& os, const PinnedDataFolder& dataFolder,
                                               const SettingsLocation& settingsFile,
                                               const PowerSettings& settings) {
-  if (settingsFile.named.empty()) return std::nullopt;
+  if (settingsFile.Named.empty()) return std::nullopt;
   // Nothing is changed for records that could not be written safely.
   if (!RecordFilesUsable(os, dataFolder, settingsFile)) return std::nullopt;
   const ProfileCheck check = CheckRecordedProfile(os, dataFolder, settingsFile);
@@ -110,10 +110,10 @@ std::optional<AppliedPlan> ConfigurePlanByGuid(Os& os, const PinnedDataFolder& d
   std::vector<std::wstring> commands;
   commands.reserve(std::size(kNumericSettings) + 1);
   for (const NumericSetting& setting : kNumericSettings) {
-    const int32_t value = settings.*setting.field;
-    switch (setting.powercfg) {
+    const int32_t value = settings.*setting.Field;
+    switch (setting.Powercfg) {
       case PowercfgSetting::kChange:
-        commands.push_back(ChangeActive(setting.changeOption, value));
+        commands.push_back(ChangeActive(setting.ChangeOption, value));
         break;
       case PowercfgSetting::kAcBrightnessIndex:
         commands.push_back(SetBrightness(L"/SETACVALUEINDEX", planGuid, value));
@@ -147,8 +147,8 @@ std::optional<PlanOrigin> ConfigurePlanByName(Os& os, const PowerSettings& setti
   }
   // The Windows XP command set has no brightness: only the "/CHANGE" rows.
   for (const NumericSetting& setting : kNumericSettings) {
-    if (setting.powercfg == PowercfgSetting::kChange)
-      commands.push_back(ChangeScheme(setting.changeOption, settings.*setting.field));
+    if (setting.Powercfg == PowercfgSetting::kChange)
+      commands.push_back(ChangeScheme(setting.ChangeOption, settings.*setting.Field));
   }
   commands.push_back(Powercfg({L"/SETACTIVE", Quoted(kDedicatedPlanName)}));
   if (!RunAll(os, commands)) return std::nullopt;

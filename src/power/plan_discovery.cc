@@ -132,18 +132,18 @@ bool ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {
 
 void SearchSchemeList(const std::vector<std::wstring>& schemeNames, SchemeSearch& search) {
   for (const std::wstring& schemeName : schemeNames) {
-    if (EqualsIgnoreCase(schemeName, search.targetName)) {
-      search.found = true;
-      search.targetName = schemeName;
+    if (EqualsIgnoreCase(schemeName, search.TargetName)) {
+      search.Found = true;
+      search.TargetName = schemeName;
       return;
     }
-    search.lastName = schemeName;
+    search.LastName = schemeName;
   }
 }
 
 std::optional<SchemeChoice> FindSchemeByName(Os& os, SchemeSearchMode mode) {
   SchemeSearch search;
-  search.targetName =
+  search.TargetName =
       mode == SchemeSearchMode::kDedicatedThenBase ? kDedicatedPlanName : kXpBaseSchemeName;
   const std::optional<std::vector<std::wstring>> schemes = os.power().SchemeNames();
   if (!schemes) {
@@ -153,15 +153,15 @@ std::optional<SchemeChoice> FindSchemeByName(Os& os, SchemeSearchMode mode) {
   SearchSchemeList(*schemes, search);
   SchemeChoice choice;
   choice.MustCreate = mode == SchemeSearchMode::kBaseOnly;
-  if (!search.found) {
+  if (!search.Found) {
     choice.MustCreate = true;
     // The dedicated scheme is missing: look for the base scheme instead.
-    if (!EqualsIgnoreCase(search.targetName, kXpBaseSchemeName)) {
-      search.targetName = kXpBaseSchemeName;
+    if (!EqualsIgnoreCase(search.TargetName, kXpBaseSchemeName)) {
+      search.TargetName = kXpBaseSchemeName;
       if (const auto again = os.power().SchemeNames()) SearchSchemeList(*again, search);
     }
   }
-  choice.BaseSchemeName = search.found ? search.targetName : search.lastName;
+  choice.BaseSchemeName = search.Found ? search.TargetName : search.LastName;
   Trace(os, std::wstring(!choice.MustCreate ? L"scheme: found by its name"
                                             : L"scheme: it is made; base scheme ") +
                 (!choice.MustCreate ? L"" : Quoted(choice.BaseSchemeName)));

@@ -51,9 +51,9 @@ bool ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid);
 // `found` is set and `targetName` takes the listed spelling; `lastName` is
 // the last name passed over.
 struct SchemeSearch {
-  bool found = false;
-  std::wstring targetName;
-  std::wstring lastName;
+  bool Found = false;
+  std::wstring TargetName;
+  std::wstring LastName;
 };
 void SearchSchemeList(const std::vector<std::wstring>& schemeNames, SchemeSearch& search);
 

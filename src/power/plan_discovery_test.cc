@@ -368,21 +368,21 @@ TEST(PlanDiscoverySchemeTest, FailedEnumerationGivesNothing) {
 
 TEST(PlanDiscoverySchemeTest, ListSearchStopsAtTheMatchAndKeepsTheLastNamePassed) {
   SchemeSearch search;
-  search.targetName = kDedicatedPlanName;
+  search.TargetName = kDedicatedPlanName;
   SearchSchemeList({}, search);
-  EXPECT_FALSE(search.found);
-  EXPECT_EQ(search.lastName, L"");
+  EXPECT_FALSE(search.Found);
+  EXPECT_EQ(search.LastName, L"");
   SearchSchemeList({L"Home", L"VANTREL電源プラン", L"Office"}, search);
-  EXPECT_TRUE(search.found);
-  EXPECT_EQ(search.targetName, L"VANTREL電源プラン");
-  EXPECT_EQ(search.lastName, L"Home");
+  EXPECT_TRUE(search.Found);
+  EXPECT_EQ(search.TargetName, L"VANTREL電源プラン");
+  EXPECT_EQ(search.LastName, L"Home");
 
   SchemeSearch missing;
-  missing.targetName = kDedicatedPlanName;
+  missing.TargetName = kDedicatedPlanName;
   SearchSchemeList({L"Home", L"Office"}, missing);
-  EXPECT_FALSE(missing.found);
-  EXPECT_EQ(missing.targetName, kDedicatedPlanName);
-  EXPECT_EQ(missing.lastName, L"Office");
+  EXPECT_FALSE(missing.Found);
+  EXPECT_EQ(missing.TargetName, kDedicatedPlanName);
+  EXPECT_EQ(missing.LastName, L"Office");
 }
 
 }  // namespace

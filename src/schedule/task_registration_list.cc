@@ -35,25 +35,25 @@ enum class LineOutcome {
 };
 
 struct LineResult {
-  LineOutcome outcome = LineOutcome::kBlank;
-  std::wstring taskName;
-  std::wstring xmlPath;
-  FileCheck check = FileCheck::kPassed;  // why a kRefused entry was refused
+  LineOutcome Outcome = LineOutcome::kBlank;
+  std::wstring TaskName;
+  std::wstring XmlPath;
+  FileCheck Check = FileCheck::kPassed;  // why a kRefused entry was refused
 };
 
 // One line (or one piece of a long line): finds the first complete entry and
 // hands it on. Fields are cut at runs of "/"; a blank field ends the line.
 LineResult HandleLine(Os& os, std::wstring_view line) {
   LineResult result;
-  std::wstring& taskName = result.taskName;
-  std::wstring& xmlPath = result.xmlPath;
+  std::wstring& taskName = result.TaskName;
+  std::wstring& xmlPath = result.XmlPath;
   size_t pos = 0;
   while (true) {
     // A view into the line, which outlives it.
     const std::wstring_view view = TrimWhiteSpace(NextSlashField(line, pos));
     // The end of the line, or a field of white space only, ends the line.
     if (view.empty()) break;
-    result.outcome = LineOutcome::kIncomplete;
+    result.Outcome = LineOutcome::kIncomplete;
 
     if (EqualsIgnoreCase(view.substr(0, 3), L"TN:")) {
       taskName = FieldValue(view.substr(3));
@@ -69,23 +69,23 @@ LineResult HandleLine(Os& os, std::wstring_view line) {
     // clear the attribute of, and delete, whatever a link or junction that
     // another user made points to.
     if (!IsQuotable(taskName) || !IsQuotable(xmlPath)) {
-      result.outcome = LineOutcome::kUnquotable;
+      result.Outcome = LineOutcome::kUnquotable;
     } else if (!os.files().Exists(xmlPath)) {
-      result.outcome = LineOutcome::kMissing;
+      result.Outcome = LineOutcome::kMissing;
     } else {
       // Held open from the check to the deletion, so that schtasks reads,
       // and the tool deletes, the very file that was checked.
       FilePin xml = os.files().PinFile(xmlPath, FinalPathCheck::kCompare, PinSharing::kReadOnly);
-      result.check = xml.check;
+      result.Check = xml.check;
       if (IsRefused(xml.check, FileUse::kTaskXml)) {
-        result.outcome = LineOutcome::kRefused;
+        result.Outcome = LineOutcome::kRefused;
       } else if (!xml.file) {
-        result.outcome = LineOutcome::kNotPlain;
+        result.Outcome = LineOutcome::kNotPlain;
       } else {
         RegisterScheduledTask(os, xmlPath, taskName);
         // The registration program has ended: its XML file is no longer needed.
         xml.file->ClearReadOnlyAttribute();
-        result.outcome =
+        result.Outcome =
             xml.file->Delete() ? LineOutcome::kRegistered : LineOutcome::kNotDeleted;
       }
     }
@@ -95,14 +95,14 @@ LineResult HandleLine(Os& os, std::wstring_view line) {
 }
 
 void TraceLine(Os& os, size_t lineNumber, const LineResult& line) {
-  if (line.outcome == LineOutcome::kBlank) return;
+  if (line.Outcome == LineOutcome::kBlank) return;
   std::wstring text = L"task list: line " + std::to_wstring(lineNumber) + L": ";
-  if (line.outcome == LineOutcome::kIncomplete) {
+  if (line.Outcome == LineOutcome::kIncomplete) {
     Trace(os, text + L"no complete entry");
     return;
   }
-  const std::wstring entry = Quoted(line.taskName) + L" from " + Quoted(line.xmlPath);
-  switch (line.outcome) {
+  const std::wstring entry = Quoted(line.TaskName) + L" from " + Quoted(line.XmlPath);
+  switch (line.Outcome) {
     case LineOutcome::kUnquotable:
       text += L"skipped " + entry + L": a value holds a double quote or ends in a backslash";
       break;
@@ -113,7 +113,7 @@ void TraceLine(Os& os, size_t lineNumber, const LineResult& line) {
       text += L"skipped " + entry + L": the XML path is a link, junction, folder or device";
       break;
     case LineOutcome::kRefused:
-      text += L"skipped " + entry + L": the XML file " + DescribeFileCheck(line.check);
+      text += L"skipped " + entry + L": the XML file " + DescribeFileCheck(line.Check);
       break;
     case LineOutcome::kRegistered:
       text += L"registered " + entry + L"; the XML file was deleted";

@@ -88,20 +88,20 @@ RecordedProfile ReadCurrentProfile(Os& os, const CurrentRecordFile& recordFile) 
 bool WriteCurrentPlanRecord(Os& os, const PinnedDataFolder& dataFolder,
                             const SettingsLocation& settings, const std::wstring& profileName,
                             const std::wstring& planGuid) {
-  const std::wstring& settingsPath = settings.named;
+  const std::wstring& settingsPath = settings.Named;
   // Nothing to record without both: no record names a nameless profile.
   if (settingsPath.empty() || profileName.empty()) return false;
   bool allWritten = true;
   // A profile in the data folder is recorded in its Setting.ini; one elsewhere
   // gets a MySetting.ini beside it, and the data folder's Setting.ini as well.
   for (const RecordTarget& target : RecordTargets(os, settings, dataFolder)) {
-    const FilePin held = CreateOrHoldRecordFile(os, target.path, target.scope, dataFolder);
-    WriteRecordValue(os, target.path, held, kRecordProfilePathKey, settingsPath, allWritten);
-    WriteRecordValue(os, target.path, held, kRecordProfileNameKey, profileName, allWritten);
+    const FilePin held = CreateOrHoldRecordFile(os, target.Path, target.File, dataFolder);
+    WriteRecordValue(os, target.Path, held, kRecordProfilePathKey, settingsPath, allWritten);
+    WriteRecordValue(os, target.Path, held, kRecordProfileNameKey, profileName, allWritten);
     // Only the data folder's Setting.ini carries the plan GUID.
-    if (target.scope == RecordFile::kMachine)
-      WriteRecordValue(os, target.path, held, kRecordGuidKey, planGuid, allWritten);
-    if (!target.path.empty()) os.profile().Flush(target.path);
+    if (target.File == RecordFile::kMachine)
+      WriteRecordValue(os, target.Path, held, kRecordGuidKey, planGuid, allWritten);
+    if (!target.Path.empty()) os.profile().Flush(target.Path);
   }
   return allWritten;
 }

@@ -66,11 +66,11 @@ bool ReadPowerSettingsFile(Os& os, const std::wstring& path, PowerSettings& r) {
 
   for (const NumericSetting& setting : kNumericSettings) {
     const int32_t value =
-        ReadInt(os, setting.section, setting.key, setting.defaultValue, setting.floor, path);
-    switch (setting.clamp) {
-      case Clamp::kAtLeast: r.*setting.field = value; break;
-      case Clamp::kBrightness: r.*setting.field = NormalizeBrightness(value); break;
-      case Clamp::kFlag: r.*setting.field = value == 1 ? 1 : 0; break;
+        ReadInt(os, setting.Section, setting.Key, setting.DefaultValue, setting.Floor, path);
+    switch (setting.ClampRule) {
+      case Clamp::kAtLeast: r.*setting.Field = value; break;
+      case Clamp::kBrightness: r.*setting.Field = NormalizeBrightness(value); break;
+      case Clamp::kFlag: r.*setting.Field = value == 1 ? 1 : 0; break;
     }
   }
   ReadTimeOfDay(os, L"SYSTEM", L"SleepStartTime", path, r.SleepStartTime);

@@ -51,14 +51,14 @@ FilePin CreateOrHoldRecordFile(Os& os, const std::wstring& path, RecordFile scop
 
 bool LiesInDataFolder(Os& os, const SettingsLocation& settings,
                       const PinnedDataFolder& dataFolder) {
-  return LiesDirectlyIn(os, settings.reached, dataFolder.FinalPath());
+  return LiesDirectlyIn(os, settings.Reached, dataFolder.FinalPath());
 }
 
 std::vector<RecordTarget> RecordTargets(Os& os, const SettingsLocation& settings,
                                         const PinnedDataFolder& dataFolder) {
   // A data folder without a name has no "Setting.ini": nothing may go to a
   // file of that name in whatever folder is current.
-  const std::wstring settingsFolder = FolderOfFile(os, settings.reached);
+  const std::wstring settingsFolder = FolderOfFile(os, settings.Reached);
   const auto machineRecordIn = [&](const std::wstring& folder) {
     return RecordTarget{
         dataFolder.Path().empty() ? L"" : PathStringCombine(folder, kMachineRecordFileName),
@@ -78,12 +78,12 @@ bool RecordFilesUsable(Os& os, const PinnedDataFolder& dataFolder,
   std::vector<RecordTarget> records = RecordTargets(os, settings, dataFolder);
   // The data folder's record first, as the discovery reads it first.
   std::stable_partition(records.begin(), records.end(), [](const RecordTarget& record) {
-    return record.scope == RecordFile::kMachine;
+    return record.File == RecordFile::kMachine;
   });
   // The user's own record is read for a settings file outside the data folder.
   const bool elsewhere = std::any_of(
       records.begin(), records.end(),
-      [](const RecordTarget& record) { return record.scope == RecordFile::kUser; });
+      [](const RecordTarget& record) { return record.File == RecordFile::kUser; });
   // Held while its record file is checked.
   PinnedDataFolder userFolder;
   if (elsewhere) {
@@ -97,8 +97,8 @@ bool RecordFilesUsable(Os& os, const PinnedDataFolder& dataFolder,
           {PathStringCombine(userFolder.Path(), kUserRecordFileName), RecordFile::kUser});
   }
   for (const RecordTarget& record : records) {
-    if (record.path.empty()) continue;  // never written
-    if (IsRefused(HoldRecordFile(os, record.path, record.scope, dataFolder).check)) return false;
+    if (record.Path.empty()) continue;  // never written
+    if (IsRefused(HoldRecordFile(os, record.Path, record.File, dataFolder).check)) return false;
   }
   return true;
 }

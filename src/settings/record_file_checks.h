@@ -41,8 +41,8 @@ bool LiesInDataFolder(Os& os, const SettingsLocation& settings,
 
 // A record file that a run writes, and the checks it gets.
 struct RecordTarget {
-  std::wstring path;  // empty when it does not fit or the data folder has no name
-  RecordFile scope;
+  std::wstring Path;  // empty when it does not fit or the data folder has no name
+  RecordFile File;
 };
 
 // The record files that recording the settings file at `settingsPath`

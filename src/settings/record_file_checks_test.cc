@@ -51,9 +51,9 @@ TEST(RecordTargetsTest, NameTheFilesWrittenInTheirOrder) {
         RecordTargets(os, c.settingsPath, PinnedDataFolder::Pin(os));
     ASSERT_EQ(targets.size(), c.paths.size());
     for (size_t i = 0; i < targets.size(); ++i) {
-      EXPECT_EQ(targets[i].path, c.paths[i]);
+      EXPECT_EQ(targets[i].Path, c.paths[i]);
       const bool machineFile = i + 1 == targets.size();
-      EXPECT_EQ(targets[i].scope,
+      EXPECT_EQ(targets[i].File,
                 machineFile ? RecordFile::kMachine : RecordFile::kUser);
     }
   }

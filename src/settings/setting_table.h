@@ -27,14 +27,14 @@ enum class PowercfgSetting {
 };
 
 struct NumericSetting {
-  const wchar_t* section;
-  const wchar_t* key;
-  int32_t defaultValue;  // a missing key reads as this, then passes the clamp
-  int32_t floor;
-  Clamp clamp;
-  int32_t PowerSettings::*field;
-  PowercfgSetting powercfg;
-  const wchar_t* changeOption;  // for PowercfgSetting::kChange
+  const wchar_t* Section;
+  const wchar_t* Key;
+  int32_t DefaultValue;  // a missing key reads as this, then passes the clamp
+  int32_t Floor;
+  Clamp ClampRule;
+  int32_t PowerSettings::*Field;
+  PowercfgSetting Powercfg;
+  const wchar_t* ChangeOption;  // for PowercfgSetting::kChange
 };
 
 inline constexpr NumericSetting kNumericSettings[] = {

@@ -20,18 +20,18 @@ TEST(SettingTableTest, RowsAreWellFormed) {
   std::vector<int32_t PowerSettings::*> fields;
   std::set<std::wstring> options;
   for (const NumericSetting& row : kNumericSettings) {
-    EXPECT_TRUE(keys.emplace(row.section, row.key).second) << row.key;
-    for (int32_t PowerSettings::*seen : fields) EXPECT_NE(seen, row.field) << row.key;
-    fields.push_back(row.field);
-    if (row.powercfg == PowercfgSetting::kChange) {
-      ASSERT_NE(row.changeOption, nullptr) << row.key;
-      EXPECT_TRUE(options.insert(row.changeOption).second) << row.key;
+    EXPECT_TRUE(keys.emplace(row.Section, row.Key).second) << row.Key;
+    for (int32_t PowerSettings::*seen : fields) EXPECT_NE(seen, row.Field) << row.Key;
+    fields.push_back(row.Field);
+    if (row.Powercfg == PowercfgSetting::kChange) {
+      ASSERT_NE(row.ChangeOption, nullptr) << row.Key;
+      EXPECT_TRUE(options.insert(row.ChangeOption).second) << row.Key;
     } else {
-      EXPECT_EQ(row.changeOption, nullptr) << row.key;
+      EXPECT_EQ(row.ChangeOption, nullptr) << row.Key;
     }
-    const bool brightness = row.powercfg == PowercfgSetting::kAcBrightnessIndex ||
-                            row.powercfg == PowercfgSetting::kDcBrightnessIndex;
-    EXPECT_EQ(brightness, row.clamp == Clamp::kBrightness) << row.key;
+    const bool brightness = row.Powercfg == PowercfgSetting::kAcBrightnessIndex ||
+                            row.Powercfg == PowercfgSetting::kDcBrightnessIndex;
+    EXPECT_EQ(brightness, row.ClampRule == Clamp::kBrightness) << row.Key;
   }
 }
 
@@ -43,12 +43,12 @@ TEST(SettingTableTest, EveryRowIsReadIntoItsField) {
   os.SetProfileValue(path, L"GENERAL", L"Name", L"Table");
   int32_t next = 1;
   for (const NumericSetting& row : kNumericSettings)
-    os.SetProfileValue(path, row.section, row.key, std::to_wstring(row.clamp == Clamp::kFlag ? 1 : next++ * 5));
+    os.SetProfileValue(path, row.Section, row.Key, std::to_wstring(row.ClampRule == Clamp::kFlag ? 1 : next++ * 5));
   PowerSettings settings;
   ASSERT_TRUE(LoadPowerSettings(os, path, settings));
   next = 1;
   for (const NumericSetting& row : kNumericSettings)
-    EXPECT_EQ(settings.*row.field, row.clamp == Clamp::kFlag ? 1 : next++ * 5) << row.key;
+    EXPECT_EQ(settings.*row.Field, row.ClampRule == Clamp::kFlag ? 1 : next++ * 5) << row.Key;
 
   // Missing keys: the default through the clamp.
   FakeOs empty;
@@ -56,10 +56,10 @@ TEST(SettingTableTest, EveryRowIsReadIntoItsField) {
   empty.SetProfileValue(path, L"GENERAL", L"Name", L"Table");
   ASSERT_TRUE(LoadPowerSettings(empty, path, settings));
   for (const NumericSetting& row : kNumericSettings) {
-    const int32_t expected = row.clamp == Clamp::kBrightness ? NormalizeBrightness(row.defaultValue)
-                             : row.clamp == Clamp::kFlag     ? 0
-                                                            : row.defaultValue;
-    EXPECT_EQ(settings.*row.field, expected) << row.key;
+    const int32_t expected = row.ClampRule == Clamp::kBrightness ? NormalizeBrightness(row.DefaultValue)
+                             : row.ClampRule == Clamp::kFlag     ? 0
+                                                            : row.DefaultValue;
+    EXPECT_EQ(settings.*row.Field, expected) << row.Key;
   }
 }
 

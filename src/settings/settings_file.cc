@@ -28,7 +28,7 @@ HeldSettingsFile HeldSettingsFile::Hold(Os& os, const std::wstring& path) {
                     L" " + DescribeFileCheck(folder.check));
       return held;
     }
-    held.location_.reached = std::move(*final);
+    held.location_.Reached = std::move(*final);
     held.folder_ = std::move(folder.folder);
   }
   held.file_ = std::move(file.file);

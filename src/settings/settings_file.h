@@ -14,13 +14,13 @@ namespace tav {
 // A settings file as the command line names it and as the tool reaches it.
 struct SettingsLocation {
   // A path reached as it is named (a test, or a system without final paths).
-  SettingsLocation(const std::wstring& path) : named(path), reached(path) {}
+  SettingsLocation(const std::wstring& path) : Named(path), Reached(path) {}
   SettingsLocation(const wchar_t* path) : SettingsLocation(std::wstring(path)) {}
   SettingsLocation(std::wstring namedPath, std::wstring reachedPath)
-      : named(std::move(namedPath)), reached(std::move(reachedPath)) {}
+      : Named(std::move(namedPath)), Reached(std::move(reachedPath)) {}
 
-  std::wstring named;    // as the command line gives it: what "ProfilePath" records
-  std::wstring reached;  // its final path where the system can name it, else `named`:
+  std::wstring Named;    // as the command line gives it: what "ProfilePath" records
+  std::wstring Reached;  // its final path where the system can name it, else `Named`:
                          // where the file lies, which decides where its record goes
 };
 
