@@ -37,8 +37,6 @@
 namespace tav::posix {
 namespace {
 
-constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
-
 std::string ProcFdPath(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
 // `path` made absolute against the current folder, with ".", ".." and
@@ -190,10 +188,7 @@ class PosixPinnedFile : public OsPinnedFile {
     // change goes through /proc, as fchmod refuses an O_PATH descriptor.
     struct stat now;
     if (fstat(fd_.get(), &now) != 0 || (now.st_mode & kAnyWrite) != 0) return;
-    const std::string held = ProcFdPath(fd_.get());
-    const uint32_t attributes = FileAttributes(held);
-    if (attributes == kInvalidFileAttributes || !(attributes & kFileAttributeReadOnly)) return;
-    ChangeFileAttributes(held, attributes & ~kFileAttributeReadOnly);
+    ChangeFileAttributes(ProcFdPath(fd_.get()), kFileAttributeNormal);
   }
 
   bool Delete() override {

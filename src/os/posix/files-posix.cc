@@ -8,11 +8,6 @@
 #include "os/posix/posix_parts.h"
 
 namespace tav::posix {
-namespace {
-
-constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
-
-}  // namespace
 
 bool FileExists(const std::string& path) {
   struct stat info;

@@ -2,6 +2,8 @@
 // native (UTF-8, '/') paths; PosixOs converts the core's Windows-form paths.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -17,6 +19,9 @@ struct PlanStore;
 namespace tav::posix {
 
 class UnsyncedFiles;
+
+// The read-only attribute of Windows is "none of these permission bits" here.
+inline constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
 
 // --- mutex-posix.cc ---------------------------------------------------------
 // A named mutex as an exclusive flock on `lockPath` (created when missing).

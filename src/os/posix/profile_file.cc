@@ -8,6 +8,7 @@
 #include <cstdio>  // renameat2, RENAME_EXCHANGE
 #include <optional>
 
+#include "os/posix/posix_parts.h"
 #include "os/posix/posix_paths.h"
 #include "os/posix/unique_fd.h"
 
@@ -28,10 +29,10 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-// The POSIX layer's read-only attribute is "no write permission bit at
-// all"; it holds for root too, whom plain permission checks let through.
+// The read-only attribute holds for root too, whom plain permission checks
+// let through.
 bool IsWritable(const std::string& path, const struct stat& info) {
-  return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && ::access(path.c_str(), W_OK) == 0;
+  return (info.st_mode & kAnyWrite) != 0 && ::access(path.c_str(), W_OK) == 0;
 }
 
 bool IsWritableFolder(const std::string& folder) {
