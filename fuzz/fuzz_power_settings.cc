@@ -22,8 +22,8 @@ std::string nativePath;
 std::wstring settingsPath;  // Windows form, as the core names it
 std::unique_ptr<tav::Os> os;
 
-bool TimeOk(const tav::TimeOfDay& t) {
-  return (t.Hour == -1 && t.Minute == -1) || (t.Hour >= 0 && t.Hour <= 23 && t.Minute >= 0 && t.Minute <= 59);
+bool TimeOk(const std::optional<tav::TimeOfDay>& t) {
+  return !t || (t->Hour >= 0 && t->Hour <= 23 && t->Minute >= 0 && t->Minute <= 59);
 }
 
 bool BrightnessOk(int32_t value) { return value >= 0 && value <= 100 && value % 5 == 0; }
@@ -85,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(BrightnessOk(settings.DisplayAcBright));
   FUZZ_CHECK(BrightnessOk(settings.DisplayDcBright));
   FUZZ_CHECK(settings.StopCheckBox == 0 || settings.StopCheckBox == 1);
-  for (const tav::TimeOfDay& t : {settings.SleepStartTime, settings.ResumeTime, settings.StartTime,
+  for (const std::optional<tav::TimeOfDay>& t : {settings.SleepStartTime, settings.ResumeTime, settings.StartTime,
                                   settings.EndTime})
     FUZZ_CHECK(TimeOk(t));
   for (const tav::TaskEntry& task :
