@@ -16,10 +16,10 @@ constexpr wchar_t kSettings[] = L"C:\\Data\\Setting.ini";
 constexpr wchar_t kList[] = L"C:\\Data\\list.txt";
 constexpr wchar_t kFolder[] = L"C:\\Data";
 
-bool TimeOk(int32_t value) { return value == -1 || (value >= 0 && value <= 99); }
+bool TimeOk(int32_t value) { return value >= 0 && value <= 99; }
 
-bool PairOk(int32_t hour, int32_t minute) {
-  return TimeOk(hour) && TimeOk(minute) && ((hour == -1) == (minute == -1));
+bool TimeOfDayOk(const std::optional<tav::TimeOfDay>& time) {
+  return !time || (TimeOk(time->Hour) && TimeOk(time->Minute));
 }
 
 // A stored path: no "/" (the command line is cut at every one), no NUL (the
@@ -34,9 +34,8 @@ bool PathOk(const std::wstring& path) {
 bool Same(const LaunchOptions& a, const LaunchOptions& b) {
   return a.SettingsPath == b.SettingsPath && a.TaskListPath == b.TaskListPath &&
          a.SkipOnXp == b.SkipOnXp && a.SuspendRequested == b.SuspendRequested &&
-         a.HibernateRequested == b.HibernateRequested && a.ActionHour == b.ActionHour &&
-         a.ActionMinute == b.ActionMinute && a.HandOffHour == b.HandOffHour &&
-         a.HandOffMinute == b.HandOffMinute;
+         a.HibernateRequested == b.HibernateRequested && a.ActionTime == b.ActionTime &&
+         a.HandOffTime == b.HandOffTime;
 }
 
 }  // namespace
@@ -57,14 +56,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   LaunchOptions options;
   options.SettingsPath = L"stale";
-  options.ActionHour = 7;
+  options.ActionTime = tav::TimeOfDay{7, 7};
   const bool valid = tav::ReadLaunchOptions(os, commandLine, options);
 
-  FUZZ_CHECK(PairOk(options.ActionHour, options.ActionMinute));
-  FUZZ_CHECK(PairOk(options.HandOffHour, options.HandOffMinute));
-  if (!options.SuspendRequested && !options.HibernateRequested) {
-    FUZZ_CHECK(options.HandOffHour == -1 && options.HandOffMinute == -1);
-  }
+  FUZZ_CHECK(TimeOfDayOk(options.ActionTime));
+  FUZZ_CHECK(TimeOfDayOk(options.HandOffTime));
+  if (!options.SuspendRequested && !options.HibernateRequested) FUZZ_CHECK(!options.HandOffTime);
   FUZZ_CHECK(PathOk(options.SettingsPath));
   FUZZ_CHECK(PathOk(options.TaskListPath));
 
