@@ -13,8 +13,8 @@
 namespace tav::bench {
 
 struct RecordedCommand {
-  std::string program;            // the file that was executed
-  std::vector<std::string> argv;  // as the child received it
+  std::string Program;            // the file that was executed
+  std::vector<std::string> Argv;  // as the child received it
 };
 
 inline bool ReadWholeFile(const std::string& path, std::string& out) {
@@ -42,12 +42,12 @@ inline bool ParseCommandRecord(const std::string& text, std::vector<RecordedComm
   while (pos < text.size()) {
     std::string count;
     RecordedCommand command;
-    if (!next(count) || !next(command.program)) return false;
+    if (!next(count) || !next(command.Program)) return false;
     char* end = nullptr;
     long argc = std::strtol(count.c_str(), &end, 10);
     if (count.empty() || *end != '\0' || argc < 1) return false;
-    command.argv.resize(static_cast<size_t>(argc));
-    for (std::string& argument : command.argv)
+    command.Argv.resize(static_cast<size_t>(argc));
+    for (std::string& argument : command.Argv)
       if (!next(argument)) return false;
     commands.push_back(std::move(command));
   }

@@ -37,9 +37,9 @@ namespace {
 
 // The native path after "/XML" in a registration's arguments; empty if none.
 std::string XmlFileOf(const tav::bench::RecordedCommand& command) {
-  for (size_t i = 1; i + 1 < command.argv.size(); ++i) {
-    if (command.argv[i] != "/XML") continue;
-    std::string path = command.argv[i + 1];
+  for (size_t i = 1; i + 1 < command.Argv.size(); ++i) {
+    if (command.Argv[i] != "/XML") continue;
+    std::string path = command.Argv[i + 1];
     std::replace(path.begin(), path.end(), '\\', '/');
     return path;
   }
@@ -107,10 +107,10 @@ int main(int argc, char** argv) {
   ChildSetup setup;
   for (tav::bench::RecordedCommand& command : commands) {
     std::vector<char*> arguments;
-    for (std::string& argument : command.argv) arguments.push_back(argument.data());
+    for (std::string& argument : command.Argv) arguments.push_back(argument.data());
     arguments.push_back(nullptr);
     pid_t pid = 0;
-    if (posix_spawn(&pid, command.program.c_str(), childSetup ? &setup.actions : nullptr,
+    if (posix_spawn(&pid, command.Program.c_str(), childSetup ? &setup.actions : nullptr,
                     childSetup ? &setup.attributes : nullptr, arguments.data(), environ) != 0)
       return 1;
     if (childSetup) {

@@ -79,11 +79,11 @@ bool FileExists(const std::string& path) {
 
 std::unique_ptr<Os> NewPosixOs() {
   PosixConfig config;
-  config.commonAppData = TempRoot() + "/common";
-  config.localAppData = TempRoot() + "/local";
-  config.runtimeDir = TempRoot();
-  config.standinDir = TempRoot();
-  config.systemDir = TempRoot() + "/system";
+  config.CommonAppData = TempRoot() + "/common";
+  config.LocalAppData = TempRoot() + "/local";
+  config.RuntimeDir = TempRoot();
+  config.StandinDir = TempRoot();
+  config.SystemDir = TempRoot() + "/system";
   return MakePosixOs(config);
 }
 
@@ -308,9 +308,9 @@ void BM_TextFileReadLine_10MiB(benchmark::State& state) {
   os->system().SelectUserLocale();
   // Pinned once, outside the timing, as the tool holds the list it reads.
   const FilePin pin = os->files().PinFile(path, FinalPathCheck::kSkip, PinSharing::kReadOnly);
-  if (!pin.file) state.SkipWithError("cannot pin the list");
+  if (!pin.File) state.SkipWithError("cannot pin the list");
   for (auto _ : state) {
-    std::unique_ptr<OsTextFile> file = pin.file ? pin.file->OpenTextFileForReading() : nullptr;
+    std::unique_ptr<OsTextFile> file = pin.File ? pin.File->OpenTextFileForReading() : nullptr;
     if (!file) state.SkipWithError("cannot open the list");
     std::wstring piece;
     size_t lines = 0;
@@ -331,11 +331,11 @@ PosixConfig RunSandbox(const std::string& name, std::wstring& commandLine) {
   WriteFile(profile, ReadFile(SampleProfile()));
   commandLine = L"/N:\"" + WinPath(profile) + L"\"";
   PosixConfig config;
-  config.commonAppData = folder + "/common";
-  config.localAppData = folder + "/local";
-  config.runtimeDir = folder;
-  config.standinDir = folder;
-  config.systemDir = folder;
+  config.CommonAppData = folder + "/common";
+  config.LocalAppData = folder + "/local";
+  config.RuntimeDir = folder;
+  config.StandinDir = folder;
+  config.SystemDir = folder;
   return config;
 }
 
@@ -349,8 +349,8 @@ void BM_RunEntry_NewPlan_NoChildren(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     std::error_code ec;
-    fs::remove(config.commonAppData + "/VARENTO/TAV_POWERSAVE/Setting.ini", ec);
-    fs::remove(config.localAppData + "/VARENTO/TAV_POWERSAVE/MySetting.ini", ec);
+    fs::remove(config.CommonAppData + "/VARENTO/TAV_POWERSAVE/Setting.ini", ec);
+    fs::remove(config.LocalAppData + "/VARENTO/TAV_POWERSAVE/MySetting.ini", ec);
     state.ResumeTiming();
     NoChildOs os(MakePosixOs(config));
     if (RunEntry(os, commandLine) != kExitSuccess || os.started != 14)
@@ -364,15 +364,15 @@ void BM_RunEntry_NewPlan_NoChildren(benchmark::State& state) {
 void BM_RunEntry_Everyday_NoChildren(benchmark::State& state) {
   std::wstring commandLine;
   const PosixConfig config = RunSandbox("everyday", commandLine);
-  const std::string folder = config.standinDir;
+  const std::string folder = config.StandinDir;
   // The dedicated plan is in the store already, active, as a run leaves it;
   // the first run finds it by its name and records its GUID.
   standin::PlanStore store = standin::DefaultPlanStore();
   standin::Plan plan = *standin::FindPlan(store, "a1841308-3541-4fab-bc81-f71556f20b4a");
-  plan.guid = "5c1e3a52-7d4b-4e0f-9a61-2b8c0d7e4f13";
-  plan.name = "Vantrel電源プラン";
-  store.plans.push_back(plan);
-  store.activePlan = plan.guid;
+  plan.Guid = "5c1e3a52-7d4b-4e0f-9a61-2b8c0d7e4f13";
+  plan.Name = "Vantrel電源プラン";
+  store.Plans.push_back(plan);
+  store.ActivePlan = plan.Guid;
   if (!standin::SavePlanStore(standin::PlanStorePathIn(folder), store))
     state.SkipWithError("cannot write the plan store");
   {
@@ -411,7 +411,7 @@ void BM_TaskList_1000Entries_NoChildren(benchmark::State& state) {
   const std::string listFile = folder + "/tasks.txt";
   const std::wstring listPath = WinPath(listFile);
   std::unique_ptr<Os> posixOs = NewPosixOs();
-  posixOs->SelectUserDefaultLocale();
+  posixOs->system().SelectUserLocale();
   NoChildOs os(std::move(posixOs));
   for (auto _ : state) {
     state.PauseTiming();

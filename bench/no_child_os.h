@@ -56,9 +56,9 @@ class NoChildOs : public OsProcesses, public OsPower, public Os {
       ActivePlanReading ActivePlan() override {
         if (active_.empty()) return inner_->ActivePlan();
         ActivePlanReading reading{ActivePlanReading::Status::kRead, Guid{}, 0};
-        Guid& active = reading.plan;
-        if (!standin::ParseGuidText(active_, active.data1, active.data2, active.data3,
-                                    active.data4))
+        Guid& active = reading.Plan;
+        if (!standin::ParseGuidText(active_, active.Data1, active.Data2, active.Data3,
+                                    active.Data4))
           reading = ActivePlanReading{ActivePlanReading::Status::kFailed, Guid{}, 13};
         return reading;
       }

@@ -444,8 +444,8 @@ ScenarioResult RunScenario(const Sandbox& box, const Scenario& s) {
   const std::string script = box.records + "/" + s.name + ".sh";
   std::string body = "#!/bin/bash\n";
   for (const RecordedCommand& c : commands) {
-    body += ShellQuoted(c.program);
-    for (size_t i = 1; i < c.argv.size(); ++i) body += " " + ShellQuoted(c.argv[i]);
+    body += ShellQuoted(c.Program);
+    for (size_t i = 1; i < c.Argv.size(); ++i) body += " " + ShellQuoted(c.Argv[i]);
     body += "\n";
   }
   WriteFile(script, body);
@@ -600,10 +600,10 @@ void WriteStoreWithPlan(const std::string& stateDir) {
   fs::create_directories(stateDir);
   standin::PlanStore store = standin::DefaultPlanStore();
   standin::Plan plan = *standin::FindPlan(store, kPowerSaverGuid);
-  plan.guid = kExistingPlanGuid;
-  plan.name = kPlanName;
-  store.plans.push_back(plan);
-  store.activePlan = kExistingPlanGuid;
+  plan.Guid = kExistingPlanGuid;
+  plan.Name = kPlanName;
+  store.Plans.push_back(plan);
+  store.ActivePlan = kExistingPlanGuid;
   if (!standin::SavePlanStore(standin::PlanStorePathIn(stateDir), store))
     Fail("cannot write the plan store in " + stateDir);
 }

@@ -46,10 +46,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   nativePath = folder + "/Setting.ini";
   for (char c : nativePath) settingsPath += c == '/' ? L'\\' : static_cast<wchar_t>(c);
   tav::PosixConfig config;
-  config.commonAppData = folder + "/common";
-  config.localAppData = folder + "/local";
-  config.runtimeDir = folder;
-  config.standinDir = folder;
+  config.CommonAppData = folder + "/common";
+  config.LocalAppData = folder + "/local";
+  config.RuntimeDir = folder;
+  config.StandinDir = folder;
   os = tav::MakePosixOs(config);
   std::atexit([] {
     unlink(nativePath.c_str());

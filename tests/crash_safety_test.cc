@@ -74,7 +74,7 @@ TEST(CrashSafety, RecordWriterKilledAtRandomMomentsNeverLeavesAPartialFile) {
   constexpr int kKills = 300;
   posix::testing::TempDir dir;
   const PosixConfig config = dir.Config();
-  const std::string folder = config.commonAppData + "/VARENTO/TAV_POWERSAVE";
+  const std::string folder = config.CommonAppData + "/VARENTO/TAV_POWERSAVE";
   const std::string file = folder + "/Setting.ini";
   const std::string profile = ProfileText();
   std::filesystem::create_directories(folder);

@@ -40,11 +40,11 @@ class RealMachine : public ::testing::Test {
   void OnlyBalanced() const {
     standin::PlanStore store = standin::DefaultPlanStore();
     std::vector<standin::Plan> kept;
-    for (const standin::Plan& plan : store.plans)
-      if (plan.guid == kBalanced) kept.push_back(plan);
+    for (const standin::Plan& plan : store.Plans)
+      if (plan.Guid == kBalanced) kept.push_back(plan);
     ASSERT_EQ(kept.size(), 1u);
-    store.plans = kept;
-    store.activePlan = kBalanced;
+    store.Plans = kept;
+    store.ActivePlan = kBalanced;
     SaveStore(store);
   }
   void PolicyKeepsTheActivePlan() const {
@@ -78,22 +78,22 @@ TEST_F(RealMachine, WithoutThePowerSaverTheDedicatedPlanIsACopyOfBalanced) {
   const standin::PlanStore store = Store();
   const standin::Plan* plan = Plan(store, guid);
   ASSERT_NE(plan, nullptr);
-  EXPECT_EQ(plan->name, "Vantrel電源プラン");
-  EXPECT_EQ(store.activePlan, standin::NormalizeGuidText(guid));
-  EXPECT_EQ(plan->values.ac.at("monitor-timeout"), 7);
-  EXPECT_EQ(plan->values.dc.at("hibernate-timeout"), 61);
-  EXPECT_EQ(plan->values.ac.at("brightness"), 55);
+  EXPECT_EQ(plan->Name, "Vantrel電源プラン");
+  EXPECT_EQ(store.ActivePlan, standin::NormalizeGuidText(guid));
+  EXPECT_EQ(plan->Values.Ac.at("monitor-timeout"), 7);
+  EXPECT_EQ(plan->Values.Dc.at("hibernate-timeout"), 61);
+  EXPECT_EQ(plan->Values.Ac.at("brightness"), 55);
   // Balanced keeps every value it had.
   const standin::Plan* balanced = Plan(store, kBalanced);
   ASSERT_NE(balanced, nullptr);
-  EXPECT_EQ(balanced->values.ac, balancedBefore.values.ac);
-  EXPECT_EQ(balanced->values.dc, balancedBefore.values.dc);
+  EXPECT_EQ(balanced->Values.Ac, balancedBefore.Values.Ac);
+  EXPECT_EQ(balanced->Values.Dc, balancedBefore.Values.Dc);
 
   // The next run finds the plan by its recorded GUID: 12 commands.
   ASSERT_EQ(box.Run(box.Arg("N", settings)), 0);
   EXPECT_EQ(box.Log("powercfg.log").size(), 26u);
   EXPECT_EQ(CurrentValue(settings, "GUID"), guid);
-  EXPECT_EQ(Store().plans.size(), 2u);
+  EXPECT_EQ(Store().Plans.size(), 2u);
 }
 
 // Under a policy that keeps the active plan every "/SETACTIVE" is refused:
@@ -107,7 +107,7 @@ void RealMachine::CheckRefusedActivation(bool planExists) {
   const std::string profileBefore = Sandbox::Read(settings);
   // Whatever plan is active now is the user's own under the policy.
   standin::PlanStore store = Store();
-  store.activePlan = kBalanced;
+  store.ActivePlan = kBalanced;
   SaveStore(store);
   const standin::Plan balancedBefore = *Plan(store, kBalanced);
   const size_t before = box.Log("powercfg.log").size();
@@ -119,9 +119,9 @@ void RealMachine::CheckRefusedActivation(bool planExists) {
   EXPECT_EQ(log.size() - before, planExists ? 1u : 3u);
   EXPECT_EQ(log.back().rfind("powercfg.exe /SETACTIVE ", 0), 0u);
   const standin::PlanStore after = Store();
-  EXPECT_EQ(after.activePlan, kBalanced);
-  EXPECT_EQ(Plan(after, kBalanced)->values.ac, balancedBefore.values.ac);
-  EXPECT_EQ(Plan(after, kBalanced)->values.dc, balancedBefore.values.dc);
+  EXPECT_EQ(after.ActivePlan, kBalanced);
+  EXPECT_EQ(Plan(after, kBalanced)->Values.Ac, balancedBefore.Values.Ac);
+  EXPECT_EQ(Plan(after, kBalanced)->Values.Dc, balancedBefore.Values.Dc);
   EXPECT_EQ(Sandbox::Read(settings), profileBefore) << "nothing recorded";
 }
 
@@ -146,10 +146,10 @@ TEST_F(RealMachine, RollBackWithoutThePowerSaverActivatesBalancedAndDeletesThePl
   EXPECT_EQ(log[14], "powercfg.exe /SETACTIVE " + kBalanced);
   EXPECT_EQ(log[15], "powercfg.exe /DELETE " + guid);  // quotes dropped by the stand-in's log
   const standin::PlanStore store = Store();
-  ASSERT_EQ(store.plans.size(), 1u);
-  EXPECT_EQ(store.activePlan, kBalanced);
-  EXPECT_EQ(store.plans[0].values.ac, balancedBefore.values.ac);
-  EXPECT_EQ(store.plans[0].values.dc, balancedBefore.values.dc);
+  ASSERT_EQ(store.Plans.size(), 1u);
+  EXPECT_EQ(store.ActivePlan, kBalanced);
+  EXPECT_EQ(store.Plans[0].Values.Ac, balancedBefore.Values.Ac);
+  EXPECT_EQ(store.Plans[0].Values.Dc, balancedBefore.Values.Dc);
   EXPECT_EQ(Sandbox::Read(settings), kProfile);
 }
 

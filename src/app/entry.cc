@@ -71,13 +71,13 @@ int RunEntry(Os& os, RunSteps& steps, const std::wstring& commandLine) {
 
 std::unique_ptr<OsMutex> AcquireInstanceMutex(Os& os) {
   MutexOpening opening = os.system().CreateOwnedMutex(kInstanceMutexName);
-  std::unique_ptr<OsMutex>& mutex = opening.mutex;
+  std::unique_ptr<OsMutex>& mutex = opening.Mutex;
   if (!mutex) {
     Trace(os, L"mutex: cannot be created");
     return nullptr;
   }
-  Trace(os, opening.existed ? L"mutex: held by another instance" : L"mutex: taken");
-  if (opening.existed) {
+  Trace(os, opening.Existed ? L"mutex: held by another instance" : L"mutex: taken");
+  if (opening.Existed) {
     // Opened, not owned: releasing does nothing; the handle is closed on reset.
     mutex->Release();
     mutex.reset();

@@ -90,10 +90,10 @@ void ExpectFinishedMessageOnce(const FakeOs& os, bool windowExists) {
     return;
   }
   ASSERT_EQ(os.postedMessages.size(), 1u);
-  EXPECT_EQ(os.postedMessages[0].window, 0x1234u);
-  EXPECT_EQ(os.postedMessages[0].message, 0x83E8u);
-  EXPECT_EQ(os.postedMessages[0].wParam, 0u);
-  EXPECT_EQ(os.postedMessages[0].lParam, 0);
+  EXPECT_EQ(os.postedMessages[0].Window, 0x1234u);
+  EXPECT_EQ(os.postedMessages[0].Message, 0x83E8u);
+  EXPECT_EQ(os.postedMessages[0].WParam, 0u);
+  EXPECT_EQ(os.postedMessages[0].LParam, 0);
 }
 
 struct EntryCase {

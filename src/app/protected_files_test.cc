@@ -207,7 +207,7 @@ TEST_F(ProtectedFilesTest, RollBackKeepsAPlanFoundBeforeTheRun) {
     EXPECT_EQ(os.commandLines.size(), found ? 12u : 16u);
     if (found) {
       EXPECT_TRUE(Traced(L"the plan was there before the run and stays"));
-      EXPECT_EQ(os.plans.back().guid, GuidFromText(kFoundGuid));
+      EXPECT_EQ(os.plans.back().Guid, GuidFromText(kFoundGuid));
     }
   }
 }

@@ -70,14 +70,14 @@ class OsPinnedFolder {
 };
 
 struct FilePin {
-  FileCheck check = FileCheck::kMissing;
-  std::unique_ptr<OsPinnedFile> file;  // set exactly when check is kPassed
-  bool created = false;                // made by OsFiles::CreateUnicodeTextFile
+  FileCheck Check = FileCheck::kMissing;
+  std::unique_ptr<OsPinnedFile> File;  // set exactly when check is kPassed
+  bool Created = false;                // made by OsFiles::CreateUnicodeTextFile
 };
 
 struct FolderPin {
-  FileCheck check = FileCheck::kMissing;
-  std::unique_ptr<OsPinnedFolder> folder;  // set exactly when check is kPassed
+  FileCheck Check = FileCheck::kMissing;
+  std::unique_ptr<OsPinnedFolder> Folder;  // set exactly when check is kPassed
 };
 
 }  // namespace tav

@@ -5,8 +5,8 @@
 namespace tav {
 
 bool operator==(const Guid& a, const Guid& b) {
-  return a.data1 == b.data1 && a.data2 == b.data2 && a.data3 == b.data3 &&
-         std::memcmp(a.data4, b.data4, sizeof a.data4) == 0;
+  return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
+         std::memcmp(a.Data4, b.Data4, sizeof a.Data4) == 0;
 }
 
 }  // namespace tav

@@ -8,10 +8,10 @@ namespace tav {
 
 // A binary GUID, laid out as the Windows GUID structure.
 struct Guid {
-  uint32_t data1 = 0;
-  uint16_t data2 = 0;
-  uint16_t data3 = 0;
-  uint8_t data4[8] = {};
+  uint32_t Data1 = 0;
+  uint16_t Data2 = 0;
+  uint16_t Data3 = 0;
+  uint8_t Data4[8] = {};
 };
 
 bool operator==(const Guid& a, const Guid& b);

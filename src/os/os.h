@@ -33,20 +33,20 @@ namespace tav {
 // One object of each facet; none may be null. They belong to whoever made
 // the Os and must outlive it.
 struct OsFacets {
-  OsSystem* system = nullptr;
-  OsProcesses* processes = nullptr;
-  OsFiles* files = nullptr;
-  OsProfile* profile = nullptr;
-  OsPower* power = nullptr;
-  OsCom* com = nullptr;
+  OsSystem* System = nullptr;
+  OsProcesses* Processes = nullptr;
+  OsFiles* Files = nullptr;
+  OsProfile* Profile = nullptr;
+  OsPower* Power = nullptr;
+  OsCom* Com = nullptr;
 
   // The same facets with one replaced.
-  OsFacets With(OsSystem& other) const { return Replaced(&OsFacets::system, other); }
-  OsFacets With(OsProcesses& other) const { return Replaced(&OsFacets::processes, other); }
-  OsFacets With(OsFiles& other) const { return Replaced(&OsFacets::files, other); }
-  OsFacets With(OsProfile& other) const { return Replaced(&OsFacets::profile, other); }
-  OsFacets With(OsPower& other) const { return Replaced(&OsFacets::power, other); }
-  OsFacets With(OsCom& other) const { return Replaced(&OsFacets::com, other); }
+  OsFacets With(OsSystem& other) const { return Replaced(&OsFacets::System, other); }
+  OsFacets With(OsProcesses& other) const { return Replaced(&OsFacets::Processes, other); }
+  OsFacets With(OsFiles& other) const { return Replaced(&OsFacets::Files, other); }
+  OsFacets With(OsProfile& other) const { return Replaced(&OsFacets::Profile, other); }
+  OsFacets With(OsPower& other) const { return Replaced(&OsFacets::Power, other); }
+  OsFacets With(OsCom& other) const { return Replaced(&OsFacets::Com, other); }
 
  private:
   template <typename Facet>
@@ -66,12 +66,12 @@ class Os {
   Os(const Os&) = delete;
 
   const OsFacets& facets() const { return facets_; }
-  OsSystem& system() { return *facets_.system; }
-  OsProcesses& processes() { return *facets_.processes; }
-  OsFiles& files() { return *facets_.files; }
-  OsProfile& profile() { return *facets_.profile; }
-  OsPower& power() { return *facets_.power; }
-  OsCom& com() { return *facets_.com; }
+  OsSystem& system() { return *facets_.System; }
+  OsProcesses& processes() { return *facets_.Processes; }
+  OsFiles& files() { return *facets_.Files; }
+  OsProfile& profile() { return *facets_.Profile; }
+  OsPower& power() { return *facets_.Power; }
+  OsCom& com() { return *facets_.Com; }
 
  protected:
   // An Os that is its own facets (a fake machine) may be assigned another's

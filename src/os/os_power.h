@@ -22,9 +22,9 @@ struct ActivePlanReading {
     kNotImplemented,  // the library lacks the call, or answers that it has none
     kFailed,          // the call failed with `error`
   };
-  Status status = Status::kNotImplemented;
-  Guid plan{};
-  uint32_t error = 0;  // the system's error number, for the trace
+  Status Result = Status::kNotImplemented;
+  Guid Plan{};
+  uint32_t Error = 0;  // the system's error number, for the trace
 };
 
 // "powrprof.dll" with its plan functions resolved. Destroying it frees the

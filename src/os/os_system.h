@@ -23,8 +23,8 @@ class OsMutex {
 
 // What asking for a named mutex found.
 struct MutexOpening {
-  std::unique_ptr<OsMutex> mutex;  // none: it could not be created or opened
-  bool existed = false;            // another process had made it: not owned
+  std::unique_ptr<OsMutex> Mutex;  // none: it could not be created or opened
+  bool Existed = false;            // another process had made it: not owned
 };
 
 class OsSystem {

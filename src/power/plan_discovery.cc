@@ -106,7 +106,7 @@ bool ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {
   // another plan active. A library whose PowerGetActiveScheme answers "not
   // implemented" (Wine's) lacks it as much as one without the export.
   const ActivePlanReading active = library->ActivePlan();
-  if (active.status == ActivePlanReading::Status::kNotImplemented) {
+  if (active.Result == ActivePlanReading::Status::kNotImplemented) {
     // The activation cannot be seen; the plan must at least exist.
     const bool listed = PlanIsListed(os, *library, planGuid);
     Trace(os, listed ? L"active plan: PowerGetActiveScheme missing; the plan exists"
@@ -114,12 +114,12 @@ bool ConfirmDedicatedPlanActive(Os& os, const std::wstring& planGuid) {
                        L"exist: nothing more is run");
     return listed;
   }
-  if (active.status == ActivePlanReading::Status::kFailed) {
-    Trace(os, L"active plan: PowerGetActiveScheme failed with " + std::to_wstring(active.error) +
+  if (active.Result == ActivePlanReading::Status::kFailed) {
+    Trace(os, L"active plan: PowerGetActiveScheme failed with " + std::to_wstring(active.Error) +
                   L": not confirmed");
     return false;
   }
-  const std::wstring activeGuid = PlanGuidToString(os, active.plan);
+  const std::wstring activeGuid = PlanGuidToString(os, active.Plan);
   if (!EqualsIgnoreCase(activeGuid, planGuid)) {
     Trace(os, L"active plan: " + activeGuid + L", not " + planGuid +
                   L" (a policy keeps the active plan, or the plan was not made): "

@@ -76,17 +76,17 @@ LineResult HandleLine(Os& os, std::wstring_view line) {
       // Held open from the check to the deletion, so that schtasks reads,
       // and the tool deletes, the very file that was checked.
       FilePin xml = os.files().PinFile(xmlPath, FinalPathCheck::kCompare, PinSharing::kReadOnly);
-      result.Check = xml.check;
-      if (IsRefused(xml.check, FileUse::kTaskXml)) {
+      result.Check = xml.Check;
+      if (IsRefused(xml.Check, FileUse::kTaskXml)) {
         result.Outcome = LineOutcome::kRefused;
-      } else if (!xml.file) {
+      } else if (!xml.File) {
         result.Outcome = LineOutcome::kNotPlain;
       } else {
         RegisterScheduledTask(os, xmlPath, taskName);
         // The registration program has ended: its XML file is no longer needed.
-        xml.file->ClearReadOnlyAttribute();
+        xml.File->ClearReadOnlyAttribute();
         result.Outcome =
-            xml.file->Delete() ? LineOutcome::kRegistered : LineOutcome::kNotDeleted;
+            xml.File->Delete() ? LineOutcome::kRegistered : LineOutcome::kNotDeleted;
       }
     }
     return result;
@@ -132,12 +132,12 @@ bool ProcessTaskRegistrationList(Os& os, const std::wstring& listPath) {
   // check counts as missing: nothing is run and nothing deleted.
   FilePin list = os.files().PinFile(listPath, FinalPathCheck::kCompare, PinSharing::kReadOnly);
   // A missing or unopenable list keeps its usual trace.
-  if (IsRefused(list.check, FileUse::kTaskList)) {
-    Trace(os, L"task list: " + Quoted(listPath) + L" " + DescribeFileCheck(list.check) +
+  if (IsRefused(list.Check, FileUse::kTaskList)) {
+    Trace(os, L"task list: " + Quoted(listPath) + L" " + DescribeFileCheck(list.Check) +
                   L": handled as a missing list");
     return false;
   }
-  std::unique_ptr<OsTextFile> file = list.file ? list.file->OpenTextFileForReading() : nullptr;
+  std::unique_ptr<OsTextFile> file = list.File ? list.File->OpenTextFileForReading() : nullptr;
   if (!file) {
     Trace(os, L"task list: " + Quoted(listPath) +
                   L" cannot be opened for reading (missing, locked or not accessible)");
@@ -156,8 +156,8 @@ bool ProcessTaskRegistrationList(Os& os, const std::wstring& listPath) {
   }
   file.reset();
 
-  list.file->ClearReadOnlyAttribute();
-  const bool deleted = list.file->Delete();
+  list.File->ClearReadOnlyAttribute();
+  const bool deleted = list.File->Delete();
   Trace(os, L"task list: " + std::to_wstring(lineNumber) + L" line(s) read; the list " +
                 (deleted ? L"was deleted" : L"could not be deleted"));
   return true;

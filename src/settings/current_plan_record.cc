@@ -29,10 +29,10 @@ void WriteRecordValue(Os& os, const std::wstring& path, const FilePin& held, con
     allWritten = false;
     return;
   }
-  if (!held.file) {
-    if (!IsRefused(held.check))
+  if (!held.File) {
+    if (!IsRefused(held.Check))
       Trace(os, std::wstring(L"record: ") + key + L" not written: " + Quoted(path) + L" " +
-                    DescribeFileCheck(held.check));
+                    DescribeFileCheck(held.Check));
     allWritten = false;
     return;
   }
@@ -66,8 +66,8 @@ CurrentRecordFile OpenCurrentRecordFile(Os& os, const PinnedDataFolder& dataFold
   if (os.files().Exists(file.Path)) {
     FilePin held = HoldRecordFile(
         os, file.Path, machine ? RecordFile::kMachine : RecordFile::kUser, dataFolder);
-    if (held.file) held.file->ClearReadOnlyAttribute();
-    file.Refused = IsRefused(held.check);
+    if (held.File) held.File->ClearReadOnlyAttribute();
+    file.Refused = IsRefused(held.Check);
   }
   return file;
 }

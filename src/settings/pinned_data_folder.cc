@@ -27,21 +27,21 @@ PinnedDataFolder PinnedDataFolder::Pin(Os& os, SpecialFolder base) {
   if (folder.path_.empty()) return folder;  // cannot be named: kMissing
   const std::wstring vendor = FolderOfFile(os, folder.path_);
   FolderPin vendorPin = CreateAndPin(os, vendor);
-  if (vendorPin.check != FileCheck::kPassed) {
-    folder.check_ = vendorPin.check;
+  if (vendorPin.Check != FileCheck::kPassed) {
+    folder.check_ = vendorPin.Check;
     folder.failedFolder_ = vendor;
     return folder;
   }
   FolderPin productPin = CreateAndPin(os, folder.path_);
-  folder.check_ = productPin.check;
-  if (productPin.check != FileCheck::kPassed) {
+  folder.check_ = productPin.Check;
+  if (productPin.Check != FileCheck::kPassed) {
     folder.failedFolder_ = folder.path_;
     return folder;
   }
-  if (std::optional<std::wstring> final = productPin.folder->FinalPath())
+  if (std::optional<std::wstring> final = productPin.Folder->FinalPath())
     folder.finalPath_ = std::move(*final);
-  folder.vendor_ = std::move(vendorPin.folder);
-  folder.product_ = std::move(productPin.folder);
+  folder.vendor_ = std::move(vendorPin.Folder);
+  folder.product_ = std::move(productPin.Folder);
   return folder;
 }
 

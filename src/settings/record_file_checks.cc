@@ -28,7 +28,7 @@ FilePin HoldRecordFile(Os& os, const std::wstring& path, RecordFile scope,
     return FilePin{dataFolder.Check(), nullptr};
   }
   FilePin pin = os.files().PinFile(path, FinalPathCheck::kCompare, PinSharing::kReadWrite);
-  if (IsRefused(pin.check)) TraceRefusal(os, path, L"it " + std::wstring(DescribeFileCheck(pin.check)));
+  if (IsRefused(pin.Check)) TraceRefusal(os, path, L"it " + std::wstring(DescribeFileCheck(pin.Check)));
   return pin;
 }
 
@@ -39,11 +39,11 @@ FilePin CreateOrHoldRecordFile(Os& os, const std::wstring& path, RecordFile scop
       (scope == RecordFile::kMachine && dataFolder.Refused()))
     return HoldRecordFile(os, path, scope, dataFolder);
   FilePin pin = os.files().CreateUnicodeTextFile(path, FinalPathCheck::kCompare);
-  if (pin.created) {
+  if (pin.Created) {
     Trace(os, L"record: " + Quoted(path) + L" created as UTF-16");
-  } else if (IsRefused(pin.check)) {
-    TraceRefusal(os, path, L"it " + std::wstring(DescribeFileCheck(pin.check)));
-  } else if (!pin.file) {
+  } else if (IsRefused(pin.Check)) {
+    TraceRefusal(os, path, L"it " + std::wstring(DescribeFileCheck(pin.Check)));
+  } else if (!pin.File) {
     Trace(os, L"record: " + Quoted(path) + L" cannot be created");
   }
   return pin;
@@ -98,7 +98,7 @@ bool RecordFilesUsable(Os& os, const PinnedDataFolder& dataFolder,
   }
   for (const RecordTarget& record : records) {
     if (record.Path.empty()) continue;  // never written
-    if (IsRefused(HoldRecordFile(os, record.Path, record.File, dataFolder).check)) return false;
+    if (IsRefused(HoldRecordFile(os, record.Path, record.File, dataFolder).Check)) return false;
   }
   return true;
 }

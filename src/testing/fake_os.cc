@@ -135,16 +135,16 @@ class FakePowerLibrary : public OsPowerLibrary {
   ~FakePowerLibrary() override { os_.events.push_back(L"FreePowerLibrary"); }
   std::optional<Guid> PlanAt(uint32_t index) override {
     if (index >= os_.plans.size()) return std::nullopt;  // ERROR_NO_MORE_ITEMS
-    return os_.plans[index].guid;
+    return os_.plans[index].Guid;
   }
   std::optional<std::wstring> PlanName(const Guid& plan) override {
     ++os_.friendlyNameReads;
     for (const auto& p : os_.plans) {
-      if (p.guid == plan) {
-        if (!p.nameReadable) return std::nullopt;
+      if (p.Guid == plan) {
+        if (!p.NameReadable) return std::nullopt;
         // ERROR_MORE_DATA: the name and its terminator do not fit.
-        if ((p.name.size() + 1) * 2 > kFriendlyNameBufferBytes) return std::nullopt;
-        return p.name;
+        if ((p.Name.size() + 1) * 2 > kFriendlyNameBufferBytes) return std::nullopt;
+        return p.Name;
       }
     }
     return std::nullopt;
@@ -199,7 +199,7 @@ void FakeOs::ApplyPowercfgEffects(const std::wstring& commandLine) {
   };
   auto listed = [this](const Guid& guid) {
     for (const FakePlan& plan : plans)
-      if (plan.guid == guid) return &plan;
+      if (plan.Guid == guid) return &plan;
     return static_cast<const FakePlan*>(nullptr);
   };
   const std::wstring activate = L"powercfg.exe /SETACTIVE ";
@@ -217,7 +217,7 @@ void FakeOs::ApplyPowercfgEffects(const std::wstring& commandLine) {
     if (!isGuid(base) || !isGuid(copy)) return;
     const FakePlan* original = listed(GuidFromText(base));
     if (original && !listed(GuidFromText(copy)))
-      plans.push_back(FakePlan{GuidFromText(copy), original->name});
+      plans.push_back(FakePlan{GuidFromText(copy), original->Name});
   }
 }
 
@@ -441,8 +441,8 @@ FilePin FakeOs::CreateUnicodeTextFile(const std::wstring& path, FinalPathCheck f
   if (path.empty() || failingProfileWrites.count(Key(path))) return FilePin{};
   NewFile(path).unicode = true;
   FilePin pin = PinFile(path, finalPath, PinSharing::kReadWrite);
-  pin.created = pin.file != nullptr;
-  if (!pin.file) RemoveFile(path);  // through the handle it was made with
+  pin.Created = pin.File != nullptr;
+  if (!pin.File) RemoveFile(path);  // through the handle it was made with
   return pin;
 }
 
@@ -573,9 +573,9 @@ std::optional<Guid> FakeOs::NewGuid() {
 std::optional<std::wstring> FakeOs::GuidText(const Guid& g) {
   if (stringFromClsidFails) return std::nullopt;
   wchar_t buf[64];
-  std::swprintf(buf, 64, L"{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.data1, g.data2,
-                g.data3, g.data4[0], g.data4[1], g.data4[2], g.data4[3], g.data4[4], g.data4[5],
-                g.data4[6], g.data4[7]);
+  std::swprintf(buf, 64, L"{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2,
+                g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5],
+                g.Data4[6], g.Data4[7]);
   return std::wstring(buf);
 }
 
@@ -584,10 +584,10 @@ Guid GuidFromText(const std::wstring& text) {
   unsigned d[11] = {};
   std::swscanf(text.c_str(), L"%8x-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x", &d[0], &d[1], &d[2], &d[3],
                &d[4], &d[5], &d[6], &d[7], &d[8], &d[9], &d[10]);
-  g.data1 = d[0];
-  g.data2 = static_cast<uint16_t>(d[1]);
-  g.data3 = static_cast<uint16_t>(d[2]);
-  for (int i = 0; i < 8; ++i) g.data4[i] = static_cast<uint8_t>(d[3 + i]);
+  g.Data1 = d[0];
+  g.Data2 = static_cast<uint16_t>(d[1]);
+  g.Data3 = static_cast<uint16_t>(d[2]);
+  for (int i = 0; i < 8; ++i) g.Data4[i] = static_cast<uint8_t>(d[3 + i]);
   return g;
 }
 

@@ -22,9 +22,9 @@
 namespace tav::testing {
 
 struct FakePlan {
-  Guid guid;
-  std::wstring name;
-  bool nameReadable = true;
+  tav::Guid Guid;
+  std::wstring Name;
+  bool NameReadable = true;
 };
 
 class FakeOs : public OsSystem,
@@ -78,10 +78,10 @@ class FakeOs : public OsSystem,
   uint32_t versionMinor = 0;
   bool windowExists = true;
   struct PostedMessage {
-    uintptr_t window;
-    uint32_t message;
-    uintptr_t wParam;
-    intptr_t lParam;
+    uintptr_t Window;
+    uint32_t Message;
+    uintptr_t WParam;
+    intptr_t LParam;
   };
   std::vector<PostedMessage> postedMessages;
   int64_t now = 1'700'000'000;

@@ -180,7 +180,7 @@ void CheckProfile(tav::Os& os, const std::wstring& work) {
 // is the text file's own doing.
 std::unique_ptr<tav::OsTextFile> OpenText(tav::Os& os, const std::wstring& path) {
   const tav::FilePin pin = os.files().PinFile(path, tav::FinalPathCheck::kCompare, tav::PinSharing::kReadWrite);
-  return pin.file ? pin.file->OpenTextFileForReading() : nullptr;
+  return pin.File ? pin.File->OpenTextFileForReading() : nullptr;
 }
 
 void CheckTextFile(tav::Os& os, const std::wstring& work) {
@@ -289,15 +289,15 @@ void CheckProcesses(tav::Os& os, const std::wstring& work, const std::wstring& s
 void CheckMutex(tav::Os& os) {
   const std::wstring name = L"TAV_CHECK_MUTEX_" + std::to_wstring(GetCurrentProcessId());
   tav::MutexOpening first = os.system().CreateOwnedMutex(name);
-  Check("mutex created, new", first.mutex && !first.existed);
+  Check("mutex created, new", first.Mutex && !first.Existed);
   tav::MutexOpening second = os.system().CreateOwnedMutex(name);
-  Check("mutex second handle reports it exists", second.mutex && second.existed);
-  if (second.mutex) second.mutex->Release();  // not owned: nothing to release
+  Check("mutex second handle reports it exists", second.Mutex && second.Existed);
+  if (second.Mutex) second.Mutex->Release();  // not owned: nothing to release
   second = {};
-  if (first.mutex) first.mutex->Release();
+  if (first.Mutex) first.Mutex->Release();
   first = {};
   const tav::MutexOpening third = os.system().CreateOwnedMutex(name);
-  Check("mutex gone once every handle is closed", third.mutex && !third.existed);
+  Check("mutex gone once every handle is closed", third.Mutex && !third.Existed);
 }
 
 void CheckFiles(tav::Os& os, const std::wstring& work, const std::wstring& self) {
@@ -338,7 +338,7 @@ void CheckUnicodeTextFile(tav::Os& os, const std::wstring& work) {
   SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileW(path.c_str());
   const tav::FilePin made = os.files().CreateUnicodeTextFile(path, tav::FinalPathCheck::kCompare);
-  Check("Unicode text file created and pinned", made.file && made.created);
+  Check("Unicode text file created and pinned", made.File && made.Created);
   Check("Unicode text file holds exactly FF FE", ReadBytes(path) == "\xFF\xFE",
         std::to_wstring(ReadBytes(path).size()) + L" bytes");
 
@@ -346,11 +346,11 @@ void CheckUnicodeTextFile(tav::Os& os, const std::wstring& work) {
   WriteBytes(existing, "[Current]\r\nProfileName=x\r\n");
   const tav::FilePin found = os.files().CreateUnicodeTextFile(existing, tav::FinalPathCheck::kCompare);
   Check("Unicode text file: an existing file is pinned as it is, not made",
-        found.file && !found.created && ReadBytes(existing) == "[Current]\r\nProfileName=x\r\n");
+        found.File && !found.Created && ReadBytes(existing) == "[Current]\r\nProfileName=x\r\n");
   Check("Unicode text file: a folder is pinned as PinFile pins it",
-        os.files().CreateUnicodeTextFile(work, tav::FinalPathCheck::kCompare).check == tav::FileCheck::kNotFile);
+        os.files().CreateUnicodeTextFile(work, tav::FinalPathCheck::kCompare).Check == tav::FileCheck::kNotFile);
   Check("Unicode text file: nothing made in a missing folder",
-        os.files().CreateUnicodeTextFile(work + L"\\no\\x.ini", tav::FinalPathCheck::kCompare).check == tav::FileCheck::kMissing);
+        os.files().CreateUnicodeTextFile(work + L"\\no\\x.ini", tav::FinalPathCheck::kCompare).Check == tav::FileCheck::kMissing);
 
   // What the records rely on: the profile functions keep such a file UTF-16.
   const std::wstring name = L"省電力 プロファイル";
@@ -394,11 +394,11 @@ void CheckSystem(tav::Os& os) {
         std::to_wstring(version.dwMajorVersion) + L"." + std::to_wstring(version.dwMinorVersion));
 
   tav::Guid known;
-  known.data1 = 0xa1841308;
-  known.data2 = 0x3541;
-  known.data3 = 0x4fab;
+  known.Data1 = 0xa1841308;
+  known.Data2 = 0x3541;
+  known.Data3 = 0x4fab;
   const uint8_t tail[8] = {0xbc, 0x81, 0xf7, 0x15, 0x56, 0xf2, 0x0b, 0x4a};
-  for (int i = 0; i < 8; ++i) known.data4[i] = tail[i];
+  for (int i = 0; i < 8; ++i) known.Data4[i] = tail[i];
   const std::optional<std::wstring> text = os.com().GuidText(known);
   Check("GUID text", text == L"{A1841308-3541-4FAB-BC81-F71556F20B4A}", Show(text.value_or(L"")));
   Check("COM initialised", os.com().Start());
@@ -451,14 +451,14 @@ void CheckPowerLibrary(tav::Os& os) {
     const DWORD expectedResult = direct ? direct(nullptr, &expected) : ERROR_CALL_NOT_IMPLEMENTED;
     const tav::ActivePlanReading reading = library->ActivePlan();
     Check("PowerGetActiveScheme found as the library exports it",
-          direct || reading.status == Status::kNotImplemented);
+          direct || reading.Result == Status::kNotImplemented);
     const Status want = expectedResult == 0 ? Status::kRead
                         : expectedResult == ERROR_CALL_NOT_IMPLEMENTED ? Status::kNotImplemented
                                                                        : Status::kFailed;
     Check("PowerGetActiveScheme answers as the system's function",
-          reading.status == want && (want != Status::kFailed || reading.error == expectedResult) &&
-              (want != Status::kRead || (expected && reading.plan == tav::win32::FromSystemGuid(*expected))),
-          std::to_wstring(static_cast<int>(reading.status)) + L" " + std::to_wstring(reading.error) +
+          reading.Result == want && (want != Status::kFailed || reading.Error == expectedResult) &&
+              (want != Status::kRead || (expected && reading.Plan == tav::win32::FromSystemGuid(*expected))),
+          std::to_wstring(static_cast<int>(reading.Result)) + L" " + std::to_wstring(reading.Error) +
               L" vs " + std::to_wstring(expectedResult));
     if (expected) LocalFree(expected);
   }
@@ -487,7 +487,7 @@ int RunPowerStandinChecks() {
     return 1;
   }
   Check("stand-in: PowerGetActiveScheme found",
-        library->ActivePlan().status != tav::ActivePlanReading::Status::kNotImplemented);
+        library->ActivePlan().Result != tav::ActivePlanReading::Status::kNotImplemented);
   const std::wstring dir = tav::FromUtf8(tav::standin::StateDir());
   const std::wstring store = dir + L"\\plan-store.txt", log = dir + L"\\powrprof.log";
   DeleteFileW(log.c_str());
@@ -504,12 +504,12 @@ int RunPowerStandinChecks() {
     WriteBytes(store, std::string("active-plan = ") + c.active +
                           "\n\n[plan]\nguid = 8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c\nname = x\n");
     const tav::ActivePlanReading reading = library->ActivePlan();
-    const bool read = reading.status == tav::ActivePlanReading::Status::kRead;
-    const std::wstring text = read ? os->com().GuidText(reading.plan).value_or(L"") : L"";
+    const bool read = reading.Result == tav::ActivePlanReading::Status::kRead;
+    const std::wstring text = read ? os->com().GuidText(reading.Plan).value_or(L"") : L"";
     const std::wstring want = c.shown;
     Check(std::string("stand-in: active plan \"") + c.active + "\"",
           want.empty() ? !read : read && text == want,
-          std::to_wstring(reading.error) + L" " + Show(text));
+          std::to_wstring(reading.Error) + L" " + Show(text));
   }
   const std::string logText = ReadBytes(log);
   size_t calls = 0;
@@ -615,22 +615,22 @@ void CheckPins(tav::Os& os, const std::wstring& work) {
   using tav::FileCheck;
   using tav::FinalPathCheck;
   constexpr tav::PinSharing kShared = tav::PinSharing::kReadWrite;
-  Check("pin: plain file passes", os.files().PinFile(file, FinalPathCheck::kCompare, kShared).check == FileCheck::kPassed);
-  const FileCheck spelled = os.files().PinFile(folder + L"\\.\\SETTING.INI", FinalPathCheck::kCompare, kShared).check;
+  Check("pin: plain file passes", os.files().PinFile(file, FinalPathCheck::kCompare, kShared).Check == FileCheck::kPassed);
+  const FileCheck spelled = os.files().PinFile(folder + L"\\.\\SETTING.INI", FinalPathCheck::kCompare, kShared).Check;
   Check("pin: path spelled with . and another case passes", spelled == FileCheck::kPassed,
         tav::DescribeFileCheck(spelled));
-  Check("pin: missing file", os.files().PinFile(folder + L"\\none.ini", FinalPathCheck::kCompare, kShared).check ==
+  Check("pin: missing file", os.files().PinFile(folder + L"\\none.ini", FinalPathCheck::kCompare, kShared).Check ==
                                  FileCheck::kMissing);
-  Check("pin: folder is not a file", os.files().PinFile(folder, FinalPathCheck::kCompare, kShared).check == FileCheck::kNotFile);
-  Check("pin: folder passes as a folder", os.files().PinFolder(folder, FinalPathCheck::kCompare).check == FileCheck::kPassed);
-  Check("pin: file is not a folder", os.files().PinFolder(file, FinalPathCheck::kCompare).check == FileCheck::kNotFolder);
+  Check("pin: folder is not a file", os.files().PinFile(folder, FinalPathCheck::kCompare, kShared).Check == FileCheck::kNotFile);
+  Check("pin: folder passes as a folder", os.files().PinFolder(folder, FinalPathCheck::kCompare).Check == FileCheck::kPassed);
+  Check("pin: file is not a folder", os.files().PinFolder(file, FinalPathCheck::kCompare).Check == FileCheck::kNotFolder);
   // Windows says "not a disk file"; Wine may refuse to open the device so.
   const tav::FilePin device = os.files().PinFile(L"\\\\.\\NUL", FinalPathCheck::kSkip, kShared);
   Check("pin: device is refused",
-        !device.file && (device.check == FileCheck::kNotFile || device.check == FileCheck::kUnopenable),
-        tav::DescribeFileCheck(device.check));
+        !device.File && (device.Check == FileCheck::kNotFile || device.Check == FileCheck::kUnopenable),
+        tav::DescribeFileCheck(device.Check));
   if (CreateHardLinkW(hard.c_str(), file.c_str(), nullptr)) {
-    Check("pin: hard-linked file", os.files().PinFile(file, FinalPathCheck::kSkip, kShared).check == FileCheck::kHardLinked);
+    Check("pin: hard-linked file", os.files().PinFile(file, FinalPathCheck::kSkip, kShared).Check == FileCheck::kHardLinked);
     DeleteFileW(hard.c_str());
   } else {
     Skip("pin: hard-linked file", "no hard links here");
@@ -645,24 +645,24 @@ void CheckPins(tav::Os& os, const std::wstring& work) {
             os.profile().ReadString(L"Current", L"GUID", L"", 64, file) == L"g");
   os.profile().Flush(file);
   {
-    auto text = pin.file ? pin.file->OpenTextFileForReading() : nullptr;
+    auto text = pin.File ? pin.File->OpenTextFileForReading() : nullptr;
     std::wstring piece;
     Check("pin: held file read as text", text && text->ReadLine(piece, 100) && piece == L"[GENERAL]\n");
   }
   SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-  if (pin.file) pin.file->ClearReadOnlyAttribute();
+  if (pin.File) pin.File->ClearReadOnlyAttribute();
   const DWORD cleared = GetFileAttributesW(file.c_str());
   Check("pin: read-only cleared through the handle, nothing else",
         cleared != INVALID_FILE_ATTRIBUTES && !(cleared & FILE_ATTRIBUTE_READONLY) &&
             (cleared & FILE_ATTRIBUTE_HIDDEN),
         std::to_wstring(cleared));
-  Check("pin: deleted through the handle", pin.file && pin.file->Delete() &&
+  Check("pin: deleted through the handle", pin.File && pin.File->Delete() &&
                                                GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES);
 
   WriteBytes(file, "x");
   SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
   pin = os.files().PinFile(file, FinalPathCheck::kCompare, kShared);
-  Check("pin: read-only file is not deleted", pin.file && !pin.file->Delete() &&
+  Check("pin: read-only file is not deleted", pin.File && !pin.File->Delete() &&
                                                   GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES);
   SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
   // Writers get in while a file is held only where its pin shares writing; a
@@ -670,9 +670,9 @@ void CheckPins(tav::Os& os, const std::wstring& work) {
   for (const auto sharing : {kShared, tav::PinSharing::kReadOnly}) {
     pin = os.files().PinFile(file, FinalPathCheck::kCompare, sharing);
     const UniqueHandle writer(CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-    Check(std::string("pin: writers let in while held: ") + (sharing == kShared ? "yes" : "no"), pin.file && static_cast<bool>(writer) == (sharing == kShared));
+    Check(std::string("pin: writers let in while held: ") + (sharing == kShared ? "yes" : "no"), pin.File && static_cast<bool>(writer) == (sharing == kShared));
     pin = {};
-    if (writer) Check("pin: a file open for writing elsewhere is not pinned read-only", os.files().PinFile(file, FinalPathCheck::kCompare, tav::PinSharing::kReadOnly).check == FileCheck::kUnopenable);
+    if (writer) Check("pin: a file open for writing elsewhere is not pinned read-only", os.files().PinFile(file, FinalPathCheck::kCompare, tav::PinSharing::kReadOnly).Check == FileCheck::kUnopenable);
   }
   // A read-only file named by its 8.3 short path is the file its long path names.
   const std::wstring longFile = folder + L"\\folder with a long name\\a long task name.xml";
@@ -682,15 +682,15 @@ void CheckPins(tav::Os& os, const std::wstring& work) {
   wchar_t shortName[MAX_PATH] = {};
   GetShortPathNameW(longFile.c_str(), shortName, MAX_PATH);
   pin = os.files().PinFile(shortName, FinalPathCheck::kCompare, tav::PinSharing::kReadOnly);
-  Check("pin: short path passes, its final path is the long path", pin.file && pin.file->FinalPath() == longFile, Show(shortName));
-  if (pin.file) pin.file->ClearReadOnlyAttribute();
+  Check("pin: short path passes, its final path is the long path", pin.File && pin.File->FinalPath() == longFile, Show(shortName));
+  if (pin.File) pin.File->ClearReadOnlyAttribute();
   Check("pin: short path: read-only cleared, then deleted",
-        pin.file && pin.file->Delete() && GetFileAttributesW(longFile.c_str()) == INVALID_FILE_ATTRIBUTES);
+        pin.File && pin.File->Delete() && GetFileAttributesW(longFile.c_str()) == INVALID_FILE_ATTRIBUTES);
 
   tav::FolderPin held = os.files().PinFolder(folder, FinalPathCheck::kCompare);
   Check("pin: held folder cannot be renamed",
-        held.folder && !MoveFileW(folder.c_str(), (work + L"\\pins-moved").c_str()));
-  Check("pin: final path of a held folder", held.folder && held.folder->FinalPath() == folder);
+        held.Folder && !MoveFileW(folder.c_str(), (work + L"\\pins-moved").c_str()));
+  Check("pin: final path of a held folder", held.Folder && held.Folder->FinalPath() == folder);
 }
 
 int wmain(int argc, wchar_t** argv) {

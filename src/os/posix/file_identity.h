@@ -13,11 +13,11 @@
 namespace tav::posix {
 
 struct FileIdentity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  int64_t modifiedNs = 0;
-  int64_t changedNs = 0;
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  off_t Size = 0;
+  int64_t ModifiedNs = 0;
+  int64_t ChangedNs = 0;
 
   static FileIdentity Of(const struct stat& info) {
     auto ns = [](const timespec& t) { return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; };

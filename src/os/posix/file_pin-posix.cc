@@ -299,7 +299,7 @@ FilePin CreateUnicodeFile(const std::string& path, FinalPathCheck finalPath,
   if (unsynced) unsynced->Add(FileIdentity::Of(made));
   FilePin pin{FileCheck::kPassed,
               std::make_unique<PosixPinnedFile>(path, std::move(fd), made, withoutLinks)};
-  pin.created = true;
+  pin.Created = true;
   return pin;
 }
 

@@ -75,25 +75,25 @@ std::optional<Guid> NewGuid() {
   bytes[8] = static_cast<uint8_t>((bytes[8] & 0x3F) | 0x80);  // the RFC 4122 variant
   // RFC 4122 byte order is big-endian field by field.
   Guid guid;
-  guid.data1 = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) |
+  guid.Data1 = (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) |
                (uint32_t{bytes[2]} << 8) | bytes[3];
-  guid.data2 = static_cast<uint16_t>((bytes[4] << 8) | bytes[5]);
-  guid.data3 = static_cast<uint16_t>((bytes[6] << 8) | bytes[7]);
-  for (int i = 0; i < 8; ++i) guid.data4[i] = bytes[8 + i];
+  guid.Data2 = static_cast<uint16_t>((bytes[4] << 8) | bytes[5]);
+  guid.Data3 = static_cast<uint16_t>((bytes[6] << 8) | bytes[7]);
+  for (int i = 0; i < 8; ++i) guid.Data4[i] = bytes[8 + i];
   return guid;
 }
 
 std::wstring GuidText(const Guid& guid) {
   std::wstring text = L"{";
-  AppendHex(text, guid.data1, 8);
+  AppendHex(text, guid.Data1, 8);
   text += L'-';
-  AppendHex(text, guid.data2, 4);
+  AppendHex(text, guid.Data2, 4);
   text += L'-';
-  AppendHex(text, guid.data3, 4);
+  AppendHex(text, guid.Data3, 4);
   text += L'-';
   for (int i = 0; i < 8; ++i) {
     if (i == 2) text += L'-';
-    AppendHex(text, guid.data4[i], 2);
+    AppendHex(text, guid.Data4[i], 2);
   }
   text += L'}';
   return text;
@@ -110,13 +110,13 @@ bool ParseGuid(const std::string& input, Guid& guid) {
   if (!ReadHex(text, 0, 8, d1) || !ReadHex(text, 9, 4, d2) || !ReadHex(text, 14, 4, d3))
     return false;
   Guid parsed;
-  parsed.data1 = static_cast<uint32_t>(d1);
-  parsed.data2 = static_cast<uint16_t>(d2);
-  parsed.data3 = static_cast<uint16_t>(d3);
+  parsed.Data1 = static_cast<uint32_t>(d1);
+  parsed.Data2 = static_cast<uint16_t>(d2);
+  parsed.Data3 = static_cast<uint16_t>(d3);
   static constexpr size_t kBytePositions[8] = {19, 21, 24, 26, 28, 30, 32, 34};
   for (int i = 0; i < 8; ++i) {
     if (!ReadHex(text, kBytePositions[i], 2, v)) return false;
-    parsed.data4[i] = static_cast<uint8_t>(v);
+    parsed.Data4[i] = static_cast<uint8_t>(v);
   }
   guid = parsed;
   return true;

@@ -44,14 +44,14 @@ TEST_F(PlanStoreCacheTest, UnchangedFileIsParsedOnce) {
   auto second = cache_.Load(path_);
   EXPECT_EQ(second, first);
   EXPECT_EQ(cache_.ParseCount(), 1u);
-  EXPECT_EQ(first->activePlan, standin::DefaultPlanStore().activePlan);
+  EXPECT_EQ(first->ActivePlan, standin::DefaultPlanStore().ActivePlan);
 }
 
 // Every way another process can change the store, the active plan's GUID
 // always of the same length, so that the size alone does not tell.
 TEST_F(PlanStoreCacheTest, ChangeByAnotherProcessIsSeen) {
   standin::PlanStore changed = standin::DefaultPlanStore();
-  changed.activePlan = kOtherPlan;
+  changed.ActivePlan = kOtherPlan;
   const std::string text = standin::FormatPlanStore(changed);
   struct Case {
     const char* how;
@@ -91,10 +91,10 @@ TEST_F(PlanStoreCacheTest, ChangeByAnotherProcessIsSeen) {
     InAnotherProcess([&] { return c.change(path_); });
     auto after = cache_.Load(path_);
     ASSERT_NE(after, nullptr);
-    EXPECT_EQ(after->activePlan, kOtherPlan);
+    EXPECT_EQ(after->ActivePlan, kOtherPlan);
     EXPECT_EQ(cache_.ParseCount(), parses + 1);
     // The copy handed out before stays as it was read.
-    EXPECT_EQ(before->activePlan, standin::DefaultPlanStore().activePlan);
+    EXPECT_EQ(before->ActivePlan, standin::DefaultPlanStore().ActivePlan);
   }
 }
 
@@ -102,17 +102,17 @@ TEST_F(PlanStoreCacheTest, MissingUnreadableAndOtherPathsAreNotServedFromTheCach
   ASSERT_NE(cache_.Load(path_), nullptr);
   const std::string other = dir_ / "other-store.txt";
   standin::PlanStore otherStore = standin::DefaultPlanStore();
-  otherStore.activePlan = kOtherPlan;
+  otherStore.ActivePlan = kOtherPlan;
   ASSERT_TRUE(SavePlanStore(other, otherStore));
   auto fromOther = cache_.Load(other);
   ASSERT_NE(fromOther, nullptr);
-  EXPECT_EQ(fromOther->activePlan, kOtherPlan);
+  EXPECT_EQ(fromOther->ActivePlan, kOtherPlan);
 
   // No file: the default store; a folder or a broken file: no store.
   ASSERT_EQ(std::remove(path_.c_str()), 0);
   auto missing = cache_.Load(path_);
   ASSERT_NE(missing, nullptr);
-  EXPECT_EQ(missing->plans.size(), standin::DefaultPlanStore().plans.size());
+  EXPECT_EQ(missing->Plans.size(), standin::DefaultPlanStore().Plans.size());
   ASSERT_EQ(mkdir(path_.c_str(), 0755), 0);
   EXPECT_EQ(cache_.Load(path_), nullptr);
   ASSERT_EQ(rmdir(path_.c_str()), 0);
@@ -122,7 +122,7 @@ TEST_F(PlanStoreCacheTest, MissingUnreadableAndOtherPathsAreNotServedFromTheCach
   ASSERT_TRUE(SavePlanStore(path_, otherStore));
   auto repaired = cache_.Load(path_);
   ASSERT_NE(repaired, nullptr);
-  EXPECT_EQ(repaired->activePlan, kOtherPlan);
+  EXPECT_EQ(repaired->ActivePlan, kOtherPlan);
 }
 
 // The tool's own sequence: discovery reads the store, powercfg /SETACTIVE
@@ -137,22 +137,22 @@ TEST(PosixPowerLibraryCacheTest, ActivationByAnotherProcessIsConfirmed) {
   auto discovery = os->power().OpenLibrary();
   ASSERT_NE(discovery, nullptr);
   const ActivePlanReading before = discovery->ActivePlan();
-  ASSERT_EQ(before.status, ActivePlanReading::Status::kRead);
-  EXPECT_FALSE(before.plan == other);
+  ASSERT_EQ(before.Result, ActivePlanReading::Status::kRead);
+  EXPECT_FALSE(before.Plan == other);
   InAnotherProcess([&] {
     standin::PlanStore store;
     if (!standin::ParsePlanStore(ReadFile(path), store)) return false;
-    store.activePlan = kOtherPlan;
+    store.ActivePlan = kOtherPlan;
     return SavePlanStore(path, store);
   });
   auto confirmation = os->power().OpenLibrary();
   ASSERT_NE(confirmation, nullptr);
   const ActivePlanReading after = confirmation->ActivePlan();
-  ASSERT_EQ(after.status, ActivePlanReading::Status::kRead);
-  EXPECT_TRUE(after.plan == other);
+  ASSERT_EQ(after.Result, ActivePlanReading::Status::kRead);
+  EXPECT_TRUE(after.Plan == other);
   const ActivePlanReading still = discovery->ActivePlan();
-  ASSERT_EQ(still.status, ActivePlanReading::Status::kRead);
-  EXPECT_TRUE(still.plan == before.plan);
+  ASSERT_EQ(still.Result, ActivePlanReading::Status::kRead);
+  EXPECT_TRUE(still.Plan == before.Plan);
 }
 
 }  // namespace

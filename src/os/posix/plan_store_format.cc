@@ -49,8 +49,8 @@ PowerValues MakeValues(std::initializer_list<int> ac, std::initializer_list<int>
     }
   };
   PowerValues values;
-  fill(ac, values.ac);
-  fill(dc, values.dc);
+  fill(ac, values.Ac);
+  fill(dc, values.Dc);
   return values;
 }
 
@@ -103,8 +103,8 @@ bool Unescape(std::string_view text, std::string& out) {
 }
 
 void FormatValues(const PowerValues& values, std::string& out) {
-  for (const auto& [key, v] : values.ac) out += "ac." + key + " = " + std::to_string(v) + "\n";
-  for (const auto& [key, v] : values.dc) out += "dc." + key + " = " + std::to_string(v) + "\n";
+  for (const auto& [key, v] : values.Ac) out += "ac." + key + " = " + std::to_string(v) + "\n";
+  for (const auto& [key, v] : values.Dc) out += "dc." + key + " = " + std::to_string(v) + "\n";
 }
 
 // "ac.<setting>" or "dc.<setting>"; false when the key is neither. `values`
@@ -116,7 +116,7 @@ bool ParseValueLine(std::string_view key, const std::string& value, PowerValues*
   int v = 0;
   ok = ParseInteger(value, v);
   if (!ok || !values) return true;
-  std::map<std::string, int>& to = key[0] == 'a' ? values->ac : values->dc;
+  std::map<std::string, int>& to = key[0] == 'a' ? values->Ac : values->Dc;
   const std::string_view name = key.substr(3);
   // Saved stores list values in key order: appended at the end, without a
   // search; any other order (a hand-edited file, a repeated key) as before.
@@ -144,18 +144,18 @@ bool ParseInteger(const std::string& text, int& value) {
 
 PlanStore DefaultPlanStore() {
   PlanStore store;
-  store.plans.push_back(
+  store.Plans.push_back(
       {kBalanced, "バランス",
        "利用可能なハードウェアでは、エネルギー消費に合わせてパフォーマンスを自動的に調整します。",
        false, MakeValues({10, 20, 30, 0, 100}, {5, 10, 15, 0, 75})});
-  store.plans.push_back({kHighPerformance, "高パフォーマンス",
+  store.Plans.push_back({kHighPerformance, "高パフォーマンス",
                          "パフォーマンスと応答性を優先します。", false,
                          MakeValues({15, 20, 0, 0, 100}, {10, 20, 60, 0, 100})});
-  store.plans.push_back({kPowerSaver, "省電力",
+  store.Plans.push_back({kPowerSaver, "省電力",
                          "可能な場合はコンピューターのパフォーマンスを下げて電力を節約します。",
                          false, MakeValues({5, 20, 15, 0, 40}, {2, 5, 10, 0, 40})});
-  store.activePlan = kBalanced;
-  store.schemes = {
+  store.ActivePlan = kBalanced;
+  store.Schemes = {
       {"自宅または会社のデスク", MakeValues({20, 0, 0, 0, -1}, {5, 10, 20, 0, -1})},
       {"ポータブル/ラップトップ", MakeValues({15, 30, 20, 180, -1}, {5, 5, 5, 120, -1})},
       {"プレゼンテーション", MakeValues({0, 0, 0, 0, -1}, {0, 5, 15, 120, -1})},
@@ -163,24 +163,24 @@ PlanStore DefaultPlanStore() {
       {"最小の電源管理", MakeValues({15, 0, 0, 0, -1}, {15, 30, 0, 0, -1})},
       {"バッテリの最大利用", MakeValues({15, 0, 20, 0, -1}, {1, 3, 2, 0, -1})},
   };
-  store.activeScheme = "自宅または会社のデスク";
+  store.ActiveScheme = "自宅または会社のデスク";
   return store;
 }
 
 std::string FormatPlanStore(const PlanStore& store) {
   std::string out = "# Stand-in power management state\n";
-  out += "active-plan = " + Escape(store.activePlan) + "\n";
-  out += "active-scheme = " + Escape(store.activeScheme) + "\n";
-  for (const Plan& plan : store.plans) {
-    out += "\n[plan]\nguid = " + Escape(plan.guid) + "\n";
-    out += "name = " + Escape(plan.name) + "\n";
-    out += "description = " + Escape(plan.description) + "\n";
-    if (plan.nameUnreadable) out += "name-unreadable = 1\n";
-    FormatValues(plan.values, out);
+  out += "active-plan = " + Escape(store.ActivePlan) + "\n";
+  out += "active-scheme = " + Escape(store.ActiveScheme) + "\n";
+  for (const Plan& plan : store.Plans) {
+    out += "\n[plan]\nguid = " + Escape(plan.Guid) + "\n";
+    out += "name = " + Escape(plan.Name) + "\n";
+    out += "description = " + Escape(plan.Description) + "\n";
+    if (plan.NameUnreadable) out += "name-unreadable = 1\n";
+    FormatValues(plan.Values, out);
   }
-  for (const Scheme& scheme : store.schemes) {
-    out += "\n[scheme]\nname = " + Escape(scheme.name) + "\n";
-    FormatValues(scheme.values, out);
+  for (const Scheme& scheme : store.Schemes) {
+    out += "\n[scheme]\nname = " + Escape(scheme.Name) + "\n";
+    FormatValues(scheme.Values, out);
   }
   return out;
 }
@@ -192,8 +192,8 @@ bool Parse(const std::string& text, PlanStore& result, bool keepValues) {
   enum { kTop, kPlan, kScheme } section = kTop;
   // A record is complete once its identifying key was seen.
   auto recordComplete = [&]() {
-    if (section == kPlan) return !store.plans.back().guid.empty();
-    if (section == kScheme) return !store.schemes.back().name.empty();
+    if (section == kPlan) return !store.Plans.back().Guid.empty();
+    if (section == kScheme) return !store.Schemes.back().Name.empty();
     return true;
   };
   // Lines and keys are views of the text; one value buffer serves every line.
@@ -210,7 +210,7 @@ bool Parse(const std::string& text, PlanStore& result, bool keepValues) {
     if (line == "[plan]" || line == "[scheme]") {
       if (!recordComplete()) return false;
       section = line == "[plan]" ? kPlan : kScheme;
-      if (section == kPlan) store.plans.emplace_back(); else store.schemes.emplace_back();
+      if (section == kPlan) store.Plans.emplace_back(); else store.Schemes.emplace_back();
       continue;
     }
     size_t eq = line.find('=');
@@ -222,36 +222,36 @@ bool Parse(const std::string& text, PlanStore& result, bool keepValues) {
     if (!Unescape(line.substr(start), value)) return false;
 
     if (section == kTop) {
-      if (key == "active-plan") store.activePlan = value;
-      else if (key == "active-scheme") store.activeScheme = value;
+      if (key == "active-plan") store.ActivePlan = value;
+      else if (key == "active-scheme") store.ActiveScheme = value;
       else return false;
     } else if (section == kPlan) {
-      Plan& plan = store.plans.back();
+      Plan& plan = store.Plans.back();
       bool ok = true;
       if (key == "guid") {
-        plan.guid = NormalizeGuidText(value);
-        if (plan.guid.empty()) return false;
-        for (size_t i = 0; i + 1 < store.plans.size(); ++i)
-          if (store.plans[i].guid == plan.guid) return false;
+        plan.Guid = NormalizeGuidText(value);
+        if (plan.Guid.empty()) return false;
+        for (size_t i = 0; i + 1 < store.Plans.size(); ++i)
+          if (store.Plans[i].Guid == plan.Guid) return false;
       } else if (key == "name") {
-        plan.name = value;
+        plan.Name = value;
       } else if (key == "description") {
-        plan.description = value;
+        plan.Description = value;
       } else if (key == "name-unreadable") {
         if (value != "1" && value != "0") return false;
-        plan.nameUnreadable = value == "1";
-      } else if (!ParseValueLine(key, value, keepValues ? &plan.values : nullptr, ok) || !ok) {
+        plan.NameUnreadable = value == "1";
+      } else if (!ParseValueLine(key, value, keepValues ? &plan.Values : nullptr, ok) || !ok) {
         return false;
       }
     } else {
-      Scheme& scheme = store.schemes.back();
+      Scheme& scheme = store.Schemes.back();
       bool ok = true;
       if (key == "name") {
         if (value.empty()) return false;
-        for (size_t i = 0; i + 1 < store.schemes.size(); ++i)
-          if (EqualsNoCase(store.schemes[i].name, value)) return false;
-        scheme.name = value;
-      } else if (!ParseValueLine(key, value, keepValues ? &scheme.values : nullptr, ok) || !ok) {
+        for (size_t i = 0; i + 1 < store.Schemes.size(); ++i)
+          if (EqualsNoCase(store.Schemes[i].Name, value)) return false;
+        scheme.Name = value;
+      } else if (!ParseValueLine(key, value, keepValues ? &scheme.Values : nullptr, ok) || !ok) {
         return false;
       }
     }
@@ -290,8 +290,8 @@ Plan* FindPlan(PlanStore& store, const std::string& guid) {
 const Plan* FindPlan(const PlanStore& store, const std::string& guid) {
   const std::string wanted = NormalizeGuidText(guid);
   if (wanted.empty()) return nullptr;
-  for (const Plan& plan : store.plans)
-    if (plan.guid == wanted) return &plan;
+  for (const Plan& plan : store.Plans)
+    if (plan.Guid == wanted) return &plan;
   return nullptr;
 }
 
@@ -300,8 +300,8 @@ Scheme* FindScheme(PlanStore& store, const std::string& name) {
 }
 
 const Scheme* FindScheme(const PlanStore& store, const std::string& name) {
-  for (const Scheme& scheme : store.schemes)
-    if (EqualsNoCase(scheme.name, name)) return &scheme;
+  for (const Scheme& scheme : store.Schemes)
+    if (EqualsNoCase(scheme.Name, name)) return &scheme;
   return nullptr;
 }
 

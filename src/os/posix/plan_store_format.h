@@ -14,30 +14,30 @@ namespace tav::standin {
 // Setting names used as value keys: "monitor-timeout", "disk-timeout",
 // "standby-timeout", "hibernate-timeout", "brightness".
 struct PowerValues {
-  std::map<std::string, int> ac;
-  std::map<std::string, int> dc;
+  std::map<std::string, int> Ac;
+  std::map<std::string, int> Dc;
 };
 
 // A GUID-addressed power plan (Windows Vista and later).
 struct Plan {
-  std::string guid;  // lower case, no braces
-  std::string name;  // UTF-8
-  std::string description;
-  bool nameUnreadable = false;  // PowerReadFriendlyName fails for this plan
-  PowerValues values;
+  std::string Guid;  // lower case, no braces
+  std::string Name;  // UTF-8
+  std::string Description;
+  bool NameUnreadable = false;  // PowerReadFriendlyName fails for this plan
+  PowerValues Values;
 };
 
 // A name-addressed power scheme (Windows XP).
 struct Scheme {
-  std::string name;  // UTF-8
-  PowerValues values;
+  std::string Name;  // UTF-8
+  PowerValues Values;
 };
 
 struct PlanStore {
-  std::vector<Plan> plans;  // in enumeration order
-  std::string activePlan;   // GUID
-  std::vector<Scheme> schemes;
-  std::string activeScheme;  // name
+  std::vector<Plan> Plans;  // in enumeration order
+  std::string ActivePlan;   // GUID
+  std::vector<Scheme> Schemes;
+  std::string ActiveScheme;  // name
 };
 
 // The file's name in the stand-ins' state folder.

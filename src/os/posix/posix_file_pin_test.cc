@@ -113,13 +113,13 @@ TEST_F(PosixFilePinTest, EachKindOfPathGetsItsCheck) {
       const auto real = [&] { return WindowsPath(fs::canonical(fresh / c.path).string()); };
       for (const PinSharing sharing : {PinSharing::kReadWrite, PinSharing::kReadOnly}) {
         const FilePin file = os->files().PinFile(path, c.finalPath, sharing);
-        EXPECT_EQ(file.check, c.file);
-        ASSERT_EQ(file.file != nullptr, c.file == FileCheck::kPassed);
-        if (file.file) { EXPECT_EQ(file.file->FinalPath(), real()); }
+        EXPECT_EQ(file.Check, c.file);
+        ASSERT_EQ(file.File != nullptr, c.file == FileCheck::kPassed);
+        if (file.File) { EXPECT_EQ(file.File->FinalPath(), real()); }
       }
       const FolderPin folder = os->files().PinFolder(path, c.finalPath);
-      EXPECT_EQ(folder.check, c.folder);
-      if (folder.folder) { EXPECT_EQ(folder.folder->FinalPath(), real()); }
+      EXPECT_EQ(folder.Check, c.folder);
+      if (folder.Folder) { EXPECT_EQ(folder.Folder->FinalPath(), real()); }
     }
     UseLinkFreeOpen(before);
   }
@@ -129,23 +129,23 @@ TEST_F(PosixFilePinTest, PinnedFileIsReadUnprotectedAndDeletedAsTheCheckedFile) 
   const std::string path = dir / "real/file.txt";
   ASSERT_EQ(chmod(path.c_str(), 0444), 0);
   FilePin pin = os->files().PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
-  ASSERT_TRUE(pin.file);
-  std::unique_ptr<OsTextFile> text = pin.file->OpenTextFileForReading();
+  ASSERT_TRUE(pin.File);
+  std::unique_ptr<OsTextFile> text = pin.File->OpenTextFileForReading();
   ASSERT_TRUE(text);
   std::wstring line;
   ASSERT_TRUE(text->ReadLine(line, 100));
   EXPECT_EQ(line, L"text\n");
   text.reset();
-  EXPECT_FALSE(pin.file->Delete());  // read-only: refused, as DeleteFileW refuses it
+  EXPECT_FALSE(pin.File->Delete());  // read-only: refused, as DeleteFileW refuses it
   EXPECT_TRUE(fs::exists(path));
 
   pin = os->files().PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
-  ASSERT_TRUE(pin.file);
-  pin.file->ClearReadOnlyAttribute();
+  ASSERT_TRUE(pin.File);
+  pin.File->ClearReadOnlyAttribute();
   struct stat info;
   ASSERT_EQ(stat(path.c_str(), &info), 0);
   EXPECT_NE(info.st_mode & S_IWUSR, 0u);
-  EXPECT_TRUE(pin.file->Delete());
+  EXPECT_TRUE(pin.File->Delete());
   EXPECT_FALSE(fs::exists(path));
 }
 
@@ -154,23 +154,23 @@ TEST_F(PosixFilePinTest, PinnedFileIsReadUnprotectedAndDeletedAsTheCheckedFile) 
 TEST_F(PosixFilePinTest, FileSwappedOrGoneAfterTheCheckIsNotDeleted) {
   const std::string path = dir / "real/file.txt";
   FilePin pin = os->files().PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
-  ASSERT_TRUE(pin.file);
+  ASSERT_TRUE(pin.File);
   fs::rename(path, dir / "real/moved.txt");
   WriteFile(path, "newcomer\n");
-  EXPECT_FALSE(pin.file->Delete());
+  EXPECT_FALSE(pin.File->Delete());
   EXPECT_TRUE(fs::exists(path));
   EXPECT_TRUE(fs::exists(dir / "real/moved.txt"));
 
   pin = os->files().PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
-  ASSERT_TRUE(pin.file);
+  ASSERT_TRUE(pin.File);
   fs::remove(path);
-  pin.file->ClearReadOnlyAttribute();  // harmless on the held, unnamed file
-  EXPECT_FALSE(pin.file->Delete());
+  pin.File->ClearReadOnlyAttribute();  // harmless on the held, unnamed file
+  EXPECT_FALSE(pin.File->Delete());
 
   // A record swapped for a link after its check is not written through.
   WriteFile(path, "record\n");
   pin = os->files().PinFile(Wide(path), FinalPathCheck::kCompare, PinSharing::kReadWrite);
-  ASSERT_TRUE(pin.file);
+  ASSERT_TRUE(pin.File);
   fs::remove(path);
   fs::create_symlink(dir / "real/moved.txt", path);
   EXPECT_FALSE(os->profile().WriteString(L"Current", L"GUID", L"x", Wide(path)));

@@ -96,13 +96,13 @@ TEST_F(PosixFilesTest, UnicodeNamesReachTheFileSystemAsUtf8) {
   WriteFile(dir_ / name, "x");
   const std::wstring path = WindowsPath(dir_.path()) + L"\\電源プラン.ini";
   EXPECT_TRUE(files_.Exists(path));
-  EXPECT_TRUE(files_.PinFile(path, FinalPathCheck::kCompare, PinSharing::kReadWrite).file->Delete());
+  EXPECT_TRUE(files_.PinFile(path, FinalPathCheck::kCompare, PinSharing::kReadWrite).File->Delete());
 }
 
 TEST_F(PosixFilesTest, SpecialFoldersAreNamedAndMade) {
   PosixConfig config = dir_.Config();
-  config.commonAppData = dir_ / "deep/common/";
-  config.localAppData = dir_ / "deep/local";
+  config.CommonAppData = dir_ / "deep/common/";
+  config.LocalAppData = dir_ / "deep/local";
   auto os = MakePosixOs(config);
 
   EXPECT_EQ(os->files().SpecialFolderPath(SpecialFolder::kCommonAppData),
@@ -115,13 +115,13 @@ TEST_F(PosixFilesTest, SpecialFoldersAreNamedAndMade) {
   EXPECT_TRUE(fs::is_directory(dir_ / "deep/local"));
 
   // Unnamed, too long for MAX_PATH, or blocked by a file: nothing.
-  config.localAppData = "";
-  config.commonAppData = dir_ / std::string(260, 'x');
+  config.LocalAppData = "";
+  config.CommonAppData = dir_ / std::string(260, 'x');
   os = MakePosixOs(config);
   EXPECT_EQ(os->files().SpecialFolderPath(SpecialFolder::kLocalAppData), std::nullopt);
   EXPECT_EQ(os->files().SpecialFolderPath(SpecialFolder::kCommonAppData), std::nullopt);
   WriteFile(dir_ / "a-file", "x");
-  config.commonAppData = dir_ / "a-file/sub";
+  config.CommonAppData = dir_ / "a-file/sub";
   EXPECT_EQ(MakePosixOs(config)->files().SpecialFolderPath(SpecialFolder::kCommonAppData),
             std::nullopt);
 }
@@ -129,23 +129,23 @@ TEST_F(PosixFilesTest, SpecialFoldersAreNamedAndMade) {
 TEST_F(PosixFilesTest, UnicodeTextFileHoldsOnlyTheByteOrderMarkAndIsNeverReplaced) {
   constexpr FinalPathCheck kCompare = FinalPathCheck::kCompare;
   FilePin made = files_.CreateUnicodeTextFile(Win("new.ini"), kCompare);
-  ASSERT_TRUE(made.file && made.created);
+  ASSERT_TRUE(made.File && made.Created);
   EXPECT_EQ(ReadFile(dir_ / "new.ini"), std::string("\xFF\xFE"));
   // Something already there is pinned as PinFile pins it, and left as it is.
   WriteFile(dir_ / "old.ini", "[A]\n");
   for (const char* name : {"new.ini", "old.ini"}) {
     const FilePin again = files_.CreateUnicodeTextFile(Win(name), kCompare);
-    EXPECT_TRUE(again.file && !again.created) << name;
+    EXPECT_TRUE(again.File && !again.Created) << name;
   }
   EXPECT_EQ(ReadFile(dir_ / "old.ini"), "[A]\n");
   // A dangling link is not followed to make its target.
   ASSERT_EQ(symlink((dir_ / "target.ini").c_str(), (dir_ / "link.ini").c_str()), 0);
-  EXPECT_EQ(files_.CreateUnicodeTextFile(Win("link.ini"), kCompare).check, FileCheck::kLink);
+  EXPECT_EQ(files_.CreateUnicodeTextFile(Win("link.ini"), kCompare).Check, FileCheck::kLink);
   EXPECT_NE(access((dir_ / "target.ini").c_str(), F_OK), 0);
-  EXPECT_EQ(files_.CreateUnicodeTextFile(Win("none/x.ini"), kCompare).check, FileCheck::kMissing);
+  EXPECT_EQ(files_.CreateUnicodeTextFile(Win("none/x.ini"), kCompare).Check, FileCheck::kMissing);
   // Made behind a linked folder: refused, and not left there.
   ASSERT_EQ(symlink(dir_.path().c_str(), (dir_ / "linked").c_str()), 0);
-  EXPECT_EQ(files_.CreateUnicodeTextFile(Win("linked/x.ini"), kCompare).check, FileCheck::kElsewhere);
+  EXPECT_EQ(files_.CreateUnicodeTextFile(Win("linked/x.ini"), kCompare).Check, FileCheck::kElsewhere);
   EXPECT_FALSE(FileExists(dir_ / "x.ini"));
 
   // The profile functions keep such a file in UTF-16 LE.

@@ -20,7 +20,7 @@ Probe ProbeFromChild(const PosixConfig& config) {
   pid_t pid = fork();
   if (pid == 0) {
     const MutexOpening opening = MakePosixOs(config)->system().CreateOwnedMutex(kName);
-    _exit(!opening.mutex ? kNoHandle : opening.existed ? kAlreadyExists : kOwned);
+    _exit(!opening.Mutex ? kNoHandle : opening.Existed ? kAlreadyExists : kOwned);
   }
   int status = 0;
   if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return kProbeFailed;
@@ -35,33 +35,33 @@ class PosixMutexTest : public ::testing::Test {
 
 TEST_F(PosixMutexTest, SecondCreationSeesTheHeldMutex) {
   MutexOpening held = os_->system().CreateOwnedMutex(kName);
-  ASSERT_NE(held.mutex, nullptr);
-  EXPECT_FALSE(held.existed);
+  ASSERT_NE(held.Mutex, nullptr);
+  EXPECT_FALSE(held.Existed);
   EXPECT_EQ(ProbeFromChild(dir_.Config()), kAlreadyExists);
 
   // In the same process too, and that handle owns nothing: releasing and
   // closing it leaves the first one's hold in place.
   MutexOpening second = os_->system().CreateOwnedMutex(kName);
-  ASSERT_NE(second.mutex, nullptr);
-  EXPECT_TRUE(second.existed);
-  second.mutex->Release();
-  second.mutex.reset();
+  ASSERT_NE(second.Mutex, nullptr);
+  EXPECT_TRUE(second.Existed);
+  second.Mutex->Release();
+  second.Mutex.reset();
   EXPECT_EQ(ProbeFromChild(dir_.Config()), kAlreadyExists);
 
   // Other names are other mutexes.
   MutexOpening other = os_->system().CreateOwnedMutex(L"OTHER_NAME");
-  ASSERT_NE(other.mutex, nullptr);
-  EXPECT_FALSE(other.existed);
+  ASSERT_NE(other.Mutex, nullptr);
+  EXPECT_FALSE(other.Existed);
 }
 
 TEST_F(PosixMutexTest, ReleaseAndCloseGiveTheMutexUp) {
-  std::unique_ptr<OsMutex> held = os_->system().CreateOwnedMutex(kName).mutex;
+  std::unique_ptr<OsMutex> held = os_->system().CreateOwnedMutex(kName).Mutex;
   ASSERT_NE(held, nullptr);
   held->Release();
   EXPECT_EQ(ProbeFromChild(dir_.Config()), kOwned);
   held.reset();
 
-  held = os_->system().CreateOwnedMutex(kName).mutex;
+  held = os_->system().CreateOwnedMutex(kName).Mutex;
   ASSERT_NE(held, nullptr);
   held.reset();
   EXPECT_EQ(ProbeFromChild(dir_.Config()), kOwned);
@@ -75,7 +75,7 @@ TEST_F(PosixMutexTest, DeadHolderLeavesTheMutexFree) {
   ASSERT_GE(holder, 0);
   if (holder == 0) {
     const MutexOpening opening = MakePosixOs(dir_.Config())->system().CreateOwnedMutex(kName);
-    char signal = opening.mutex && !opening.existed ? 'y' : 'n';
+    char signal = opening.Mutex && !opening.Existed ? 'y' : 'n';
     if (write(writeEnd.get(), &signal, 1) != 1) _exit(1);
     for (;;) pause();
   }
@@ -85,19 +85,19 @@ TEST_F(PosixMutexTest, DeadHolderLeavesTheMutexFree) {
   ASSERT_EQ(signal, 'y');
 
   MutexOpening refused = os_->system().CreateOwnedMutex(kName);
-  ASSERT_NE(refused.mutex, nullptr);
-  EXPECT_TRUE(refused.existed);
-  refused.mutex.reset();
+  ASSERT_NE(refused.Mutex, nullptr);
+  EXPECT_TRUE(refused.Existed);
+  refused.Mutex.reset();
 
   kill(holder, SIGKILL);
   waitpid(holder, nullptr, 0);
   MutexOpening owned = os_->system().CreateOwnedMutex(kName);
-  ASSERT_NE(owned.mutex, nullptr);
-  EXPECT_FALSE(owned.existed);
+  ASSERT_NE(owned.Mutex, nullptr);
+  EXPECT_FALSE(owned.Existed);
 }
 
 TEST_F(PosixMutexTest, ChildProgramsDoNotKeepTheMutex) {
-  std::unique_ptr<OsMutex> held = os_->system().CreateOwnedMutex(kName).mutex;
+  std::unique_ptr<OsMutex> held = os_->system().CreateOwnedMutex(kName).Mutex;
   ASSERT_NE(held, nullptr);
   WriteFile(dir_ / "sleeper", "#!/bin/sh\nsleep 1\n", 0755);
   auto child = os_->processes().StartHidden(L"", L"\"" + FromUtf8(dir_ / "sleeper") + L"\"");
@@ -109,10 +109,10 @@ TEST_F(PosixMutexTest, ChildProgramsDoNotKeepTheMutex) {
 
 TEST_F(PosixMutexTest, NoHandleWhenTheLockFileCannotBeMade) {
   PosixConfig config = dir_.Config();
-  config.runtimeDir = dir_ / "missing-folder";
+  config.RuntimeDir = dir_ / "missing-folder";
   const MutexOpening opening = MakePosixOs(config)->system().CreateOwnedMutex(kName);
-  EXPECT_EQ(opening.mutex, nullptr);
-  EXPECT_FALSE(opening.existed);
+  EXPECT_EQ(opening.Mutex, nullptr);
+  EXPECT_FALSE(opening.Existed);
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ class PosixSystem final : public OsSystem {
 
   // The lock marks the mutex's existence and its ownership at once.
   MutexOpening CreateOwnedMutex(const std::wstring& name) override {
-    return posix::OpenLockFileMutex(config_.runtimeDir + "/" + ObjectFileName(name) + ".lock");
+    return posix::OpenLockFileMutex(config_.RuntimeDir + "/" + ObjectFileName(name) + ".lock");
   }
 
   // The native build stands in for a later Windows version, never 5.1.
@@ -81,7 +81,7 @@ class PosixSystem final : public OsSystem {
 
   bool PostToWindowOfClass(const std::wstring& className, uint32_t message) override {
     return posix::PostWindowMessage(
-        posix::WindowSocketPath(config_.runtimeDir, ObjectFileName(className)), message);
+        posix::WindowSocketPath(config_.RuntimeDir, ObjectFileName(className)), message);
   }
 
   std::chrono::milliseconds SteadyTime() override {
@@ -91,10 +91,10 @@ class PosixSystem final : public OsSystem {
   }
 
   void WriteTrace(const std::wstring& line) override {
-    if (config_.trace) posix::WriteDebugLine(ToUtf8(line));
+    if (config_.Trace) posix::WriteDebugLine(ToUtf8(line));
   }
 
-  bool TraceWanted() override { return config_.trace; }
+  bool TraceWanted() override { return config_.Trace; }
 
   int64_t Now() override { return static_cast<int64_t>(std::time(nullptr)); }
 
@@ -126,8 +126,8 @@ class PosixProcesses final : public OsProcesses {
   }
 
   std::wstring SystemFolder() override {
-    if (config_.systemDir.empty()) return L"";
-    std::wstring folder = FolderForCore(config_.systemDir);
+    if (config_.SystemDir.empty()) return L"";
+    std::wstring folder = FolderForCore(config_.SystemDir);
     return folder.size() >= kMaxPath ? L"" : folder;
   }
 
@@ -173,7 +173,7 @@ class PosixFiles final : public OsFiles {
   // Like shell32 asked to create it: a missing folder is made.
   std::optional<std::wstring> SpecialFolderPath(SpecialFolder folder) override {
     const std::string& native =
-        folder == SpecialFolder::kCommonAppData ? config_.commonAppData : config_.localAppData;
+        folder == SpecialFolder::kCommonAppData ? config_.CommonAppData : config_.LocalAppData;
     if (native.empty()) return std::nullopt;
     std::wstring path = FolderForCore(native);
     if (path.size() >= kMaxPath || !posix::MakeDirectories(native)) return std::nullopt;
@@ -235,7 +235,7 @@ class PosixPower final : public OsPower {
 
  private:
   std::string PlanStorePath() const {
-    std::string folder = config_.standinDir.empty() ? ModuleFolder() : config_.standinDir;
+    std::string folder = config_.StandinDir.empty() ? ModuleFolder() : config_.StandinDir;
     return folder + "/" + standin::kPlanStoreFileName;
   }
 
@@ -283,21 +283,21 @@ class PosixOs final : private PosixFacetObjects, public Os {
 
 PosixConfig PosixConfig::FromEnvironment() {
   PosixConfig config;
-  config.commonAppData = EnvironmentValue("TAV_POSIX_COMMON_APPDATA");
-  if (config.commonAppData.empty()) config.commonAppData = "/var/lib";
-  config.localAppData = EnvironmentValue("TAV_POSIX_LOCAL_APPDATA");
-  if (config.localAppData.empty()) config.localAppData = EnvironmentValue("XDG_DATA_HOME");
-  if (config.localAppData.empty()) {
+  config.CommonAppData = EnvironmentValue("TAV_POSIX_COMMON_APPDATA");
+  if (config.CommonAppData.empty()) config.CommonAppData = "/var/lib";
+  config.LocalAppData = EnvironmentValue("TAV_POSIX_LOCAL_APPDATA");
+  if (config.LocalAppData.empty()) config.LocalAppData = EnvironmentValue("XDG_DATA_HOME");
+  if (config.LocalAppData.empty()) {
     std::string home = EnvironmentValue("HOME");
-    if (!home.empty()) config.localAppData = home + "/.local/share";
+    if (!home.empty()) config.LocalAppData = home + "/.local/share";
   }
-  config.runtimeDir = EnvironmentValue("TAV_POSIX_RUNTIME_DIR");
-  if (config.runtimeDir.empty()) config.runtimeDir = EnvironmentValue("XDG_RUNTIME_DIR");
-  if (config.runtimeDir.empty()) config.runtimeDir = "/tmp";
-  config.standinDir = EnvironmentValue("TAV_STANDIN_DIR");
-  config.trace = EnvironmentValue("TAV_POWERSAVE_TRACE") == "1";
-  config.systemDir = EnvironmentValue("TAV_POSIX_SYSTEM_DIR");
-  if (config.systemDir.empty()) config.systemDir = "/usr/bin";
+  config.RuntimeDir = EnvironmentValue("TAV_POSIX_RUNTIME_DIR");
+  if (config.RuntimeDir.empty()) config.RuntimeDir = EnvironmentValue("XDG_RUNTIME_DIR");
+  if (config.RuntimeDir.empty()) config.RuntimeDir = "/tmp";
+  config.StandinDir = EnvironmentValue("TAV_STANDIN_DIR");
+  config.Trace = EnvironmentValue("TAV_POWERSAVE_TRACE") == "1";
+  config.SystemDir = EnvironmentValue("TAV_POSIX_SYSTEM_DIR");
+  if (config.SystemDir.empty()) config.SystemDir = "/usr/bin";
   return config;
 }
 

@@ -13,12 +13,12 @@ namespace tav {
 
 // Where the POSIX layer keeps what Windows keeps in system places.
 struct PosixConfig {
-  std::string commonAppData;  // CSIDL_COMMON_APPDATA: /var/lib
-  std::string localAppData;   // CSIDL_LOCAL_APPDATA: $XDG_DATA_HOME or ~/.local/share
-  std::string runtimeDir;     // lock file and window socket: $XDG_RUNTIME_DIR or /tmp
-  std::string standinDir;     // plan store of the power stand-ins; empty: the module folder
-  std::string systemDir;      // GetSystemDirectoryW, the system programs: /usr/bin
-  bool trace = false;         // debug output on standard error: TAV_POWERSAVE_TRACE=1
+  std::string CommonAppData;  // CSIDL_COMMON_APPDATA: /var/lib
+  std::string LocalAppData;   // CSIDL_LOCAL_APPDATA: $XDG_DATA_HOME or ~/.local/share
+  std::string RuntimeDir;     // lock file and window socket: $XDG_RUNTIME_DIR or /tmp
+  std::string StandinDir;     // plan store of the power stand-ins; empty: the module folder
+  std::string SystemDir;      // GetSystemDirectoryW, the system programs: /usr/bin
+  bool Trace = false;         // debug output on standard error: TAV_POWERSAVE_TRACE=1
 
   // The defaults above, each overridable for tests by TAV_POSIX_COMMON_APPDATA,
   // TAV_POSIX_LOCAL_APPDATA, TAV_POSIX_RUNTIME_DIR, TAV_STANDIN_DIR and

@@ -18,32 +18,32 @@ TEST(PosixConfigTest, OverridesComeFirstThenTheUsualPlaces) {
         c("TAV_POSIX_RUNTIME_DIR", "/t/run"), d("TAV_STANDIN_DIR", "/t/state"),
         e("XDG_DATA_HOME", "/x/data"), f("XDG_RUNTIME_DIR", "/x/run");
     PosixConfig config = PosixConfig::FromEnvironment();
-    EXPECT_EQ(config.commonAppData, "/t/common");
-    EXPECT_EQ(config.localAppData, "/t/local");
-    EXPECT_EQ(config.runtimeDir, "/t/run");
-    EXPECT_EQ(config.standinDir, "/t/state");
+    EXPECT_EQ(config.CommonAppData, "/t/common");
+    EXPECT_EQ(config.LocalAppData, "/t/local");
+    EXPECT_EQ(config.RuntimeDir, "/t/run");
+    EXPECT_EQ(config.StandinDir, "/t/state");
   }
   {
     ScopedEnv a("TAV_POSIX_COMMON_APPDATA", std::nullopt), b("TAV_POSIX_LOCAL_APPDATA", ""),
         c("TAV_POSIX_RUNTIME_DIR", std::nullopt), d("TAV_STANDIN_DIR", std::nullopt),
         e("XDG_DATA_HOME", "/x/data"), f("XDG_RUNTIME_DIR", "/x/run");
     PosixConfig config = PosixConfig::FromEnvironment();
-    EXPECT_EQ(config.commonAppData, "/var/lib");
-    EXPECT_EQ(config.localAppData, "/x/data");
-    EXPECT_EQ(config.runtimeDir, "/x/run");
-    EXPECT_EQ(config.standinDir, "");
+    EXPECT_EQ(config.CommonAppData, "/var/lib");
+    EXPECT_EQ(config.LocalAppData, "/x/data");
+    EXPECT_EQ(config.RuntimeDir, "/x/run");
+    EXPECT_EQ(config.StandinDir, "");
   }
   {
     ScopedEnv b("TAV_POSIX_LOCAL_APPDATA", std::nullopt), c("TAV_POSIX_RUNTIME_DIR", std::nullopt),
         e("XDG_DATA_HOME", std::nullopt), f("XDG_RUNTIME_DIR", std::nullopt), h("HOME", "/h");
     PosixConfig config = PosixConfig::FromEnvironment();
-    EXPECT_EQ(config.localAppData, "/h/.local/share");
-    EXPECT_EQ(config.runtimeDir, "/tmp");
+    EXPECT_EQ(config.LocalAppData, "/h/.local/share");
+    EXPECT_EQ(config.RuntimeDir, "/tmp");
   }
   {
     ScopedEnv b("TAV_POSIX_LOCAL_APPDATA", std::nullopt), e("XDG_DATA_HOME", std::nullopt),
         h("HOME", std::nullopt);
-    EXPECT_EQ(PosixConfig::FromEnvironment().localAppData, "");  // cannot be named
+    EXPECT_EQ(PosixConfig::FromEnvironment().LocalAppData, "");  // cannot be named
   }
 }
 
@@ -95,8 +95,8 @@ TEST_F(PosixOsTest, GuidsAreNewEachTimeAndLaidOutLikeWindows) {
     const Guid guid = *made;
     // Random (version 4) GUIDs: the version sits in data3's top nibble and
     // the variant in data4[0]'s top bits when the fields are laid out right.
-    EXPECT_EQ(guid.data3 >> 12, 4);
-    EXPECT_EQ(guid.data4[0] & 0xC0, 0x80);
+    EXPECT_EQ(guid.Data3 >> 12, 4);
+    EXPECT_EQ(guid.Data4[0] & 0xC0, 0x80);
     const std::optional<std::wstring> text = com.GuidText(guid);
     ASSERT_TRUE(text);
     seen.insert(*text);
@@ -109,11 +109,11 @@ TEST_F(PosixOsTest, GuidsAreNewEachTimeAndLaidOutLikeWindows) {
 
   Guid known;
   ASSERT_TRUE(ParseGuid("a1841308-3541-4fab-bc81-f71556f20b4a", known));
-  EXPECT_EQ(known.data1, 0xa1841308u);
-  EXPECT_EQ(known.data2, 0x3541);
-  EXPECT_EQ(known.data3, 0x4fab);
-  EXPECT_EQ(known.data4[0], 0xbc);
-  EXPECT_EQ(known.data4[7], 0x4a);
+  EXPECT_EQ(known.Data1, 0xa1841308u);
+  EXPECT_EQ(known.Data2, 0x3541);
+  EXPECT_EQ(known.Data3, 0x4fab);
+  EXPECT_EQ(known.Data4[0], 0xbc);
+  EXPECT_EQ(known.Data4[7], 0x4a);
   EXPECT_EQ(com.GuidText(known), L"{A1841308-3541-4FAB-BC81-F71556F20B4A}");
   EXPECT_TRUE(ParseGuid("{A1841308-3541-4FAB-BC81-F71556F20B4A}", known));
   for (const char* bad :

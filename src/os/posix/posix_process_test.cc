@@ -252,9 +252,9 @@ TEST_F(PosixProcessTest, ApplicationPathIsStartedWithoutASearch) {
 
 TEST_F(PosixProcessTest, SystemFolderIsTheConfiguredFolder) {
   PosixConfig config = dir_.Config();
-  config.systemDir = dir_ / "system32";
-  EXPECT_EQ(MakePosixOs(config)->processes().SystemFolder(), WindowsPath(config.systemDir));
-  config.systemDir.clear();
+  config.SystemDir = dir_ / "system32";
+  EXPECT_EQ(MakePosixOs(config)->processes().SystemFolder(), WindowsPath(config.SystemDir));
+  config.SystemDir.clear();
   EXPECT_EQ(MakePosixOs(config)->processes().SystemFolder(), L"");
 }
 

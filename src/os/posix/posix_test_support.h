@@ -50,10 +50,10 @@ class TempDir {
   // A PosixConfig whose every folder lies in here.
   PosixConfig Config() const {
     PosixConfig config;
-    config.commonAppData = path_ + "/common";
-    config.localAppData = path_ + "/local";
-    config.runtimeDir = path_;
-    config.standinDir = path_;
+    config.CommonAppData = path_ + "/common";
+    config.LocalAppData = path_ + "/local";
+    config.RuntimeDir = path_;
+    config.StandinDir = path_;
     return config;
   }
 

@@ -74,9 +74,9 @@ TEST_F(PosixWindowTest, PostedMessageArrivesExactlyOnce) {
   ASSERT_TRUE(os_->system().PostToWindowOfClass(kClass, 0x83E8));
   std::vector<WindowDatagram> received = listener.Drain();
   ASSERT_EQ(received.size(), 1u);
-  EXPECT_EQ(received[0].message, 0x83E8u);
-  EXPECT_EQ(received[0].wParam, 0u);
-  EXPECT_EQ(received[0].lParam, 0);
+  EXPECT_EQ(received[0].Message, 0x83E8u);
+  EXPECT_EQ(received[0].WParam, 0u);
+  EXPECT_EQ(received[0].LParam, 0);
 
   // The window is gone by the time the message is posted.
   listener.Close();

@@ -27,18 +27,18 @@ class StandinPowerLibrary : public OsPowerLibrary {
       : store_(std::move(store)) {}
 
   std::optional<Guid> PlanAt(uint32_t index) override {
-    if (index >= store_->plans.size()) return std::nullopt;  // ERROR_NO_MORE_ITEMS
+    if (index >= store_->Plans.size()) return std::nullopt;  // ERROR_NO_MORE_ITEMS
     Guid guid;
-    if (!ParseGuid(store_->plans[index].guid, guid)) return std::nullopt;  // ERROR_INVALID_DATA
+    if (!ParseGuid(store_->Plans[index].Guid, guid)) return std::nullopt;  // ERROR_INVALID_DATA
     return guid;
   }
 
   std::optional<std::wstring> PlanName(const Guid& plan) override {
-    for (const standin::Plan& candidate : store_->plans) {
+    for (const standin::Plan& candidate : store_->Plans) {
       Guid guid;
-      if (!ParseGuid(candidate.guid, guid) || !(guid == plan)) continue;
-      if (candidate.nameUnreadable) return std::nullopt;  // ERROR_ACCESS_DENIED
-      std::wstring text = FromUtf8(candidate.name);
+      if (!ParseGuid(candidate.Guid, guid) || !(guid == plan)) continue;
+      if (candidate.NameUnreadable) return std::nullopt;  // ERROR_ACCESS_DENIED
+      std::wstring text = FromUtf8(candidate.Name);
       // ERROR_MORE_DATA: the name and its terminator do not fit the buffer.
       if ((Utf16Units(text) + 1) * 2 > kFriendlyNameBufferBytes) return std::nullopt;
       return text;
@@ -49,9 +49,9 @@ class StandinPowerLibrary : public OsPowerLibrary {
   // The store's active plan, as the system reports its active scheme.
   ActivePlanReading ActivePlan() override {
     using Status = ActivePlanReading::Status;
-    if (store_->activePlan.empty()) return {Status::kFailed, {}, kErrorFileNotFound};
+    if (store_->ActivePlan.empty()) return {Status::kFailed, {}, kErrorFileNotFound};
     Guid active;
-    if (!ParseGuid(store_->activePlan, active)) return {Status::kFailed, {}, kErrorInvalidData};
+    if (!ParseGuid(store_->ActivePlan, active)) return {Status::kFailed, {}, kErrorInvalidData};
     return {Status::kRead, active, 0};
   }
 
@@ -71,8 +71,8 @@ std::optional<std::vector<std::wstring>> EnumStandinSchemes(
     const std::shared_ptr<const standin::PlanStore>& store) {
   if (!store) return std::nullopt;
   std::vector<std::wstring> names;
-  names.reserve(store->schemes.size());
-  for (const standin::Scheme& scheme : store->schemes) names.push_back(FromUtf8(scheme.name));
+  names.reserve(store->Schemes.size());
+  for (const standin::Scheme& scheme : store->Schemes) names.push_back(FromUtf8(scheme.Name));
   return names;
 }
 

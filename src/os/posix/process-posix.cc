@@ -123,34 +123,34 @@ std::vector<std::wstring> CandidateNames(const std::wstring& name) {
 
 // RAII for the spawn descriptions.
 struct SpawnSetup {
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  bool ok = false;
+  posix_spawn_file_actions_t Actions;
+  posix_spawnattr_t Attributes;
+  bool Ok = false;
 
   SpawnSetup() {
-    if (posix_spawn_file_actions_init(&actions) != 0) return;
-    if (posix_spawnattr_init(&attributes) != 0) {
-      posix_spawn_file_actions_destroy(&actions);
+    if (posix_spawn_file_actions_init(&Actions) != 0) return;
+    if (posix_spawnattr_init(&Attributes) != 0) {
+      posix_spawn_file_actions_destroy(&Actions);
       return;
     }
-    ok = Prepare();
+    Ok = Prepare();
   }
   ~SpawnSetup() {
-    if (!ok) return;
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
+    if (!Ok) return;
+    posix_spawnattr_destroy(&Attributes);
+    posix_spawn_file_actions_destroy(&Actions);
   }
   SpawnSetup(const SpawnSetup&) = delete;
   SpawnSetup& operator=(const SpawnSetup&) = delete;
 
  private:
   bool Prepare() {
-    bool good = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
-                posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
-                posix_spawn_file_actions_adddup2(&actions, 1, 2) == 0;
+    bool good = posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0) == 0 &&
+                posix_spawn_file_actions_addopen(&Actions, 1, "/dev/null", O_WRONLY, 0) == 0 &&
+                posix_spawn_file_actions_adddup2(&Actions, 1, 2) == 0;
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
     // No handle of the tool is inherited, whoever opened it.
-    good = good && posix_spawn_file_actions_addclosefrom_np(&actions, 3) == 0;
+    good = good && posix_spawn_file_actions_addclosefrom_np(&Actions, 3) == 0;
 #endif
     // Every signal back to its default, whatever the tool inherited ignored.
     // The C library's spawn visits every signal in the child anyway; with
@@ -167,12 +167,12 @@ struct SpawnSetup {
 #else
     flags |= POSIX_SPAWN_SETPGROUP;  // at least out of the terminal's process group
 #endif
-    good = good && posix_spawnattr_setsigmask(&attributes, &none) == 0 &&
-           posix_spawnattr_setsigdefault(&attributes, &all) == 0 &&
-           posix_spawnattr_setflags(&attributes, flags) == 0;
+    good = good && posix_spawnattr_setsigmask(&Attributes, &none) == 0 &&
+           posix_spawnattr_setsigdefault(&Attributes, &all) == 0 &&
+           posix_spawnattr_setflags(&Attributes, flags) == 0;
     if (!good) {
-      posix_spawnattr_destroy(&attributes);
-      posix_spawn_file_actions_destroy(&actions);
+      posix_spawnattr_destroy(&Attributes);
+      posix_spawn_file_actions_destroy(&Actions);
     }
     return good;
   }
@@ -232,9 +232,9 @@ std::unique_ptr<OsProcess> StartHiddenProcess(const std::string& applicationPath
 
   // The same for every child, so made once.
   static const SpawnSetup setup;
-  if (!setup.ok) return nullptr;
+  if (!setup.Ok) return nullptr;
   pid_t pid = 0;
-  if (posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes, argv.data(),
+  if (posix_spawn(&pid, program.c_str(), &setup.Actions, &setup.Attributes, argv.data(),
                   environ) != 0)
     return nullptr;
   return std::make_unique<ChildProcess>(pid);

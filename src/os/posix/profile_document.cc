@@ -227,9 +227,9 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
     size_t endLength = unit;
     if (u == '\r' && p + 2 * unit <= body.size() && unitAt(p + unit) == '\n') endLength = 2 * unit;
     Line line;
-    line.raw = body.substr(lineStart, p - lineStart);
-    line.end = body.substr(p, endLength);
-    if (doc.newLine_.empty()) doc.newLine_ = line.end;
+    line.Raw = body.substr(lineStart, p - lineStart);
+    line.End = body.substr(p, endLength);
+    if (doc.newLine_.empty()) doc.newLine_ = line.End;
     doc.ParseLine(line);
     doc.lines_.push_back(std::move(line));
     p += endLength;
@@ -237,7 +237,7 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes) {
   }
   if (lineStart < body.size()) {
     Line line;
-    line.raw = body.substr(lineStart);
+    line.Raw = body.substr(lineStart);
     doc.ParseLine(line);
     doc.lines_.push_back(std::move(line));
   }
@@ -272,40 +272,40 @@ std::string ProfileDocument::NewLine() const {
 }
 
 void ProfileDocument::ParseLine(Line& line) const {
-  const std::wstring text = Decode(line.raw);
+  const std::wstring text = Decode(line.Raw);
   const std::wstring_view trimmed = Trim(text);
-  line.kind = Kind::kBlank;
-  line.name.clear();
-  line.value.clear();
+  line.Kind = LineKind::kBlank;
+  line.Name.clear();
+  line.Value.clear();
   if (trimmed.empty()) return;
   if (trimmed.front() == L';') {
-    line.kind = Kind::kComment;
+    line.Kind = LineKind::kComment;
     return;
   }
   if (trimmed.front() == L'[') {
     // The name ends at the last ']'; a line without one is read as a key.
     const size_t close = trimmed.rfind(L']');
     if (close != std::wstring_view::npos && close > 0) {
-      line.kind = Kind::kSection;
-      line.name = Trim(trimmed.substr(1, close - 1));
+      line.Kind = LineKind::kSection;
+      line.Name = Trim(trimmed.substr(1, close - 1));
       return;
     }
   }
   const size_t equals = trimmed.find(L'=');
   if (equals == std::wstring_view::npos) {
-    line.kind = Kind::kOther;  // a key without a value: never found
+    line.Kind = LineKind::kOther;  // a key without a value: never found
     return;
   }
-  line.kind = Kind::kKey;
-  line.name = Trim(trimmed.substr(0, equals));
-  line.value = Trim(trimmed.substr(equals + 1));
+  line.Kind = LineKind::kKey;
+  line.Name = Trim(trimmed.substr(0, equals));
+  line.Value = Trim(trimmed.substr(equals + 1));
   // The first '=' of the decoded text is the first '=' unit of the bytes.
   const size_t unit = IsUtf16(encoding_) ? 2 : 1;
-  for (size_t p = 0; p + unit <= line.raw.size(); p += unit) {
-    const uint32_t u = unit == 2 ? Utf16Unit(line.raw, p, encoding_ == ProfileEncoding::kUtf16Be)
-                                 : static_cast<unsigned char>(line.raw[p]);
+  for (size_t p = 0; p + unit <= line.Raw.size(); p += unit) {
+    const uint32_t u = unit == 2 ? Utf16Unit(line.Raw, p, encoding_ == ProfileEncoding::kUtf16Be)
+                                 : static_cast<unsigned char>(line.Raw[p]);
     if (u == '=') {
-      line.rawValueStart = p + unit;
+      line.RawValueStart = p + unit;
       break;
     }
   }
@@ -314,7 +314,7 @@ void ProfileDocument::ParseLine(Line& line) const {
 long ProfileDocument::FindSection(std::wstring_view section) const {
   const std::wstring_view name = Trim(section);
   for (size_t i = 0; i < lines_.size(); ++i)
-    if (lines_[i].kind == Kind::kSection && NamesEqual(lines_[i].name, name))
+    if (lines_[i].Kind == LineKind::kSection && NamesEqual(lines_[i].Name, name))
       return static_cast<long>(i);
   return -1;
 }
@@ -322,8 +322,8 @@ long ProfileDocument::FindSection(std::wstring_view section) const {
 long ProfileDocument::FindKey(long sectionLine, std::wstring_view key) const {
   const std::wstring_view name = Trim(key);
   for (size_t i = static_cast<size_t>(sectionLine) + 1;
-       i < lines_.size() && lines_[i].kind != Kind::kSection; ++i)
-    if (lines_[i].kind == Kind::kKey && NamesEqual(lines_[i].name, name))
+       i < lines_.size() && lines_[i].Kind != LineKind::kSection; ++i)
+    if (lines_[i].Kind == LineKind::kKey && NamesEqual(lines_[i].Name, name))
       return static_cast<long>(i);
   return -1;
 }
@@ -332,7 +332,7 @@ const std::wstring* ProfileDocument::Find(std::wstring_view section, std::wstrin
   const long s = FindSection(section);
   if (s < 0) return nullptr;
   const long k = FindKey(s, key);
-  return k < 0 ? nullptr : &lines_[static_cast<size_t>(k)].value;
+  return k < 0 ? nullptr : &lines_[static_cast<size_t>(k)].Value;
 }
 
 ProfileChange ProfileDocument::WouldChange(std::wstring_view section, std::wstring_view key,
@@ -342,7 +342,7 @@ ProfileChange ProfileDocument::WouldChange(std::wstring_view section, std::wstri
   if (!IsStorableWrite(sectionName, keyName, value)) return ProfileChange::kRefused;
   const long s = FindSection(sectionName);
   const long k = s < 0 ? -1 : FindKey(s, keyName);
-  if (k >= 0 && lines_[static_cast<size_t>(k)].value == StoredText(value))
+  if (k >= 0 && lines_[static_cast<size_t>(k)].Value == StoredText(value))
     return ProfileChange::kUnchanged;
   return ProfileChange::kChanged;
 }
@@ -360,8 +360,8 @@ ProfileChange ProfileDocument::Set(std::wstring_view section, std::wstring_view 
     if (k >= 0) {
       // The name and everything up to the '=' stay as they were.
       Line& line = lines_[static_cast<size_t>(k)];
-      if (line.value == stored) return ProfileChange::kUnchanged;
-      line.raw = line.raw.substr(0, line.rawValueStart) + Encode(stored);
+      if (line.Value == stored) return ProfileChange::kUnchanged;
+      line.Raw = line.Raw.substr(0, line.RawValueStart) + Encode(stored);
       ParseLine(line);
       return ProfileChange::kChanged;
     }
@@ -369,8 +369,8 @@ ProfileChange ProfileDocument::Set(std::wstring_view section, std::wstring_view 
 
   auto makeLine = [&](const std::wstring& text) {
     Line line;
-    line.raw = Encode(text);
-    line.end = NewLine();
+    line.Raw = Encode(text);
+    line.End = NewLine();
     ParseLine(line);
     return line;
   };
@@ -379,13 +379,13 @@ ProfileChange ProfileDocument::Set(std::wstring_view section, std::wstring_view 
     // After the last key of the section, before blank lines and comments
     // that lead to the next section.
     size_t last = static_cast<size_t>(s);
-    for (size_t i = last + 1; i < lines_.size() && lines_[i].kind != Kind::kSection; ++i)
-      if (lines_[i].kind == Kind::kKey || lines_[i].kind == Kind::kOther) last = i;
-    if (lines_[last].end.empty()) lines_[last].end = NewLine();
+    for (size_t i = last + 1; i < lines_.size() && lines_[i].Kind != LineKind::kSection; ++i)
+      if (lines_[i].Kind == LineKind::kKey || lines_[i].Kind == LineKind::kOther) last = i;
+    if (lines_[last].End.empty()) lines_[last].End = NewLine();
     lines_.insert(lines_.begin() + static_cast<long>(last) + 1, makeLine(keyLine));
     return ProfileChange::kChanged;
   }
-  if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = NewLine();
+  if (!lines_.empty() && lines_.back().End.empty()) lines_.back().End = NewLine();
   lines_.push_back(makeLine(L"[" + std::wstring(sectionName) + L"]"));
   lines_.push_back(makeLine(keyLine));
   return ProfileChange::kChanged;
@@ -394,8 +394,8 @@ ProfileChange ProfileDocument::Set(std::wstring_view section, std::wstring_view 
 std::string ProfileDocument::Serialize() const {
   std::string bytes = ByteOrderMark(encoding_);
   for (const Line& line : lines_) {
-    bytes += line.raw;
-    bytes += line.end;
+    bytes += line.Raw;
+    bytes += line.End;
   }
   return bytes + oddByte_;
 }

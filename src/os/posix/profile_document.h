@@ -59,14 +59,14 @@ class ProfileDocument {
   std::string Serialize() const;
 
  private:
-  enum class Kind { kBlank, kComment, kSection, kKey, kOther };
+  enum class LineKind { kBlank, kComment, kSection, kKey, kOther };
   struct Line {
-    std::string raw;            // bytes of the line without its end
-    std::string end;            // "\r\n", "\n", "\r" in the file's encoding, or empty
-    Kind kind = Kind::kBlank;
-    std::wstring name;          // section or key name
-    std::wstring value;         // key value
-    size_t rawValueStart = 0;   // offset in `raw` just after the '='
+    std::string Raw;            // bytes of the line without its end
+    std::string End;            // "\r\n", "\n", "\r" in the file's encoding, or empty
+    LineKind Kind = LineKind::kBlank;
+    std::wstring Name;          // section or key name
+    std::wstring Value;         // key value
+    size_t RawValueStart = 0;   // offset in `raw` just after the '='
   };
 
   void ParseLine(Line& line) const;

@@ -107,10 +107,10 @@ ProfileStore::Load ProfileStore::LoadDocument(const std::string& path,
   auto cached = cache_.find(path);
   const bool current = cached != cache_.end() &&
                        (known ? (status = *known, true) : ::stat(path.c_str(), &status) == 0);
-  if (current && S_ISREG(status.st_mode) && cached->second.identity == FileIdentity::Of(status)) {
+  if (current && S_ISREG(status.st_mode) && cached->second.Identity == FileIdentity::Of(status)) {
     if (info) *info = status;
-    cached->second.lastUse = ++useCounter_;
-    document = cached->second.document;
+    cached->second.LastUse = ++useCounter_;
+    document = cached->second.Document;
     return Load::kLoaded;
   }
   // O_NONBLOCK: a FIFO in the profile's place must not hang the reader.
@@ -143,7 +143,7 @@ void ProfileStore::Remember(const std::string& path, const FileIdentity& identit
   if (cache_.size() <= kCachedFiles) return;
   auto oldest = cache_.begin();
   for (auto it = cache_.begin(); it != cache_.end(); ++it)
-    if (it->second.lastUse < oldest->second.lastUse) oldest = it;
+    if (it->second.LastUse < oldest->second.LastUse) oldest = it;
   cache_.erase(oldest);
 }
 
@@ -271,7 +271,7 @@ bool ProfileStore::ReplaceFile(const std::string& target, const std::string& byt
   if (::fstatat(folder.get(), name.c_str(), &renamed, AT_SYMLINK_NOFOLLOW) == 0) {
     FileIdentity expected = FileIdentity::Of(written);
     const FileIdentity found = FileIdentity::Of(renamed);
-    expected.changedNs = found.changedNs;
+    expected.ChangedNs = found.ChangedNs;
     if (found == expected) now = found;
   }
   if (deferSync) {

@@ -93,9 +93,9 @@ class ProfileStore {
 
  private:
   struct CacheEntry {
-    FileIdentity identity;
-    std::shared_ptr<const ProfileDocument> document;
-    uint64_t lastUse = 0;
+    FileIdentity Identity;
+    std::shared_ptr<const ProfileDocument> Document;
+    uint64_t LastUse = 0;
   };
   enum class Load { kLoaded, kMissing, kUnreadable };
 

@@ -201,7 +201,7 @@ TEST(ProfileWriteEffects, AFileMadeHereIsSyncedOnceAtFlush) {
   testing::WriteFile(kept, "[Current]\r\nProfileName=Home\r\n");
   UnsyncedFiles unsynced;
   ProfileStore store(&unsynced);
-  ASSERT_TRUE(CreateUnicodeFile(made, FinalPathCheck::kCompare, &unsynced).created);
+  ASSERT_TRUE(CreateUnicodeFile(made, FinalPathCheck::kCompare, &unsynced).Created);
 
   ASSERT_TRUE(store.WriteString(made, L"Current", L"ProfilePath", L"C:\\p.ini"));
   ASSERT_TRUE(store.WriteString(made, L"Current", L"ProfileName", L"Office"));
@@ -224,7 +224,7 @@ TEST(ProfileWriteEffects, AFileMadeHereIsSyncedOnceAtFlush) {
 
   // Made here, then replaced by another program: that file is not ours.
   const std::string other = dir / "a/Other.ini";
-  ASSERT_TRUE(CreateUnicodeFile(other, FinalPathCheck::kCompare, &unsynced).created);
+  ASSERT_TRUE(CreateUnicodeFile(other, FinalPathCheck::kCompare, &unsynced).Created);
   testing::WriteFile(dir / "a/theirs.ini", "[Current]\r\nProfileName=Theirs\r\n");
   ASSERT_EQ(rename((dir / "a/theirs.ini").c_str(), other.c_str()), 0);
   ASSERT_TRUE(store.WriteString(other, L"Current", L"ProfileName", L"Office"));
@@ -260,7 +260,7 @@ TEST(ProfileWriteEffects, AMadeFilesReplacementLeavesNothingBehind) {
           return true;
         },
         &unsynced);
-    ASSERT_TRUE(CreateUnicodeFile(made, FinalPathCheck::kCompare, &unsynced).created);
+    ASSERT_TRUE(CreateUnicodeFile(made, FinalPathCheck::kCompare, &unsynced).Created);
 
     EXPECT_EQ(store.WriteString(made, L"Current", L"ProfileName", L"Office"), c.written);
     std::set<std::string> names;

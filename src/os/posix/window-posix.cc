@@ -23,7 +23,7 @@ bool PostWindowMessage(const std::string& socketPath, uint32_t message) {
   if (!fd || connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
     return false;
   WindowDatagram datagram;
-  datagram.message = message;
+  datagram.Message = message;
   ssize_t sent;
   do {
     sent = send(fd.get(), &datagram, sizeof datagram, MSG_DONTWAIT | MSG_NOSIGNAL);

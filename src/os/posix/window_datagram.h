@@ -9,10 +9,10 @@
 namespace tav::posix {
 
 struct WindowDatagram {
-  uint32_t message = 0;
-  uint32_t reserved = 0;
-  uint64_t wParam = 0;
-  int64_t lParam = 0;
+  uint32_t Message = 0;
+  uint32_t Reserved = 0;
+  uint64_t WParam = 0;
+  int64_t LParam = 0;
 };
 static_assert(sizeof(WindowDatagram) == 24);
 

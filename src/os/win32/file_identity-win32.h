@@ -13,12 +13,12 @@ namespace tav::win32 {
 
 // Volume serial number and file index: the same pair means the same object.
 struct FileIdentity {
-  DWORD volumeSerial = 0;
-  DWORD indexHigh = 0;
-  DWORD indexLow = 0;
+  DWORD VolumeSerial = 0;
+  DWORD IndexHigh = 0;
+  DWORD IndexLow = 0;
   bool operator==(const FileIdentity& other) const {
-    return volumeSerial == other.volumeSerial && indexHigh == other.indexHigh &&
-           indexLow == other.indexLow;
+    return VolumeSerial == other.VolumeSerial && IndexHigh == other.IndexHigh &&
+           IndexLow == other.IndexLow;
   }
 };
 

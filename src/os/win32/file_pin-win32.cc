@@ -28,21 +28,21 @@ constexpr DWORD kAnyShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // The layouts of FILE_BASIC_INFO / FILE_BASIC_INFORMATION and
 // FILE_DISPOSITION_INFO / FILE_DISPOSITION_INFORMATION.
 struct BasicInformation {
-  LARGE_INTEGER creationTime;
-  LARGE_INTEGER lastAccessTime;
-  LARGE_INTEGER lastWriteTime;
-  LARGE_INTEGER changeTime;
-  DWORD fileAttributes;
+  LARGE_INTEGER CreationTime;
+  LARGE_INTEGER LastAccessTime;
+  LARGE_INTEGER LastWriteTime;
+  LARGE_INTEGER ChangeTime;
+  DWORD FileAttributes;
 };
 struct DispositionInformation {
-  BOOLEAN deleteFile;
+  BOOLEAN Delete;
 };
 struct IoStatusBlock {
   union {
-    LONG status;
-    PVOID pointer;
+    LONG Status;
+    PVOID Pointer;
   };
-  ULONG_PTR information;
+  ULONG_PTR Information;
 };
 
 // FILE_INFO_BY_HANDLE_CLASS and FILE_INFORMATION_CLASS values.
@@ -95,9 +95,9 @@ class Win32PinnedFile final : public OsPinnedFile {
     if (!file || !::GetFileInformationByHandle(file.get(), &info)) return;
     if (!(info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) return;
     BasicInformation basic{};  // zero times: left as they are
-    basic.fileAttributes = info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY;
+    basic.FileAttributes = info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY;
     // Zero would mean "unchanged": a file without attributes is "normal".
-    if (basic.fileAttributes == 0) basic.fileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
     SetInformation(file.get(), kFileBasicInfo, kFileBasicInformation, &basic, sizeof basic);
   }
 

@@ -67,7 +67,7 @@ FilePin Win32Files::CreateUnicodeTextFile(const std::wstring& path, FinalPathChe
   // must reach the very file it made.
   made.Reset();
   FilePin pin = PinKnownFile(path, finalPath, PinSharing::kReadWrite, identity);
-  pin.created = pin.check == FileCheck::kPassed;
+  pin.Created = pin.Check == FileCheck::kPassed;
   return pin;
 }
 

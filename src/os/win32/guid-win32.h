@@ -10,19 +10,19 @@ namespace tav::win32 {
 
 inline GUID ToSystemGuid(const Guid& guid) {
   GUID out;
-  out.Data1 = guid.data1;
-  out.Data2 = guid.data2;
-  out.Data3 = guid.data3;
-  std::memcpy(out.Data4, guid.data4, sizeof out.Data4);
+  out.Data1 = guid.Data1;
+  out.Data2 = guid.Data2;
+  out.Data3 = guid.Data3;
+  std::memcpy(out.Data4, guid.Data4, sizeof out.Data4);
   return out;
 }
 
 inline Guid FromSystemGuid(const GUID& guid) {
   Guid out;
-  out.data1 = guid.Data1;
-  out.data2 = guid.Data2;
-  out.data3 = guid.Data3;
-  std::memcpy(out.data4, guid.Data4, sizeof out.data4);
+  out.Data1 = guid.Data1;
+  out.Data2 = guid.Data2;
+  out.Data3 = guid.Data3;
+  std::memcpy(out.Data4, guid.Data4, sizeof out.Data4);
   return out;
 }
 

@@ -66,8 +66,8 @@ UniqueHandle CreateChildJob() {
 constexpr DWORD_PTR kHandleListAttribute = 0x20002;
 constexpr DWORD kExtendedStartupInfoPresent = 0x00080000;
 struct StartupInfoEx {
-  STARTUPINFOW startupInfo;
-  void* attributeList;
+  STARTUPINFOW StartupInfo;
+  void* AttributeList;
 };
 using InitializeAttributeListFunction = BOOL(WINAPI*)(void* list, DWORD count, DWORD flags,
                                                       SIZE_T* size);
@@ -132,9 +132,9 @@ std::unique_ptr<OsProcess> Win32Processes::StartHidden(const std::wstring& progr
 
   StartupInfoEx startup;
   ::ZeroMemory(&startup, sizeof startup);
-  startup.startupInfo.cb = sizeof startup.startupInfo;
-  startup.startupInfo.dwFlags = STARTF_USESHOWWINDOW;
-  startup.startupInfo.wShowWindow = SW_HIDE;
+  startup.StartupInfo.cb = sizeof startup.StartupInfo;
+  startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
+  startup.StartupInfo.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION info;
   ::ZeroMemory(&info, sizeof info);
 
@@ -147,13 +147,13 @@ std::unique_ptr<OsProcess> Win32Processes::StartHidden(const std::wstring& progr
   DWORD flags = CREATE_SUSPENDED;
   void* list = nul ? inheritOnly.list() : nullptr;
   if (list) {
-    startup.startupInfo.dwFlags |= STARTF_USESTDHANDLES;
-    startup.startupInfo.hStdInput = nul.get();
-    startup.startupInfo.hStdOutput = nul.get();
-    startup.startupInfo.hStdError = nul.get();
+    startup.StartupInfo.dwFlags |= STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = nul.get();
+    startup.StartupInfo.hStdOutput = nul.get();
+    startup.StartupInfo.hStdError = nul.get();
     inherit = TRUE;
-    startup.attributeList = list;
-    startup.startupInfo.cb = sizeof startup;
+    startup.AttributeList = list;
+    startup.StartupInfo.cb = sizeof startup;
     flags |= kExtendedStartupInfoPresent;
   }
 

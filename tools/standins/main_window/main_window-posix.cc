@@ -50,8 +50,8 @@ std::string Describe(const char* bytes, ssize_t size) {
     return "malformed datagram of " + std::to_string(size) + " bytes";
   tav::posix::WindowDatagram datagram;
   std::memcpy(&datagram, bytes, sizeof datagram);
-  return "message=" + Hex(datagram.message) + " wParam=" + std::to_string(datagram.wParam) +
-         " lParam=" + std::to_string(datagram.lParam);
+  return "message=" + Hex(datagram.Message) + " wParam=" + std::to_string(datagram.WParam) +
+         " lParam=" + std::to_string(datagram.LParam);
 }
 
 }  // namespace
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (socketPath.empty())
-    socketPath = tav::posix::WindowSocketPath(tav::PosixConfig::FromEnvironment().runtimeDir, "TAV_POWERSAVE_MAIN_UI_WINDOW_CLASS");
+    socketPath = tav::posix::WindowSocketPath(tav::PosixConfig::FromEnvironment().RuntimeDir, "TAV_POWERSAVE_MAIN_UI_WINDOW_CLASS");
 
   sockaddr_un address{};
   address.sun_family = AF_UNIX;

@@ -44,11 +44,11 @@ int main(int argc, char** argv) {
   }
   std::unique_ptr<tav::Os> os = tav::MakePosixOs(tav::PosixConfig::FromEnvironment());
   const tav::MutexOpening opening = os->system().CreateOwnedMutex(tav::FromUtf8(name));
-  if (!opening.mutex) {
+  if (!opening.Mutex) {
     std::printf("error\n");
     return 1;
   }
-  if (opening.existed) {
+  if (opening.Existed) {
     std::printf("busy\n");
     return 3;
   }
@@ -69,6 +69,6 @@ int main(int argc, char** argv) {
     if (seconds >= 0 && std::chrono::steady_clock::now() >= deadline) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  opening.mutex->Release();
+  opening.Mutex->Release();
   return 0;
 }

@@ -33,44 +33,44 @@ class PlanStoreTest : public ::testing::Test {
   std::string dir_, path_;
 };
 
-bool operator==(const PowerValues& a, const PowerValues& b) { return a.ac == b.ac && a.dc == b.dc; }
+bool operator==(const PowerValues& a, const PowerValues& b) { return a.Ac == b.Ac && a.Dc == b.Dc; }
 
 void ExpectSameStore(const PlanStore& a, const PlanStore& b) {
-  ASSERT_EQ(a.plans.size(), b.plans.size());
-  for (size_t i = 0; i < a.plans.size(); ++i) {
-    EXPECT_EQ(a.plans[i].guid, b.plans[i].guid);
-    EXPECT_EQ(a.plans[i].name, b.plans[i].name);
-    EXPECT_EQ(a.plans[i].description, b.plans[i].description);
-    EXPECT_EQ(a.plans[i].nameUnreadable, b.plans[i].nameUnreadable);
-    EXPECT_TRUE(a.plans[i].values == b.plans[i].values) << a.plans[i].guid;
+  ASSERT_EQ(a.Plans.size(), b.Plans.size());
+  for (size_t i = 0; i < a.Plans.size(); ++i) {
+    EXPECT_EQ(a.Plans[i].Guid, b.Plans[i].Guid);
+    EXPECT_EQ(a.Plans[i].Name, b.Plans[i].Name);
+    EXPECT_EQ(a.Plans[i].Description, b.Plans[i].Description);
+    EXPECT_EQ(a.Plans[i].NameUnreadable, b.Plans[i].NameUnreadable);
+    EXPECT_TRUE(a.Plans[i].Values == b.Plans[i].Values) << a.Plans[i].Guid;
   }
-  ASSERT_EQ(a.schemes.size(), b.schemes.size());
-  for (size_t i = 0; i < a.schemes.size(); ++i) {
-    EXPECT_EQ(a.schemes[i].name, b.schemes[i].name);
-    EXPECT_TRUE(a.schemes[i].values == b.schemes[i].values) << a.schemes[i].name;
+  ASSERT_EQ(a.Schemes.size(), b.Schemes.size());
+  for (size_t i = 0; i < a.Schemes.size(); ++i) {
+    EXPECT_EQ(a.Schemes[i].Name, b.Schemes[i].Name);
+    EXPECT_TRUE(a.Schemes[i].Values == b.Schemes[i].Values) << a.Schemes[i].Name;
   }
-  EXPECT_EQ(a.activePlan, b.activePlan);
-  EXPECT_EQ(a.activeScheme, b.activeScheme);
+  EXPECT_EQ(a.ActivePlan, b.ActivePlan);
+  EXPECT_EQ(a.ActiveScheme, b.ActiveScheme);
 }
 
 TEST_F(PlanStoreTest, DefaultStoreHasTheSystemPlansAndXpSchemesInOrder) {
   const PlanStore store = DefaultPlanStore();
-  ASSERT_EQ(store.plans.size(), 3u);
-  EXPECT_EQ(store.plans[0].guid, "381b4222-f694-41f0-9685-ff5bb260df2e");
-  EXPECT_EQ(store.plans[0].name, "バランス");
-  EXPECT_EQ(store.plans[1].guid, "8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c");
-  EXPECT_EQ(store.plans[1].name, "高パフォーマンス");
-  EXPECT_EQ(store.plans[2].guid, "a1841308-3541-4fab-bc81-f71556f20b4a");
-  EXPECT_EQ(store.plans[2].name, "省電力");
-  EXPECT_EQ(store.activePlan, store.plans[0].guid);
+  ASSERT_EQ(store.Plans.size(), 3u);
+  EXPECT_EQ(store.Plans[0].Guid, "381b4222-f694-41f0-9685-ff5bb260df2e");
+  EXPECT_EQ(store.Plans[0].Name, "バランス");
+  EXPECT_EQ(store.Plans[1].Guid, "8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c");
+  EXPECT_EQ(store.Plans[1].Name, "高パフォーマンス");
+  EXPECT_EQ(store.Plans[2].Guid, "a1841308-3541-4fab-bc81-f71556f20b4a");
+  EXPECT_EQ(store.Plans[2].Name, "省電力");
+  EXPECT_EQ(store.ActivePlan, store.Plans[0].Guid);
   const char* const xp[] = {"自宅または会社のデスク", "ポータブル/ラップトップ", "プレゼンテーション",
                             "常にオン", "最小の電源管理", "バッテリの最大利用"};
-  ASSERT_EQ(store.schemes.size(), 6u);
-  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(store.schemes[i].name, xp[i]);
-  EXPECT_EQ(store.activeScheme, "自宅または会社のデスク");
+  ASSERT_EQ(store.Schemes.size(), 6u);
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(store.Schemes[i].Name, xp[i]);
+  EXPECT_EQ(store.ActiveScheme, "自宅または会社のデスク");
   // The power-saver plan is the one the tool copies: it must carry values.
-  EXPECT_EQ(store.plans[2].values.ac.count("monitor-timeout"), 1u);
-  EXPECT_EQ(store.plans[2].values.dc.count("brightness"), 1u);
+  EXPECT_EQ(store.Plans[2].Values.Ac.count("monitor-timeout"), 1u);
+  EXPECT_EQ(store.Plans[2].Values.Dc.count("brightness"), 1u);
 }
 
 TEST_F(PlanStoreTest, MissingFileLoadsTheDefaultStore) {
@@ -82,17 +82,17 @@ TEST_F(PlanStoreTest, MissingFileLoadsTheDefaultStore) {
 TEST_F(PlanStoreTest, SaveAndLoadRoundTripWithJapaneseAndSpecialText) {
   PlanStore store = DefaultPlanStore();
   Plan plan;
-  plan.guid = "0f0e0d0c-0b0a-4908-8706-050403020100";
-  plan.name = "Vantrel電源プラン";
-  plan.description = "「Vantrel 電源プラン設定ツール」が使用する\\電源プラン\nです。 = x\r";
-  plan.nameUnreadable = true;
-  plan.values.ac["brightness"] = 0;
-  plan.values.dc["monitor-timeout"] = -5;
-  plan.values.dc["sub_video/videoidle"] = 2147483647;
-  store.plans.push_back(plan);
-  store.schemes.push_back({"Vantrel電源プラン", {{{"disk-timeout", 7}}, {}}});
-  store.activePlan = plan.guid;
-  store.activeScheme = "Vantrel電源プラン";
+  plan.Guid = "0f0e0d0c-0b0a-4908-8706-050403020100";
+  plan.Name = "Vantrel電源プラン";
+  plan.Description = "「Vantrel 電源プラン設定ツール」が使用する\\電源プラン\nです。 = x\r";
+  plan.NameUnreadable = true;
+  plan.Values.Ac["brightness"] = 0;
+  plan.Values.Dc["monitor-timeout"] = -5;
+  plan.Values.Dc["sub_video/videoidle"] = 2147483647;
+  store.Plans.push_back(plan);
+  store.Schemes.push_back({"Vantrel電源プラン", {{{"disk-timeout", 7}}, {}}});
+  store.ActivePlan = plan.Guid;
+  store.ActiveScheme = "Vantrel電源プラン";
 
   ASSERT_TRUE(SavePlanStore(path_, store));
   const std::string first = ReadFile();
@@ -112,11 +112,11 @@ TEST_F(PlanStoreTest, HandEditedFileIsReadLeniently) {
       "description =\r\nac.monitor-timeout=4\r\n");
   PlanStore store;
   ASSERT_TRUE(LoadPlanStore(path_, store));
-  ASSERT_EQ(store.plans.size(), 1u);
-  EXPECT_EQ(store.plans[0].guid, "381b4222-f694-41f0-9685-ff5bb260df2e");
-  EXPECT_EQ(store.plans[0].description, "");
-  EXPECT_EQ(store.plans[0].values.ac.at("monitor-timeout"), 4);
-  EXPECT_TRUE(store.schemes.empty());
+  ASSERT_EQ(store.Plans.size(), 1u);
+  EXPECT_EQ(store.Plans[0].Guid, "381b4222-f694-41f0-9685-ff5bb260df2e");
+  EXPECT_EQ(store.Plans[0].Description, "");
+  EXPECT_EQ(store.Plans[0].Values.Ac.at("monitor-timeout"), 4);
+  EXPECT_TRUE(store.Schemes.empty());
 }
 
 // Saved stores list values in key order; a hand-edited one may not, and may
@@ -136,8 +136,8 @@ TEST_F(PlanStoreTest, ValuesInAnyOrderAndRepeatedKeysKeepTheLastValue) {
     WriteFile(std::string("[plan]\nguid = 381b4222-f694-41f0-9685-ff5bb260df2e\n") + c.values);
     PlanStore store;
     ASSERT_TRUE(LoadPlanStore(path_, store)) << c.values;
-    ASSERT_EQ(store.plans.size(), 1u);
-    EXPECT_EQ(store.plans[0].values.ac, c.ac) << c.values;
+    ASSERT_EQ(store.Plans.size(), 1u);
+    EXPECT_EQ(store.Plans[0].Values.Ac, c.ac) << c.values;
   }
 }
 
@@ -146,8 +146,8 @@ TEST_F(PlanStoreTest, EscapesAreDecodedAnywhereInAValue) {
             "guid = 381b4222-f694-41f0-9685-ff5bb260df2e\nname = \\n\n");
   PlanStore store;
   ASSERT_TRUE(LoadPlanStore(path_, store));
-  EXPECT_EQ(store.activeScheme, "\\a\nb\rc\\");
-  EXPECT_EQ(store.plans[0].name, "\n");
+  EXPECT_EQ(store.ActiveScheme, "\\a\nb\rc\\");
+  EXPECT_EQ(store.Plans[0].Name, "\n");
 }
 
 TEST_F(PlanStoreTest, MalformedFilesAreRejected) {
@@ -192,9 +192,9 @@ TEST(PlanStoreGuidTest, GuidTextConvertsBothWays) {
 
 TEST(PlanStoreLookupTest, PlansByGuidInAnyCaseAndSchemesByNameIgnoringAsciiCase) {
   PlanStore store = DefaultPlanStore();
-  store.schemes.push_back({"Vantrel電源プラン", {}});
+  store.Schemes.push_back({"Vantrel電源プラン", {}});
   ASSERT_NE(FindPlan(store, "{A1841308-3541-4FAB-BC81-F71556F20B4A}"), nullptr);
-  EXPECT_EQ(FindPlan(store, "A1841308-3541-4FAB-BC81-F71556F20B4A")->name, "省電力");
+  EXPECT_EQ(FindPlan(store, "A1841308-3541-4FAB-BC81-F71556F20B4A")->Name, "省電力");
   EXPECT_EQ(FindPlan(store, "00000000-0000-0000-0000-000000000000"), nullptr);
   ASSERT_NE(FindScheme(store, "VANTREL電源プラン"), nullptr);
   EXPECT_EQ(FindScheme(store, "Vantrel電源プラン "), nullptr);

@@ -22,15 +22,15 @@ bool IsSwitch(const std::string& arg) { return !arg.empty() && (arg[0] == '/' ||
 
 CommandResult Fail(const std::string& message) {
   CommandResult result;
-  result.exitCode = 1;
-  result.output = "Invalid Parameters -- " + message + "\n";
+  result.ExitCode = 1;
+  result.Output = "Invalid Parameters -- " + message + "\n";
   return result;
 }
 
 CommandResult Done(bool changed, std::string output = "") {
   CommandResult result;
-  result.changed = changed;
-  result.output = std::move(output);
+  result.Changed = changed;
+  result.Output = std::move(output);
   return result;
 }
 
@@ -40,7 +40,7 @@ struct Target {
   Plan* plan = nullptr;
   Scheme* scheme = nullptr;
   explicit operator bool() const { return plan || scheme; }
-  PowerValues& values() const { return plan ? plan->values : scheme->values; }
+  PowerValues& values() const { return plan ? plan->Values : scheme->Values; }
 };
 
 Target Resolve(PlanStore& store, const std::string& arg) {
@@ -79,32 +79,32 @@ bool SettingToken(const std::string& arg, std::string& token) {
 }
 
 void AppendValues(const PowerValues& values, std::string& out) {
-  for (const auto& [key, v] : values.ac) out += "  AC " + key + ": " + std::to_string(v) + "\n";
-  for (const auto& [key, v] : values.dc) out += "  DC " + key + ": " + std::to_string(v) + "\n";
+  for (const auto& [key, v] : values.Ac) out += "  AC " + key + ": " + std::to_string(v) + "\n";
+  for (const auto& [key, v] : values.Dc) out += "  DC " + key + ": " + std::to_string(v) + "\n";
 }
 
 CommandResult List(const Args&, PlanStore& store) {
   std::string out = "Existing Power Schemes (* Active)\n-----------------------------------\n";
-  for (const Plan& plan : store.plans) {
-    out += "Power Scheme GUID: " + plan.guid + "  (" + plan.name + ")";
-    out += plan.guid == NormalizeGuidText(store.activePlan) ? " *\n" : "\n";
+  for (const Plan& plan : store.Plans) {
+    out += "Power Scheme GUID: " + plan.Guid + "  (" + plan.Name + ")";
+    out += plan.Guid == NormalizeGuidText(store.ActivePlan) ? " *\n" : "\n";
   }
   out += "\nWindows XP Power Schemes (* Active)\n-----------------------------------\n";
-  const Scheme* active = FindScheme(store, store.activeScheme);
-  for (const Scheme& scheme : store.schemes)
-    out += scheme.name + (&scheme == active ? " *\n" : "\n");
+  const Scheme* active = FindScheme(store, store.ActiveScheme);
+  for (const Scheme& scheme : store.Schemes)
+    out += scheme.Name + (&scheme == active ? " *\n" : "\n");
   return Done(false, out);
 }
 
 CommandResult Query(const Args& args, PlanStore& store) {
-  Target target = Resolve(store, args.empty() ? store.activePlan : args[0]);
+  Target target = Resolve(store, args.empty() ? store.ActivePlan : args[0]);
   if (!target) return Fail("no such power scheme");
   std::string out;
   if (target.plan) {
-    out = "Power Scheme GUID: " + target.plan->guid + "  (" + target.plan->name + ")\n";
-    out += "  Description: " + target.plan->description + "\n";
+    out = "Power Scheme GUID: " + target.plan->Guid + "  (" + target.plan->Name + ")\n";
+    out += "  Description: " + target.plan->Description + "\n";
   } else {
-    out = "Power Scheme: " + target.scheme->name + "\n";
+    out = "Power Scheme: " + target.scheme->Name + "\n";
   }
   AppendValues(target.values(), out);
   return Done(false, out);
@@ -113,15 +113,15 @@ CommandResult Query(const Args& args, PlanStore& store) {
 CommandResult SetActive(const Args& args, PlanStore& store) {
   Target target = Resolve(store, args[0]);
   if (!target) return Fail("no such power scheme");
-  if (target.plan) store.activePlan = target.plan->guid;
-  else store.activeScheme = target.scheme->name;
+  if (target.plan) store.ActivePlan = target.plan->Guid;
+  else store.ActiveScheme = target.scheme->Name;
   return Done(true);
 }
 
 // /CHANGE /x-timeout-ac N on the active plan, or /CHANGE "name" /x-timeout-ac N.
 CommandResult Change(const Args& args, PlanStore& store) {
   Target target;
-  if (args.size() == 2) target.plan = FindPlan(store, store.activePlan);
+  if (args.size() == 2) target.plan = FindPlan(store, store.ActivePlan);
   else target = Resolve(store, args[0]);
   if (!target) return Fail("no such power scheme");
   std::string key;
@@ -129,15 +129,15 @@ CommandResult Change(const Args& args, PlanStore& store) {
   int value = 0;
   if (!ParseTimeoutSwitch(args[args.size() - 2], key, ac)) return Fail("unknown setting");
   if (!ParseInteger(args.back(), value)) return Fail("not a number");
-  (ac ? target.values().ac : target.values().dc)[key] = value;
+  (ac ? target.values().Ac : target.values().Dc)[key] = value;
   return Done(true);
 }
 
 CommandResult ChangeName(const Args& args, PlanStore& store) {
   Plan* plan = FindPlan(store, args[0]);
   if (!plan) return Fail("no such power scheme");
-  plan->name = args[1];
-  if (args.size() == 3) plan->description = args[2];
+  plan->Name = args[1];
+  if (args.size() == 3) plan->Description = args[2];
   return Done(true);
 }
 
@@ -147,8 +147,8 @@ CommandResult DuplicateScheme(const Args& args, PlanStore& store) {
   if (!source) return Fail("no such power scheme");
   if (guid.empty() || FindPlan(store, guid)) return Fail("bad destination GUID");
   Plan copy = *source;
-  copy.guid = guid;
-  store.plans.push_back(copy);
+  copy.Guid = guid;
+  store.Plans.push_back(copy);
   return Done(true);
 }
 
@@ -162,17 +162,17 @@ CommandResult SetValueIndex(const Args& args, PlanStore& store, bool ac) {
   if (!ParseInteger(args[3], value)) return Fail("not a number");
   const std::string key = subgroup == kDisplaySubgroup && setting == kBrightnessSetting
                               ? "brightness" : subgroup + "/" + setting;
-  (ac ? plan->values.ac : plan->values.dc)[key] = value;
+  (ac ? plan->Values.Ac : plan->Values.Dc)[key] = value;
   return Done(true);
 }
 
 // Windows XP: a new scheme with the values of the active one.
 CommandResult Create(const Args& args, PlanStore& store) {
-  const Scheme* active = FindScheme(store, store.activeScheme);
+  const Scheme* active = FindScheme(store, store.ActiveScheme);
   if (args[0].empty() || IsSwitch(args[0]) || FindScheme(store, args[0]))
     return Fail("bad scheme name");
   if (!active) return Fail("no active scheme");
-  store.schemes.push_back({args[0], active->values});
+  store.Schemes.push_back({args[0], active->Values});
   return Done(true);
 }
 
@@ -181,13 +181,13 @@ CommandResult Delete(const Args& args, PlanStore& store) {
   Target target = Resolve(store, args[0]);
   if (!target) return Fail("no such power scheme");
   if (target.plan) {
-    if (target.plan->guid == NormalizeGuidText(store.activePlan))
+    if (target.plan->Guid == NormalizeGuidText(store.ActivePlan))
       return Fail("the active power scheme cannot be deleted");
-    store.plans.erase(store.plans.begin() + (target.plan - store.plans.data()));
+    store.Plans.erase(store.Plans.begin() + (target.plan - store.Plans.data()));
   } else {
-    if (FindScheme(store, store.activeScheme) == target.scheme)
+    if (FindScheme(store, store.ActiveScheme) == target.scheme)
       return Fail("the active power scheme cannot be deleted");
-    store.schemes.erase(store.schemes.begin() + (target.scheme - store.schemes.data()));
+    store.Schemes.erase(store.Schemes.begin() + (target.scheme - store.Schemes.data()));
   }
   return Done(true);
 }
@@ -228,14 +228,14 @@ CommandResult RunPowercfgCommand(const std::vector<std::string>& args, PlanStore
       return Fail("wrong number of arguments");
     if (activationLocked && command.run == SetActive) {
       CommandResult refused;
-      refused.exitCode = 1;
-      refused.output = "The active power scheme is set by a group policy and cannot be changed.\n";
+      refused.ExitCode = 1;
+      refused.Output = "The active power scheme is set by a group policy and cannot be changed.\n";
       return refused;
     }
     // Work on a copy so that a rejected command leaves the store as it was.
     PlanStore changed = store;
     CommandResult result = command.run(rest, changed);
-    if (result.exitCode == 0 && result.changed) store = std::move(changed);
+    if (result.ExitCode == 0 && result.Changed) store = std::move(changed);
     return result;
   }
   return Fail("unknown command " + args[0]);

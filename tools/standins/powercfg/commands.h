@@ -10,9 +10,9 @@
 namespace tav::standin {
 
 struct CommandResult {
-  int exitCode = 0;     // 0: done; 1: not understood, the store is unchanged
-  bool changed = false;  // the store must be saved
-  std::string output;    // for standard output (queries) or, on failure, standard error
+  int ExitCode = 0;     // 0: done; 1: not understood, the store is unchanged
+  bool Changed = false;  // the store must be saved
+  std::string Output;    // for standard output (queries) or, on failure, standard error
 };
 
 // `args` are the arguments after the program name, UTF-8. Switches start

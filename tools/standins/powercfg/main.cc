@@ -73,9 +73,9 @@ int Run(int argc, char** argv) {
     return 1;
   }
   const CommandResult result = RunPowercfgCommand(args, store, PolicyKeepsActivePlan());
-  Print(result.exitCode == 0 ? stdout : stderr, result.output);
-  if (result.exitCode != 0) return result.exitCode;
-  if (result.changed && !SavePlanStore(path, store)) {
+  Print(result.ExitCode == 0 ? stdout : stderr, result.Output);
+  if (result.ExitCode != 0) return result.ExitCode;
+  if (result.Changed && !SavePlanStore(path, store)) {
     Print(stderr, "powercfg: cannot write " + path + "\n");
     return 1;
   }

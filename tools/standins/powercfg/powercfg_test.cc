@@ -129,72 +129,72 @@ void ExpectTimeouts(const PowerValues& values, int base) {
   const char* const keys[] = {"monitor-timeout", "disk-timeout", "standby-timeout",
                               "hibernate-timeout"};
   for (const char* key : keys) {
-    EXPECT_EQ(values.ac.at(key), base + ++i) << key;
-    EXPECT_EQ(values.dc.at(key), base + ++i) << key;
+    EXPECT_EQ(values.Ac.at(key), base + ++i) << key;
+    EXPECT_EQ(values.Dc.at(key), base + ++i) << key;
   }
 }
 
 TEST_F(PowercfgTest, GuidCommandsCreateThenReconfigureThenRemoveThePlan) {
   for (const std::wstring& command : GuidCommands(true, 0)) ASSERT_EQ(Run(command), 0) << output_;
   PlanStore store = Store();
-  ASSERT_EQ(store.plans.size(), 4u);
-  const Plan& plan = store.plans[3];
-  EXPECT_EQ(plan.guid, kNewPlan);
-  EXPECT_EQ(plan.name, ToUtf8(kName));
-  EXPECT_EQ(plan.description, ToUtf8(kDescription));
-  EXPECT_EQ(store.activePlan, kNewPlan);
+  ASSERT_EQ(store.Plans.size(), 4u);
+  const Plan& plan = store.Plans[3];
+  EXPECT_EQ(plan.Guid, kNewPlan);
+  EXPECT_EQ(plan.Name, ToUtf8(kName));
+  EXPECT_EQ(plan.Description, ToUtf8(kDescription));
+  EXPECT_EQ(store.ActivePlan, kNewPlan);
   // Monitor values 1 and 2, brightness 3 and 4, then 5 to 10 for the others.
-  EXPECT_EQ(plan.values.ac.at("monitor-timeout"), 1);
-  EXPECT_EQ(plan.values.dc.at("monitor-timeout"), 2);
-  EXPECT_EQ(plan.values.ac.at("brightness"), 3);
-  EXPECT_EQ(plan.values.dc.at("brightness"), 4);
-  EXPECT_EQ(plan.values.ac.at("disk-timeout"), 5);
-  EXPECT_EQ(plan.values.dc.at("hibernate-timeout"), 10);
+  EXPECT_EQ(plan.Values.Ac.at("monitor-timeout"), 1);
+  EXPECT_EQ(plan.Values.Dc.at("monitor-timeout"), 2);
+  EXPECT_EQ(plan.Values.Ac.at("brightness"), 3);
+  EXPECT_EQ(plan.Values.Dc.at("brightness"), 4);
+  EXPECT_EQ(plan.Values.Ac.at("disk-timeout"), 5);
+  EXPECT_EQ(plan.Values.Dc.at("hibernate-timeout"), 10);
   // The copied plan keeps its own values.
-  EXPECT_TRUE(FindPlan(store, kPowerSaver)->values.ac == DefaultPlanStore().plans[2].values.ac);
+  EXPECT_TRUE(FindPlan(store, kPowerSaver)->Values.Ac == DefaultPlanStore().Plans[2].Values.Ac);
 
   for (const std::wstring& command : GuidCommands(false, 100)) ASSERT_EQ(Run(command), 0);
   store = Store();
-  ASSERT_EQ(store.plans.size(), 4u);
-  EXPECT_EQ(store.plans[3].values.ac.at("monitor-timeout"), 101);
-  EXPECT_EQ(store.plans[3].values.dc.at("brightness"), 104);
-  EXPECT_EQ(store.plans[3].values.dc.at("hibernate-timeout"), 110);
+  ASSERT_EQ(store.Plans.size(), 4u);
+  EXPECT_EQ(store.Plans[3].Values.Ac.at("monitor-timeout"), 101);
+  EXPECT_EQ(store.Plans[3].Values.Dc.at("brightness"), 104);
+  EXPECT_EQ(store.Plans[3].Values.Dc.at("hibernate-timeout"), 110);
 
   EXPECT_EQ(Run(L"powercfg.exe /SETACTIVE " + W(kPowerSaver)), 0);
   EXPECT_EQ(Run(L"powercfg.exe /DELETE \"" + W(kNewPlan) + L"\""), 0);
   store = Store();
-  EXPECT_EQ(store.plans.size(), 3u);
-  EXPECT_EQ(store.activePlan, kPowerSaver);
+  EXPECT_EQ(store.Plans.size(), 3u);
+  EXPECT_EQ(store.ActivePlan, kPowerSaver);
 }
 
 TEST_F(PowercfgTest, XpCommandsCreateThenReconfigureThenRemoveTheScheme) {
   for (const std::wstring& command : XpCommands(true, 0)) ASSERT_EQ(Run(command), 0) << output_;
   PlanStore store = Store();
-  ASSERT_EQ(store.schemes.size(), 7u);
-  EXPECT_EQ(store.schemes[6].name, ToUtf8(kName));
-  EXPECT_EQ(store.activeScheme, ToUtf8(kName));
-  ExpectTimeouts(store.schemes[6].values, 0);
+  ASSERT_EQ(store.Schemes.size(), 7u);
+  EXPECT_EQ(store.Schemes[6].Name, ToUtf8(kName));
+  EXPECT_EQ(store.ActiveScheme, ToUtf8(kName));
+  ExpectTimeouts(store.Schemes[6].Values, 0);
   // The plans of later versions are not touched.
-  EXPECT_EQ(store.activePlan, DefaultPlanStore().activePlan);
+  EXPECT_EQ(store.ActivePlan, DefaultPlanStore().ActivePlan);
 
   for (const std::wstring& command : XpCommands(false, 50)) ASSERT_EQ(Run(command), 0);
   store = Store();
-  ASSERT_EQ(store.schemes.size(), 7u);
-  ExpectTimeouts(store.schemes[6].values, 50);
+  ASSERT_EQ(store.Schemes.size(), 7u);
+  ExpectTimeouts(store.Schemes[6].Values, 50);
 
   EXPECT_EQ(Run(L"powercfg.exe /SETACTIVE \"バッテリの最大利用\""), 0);
   EXPECT_EQ(Run(L"powercfg.exe /DELETE \"" + kName + L"\""), 0);
   store = Store();
-  EXPECT_EQ(store.schemes.size(), 6u);
-  EXPECT_EQ(store.activeScheme, "バッテリの最大利用");
+  EXPECT_EQ(store.Schemes.size(), 6u);
+  EXPECT_EQ(store.ActiveScheme, "バッテリの最大利用");
 }
 
 TEST_F(PowercfgTest, CreateCopiesTheActiveSchemeAndSwitchesIgnoreCase) {
   ASSERT_EQ(Run(L"powercfg.exe /setactive \"常にオン\""), 0);
   ASSERT_EQ(Run(L"powercfg.exe /create \"" + kName + L"\""), 0);
   const PlanStore store = Store();
-  EXPECT_TRUE(store.schemes.back().values.dc == FindScheme(store, "常にオン")->values.dc);
-  EXPECT_EQ(store.activeScheme, "常にオン");
+  EXPECT_TRUE(store.Schemes.back().Values.Dc == FindScheme(store, "常にオン")->Values.Dc);
+  EXPECT_EQ(store.ActiveScheme, "常にオン");
 }
 
 TEST_F(PowercfgTest, RejectedCommandsLeaveTheStoreByteIdentical) {
@@ -254,16 +254,16 @@ TEST_F(PowercfgTest, FailAtMakesOnlyTheNamedStartFail) {
   const std::string failSecond = "TAV_POWERCFG_FAIL_AT=2";
   EXPECT_EQ(Run(L"powercfg.exe /CHANGE /disk-timeout-ac 11", failSecond), 0);
   EXPECT_EQ(Run(L"powercfg.exe /CHANGE /disk-timeout-ac 22", failSecond), 1);
-  EXPECT_EQ(Store().plans[0].values.ac.at("disk-timeout"), 11);
+  EXPECT_EQ(Store().Plans[0].Values.Ac.at("disk-timeout"), 11);
   EXPECT_EQ(Run(L"powercfg.exe /CHANGE /disk-timeout-ac 33", failSecond), 0);
-  EXPECT_EQ(Store().plans[0].values.ac.at("disk-timeout"), 33);
+  EXPECT_EQ(Store().Plans[0].Values.Ac.at("disk-timeout"), 33);
 }
 
 // The policy switch: while its file exists, every activation is refused
 // whatever its spelling, the store stays as it was, and other commands work.
 TEST_F(PowercfgTest, PolicyFileRefusesEveryActivationOnly) {
   ASSERT_EQ(Run(L"powercfg.exe /CHANGE /disk-timeout-ac 7"), 0);  // the store exists
-  const std::string activeBefore = Store().activePlan;
+  const std::string activeBefore = Store().ActivePlan;
   ASSERT_NE(activeBefore, kPowerSaver);
   std::ofstream(dir_ + "/policy-keeps-active-plan").close();
   const std::string before = ReadAll(PlanStorePathIn(dir_));
@@ -273,11 +273,11 @@ TEST_F(PowercfgTest, PolicyFileRefusesEveryActivationOnly) {
     EXPECT_TRUE(ReadAll(PlanStorePathIn(dir_)) == before) << ToUtf8(command);
   }
   EXPECT_EQ(Run(L"powercfg.exe /CHANGE /disk-timeout-ac 11"), 0);
-  EXPECT_EQ(Store().activePlan, activeBefore);
+  EXPECT_EQ(Store().ActivePlan, activeBefore);
 
   std::remove((dir_ + "/policy-keeps-active-plan").c_str());
   EXPECT_EQ(Run(L"powercfg.exe /SETACTIVE " + W(kPowerSaver)), 0);
-  EXPECT_EQ(Store().activePlan, kPowerSaver);
+  EXPECT_EQ(Store().ActivePlan, kPowerSaver);
 }
 
 TEST_F(PowercfgTest, ListAndQueryShowThePlansWithoutWritingTheStore) {

@@ -88,8 +88,8 @@ DWORD CopyOut(const void* data, DWORD size, UCHAR* buffer, DWORD* bufferSize) {
 DWORD EnumerateScheme(ULONG index, UCHAR* buffer, DWORD* bufferSize) {
   PlanStore store;
   if (!LoadStore(store)) return ERROR_INVALID_DATA;
-  if (index >= store.plans.size()) return ERROR_NO_MORE_ITEMS;
-  const GUID guid = ToGuid(store.plans[index].guid);
+  if (index >= store.Plans.size()) return ERROR_NO_MORE_ITEMS;
+  const GUID guid = ToGuid(store.Plans[index].Guid);
   return CopyOut(&guid, sizeof guid, buffer, bufferSize);
 }
 
@@ -102,8 +102,8 @@ DWORD ReadPlanName(const GUID* scheme, const GUID* subgroup, const GUID* setting
   if (!LoadStore(store)) return ERROR_INVALID_DATA;
   const Plan* plan = FindPlan(store, FromGuid(*scheme));
   if (!plan) return ERROR_FILE_NOT_FOUND;
-  if (plan->nameUnreadable) return ERROR_ACCESS_DENIED;
-  const std::wstring name = FromUtf8(plan->name);
+  if (plan->NameUnreadable) return ERROR_ACCESS_DENIED;
+  const std::wstring name = FromUtf8(plan->Name);
   return CopyOut(name.c_str(), static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t)), buffer,
                  bufferSize);
 }
@@ -114,10 +114,10 @@ DWORD ActiveScheme(GUID** active) {
   *active = nullptr;
   PlanStore store;
   if (!LoadStore(store)) return ERROR_INVALID_DATA;
-  if (!IsGuidText(store.activePlan)) return ERROR_FILE_NOT_FOUND;
+  if (!IsGuidText(store.ActivePlan)) return ERROR_FILE_NOT_FOUND;
   GUID* guid = static_cast<GUID*>(LocalAlloc(LMEM_FIXED, sizeof(GUID)));
   if (!guid) return ERROR_NOT_ENOUGH_MEMORY;
-  *guid = ToGuid(store.activePlan);
+  *guid = ToGuid(store.ActivePlan);
   *active = guid;
   return ERROR_SUCCESS;
 }
@@ -131,14 +131,14 @@ POWER_POLICY ToPolicy(const PowerValues& values) {
   POWER_POLICY policy = {};
   policy.user.Revision = 1;
   policy.mach.Revision = 1;
-  policy.user.VideoTimeoutAc = seconds(values.ac, "monitor-timeout");
-  policy.user.VideoTimeoutDc = seconds(values.dc, "monitor-timeout");
-  policy.user.SpindownTimeoutAc = seconds(values.ac, "disk-timeout");
-  policy.user.SpindownTimeoutDc = seconds(values.dc, "disk-timeout");
-  policy.user.IdleTimeoutAc = seconds(values.ac, "standby-timeout");
-  policy.user.IdleTimeoutDc = seconds(values.dc, "standby-timeout");
-  policy.mach.DozeS4TimeoutAc = seconds(values.ac, "hibernate-timeout");
-  policy.mach.DozeS4TimeoutDc = seconds(values.dc, "hibernate-timeout");
+  policy.user.VideoTimeoutAc = seconds(values.Ac, "monitor-timeout");
+  policy.user.VideoTimeoutDc = seconds(values.Dc, "monitor-timeout");
+  policy.user.SpindownTimeoutAc = seconds(values.Ac, "disk-timeout");
+  policy.user.SpindownTimeoutDc = seconds(values.Dc, "disk-timeout");
+  policy.user.IdleTimeoutAc = seconds(values.Ac, "standby-timeout");
+  policy.user.IdleTimeoutDc = seconds(values.Dc, "standby-timeout");
+  policy.mach.DozeS4TimeoutAc = seconds(values.Ac, "hibernate-timeout");
+  policy.mach.DozeS4TimeoutDc = seconds(values.Dc, "hibernate-timeout");
   return policy;
 }
 
@@ -152,10 +152,10 @@ BOOLEAN EnumerateSchemes(PWRSCHEMESENUMPROC callback, LPARAM context) {
     SetLastError(ERROR_INVALID_DATA);
     return FALSE;
   }
-  for (size_t i = 0; i < store.schemes.size(); ++i) {
-    std::wstring name = FromUtf8(store.schemes[i].name);
+  for (size_t i = 0; i < store.Schemes.size(); ++i) {
+    std::wstring name = FromUtf8(store.Schemes[i].Name);
     std::wstring description;
-    POWER_POLICY policy = ToPolicy(store.schemes[i].values);
+    POWER_POLICY policy = ToPolicy(store.Schemes[i].Values);
     const DWORD nameBytes = static_cast<DWORD>((name.size() + 1) * sizeof(wchar_t));
     const DWORD descriptionBytes = static_cast<DWORD>(sizeof(wchar_t));
     if (!callback(static_cast<UINT>(i), nameBytes, name.data(), descriptionBytes,

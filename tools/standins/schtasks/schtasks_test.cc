@@ -24,10 +24,10 @@ TEST(SchtasksStandinRegistry, FieldsRoundTripThroughTheFormat) {
 
   std::vector<RegisteredTask> back = ParseRegistry(text + "malformed line\nx\t\\q\n");
   ASSERT_EQ(back.size(), 2u);
-  EXPECT_EQ(back[0].name, tasks[0].name);
-  EXPECT_EQ(back[0].xml, xml);
-  EXPECT_EQ(back[1].name, "B");
-  EXPECT_EQ(back[1].xml, "");
+  EXPECT_EQ(back[0].Name, tasks[0].Name);
+  EXPECT_EQ(back[0].Xml, xml);
+  EXPECT_EQ(back[1].Name, "B");
+  EXPECT_EQ(back[1].Xml, "");
 }
 
 TEST(SchtasksStandinRegistry, SameNameReplacesInPlace) {
@@ -36,9 +36,9 @@ TEST(SchtasksStandinRegistry, SameNameReplacesInPlace) {
   PutTask(tasks, {"Beta", "2"});
   PutTask(tasks, {"ALPHA", "3"});
   ASSERT_EQ(tasks.size(), 2u);
-  EXPECT_EQ(tasks[0].name, "ALPHA");
-  EXPECT_EQ(tasks[0].xml, "3");
-  EXPECT_EQ(tasks[1].xml, "2");
+  EXPECT_EQ(tasks[0].Name, "ALPHA");
+  EXPECT_EQ(tasks[0].Xml, "3");
+  EXPECT_EQ(tasks[1].Xml, "2");
 }
 
 class SchtasksStandinRun : public ::testing::Test {

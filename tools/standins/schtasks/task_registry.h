@@ -20,8 +20,8 @@
 namespace tav::standin {
 
 struct RegisteredTask {
-  std::string name;  // UTF-8
-  std::string xml;   // raw bytes
+  std::string Name;  // UTF-8
+  std::string Xml;   // raw bytes
 };
 
 inline std::string EscapeRegistryField(std::string_view text) {
@@ -77,8 +77,8 @@ inline std::vector<RegisteredTask> ParseRegistry(std::string_view text) {
     size_t tab = line.find('\t');
     if (tab == std::string_view::npos) continue;
     RegisteredTask task;
-    if (UnescapeRegistryField(line.substr(0, tab), task.name) &&
-        UnescapeRegistryField(line.substr(tab + 1), task.xml))
+    if (UnescapeRegistryField(line.substr(0, tab), task.Name) &&
+        UnescapeRegistryField(line.substr(tab + 1), task.Xml))
       tasks.push_back(std::move(task));
   }
   return tasks;
@@ -87,7 +87,7 @@ inline std::vector<RegisteredTask> ParseRegistry(std::string_view text) {
 inline std::string FormatRegistry(const std::vector<RegisteredTask>& tasks) {
   std::string text;
   for (const auto& task : tasks)
-    text += EscapeRegistryField(task.name) + "\t" + EscapeRegistryField(task.xml) + "\n";
+    text += EscapeRegistryField(task.Name) + "\t" + EscapeRegistryField(task.Xml) + "\n";
   return text;
 }
 
@@ -103,7 +103,7 @@ inline bool SameTaskName(std::string_view a, std::string_view b) {
 
 inline void PutTask(std::vector<RegisteredTask>& tasks, RegisteredTask task) {
   for (auto& existing : tasks) {
-    if (SameTaskName(existing.name, task.name)) {
+    if (SameTaskName(existing.Name, task.Name)) {
       existing = std::move(task);
       return;
     }
@@ -165,7 +165,7 @@ inline int RunSchtasks(const std::vector<std::wstring>& args, const std::string&
       !IsSwitch(args[3], L"/XML") || !IsSwitch(args[5], L"/F") || args[2].empty())
     return 1;
   RegisteredTask task{ToUtf8(args[2]), {}};
-  if (!ReadWholeFile(NativePath(args[4]), task.xml)) return 1;
+  if (!ReadWholeFile(NativePath(args[4]), task.Xml)) return 1;
 
   std::string path = RegistryPath(stateDir);
   std::string text;
