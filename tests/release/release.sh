@@ -24,7 +24,8 @@ done
 version=$(sed -n 's/^project(TAV_PowerSaveSetting VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { fail "release: project version in CMakeLists.txt"; finish; }
 for arch in x64 x86; do
-  [ -f "dist/windows-$arch/TAV_PowerSaveSetting.exe" ] || { fail "release: dist/windows-$arch built" "run scripts/build"; finish; }
+  [ -f "dist/windows-$arch/TAV_PowerSaveSetting.exe" ] && [ -f "dist/windows-$arch/TAV_PowerSaveDataFolder.dll" ] \
+    || { fail "release: dist/windows-$arch built" "run scripts/build"; finish; }
 done
 
 wine_begin
@@ -56,7 +57,7 @@ archive_names() {
 msi_of() { echo "$work/$1/TAV_PowerSaveSetting-$2-windows-$3.msi"; }
 verdict() { [ -z "$problems" ] && pass "$1" || fail "$1" "$problems"; problems=""; }
 # Trees with a companion (made-up: the real one is not built yet); a wixl of another version.
-for arch in x64 x86; do mkdir -p "$work/dist/windows-$arch" && cp "dist/windows-$arch/TAV_PowerSaveSetting.exe" \
+for arch in x64 x86; do mkdir -p "$work/dist/windows-$arch" && cp dist/windows-$arch/TAV_PowerSave{Setting.exe,DataFolder.dll} \
   "$work/dist/windows-$arch/" && echo "companion $arch" >"$work/dist/windows-$arch/TAV_PowerSaveSuspend.exe"; done
 mkdir -p "$work/bin" && printf '#!/bin/sh\necho 0.102\n' >"$work/bin/wixl" && chmod +x "$work/bin/wixl"
 
@@ -128,6 +129,11 @@ check_packages() {
     [ "$(msi_rows "$msi" File | cut -f3 | xargs)" = "$want" ] || problems+=" files;"
     [ "$(msi_rows "$msi" Directory | xargs)" = "INSTALLFOLDER VendorFolder TAV_PowerSave ${program_files[$arch]} TARGETDIR . TARGETDIR SourceDir VendorFolder ${program_files[$arch]} VARENTO" ] || problems+=" directories;"
     [ "$(msi_rows "$msi" Component | cut -f4 | sort -u)" = "${attributes[$arch]}" ] || problems+=" component attributes;"
+    # The install step: deferred (1024), as SYSTEM (2048), a DLL of the Binary table (1), after InstallFiles, not on uninstall.
+    [ "$(msi_rows "$msi" CustomAction | tr '\t\n' '|;')" = "MakeDataFolder|3073|DataFolderStep|MakeDataFolder|;MakeDataFolder.Data|2099|MakeDataFolder|[CommonAppDataFolder]|;" ] \
+      && [ "$(msi_rows "$msi" InstallExecuteSequence | grep -E '^(InstallFiles|MakeDataFolder)' | tr '\t\n' '|;')" = 'InstallFiles||4000;MakeDataFolder|NOT REMOVE~="ALL"|4002;MakeDataFolder.Data|NOT REMOVE~="ALL"|4001;' ] \
+      && { msiinfo extract "$msi" Binary.DataFolderStep >"$work/step.dll" && { cmp -s "$work/step.dll" "$from/windows-$arch/TAV_PowerSaveDataFolder.dll" \
+        || osslsigncode verify -CAfile "$work/cert/cert.pem" -in "$work/step.dll" >/dev/null 2>&1; }; } || problems+=" install step;"
     for name in ALLUSERS=1 Manufacturer=VARENTO ProductVersion="$version" UpgradeCode="${upgrade_code[$arch]}"; do
       [ "$(msi_property "$msi" "${name%%=*}")" = "${name#*=}" ] || problems+=" ${name%%=*};"
     done
@@ -235,13 +241,30 @@ wine_stop_prefix
 # --- The packages under Wine: msiexec through the launcher (exit codes above 255) with the packages with companion, then bumped.
 in_wine() { printf '%s' "$1" >"$drive/equip/command.txt"; exit_line=$("$wine" 'C:\equip\launcher.exe' 'C:\equip\command.txt' 2>/dev/null | tr -d '\r'); }
 registered() { "$wine" reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1" /v DisplayVersion 2>/dev/null | awk '/DisplayVersion/ { print $3 }' | tr -d '\r'; }
+# The install step's cases: what is planted at ProgramData\VARENTO (its file
+# says "mine"); whether it was moved aside to VARENTO.moved-<n> whole, a new
+# real folder with TAV_POWERSAVE made, and the log of the install says so.
+plant() {
+  case $1 in
+    link) mkdir -p "$drive/data/elsewhere" && echo mine >"$drive/data/elsewhere/file.txt" && ln -s "$drive/data/elsewhere" "$vendor" ;;
+    user) mkdir -p "$vendor" && echo mine >"$vendor/file.txt" && chown -R 65534:65534 "$vendor" 2>/dev/null ;;
+  esac
+}
+moved_aside() {
+  local aside=$vendor.moved-$2
+  [ "$([ -L "$aside" ] && echo link || echo user)" = "$1" ] && [ "$(cat "$aside/file.txt")" = mine ] \
+    && [ ! -L "$vendor" ] && [ -d "$vendor/TAV_POWERSAVE" ] \
+    && grep -aqF "moved aside to C:\\ProgramData\\VARENTO.moved-$2" "$drive/pkg/$3"
+}
 for tree in "${wine_trees[@]}"; do
   wine_new_prefix "$([ "$tree" = windows-x64 ] && echo win64 || echo win32)" "$work/msi-$tree" || { fail "$tree package: Wine prefix"; continue; }
   folder="$drive/Program Files/VARENTO/TAV_PowerSave" record="$drive/ProgramData/VARENTO/TAV_POWERSAVE/Setting.ini" arch=${tree#windows-} problems=""
   mkdir -p "$drive"/{equip,pkg,data,standin} && cp "dist/$tree/test-equipment/launcher.exe" "$drive/equip/"
   cp "$(msi_of unsigned "$version" $arch)" "$drive/pkg/old.msi" && cp "$(msi_of bumped "$bumped" $arch)" "$drive/pkg/new.msi"
   old=$(msi_property "$drive/pkg/old.msi" ProductCode) new=$(msi_property "$drive/pkg/new.msi" ProductCode)
+  vendor=$drive/ProgramData/VARENTO && plant link
   in_wine 'msiexec /i C:\pkg\old.msi /qn /l*v C:\pkg\install.log'
+  moved_aside link 1 install.log || problems+=" the link at ProgramData\\VARENTO not moved aside;"
   [ "$exit_line" = exit=0 ] && [ "$(registered "$old")" = "$version" ] && diff -r "$folder" "$work/dist/$tree" >/dev/null || problems=" install $exit_line;"
   cp "dist/$tree/test-equipment"/{powercfg.exe,schtasks.exe,powrprof.dll} "$folder/"
   printf '[GENERAL]\r\nVersion=2.00.000\r\nName=Package test\r\n' >"$drive/data/profile.ini"
@@ -249,11 +272,12 @@ for tree in "${wine_trees[@]}"; do
     in_wine '"C:\Program Files\VARENTO\TAV_PowerSave\TAV_PowerSaveSetting.exe" /N:"C:\data\profile.ini"'
   rm "$folder"/{powercfg.exe,schtasks.exe,powrprof.dll} # stand-ins for the run only
   [ "$exit_line" = exit=0 ] && [ "$(wc -l <"$drive/standin/powercfg.log")" -eq 14 ] && cp "$record" "$work/record-$arch" || problems+=" run $exit_line;"
-  verdict "$tree package: installed into C:\\Program Files\\VARENTO\\TAV_PowerSave, the tool applies a profile there"
+  verdict "$tree package: installed into C:\\Program Files\\VARENTO\\TAV_PowerSave over a link at ProgramData\\VARENTO (moved aside), the tool applies a profile there"
   in_wine 'msiexec /i C:\pkg\new.msi /qn /l*v C:\pkg\upgrade.log'
   [ "$exit_line" = exit=0 ] && [ -z "$(registered "$old")" ] && [ "$(registered "$new")" = "$bumped" ] \
-    && diff -r "$folder" "$work/dist/$tree" >/dev/null && cmp -s "$record" "$work/record-$arch" || problems+=" $exit_line;"
-  verdict "$tree package: $bumped replaces $version in place, the record kept"
+    && diff -r "$folder" "$work/dist/$tree" >/dev/null && cmp -s "$record" "$work/record-$arch" \
+    && grep -aqF 'data folder: kept C:\ProgramData\VARENTO\TAV_POWERSAVE' "$drive/pkg/upgrade.log" || problems+=" $exit_line;"
+  verdict "$tree package: $bumped replaces $version in place, the data folder and its record kept"
   # Under /qn Wine logs the refusal's cause, not its text (Windows logs both).
   in_wine 'msiexec /i C:\pkg\old.msi /qn /l*v C:\pkg\downgrade.log'
   [[ $exit_line =~ ^exit=16(03|38)$ ]] && [ "$(registered "$new")" = "$bumped" ] \
@@ -263,6 +287,12 @@ for tree in "${wine_trees[@]}"; do
   [ "$exit_line" = exit=0 ] && [ ! -e "$folder" ] && [ -z "$(registered "$new")" ] && cmp -s "$record" "$work/record-$arch" \
     || problems+=" $exit_line, folder: $(ls "$folder" 2>&1 | xargs), record: $(ls "$record" 2>&1);"
   verdict "$tree package: uninstall removes the program folder and keeps the record"
+  # Another user's folder (owner uid 65534, which Wine reads as no trusted account) at ProgramData\VARENTO.
+  rm -rf "$vendor" && if plant user; then
+    in_wine 'msiexec /i C:\pkg\new.msi /qn /l*v C:\pkg\reinstall.log'
+    [ "$exit_line" = exit=0 ] && moved_aside user 2 reinstall.log || problems+=" $exit_line;"
+    verdict "$tree package: another user's folder at ProgramData\\VARENTO is moved aside, content intact, and a new one made"
+  else echo "SKIP $tree package: another user's folder: chown needs root"; fi
   wine_stop_prefix
 done
 finish
