@@ -56,6 +56,12 @@ bool PrepareDataFolder(FolderSecurity& security, const std::wstring& commonAppDa
         return false;
       }
       log(prefix + path + L" was " + Describe(state) + L"; moved aside to " + aside);
+      // Nothing may be left at the path: a rename that took the target of a
+      // link (as Wine's does) leaves the link.
+      if (security.Examine(path) != FolderState::kMissing) {
+        log(prefix + path + L" still stands after the move");
+        return false;
+      }
     }
     if (action != FolderAction::kKeep) {
       if (!security.CreateFolder(path)) {

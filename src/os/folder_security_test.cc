@@ -11,7 +11,7 @@ namespace {
 class FakeFolderSecurity final : public FolderSecurity {
  public:
   std::map<std::wstring, FolderState> Found;
-  std::wstring Failing;  // "move", "create" or "lock" fails
+  std::wstring Failing;  // "move", "create" or "lock" fails; "stays": a move leaves the object
   std::wstring Calls;
 
   FolderState Examine(const std::wstring& path) override {
@@ -22,7 +22,7 @@ class FakeFolderSecurity final : public FolderSecurity {
     Calls += L"move " + path + L">" + newPath + L"; ";
     if (Failing == L"move") return false;
     for (auto it = Found.begin(); it != Found.end();) {  // the object and all below it
-      it = it->first.rfind(path, 0) == 0 ? Found.erase(it) : std::next(it);
+      it = it->first.rfind(path, 0) == 0 && Failing != L"stays" ? Found.erase(it) : std::next(it);
     }
     Found[newPath] = FolderState::kLink;
     return true;
@@ -69,6 +69,7 @@ TEST(FolderSecurityTest, PreparesEachLevelByWhatStandsThere) {
       {kTrusted, kUnreadable, false, L"", true,
        L"lock V; move V\\T>V\\T.moved-1; create V\\T; lock V\\T; "},
       {kLink, kMissing, false, L"move", false, L"move V>V.moved-1; "},
+      {kLink, kMissing, false, L"stays", false, L"move V>V.moved-1; "},
       {kMissing, kMissing, false, L"create", false, L"create V; "},
       {kTrusted, kTrusted, false, L"lock", false, L"lock V; "},
   };

@@ -242,8 +242,8 @@ wine_stop_prefix
 in_wine() { printf '%s' "$1" >"$drive/equip/command.txt"; exit_line=$("$wine" 'C:\equip\launcher.exe' 'C:\equip\command.txt' 2>/dev/null | tr -d '\r'); }
 registered() { "$wine" reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1" /v DisplayVersion 2>/dev/null | awk '/DisplayVersion/ { print $3 }' | tr -d '\r'; }
 # The install step's cases: what is planted at ProgramData\VARENTO (its file
-# says "mine"); whether it was moved aside to VARENTO.moved-<n> whole, a new
-# real folder with TAV_POWERSAVE made, and the log of the install says so.
+# says "mine"); whether its content is found whole under VARENTO.moved-<n>
+# and the install log (C:\pkg\<log>) says so.
 plant() {
   case $1 in
     link) mkdir -p "$drive/data/elsewhere" && echo mine >"$drive/data/elsewhere/file.txt" && ln -s "$drive/data/elsewhere" "$vendor" ;;
@@ -251,10 +251,7 @@ plant() {
   esac
 }
 moved_aside() {
-  local aside=$vendor.moved-$2
-  [ "$([ -L "$aside" ] && echo link || echo user)" = "$1" ] && [ "$(cat "$aside/file.txt")" = mine ] \
-    && [ ! -L "$vendor" ] && [ -d "$vendor/TAV_POWERSAVE" ] \
-    && grep -aqF "moved aside to C:\\ProgramData\\VARENTO.moved-$2" "$drive/pkg/$3"
+  [ "$(cat "$vendor.moved-$1/file.txt")" = mine ] && grep -aqF "moved aside to C:\\ProgramData\\VARENTO.moved-$1" "$drive/pkg/$2"
 }
 for tree in "${wine_trees[@]}"; do
   wine_new_prefix "$([ "$tree" = windows-x64 ] && echo win64 || echo win32)" "$work/msi-$tree" || { fail "$tree package: Wine prefix"; continue; }
@@ -262,20 +259,28 @@ for tree in "${wine_trees[@]}"; do
   mkdir -p "$drive"/{equip,pkg,data,standin} && cp "dist/$tree/test-equipment/launcher.exe" "$drive/equip/"
   cp "$(msi_of unsigned "$version" $arch)" "$drive/pkg/old.msi" && cp "$(msi_of bumped "$bumped" $arch)" "$drive/pkg/new.msi"
   old=$(msi_property "$drive/pkg/old.msi" ProductCode) new=$(msi_property "$drive/pkg/new.msi" ProductCode)
+  # A symbolic link at ProgramData\VARENTO: Wine renames its target, not the link (Windows renames the link),
+  # so the step cannot make the folder where Wine's dangling link stays, and stops the installation.
   vendor=$drive/ProgramData/VARENTO && plant link
+  in_wine 'msiexec /i C:\pkg\old.msi /qn /l*v C:\pkg\link.log'
+  [ "$exit_line" = exit=1603 ] && moved_aside 1 link.log && grep -aqF 'could not create C:\ProgramData\VARENTO' "$drive/pkg/link.log" \
+    && [ -z "$(registered "$old")" ] || problems+=" $exit_line;"
+  verdict "$tree package: a link at ProgramData\\VARENTO: its content moved aside whole, the log says so, Wine's link left and refused"
+  rm "$vendor"
   in_wine 'msiexec /i C:\pkg\old.msi /qn /l*v C:\pkg\install.log'
-  moved_aside link 1 install.log || problems+=" the link at ProgramData\\VARENTO not moved aside;"
-  [ "$exit_line" = exit=0 ] && [ "$(registered "$old")" = "$version" ] && diff -r "$folder" "$work/dist/$tree" >/dev/null || problems=" install $exit_line;"
+  [ -d "$vendor/TAV_POWERSAVE" ] && [ ! -L "$vendor" ] && grep -aqF 'data folder: created C:\ProgramData\VARENTO\TAV_POWERSAVE' "$drive/pkg/install.log" \
+    || problems+=" data folder not made;"
+  [ "$exit_line" = exit=0 ] && [ "$(registered "$old")" = "$version" ] && diff -r -x '*.dll' "$folder" "$work/dist/$tree" >/dev/null || problems+=" install $exit_line;"
   cp "dist/$tree/test-equipment"/{powercfg.exe,schtasks.exe,powrprof.dll} "$folder/"
   printf '[GENERAL]\r\nVersion=2.00.000\r\nName=Package test\r\n' >"$drive/data/profile.ini"
   TAV_STANDIN_DIR='C:\standin' WINEDLLOVERRIDES="mscoree,mshtml=;powrprof=n,b" \
     in_wine '"C:\Program Files\VARENTO\TAV_PowerSave\TAV_PowerSaveSetting.exe" /N:"C:\data\profile.ini"'
   rm "$folder"/{powercfg.exe,schtasks.exe,powrprof.dll} # stand-ins for the run only
   [ "$exit_line" = exit=0 ] && [ "$(wc -l <"$drive/standin/powercfg.log")" -eq 14 ] && cp "$record" "$work/record-$arch" || problems+=" run $exit_line;"
-  verdict "$tree package: installed into C:\\Program Files\\VARENTO\\TAV_PowerSave over a link at ProgramData\\VARENTO (moved aside), the tool applies a profile there"
+  verdict "$tree package: installed into C:\\Program Files\\VARENTO\\TAV_PowerSave, the data folder made, the tool applies a profile there"
   in_wine 'msiexec /i C:\pkg\new.msi /qn /l*v C:\pkg\upgrade.log'
   [ "$exit_line" = exit=0 ] && [ -z "$(registered "$old")" ] && [ "$(registered "$new")" = "$bumped" ] \
-    && diff -r "$folder" "$work/dist/$tree" >/dev/null && cmp -s "$record" "$work/record-$arch" \
+    && diff -r -x '*.dll' "$folder" "$work/dist/$tree" >/dev/null && cmp -s "$record" "$work/record-$arch" \
     && grep -aqF 'data folder: kept C:\ProgramData\VARENTO\TAV_POWERSAVE' "$drive/pkg/upgrade.log" || problems+=" $exit_line;"
   verdict "$tree package: $bumped replaces $version in place, the data folder and its record kept"
   # Under /qn Wine logs the refusal's cause, not its text (Windows logs both).
@@ -290,7 +295,7 @@ for tree in "${wine_trees[@]}"; do
   # Another user's folder (owner uid 65534, which Wine reads as no trusted account) at ProgramData\VARENTO.
   rm -rf "$vendor" && if plant user; then
     in_wine 'msiexec /i C:\pkg\new.msi /qn /l*v C:\pkg\reinstall.log'
-    [ "$exit_line" = exit=0 ] && moved_aside user 2 reinstall.log || problems+=" $exit_line;"
+    [ "$exit_line" = exit=0 ] && moved_aside 2 reinstall.log && [ -d "$vendor/TAV_POWERSAVE" ] || problems+=" $exit_line;"
     verdict "$tree package: another user's folder at ProgramData\\VARENTO is moved aside, content intact, and a new one made"
   else echo "SKIP $tree package: another user's folder: chown needs root"; fi
   wine_stop_prefix

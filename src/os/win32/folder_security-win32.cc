@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "os/folder_security.h"
+#include "os/win32/file_identity-win32.h"
 #include "os/win32/unique_handle.h"
 #include "os/win32/windows_api.h"
 
@@ -61,13 +62,14 @@ UniqueHandle OpenAsItself(const std::wstring& path, DWORD access) {
                                   nullptr));
 }
 
-// A real folder: a directory that is no reparse point.
-bool IsRealFolder(HANDLE handle, bool& isLink) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  isLink = false;
-  if (!GetFileInformationByHandle(handle, &info)) return false;
-  isLink = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  return !isLink && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+// The tool's own check of a data folder (file_identity-win32.h): a real
+// folder, no reparse point, and where the system names final paths (Vista
+// and later) a final path equal to the path meant, so a folder reached
+// through a link above or a link Windows does not show as a reparse point
+// (as Wine's symbolic links) counts as a link.
+FileCheck CheckFolder(HANDLE handle, const std::wstring& path) {
+  win32::FileIdentity identity;
+  return win32::CheckOpened(handle, path, win32::ObjectKind::kFolder, true, identity);
 }
 
 class Win32FolderSecurity final : public FolderSecurity {
@@ -79,11 +81,15 @@ class Win32FolderSecurity final : public FolderSecurity {
       return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FolderState::kMissing
                                                                             : FolderState::kUnreadable;
     }
-    bool isLink = false;
-    if (!IsRealFolder(handle.get(), isLink)) {
-      BY_HANDLE_FILE_INFORMATION info{};
-      if (isLink) return FolderState::kLink;
-      return GetFileInformationByHandle(handle.get(), &info) ? FolderState::kFile : FolderState::kUnreadable;
+    switch (CheckFolder(handle.get(), path)) {
+      case FileCheck::kPassed: break;
+      case FileCheck::kLink:
+      case FileCheck::kElsewhere: return FolderState::kLink;
+      case FileCheck::kNotFolder:
+      case FileCheck::kNotFile:
+      case FileCheck::kHardLinked: return FolderState::kFile;
+      case FileCheck::kMissing: return FolderState::kMissing;
+      case FileCheck::kUnopenable: return FolderState::kUnreadable;
     }
     PSID owner = nullptr;
     UniqueSecurityDescriptor descriptor;
@@ -102,6 +108,7 @@ class Win32FolderSecurity final : public FolderSecurity {
     return FolderState::kUntrustedFolder;
   }
 
+  // MoveFileW moves a symbolic link or junction itself, not its target.
   bool MoveAside(const std::wstring& path, const std::wstring& newPath) override {
     return MoveFileW(path.c_str(), newPath.c_str()) != 0;
   }
@@ -110,8 +117,7 @@ class Win32FolderSecurity final : public FolderSecurity {
 
   bool Lock(const std::wstring& path) override {
     UniqueHandle handle = OpenAsItself(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER | FILE_READ_ATTRIBUTES);
-    bool isLink = false;
-    if (!handle || !IsRealFolder(handle.get(), isLink)) return false;
+    if (!handle || CheckFolder(handle.get(), path) != FileCheck::kPassed) return false;
     UniqueSid system = SystemSid(), administrators = AdministratorsSid(), users = UsersSid();
     if (!system || !administrators || !users) return false;
     struct Grant {
