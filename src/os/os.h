@@ -7,7 +7,7 @@
 // (posix/posix_os.h), and tests a fake.
 //
 // An `Os` is made of facets, one abstract class per concept (os_system.h,
-// os_processes.h, os_files.h, os_profile.h, os_power.h, os_com.h); a
+// os_processes.h, os_files.h, os_profile.h, os_power.h, os_com.h, os_sleep.h); a
 // platform implements each facet once. Call sites name the facet:
 // `os.files().Exists(path)`. An Os can be made from another's facets with
 // one replaced (OsFacets::With), which is how a decorator or a test changes
@@ -26,6 +26,7 @@
 #include "os/os_power.h"
 #include "os/os_processes.h"
 #include "os/os_profile.h"
+#include "os/os_sleep.h"
 #include "os/os_system.h"
 
 namespace tav {
@@ -39,6 +40,7 @@ struct OsFacets {
   OsProfile* Profile = nullptr;
   OsPower* Power = nullptr;
   OsCom* Com = nullptr;
+  OsSleep* Sleep = nullptr;
 
   // The same facets with one replaced.
   OsFacets With(OsSystem& other) const { return Replaced(&OsFacets::System, other); }
@@ -47,6 +49,7 @@ struct OsFacets {
   OsFacets With(OsProfile& other) const { return Replaced(&OsFacets::Profile, other); }
   OsFacets With(OsPower& other) const { return Replaced(&OsFacets::Power, other); }
   OsFacets With(OsCom& other) const { return Replaced(&OsFacets::Com, other); }
+  OsFacets With(OsSleep& other) const { return Replaced(&OsFacets::Sleep, other); }
 
  private:
   template <typename Facet>
@@ -72,6 +75,7 @@ class Os {
   OsProfile& profile() { return *facets_.Profile; }
   OsPower& power() { return *facets_.Power; }
   OsCom& com() { return *facets_.Com; }
+  OsSleep& sleep() { return *facets_.Sleep; }
 
  protected:
   // An Os that is its own facets (a fake machine) may be assigned another's

@@ -4,10 +4,12 @@
 
 namespace tav {
 
-void Trace(Os& os, const std::wstring& text) {
+void Trace(Os& os, const std::wstring& text) { TraceAs(os, kToolTraceName, text); }
+
+void TraceAs(Os& os, const wchar_t* program, const std::wstring& text) {
   if (!os.system().TraceWanted()) return;
   std::wstring line =
-      L"TAV_PowerSaveSetting[" + std::to_wstring(os.system().ProcessId()) + L"]: " + text;
+      program + (L"[" + std::to_wstring(os.system().ProcessId()) + L"]: ") + text;
   if (line.size() > kTraceLineLimit) {
     const std::wstring marker = L" ... (cut at 4 KiB)";
     line.resize(kTraceLineLimit - marker.size());

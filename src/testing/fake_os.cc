@@ -168,7 +168,7 @@ class FakePowerLibrary : public OsPowerLibrary {
 
 }  // namespace
 
-FakeOs::FakeOs() : Os(OsFacets{this, this, this, this, this, this}) {}
+FakeOs::FakeOs() : Os(OsFacets{this, this, this, this, this, this, this}) {}
 
 std::vector<std::wstring> FakeOs::TraceLinesWith(const std::wstring& text) const {
   std::vector<std::wstring> found;
@@ -577,6 +577,82 @@ std::optional<std::wstring> FakeOs::GuidText(const Guid& g) {
                 g.Data3, g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5],
                 g.Data4[6], g.Data4[7]);
   return std::wstring(buf);
+}
+
+namespace {
+
+class FakeWaiterSlot final : public OsWaiterSlot {
+ public:
+  explicit FakeWaiterSlot(FakeOs& os) : os_(os) { os_.waiterPending = true; }
+  ~FakeWaiterSlot() override {
+    os_.waiterPending = false;
+    os_.events.push_back(L"WaiterGone");
+  }
+  bool ArmWakeTimer(int64_t dueSeconds) override {
+    if (os_.wakeTimerFails) return false;
+    os_.events.push_back(L"ArmWakeTimer:" + std::to_wstring(dueSeconds));
+    return true;
+  }
+  WaitEnd Wait() override { return os_.waitEnd; }
+
+ private:
+  FakeOs& os_;
+};
+
+}  // namespace
+
+std::optional<SleepCapabilities> FakeOs::Capabilities() { return sleepCapabilities; }
+
+bool FakeOs::EnableShutdownPrivilege() {
+  events.push_back(L"EnableShutdownPrivilege");
+  return shutdownPrivilegeHeld;
+}
+
+bool FakeOs::RequestSleep(SleepKind kind) {
+  events.push_back(kind == SleepKind::kHibernate ? L"Sleep:hibernate" : L"Sleep:suspend");
+  return !sleepRefused;
+}
+
+WaiterStart FakeOs::StartWaiter(const std::wstring& arguments, std::chrono::milliseconds) {
+  events.push_back(L"StartWaiter:" + arguments);
+  if (waiterStart == WaiterStart::kArmed) waiterPending = true;
+  return waiterStart;
+}
+
+WaiterSlotTaking FakeOs::TakeWaiterSlot() {
+  if (waiterPending) return {nullptr, true};
+  return {std::make_unique<FakeWaiterSlot>(*this), false};
+}
+
+void FakeOs::KeepDisplayOn() { events.push_back(L"KeepDisplayOn"); }
+
+CancelResult FakeOs::CancelWaiter(std::chrono::milliseconds) {
+  events.push_back(L"CancelWaiter");
+  if (!waiterPending) return CancelResult::kNothingPending;
+  if (waiterIgnoresCancel) return CancelResult::kTimedOut;
+  waiterPending = false;
+  return CancelResult::kCancelled;
+}
+
+std::optional<LocalDateTime> FakeOs::LocalTimeOf(int64_t seconds) {
+  int64_t offset = utcOffset;
+  for (const auto& [from, changed] : offsetChanges)
+    if (seconds >= from) offset = changed;
+  const int64_t local = seconds + offset;
+  int64_t days = local / 86400 - (local % 86400 < 0);
+  const int64_t secondOfDay = local - days * 86400;
+  // H. Hinnant's civil_from_days.
+  days += 719468;
+  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const int64_t dayOfEra = days - era * 146097;
+  const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const int64_t mp = (5 * dayOfYear + 2) / 153;
+  const int day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  const int year = static_cast<int>(yearOfEra + era * 400 + (month <= 2));
+  return LocalDateTime{year, month, day, static_cast<int>(secondOfDay / 3600),
+                       static_cast<int>(secondOfDay / 60 % 60), static_cast<int>(secondOfDay % 60)};
 }
 
 Guid GuidFromText(const std::wstring& text) {

@@ -33,6 +33,7 @@ class FakeOs : public OsSystem,
                public OsProfile,
                public OsPower,
                public OsCom,
+               public OsSleep,
                public Os {
  public:
   FakeOs();
@@ -166,6 +167,24 @@ class FakeOs : public OsSystem,
   bool coCreateGuidFails = false;
   bool stringFromClsidFails = false;
 
+  // --- Sleeping and waking (OsSleep) -----------------------------------------
+  // Events: "EnableShutdownPrivilege", "Sleep:suspend", "Sleep:hibernate",
+  // "StartWaiter:<arguments>", "ArmWakeTimer:<due>", "KeepDisplayOn",
+  // "CancelWaiter", "WaiterGone".
+  std::optional<SleepCapabilities> sleepCapabilities =
+      SleepCapabilities{false, false, true, true, true, false};
+  bool shutdownPrivilegeHeld = true;
+  bool sleepRefused = false;
+  WaiterStart waiterStart = WaiterStart::kArmed;  // what StartWaiter answers
+  bool waiterPending = false;   // a waiter holds the slot (set while a slot lives)
+  bool waiterIgnoresCancel = false;
+  bool wakeTimerFails = false;
+  WaitEnd waitEnd = WaitEnd::kFired;
+  // Local time: `utcOffset` seconds ahead of UTC, changed to `.second` from
+  // the instant `.first` on (in order).
+  int64_t utcOffset = 0;
+  std::vector<std::pair<int64_t, int64_t>> offsetChanges;
+
   // --- The facets of the Os -------------------------------------------------
   void SelectUserLocale() override;
   uint32_t ProcessId() override;
@@ -205,6 +224,14 @@ class FakeOs : public OsSystem,
   void Stop() override;
   std::optional<Guid> NewGuid() override;
   std::optional<std::wstring> GuidText(const Guid& guid) override;
+  std::optional<SleepCapabilities> Capabilities() override;
+  bool EnableShutdownPrivilege() override;
+  bool RequestSleep(SleepKind kind) override;
+  WaiterStart StartWaiter(const std::wstring& arguments, std::chrono::milliseconds limit) override;
+  WaiterSlotTaking TakeWaiterSlot() override;
+  void KeepDisplayOn() override;
+  CancelResult CancelWaiter(std::chrono::milliseconds limit) override;
+  std::optional<LocalDateTime> LocalTimeOf(int64_t seconds) override;
 
   // --- Files as the pins and tests see them ----------------------------------
   // The attribute bits of a file ("directory" for a folder), or

@@ -251,6 +251,43 @@ class PosixCom final : public OsCom {
   std::optional<std::wstring> GuidText(const Guid& guid) override { return posix::GuidText(guid); }
 };
 
+class PosixSleep final : public OsSleep {
+ public:
+  explicit PosixSleep(const PosixConfig& config) : config_(config) {}
+
+  std::optional<SleepCapabilities> Capabilities() override {
+    return posix::StandinSleepCapabilities(StandinFile(kSleepStateFileName));
+  }
+  bool EnableShutdownPrivilege() override { return true; }
+  bool RequestSleep(SleepKind kind) override {
+    return posix::StandinRequestSleep(StandinFile(kSleepStateFileName),
+                                      StandinFile("powrprof.log"), kind == SleepKind::kHibernate);
+  }
+  WaiterStart StartWaiter(const std::wstring& arguments, std::chrono::milliseconds limit) override {
+    return posix::StartWaiterProcess(WaiterObjects(), ToUtf8(arguments), limit);
+  }
+  WaiterSlotTaking TakeWaiterSlot() override { return posix::TakeWaiterLock(WaiterObjects()); }
+  void KeepDisplayOn() override {}
+  CancelResult CancelWaiter(std::chrono::milliseconds limit) override {
+    return posix::CancelWaiterProcess(WaiterObjects(), limit);
+  }
+  std::optional<LocalDateTime> LocalTimeOf(int64_t seconds) override {
+    return posix::LocalDateTimeOf(seconds);
+  }
+
+ private:
+  static constexpr char kSleepStateFileName[] = "sleep-state.txt";
+
+  std::string StandinFile(const char* name) const {
+    return (config_.StandinDir.empty() ? ModuleFolder() : config_.StandinDir) + "/" + name;
+  }
+  std::string WaiterObjects() const {
+    return config_.RuntimeDir + "/" + ObjectFileName(L"Global\\TAV_POWERSAVE_WAITER");
+  }
+
+  const PosixConfig& config_;
+};
+
 // The facets, made before the Os that points at them.
 struct PosixFacetObjects {
   explicit PosixFacetObjects(const PosixConfig& config)
@@ -259,7 +296,8 @@ struct PosixFacetObjects {
         processes_(config_),
         files_(config_, unsynced_),
         profile_(unsynced_),
-        power_(config_) {}
+        power_(config_),
+        sleep_(config_) {}
 
   PosixConfig config_;
   // The files one facet makes and another writes, not yet synced.
@@ -270,13 +308,14 @@ struct PosixFacetObjects {
   PosixProfile profile_;
   PosixPower power_;
   PosixCom com_;
+  PosixSleep sleep_;
 };
 
 class PosixOs final : private PosixFacetObjects, public Os {
  public:
   explicit PosixOs(const PosixConfig& config)
       : PosixFacetObjects(config),
-        Os(OsFacets{&system_, &processes_, &files_, &profile_, &power_, &com_}) {}
+        Os(OsFacets{&system_, &processes_, &files_, &profile_, &power_, &com_, &sleep_}) {}
 };
 
 }  // namespace

@@ -108,4 +108,22 @@ std::wstring GuidText(const Guid& guid);
 // Reads "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx", with or without braces.
 bool ParseGuid(const std::string& text, Guid& guid);
 
+// --- sleep-posix.cc ---------------------------------------------------------
+// The power stand-in's sleep switches, one a line in `stateFile`: "no-s3",
+// "modern-standby", "no-hibernation", "sleep-refused". A missing file is a
+// machine with S3, S4 and a hibernation file.
+std::optional<SleepCapabilities> StandinSleepCapabilities(const std::string& stateFile);
+// Logs "SetSuspendState hibernate=<0|1> -> <granted>" to `logFile`; sleeps not.
+bool StandinRequestSleep(const std::string& stateFile, const std::string& logFile, bool hibernate);
+// `objects` is the path prefix of the waiter's objects: "<objects>.lock" its
+// mutex, "<objects>_CANCEL" and "<objects>_ARMED" its markers.
+// Starts this executable with `arguments` as a detached child and waits up
+// to `limit` for its armed marker or its end.
+WaiterStart StartWaiterProcess(const std::string& objects, const std::string& arguments,
+                               std::chrono::milliseconds limit);
+WaiterSlotTaking TakeWaiterLock(const std::string& objects);
+CancelResult CancelWaiterProcess(const std::string& objects, std::chrono::milliseconds limit);
+// localtime_r.
+std::optional<LocalDateTime> LocalDateTimeOf(int64_t seconds);
+
 }  // namespace tav::posix

@@ -13,11 +13,12 @@ struct Win32FacetObjects {
   win32::Win32Profile profile_;
   win32::Win32Power power_;
   win32::Win32Com com_;
+  win32::Win32Sleep sleep_;
 };
 
 class Win32Os final : private Win32FacetObjects, public Os {
  public:
-  Win32Os() : Os(OsFacets{&system_, &processes_, &files_, &profile_, &power_, &com_}) {}
+  Win32Os() : Os(OsFacets{&system_, &processes_, &files_, &profile_, &power_, &com_, &sleep_}) {}
 };
 
 }  // namespace

@@ -91,4 +91,17 @@ class Win32Com final : public OsCom {
   std::optional<std::wstring> GuidText(const Guid& guid) override;
 };
 
+// sleep-win32.cc.
+class Win32Sleep final : public OsSleep {
+ public:
+  std::optional<SleepCapabilities> Capabilities() override;
+  bool EnableShutdownPrivilege() override;
+  bool RequestSleep(SleepKind kind) override;
+  WaiterStart StartWaiter(const std::wstring& arguments, std::chrono::milliseconds limit) override;
+  WaiterSlotTaking TakeWaiterSlot() override;
+  void KeepDisplayOn() override;
+  CancelResult CancelWaiter(std::chrono::milliseconds limit) override;
+  std::optional<LocalDateTime> LocalTimeOf(int64_t seconds) override;
+};
+
 }  // namespace tav::win32

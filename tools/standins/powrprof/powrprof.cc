@@ -8,6 +8,11 @@
 //   PowerReadFriendlyName <plan GUID> -> <result>
 //   PowerGetActiveScheme -> <result>
 //   EnumPwrSchemes -> <result>
+//   GetPwrCapabilities, IsPwrSuspendAllowed, IsPwrHibernateAllowed -> <result>
+//   SetSuspendState hibernate=<0|1> -> <result>
+// The sleep calls answer from sleep-state.txt in the same folder, one switch
+// a line: "no-s3", "modern-standby", "no-hibernation", "sleep-refused"
+// (missing: S3, S4 and a hibernation file). A granted sleep is only logged.
 // The scheme callback takes wide strings, as the system's DLL passes them.
 #ifndef UNICODE
 #define UNICODE
@@ -165,6 +170,29 @@ BOOLEAN EnumerateSchemes(PWRSCHEMESENUMPROC callback, LPARAM context) {
   return TRUE;
 }
 
+bool SleepSwitch(const char* name) {
+  FILE* f = OpenUtf8Path(StateFilePath(DllStateDir(), "sleep-state.txt"), "rb");
+  if (!f) return false;
+  char line[128];
+  bool found = false;
+  while (!found && std::fgets(line, sizeof line, f)) {
+    std::string text(line);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    found = text == name;
+  }
+  std::fclose(f);
+  return found;
+}
+
+SYSTEM_POWER_CAPABILITIES Capabilities() {
+  SYSTEM_POWER_CAPABILITIES c = {};
+  c.SystemS3 = !SleepSwitch("no-s3");
+  c.SystemS4 = c.HiberFilePresent = !SleepSwitch("no-hibernation");
+  c.SystemS5 = TRUE;
+  c.spare2[2] = SleepSwitch("modern-standby");  // AoAc
+  return c;
+}
+
 }  // namespace
 }  // namespace tav::standin
 
@@ -187,6 +215,10 @@ DWORD WINAPI PowerReadFriendlyName(HKEY, const GUID*, const GUID*, const GUID*, 
 BOOLEAN WINAPI EnumPwrSchemes(PWRSCHEMESENUMPROC, LPARAM) TAV_EXPORT_NAME(EnumPwrSchemes);
 DWORD WINAPI PowerGetActiveScheme(HKEY, GUID**) TAV_EXPORT_NAME(PowerGetActiveScheme);
 int WINAPI StandinPowrprofMarker() TAV_EXPORT_NAME(StandinPowrprofMarker);
+BOOLEAN WINAPI GetPwrCapabilities(PSYSTEM_POWER_CAPABILITIES) TAV_EXPORT_NAME(GetPwrCapabilities);
+BOOLEAN WINAPI IsPwrSuspendAllowed() TAV_EXPORT_NAME(IsPwrSuspendAllowed);
+BOOLEAN WINAPI IsPwrHibernateAllowed() TAV_EXPORT_NAME(IsPwrHibernateAllowed);
+BOOLEAN WINAPI SetSuspendState(BOOLEAN, BOOLEAN, BOOLEAN) TAV_EXPORT_NAME(SetSuspendState);
 
 DWORD WINAPI PowerEnumerate(HKEY rootPowerKey, const GUID* schemeGuid,
                             const GUID* subGroupOfPowerSettingsGuid,
@@ -221,6 +253,36 @@ DWORD WINAPI PowerGetActiveScheme(HKEY userRootPowerKey, GUID** activePolicyGuid
   const DWORD result = tav::standin::ActiveScheme(activePolicyGuid);
   Log("PowerGetActiveScheme -> " + std::to_string(result));
   return result;
+}
+
+BOOLEAN WINAPI GetPwrCapabilities(PSYSTEM_POWER_CAPABILITIES capabilities) {
+  if (capabilities) *capabilities = tav::standin::Capabilities();
+  Log(std::string("GetPwrCapabilities -> ") + (capabilities ? "1" : "0"));
+  if (!capabilities) SetLastError(ERROR_INVALID_PARAMETER);
+  return capabilities != nullptr;
+}
+
+BOOLEAN WINAPI IsPwrSuspendAllowed() {
+  const SYSTEM_POWER_CAPABILITIES c = tav::standin::Capabilities();
+  const BOOLEAN allowed = (c.SystemS1 || c.SystemS2 || c.SystemS3) && !c.spare2[2];
+  Log("IsPwrSuspendAllowed -> " + std::to_string(allowed));
+  return allowed;
+}
+
+BOOLEAN WINAPI IsPwrHibernateAllowed() {
+  const SYSTEM_POWER_CAPABILITIES c = tav::standin::Capabilities();
+  const BOOLEAN allowed = c.SystemS4 && c.HiberFilePresent;
+  Log("IsPwrHibernateAllowed -> " + std::to_string(allowed));
+  return allowed;
+}
+
+// Logs the request instead of sleeping; refused when the state says so.
+BOOLEAN WINAPI SetSuspendState(BOOLEAN hibernate, BOOLEAN force, BOOLEAN wakeupEventsDisabled) {
+  const BOOLEAN granted = !tav::standin::SleepSwitch("sleep-refused");
+  if (!granted) SetLastError(ERROR_ACCESS_DENIED);
+  Log("SetSuspendState hibernate=" + std::to_string(hibernate ? 1 : 0) + " -> " +
+      std::to_string(granted));
+  return granted;
 }
 
 // Lets a test prove that this stand-in, not the system's DLL, was loaded.
