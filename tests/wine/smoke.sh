@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Smoke tests of the Windows builds in dist/ (scripts/build makes them):
-#  - static checks of both executables: imported DLLs, GUI subsystem,
-#    manifest and version resource, and for the 32-bit build the Windows XP
-#    SP3 import allowlist (tests/wine/xp-sp3-imports.txt) and PE versions;
+#  - static checks of the tool and its companion of both trees: imported
+#    DLLs, GUI subsystem, manifest and version resource, and for the 32-bit
+#    build the Windows XP SP3 import allowlist
+#    (tests/wine/xp-sp3-imports.txt) and PE versions;
 #  - the 64-bit build under Wine, in a throw-away prefix on a private X
 #    server: exit codes through the launcher, the consumed task list, the
 #    single-instance mutex, the "I" option on Windows XP, and exactly one
@@ -34,7 +35,7 @@ imports() {
 }
 
 static_checks() {
-  local arch=$1 prefix=$2 exe=$3 name=$1
+  local arch=$1 prefix=$2 exe=$3 name=${4:-$1}
   if [ ! -f "$exe" ]; then
     fail "$name: executable present" "$exe missing; run scripts/build"
     return
@@ -95,6 +96,9 @@ static_checks() {
 
 static_checks windows-x64 x86_64-w64-mingw32 "$dist/windows-x64/TAV_PowerSaveSetting.exe"
 static_checks windows-x86 i686-w64-mingw32 "$dist/windows-x86/TAV_PowerSaveSetting.exe"
+# The companion is built the same way and must load on Windows XP as well.
+static_checks windows-x64 x86_64-w64-mingw32 "$dist/windows-x64/TAV_PowerSaveSuspend.exe" "windows-x64 companion"
+static_checks windows-x86 i686-w64-mingw32 "$dist/windows-x86/TAV_PowerSaveSuspend.exe" "windows-x86 companion"
 
 # --- Under Wine ------------------------------------------------------------------
 
