@@ -99,6 +99,14 @@ static_checks windows-x86 i686-w64-mingw32 "$dist/windows-x86/TAV_PowerSaveSetti
 # The companion is built the same way and must load on Windows XP as well.
 static_checks windows-x64 x86_64-w64-mingw32 "$dist/windows-x64/TAV_PowerSaveSuspend.exe" "windows-x64 companion"
 static_checks windows-x86 i686-w64-mingw32 "$dist/windows-x86/TAV_PowerSaveSuspend.exe" "windows-x86 companion"
+# The packages' install step calls its DLL by this undecorated name (a
+# 32-bit __stdcall export would otherwise read MakeDataFolder@4).
+for tree in windows-x64 windows-x86; do
+  prefix=x86_64-w64-mingw32
+  [ "$tree" = windows-x86 ] && prefix=i686-w64-mingw32
+  "$prefix-objdump" -p "$dist/$tree/TAV_PowerSaveDataFolder.dll" 2>/dev/null | grep -Eq '^[[:space:]]+\[ *[0-9]+\] MakeDataFolder$' \
+    && pass "$tree: install step DLL exports MakeDataFolder" || fail "$tree: install step DLL exports MakeDataFolder"
+done
 
 # --- Under Wine ------------------------------------------------------------------
 
