@@ -104,7 +104,8 @@ static_checks windows-x86 i686-w64-mingw32 "$dist/windows-x86/TAV_PowerSaveSuspe
 for tree in windows-x64 windows-x86; do
   prefix=x86_64-w64-mingw32
   [ "$tree" = windows-x86 ] && prefix=i686-w64-mingw32
-  "$prefix-objdump" -p "$dist/$tree/TAV_PowerSaveDataFolder.dll" 2>/dev/null | grep -Eq '^[[:space:]]+\[ *[0-9]+\] MakeDataFolder$' \
+  exports=$("$prefix-objdump" -p "$dist/$tree/TAV_PowerSaveDataFolder.dll" 2>/dev/null || true)
+  grep -Eq '^[[:space:]]+\[ *[0-9]+\] MakeDataFolder$' <<<"$exports" \
     && pass "$tree: install step DLL exports MakeDataFolder" || fail "$tree: install step DLL exports MakeDataFolder"
 done
 
