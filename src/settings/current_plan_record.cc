@@ -1,6 +1,6 @@
 #include "settings/current_plan_record.h"
-#include "os/path_strings.h"
 
+#include "os/path_strings.h"
 #include "settings/data_folder.h"
 #include "settings/record_file_checks.h"
 #include "shared/text.h"

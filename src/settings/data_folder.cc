@@ -1,10 +1,11 @@
 #include "settings/data_folder.h"
-#include "os/path_strings.h"
 
+#include "os/path_strings.h"
 #include "settings/pinned_data_folder.h"
 #include "shared/text.h"
 
 namespace tav {
+
 std::wstring DataFolderPath(Os& os, SpecialFolder base) {
   const std::optional<std::wstring> basePath = os.files().SpecialFolderPath(base);
   if (!basePath) return L"";

@@ -1,9 +1,9 @@
 #include "settings/record_file_checks.h"
-#include "os/path_strings.h"
 
 #include <algorithm>
 #include <vector>
 
+#include "os/path_strings.h"
 #include "settings/current_plan_record.h"
 #include "settings/data_folder.h"
 #include "shared/text.h"

@@ -1,8 +1,8 @@
 #include "shared/command_runner.h"
-#include "os/path_strings.h"
 
 #include <optional>
 
+#include "os/path_strings.h"
 #include "shared/module_folder.h"
 #include "shared/text.h"
 #include "shared/trace.h"
