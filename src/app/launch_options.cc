@@ -10,7 +10,6 @@ namespace {
 
 constexpr wchar_t kQuote = L'"';
 constexpr size_t kKeyLength = 2;
-constexpr size_t kTimeLength = 4;  // "HHMM"
 
 // The first two characters of a token, or the whole token when shorter.
 std::wstring_view KeyOf(std::wstring_view token) { return token.substr(0, kKeyLength); }
@@ -24,12 +23,6 @@ std::wstring PathValue(std::wstring_view token) {
 // An empty path never exists, whatever the platform would answer for it.
 bool PathExists(Os& os, const std::wstring& path) {
   return !path.empty() && os.files().Exists(path);
-}
-
-bool IsDecimalDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
-
-int32_t TwoDigitValue(wchar_t tens, wchar_t units) {
-  return (tens - L'0') * 10 + (units - L'0');
 }
 
 void ApplyToken(const std::wstring& token, LaunchOptions& options, bool& pathOptionSeen) {
@@ -106,12 +99,7 @@ bool ParseLaunchOptions(const std::wstring& commandLine, LaunchOptions& options)
 }
 
 std::optional<TimeOfDay> ParseTimeValue(std::wstring_view token) {
-  std::wstring_view time = token.substr(KeyOf(token).size());
-  if (time.size() != kTimeLength) return std::nullopt;
-  for (wchar_t c : time) {
-    if (!IsDecimalDigit(c)) return std::nullopt;
-  }
-  return TimeOfDay{TwoDigitValue(time[0], time[1]), TwoDigitValue(time[2], time[3])};
+  return FourDigitTime(token.substr(KeyOf(token).size()));
 }
 
 }  // namespace tav

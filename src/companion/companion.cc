@@ -32,13 +32,10 @@ std::vector<std::wstring_view> Tokens(std::wstring_view line) {
 
 // "/T:hhmm": hours 00-23, minutes 00-59, exactly four digits.
 std::optional<TimeOfDay> ParseWakeTime(std::wstring_view token) {
-  if (token.size() != 7 || !EqualsIgnoreCase(token.substr(0, 3), L"/T:")) return std::nullopt;
-  for (wchar_t c : token.substr(3))
-    if (!IsDigit(c)) return std::nullopt;
-  const int hour = (token[3] - L'0') * 10 + (token[4] - L'0');
-  const int minute = (token[5] - L'0') * 10 + (token[6] - L'0');
-  if (hour > 23 || minute > 59) return std::nullopt;
-  return TimeOfDay{hour, minute};
+  if (!EqualsIgnoreCase(token.substr(0, 3), L"/T:")) return std::nullopt;
+  const std::optional<TimeOfDay> time = FourDigitTime(token.substr(3));
+  if (!time || time->Hour > 23 || time->Minute > 59) return std::nullopt;
+  return time;
 }
 
 // "/WAITER:<decimal seconds>".

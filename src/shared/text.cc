@@ -62,6 +62,14 @@ std::wstring TwoDigitText(int32_t value) {
   return text;
 }
 
+std::optional<TimeOfDay> FourDigitTime(std::wstring_view digits) {
+  if (digits.size() != 4) return std::nullopt;
+  for (wchar_t c : digits)
+    if (c < L'0' || c > L'9') return std::nullopt;
+  const auto two = [&](size_t at) { return (digits[at] - L'0') * 10 + (digits[at + 1] - L'0'); };
+  return TimeOfDay{two(0), two(2)};
+}
+
 std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 std::wstring_view NextSlashField(std::wstring_view text, size_t& position) {

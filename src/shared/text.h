@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "os/time_of_day.h"
 
 namespace tav {
 
@@ -21,6 +24,9 @@ std::wstring StripRepeated(std::wstring_view text, wchar_t leading, wchar_t trai
 std::wstring DecimalText(int32_t value);
 // %02d: at least two digits, a leading zero below 10.
 std::wstring TwoDigitText(int32_t value);
+// Exactly four ASCII digits "hhmm" as an hour and a minute, each 00-99 (no
+// range test); nothing for anything else.
+std::optional<TimeOfDay> FourDigitTime(std::wstring_view digits);
 // `text` between double quotes, nothing escaped.
 std::wstring Quoted(const std::wstring& text);
 // The "/"-separated fields of the command line and of a task list line: skips
